@@ -1,0 +1,102 @@
+// Controller link: one command transaction at a time over the serial port,
+// the presence probe, the reply timer, reply assembly and decoding.
+// Everything here runs on the main thread.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include "CommInt.h"
+
+enum TLinkState : uint8_t { lsPending = 0, lsDone = 1, lsRefused = 2, lsUnparsed = 3, lsTimedOut = 4 };
+
+// How the window learns what the link decoded. Every call comes on the main thread.
+class TLinkListener {
+public:
+    virtual ~TLinkListener() = default;
+    virtual void LinkIdentified(const QString& panelText) { (void)panelText; }  // status panel 1
+    virtual void LinkModeDecoded(int mode) { (void)mode; }  // select without the click handler
+    virtual void LinkPositionDecoded(int32_t position) { (void)position; }
+    virtual void LinkTargetDecoded(int32_t target) { (void)target; }
+    virtual void LinkParamsDecoded(const std::array<QString, 6>& texts) { (void)texts; }
+    virtual void LinkSampleDecoded() {}
+    virtual void LinkStatusText(const QString& text) { (void)text; }  // status panel 0
+    virtual void LinkCaptionOverflow() {}  // more than 128 bytes waiting: caption ">128"
+    virtual void LinkReadError() {}        // modal "Port Read Error"
+    virtual void LinkTimedOut() {}         // a pending transaction timed out
+};
+
+class TControllerLink : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int CmdFrameSize = 34;
+    static constexpr int ReplySize = 32;
+    static constexpr int RxBufferSize = 128;
+    static constexpr int ReplyTimeoutMs = 1000;
+
+    explicit TControllerLink(TCustomComm& port, TLinkListener* listener = nullptr,
+                             QObject* parent = nullptr);
+
+    void SetListener(TLinkListener* listener) { FListener = listener; }
+
+    // The twelve send operations: false (and nothing done) while a transaction is pending.
+    bool SendIdentify();
+    bool SendSetMode(uint8_t mode);
+    bool SendGetMode();
+    bool SendGetTarget();
+    bool SendGetPosition();
+    bool SendSetTarget(int32_t position);
+    bool SendGetSample();
+    bool SendSaveBank(uint8_t bank);
+    bool SendLoadBank(uint8_t bank);
+    bool SendReadParam(uint8_t index);
+    bool SendWriteParam(uint8_t index, uint16_t value);
+    bool SendSubCommand(int16_t value);
+
+    bool ProbeController();
+    TLinkState WaitReply();
+    void StartReplyTimer();
+    void StopReplyTimer();
+    void tmrTimeoutTimer();
+
+    // OnRxChar handler of the port.
+    void UARTRxChar(TObject* Sender, int32_t Count);
+    void DecodeReply();
+
+    // Zeroes the transaction area; used by window creation.
+    void ClearTransactionArea();
+    // Window-creation state: area cleared, no command (0xFF), lsDone.
+    void ResetToIdle();
+
+    TCustomComm& Port() { return FPort; }
+
+    // Transaction area.
+    uint8_t FCmdFrame[CmdFrameSize] = {};
+    uint8_t FReply[ReplySize] = {};
+    uint8_t FReplyExpected = 0;
+    uint8_t FReplyCount = 0;
+    TLinkState FLinkState = lsDone;
+
+    std::string FIdentText;
+    int32_t FPosition = 0;
+    int32_t FTargetPosition = 0;
+    uint16_t FSampleTick = 0;
+    uint16_t FPrevSampleTick = 0;
+    int16_t FVelocity = 0;
+    int16_t FMismatch = 0;
+    std::array<uint16_t, 6> FParams{};
+
+    QTimer tmrTimeout;
+
+private:
+    bool Send(uint8_t code, const uint8_t* payload, uint8_t length, uint8_t expected);
+    void SetReplyTimerEnabled(bool enabled);
+
+    TCustomComm& FPort;
+    TLinkListener* FListener;
+};

@@ -1,0 +1,170 @@
+// The main window: layout, start-up, connection and every handler.
+// Handlers are split by group over MainUnit.cpp (layout, connection, walks),
+// ServoHandlers.cpp, ParamHandlers.cpp, MeasureHandlers.cpp and Shortcuts.cpp.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include "CommInt.h"
+#include "ControllerLink.h"
+
+class QComboBox;
+class QCustomPlot;
+class QCPGraph;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+class TRadioGroup;
+class TStatusBar;
+class TTrackBar;
+class TShortcutHook;
+namespace sim { class TPtySimulator; }
+
+class TMainForm : public QWidget, public TLinkListener {
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    static constexpr int ClientWidth = 782;
+    static constexpr int ClientHeight = 525;
+    static inline const char* SimulatorEntry = "Симулятор";
+
+    // Part of the port box: the fixed COM entries, devices found, the simulator.
+    void FillPortList();
+
+    // Window events.
+    void FormCreate();
+    void FormDestroy();
+
+    // Connection.
+    void btnConnectClick();
+    void btnDisconnectClick();
+    void DisableControls();
+    void EnableControls();
+    void ApplyModeRule();
+    void edtParam1Change(QLineEdit* sender);
+    void MarkInputError(QLineEdit* edit);
+
+    // Servo mode, positions and manual drive.
+    void rgServoModeClick();
+    void btnGetPositionClick();
+    void btnGetZClick();
+    void btnSetPositionClick();
+    void tbarSubCommandChange();
+    void sbtnCenterClick();
+    void btnSTOPClick();
+
+    // Parameters and EEPROM.
+    void btnGetParamsClick();
+    void btnSetParamsClick();
+    void btnLoadEEPROMClick();
+    void btnSaveEEPROMClick();
+    // Converts the six edits into FParams; false (edit marked) at the first bad one.
+    bool ConvertParamEdits();
+
+    // Live measurement.
+    void btnGraphClick();
+    void Timer1Timer();
+    void PlotSample();
+
+    // Keyboard shortcuts: called for every key press before dispatch.
+    void ApplicationMessage(int virtualKey);
+
+    // Modal error box: stop icon, caption "Error", one OK.
+    void ShowError(const QString& text);
+
+    // TLinkListener
+    void LinkIdentified(const QString& panelText) override;
+    void LinkModeDecoded(int mode) override;
+    void LinkPositionDecoded(int32_t position) override;
+    void LinkTargetDecoded(int32_t target) override;
+    void LinkParamsDecoded(const std::array<QString, 6>& texts) override;
+    void LinkStatusText(const QString& text) override;
+    void LinkCaptionOverflow() override;
+    void LinkReadError() override;
+    void LinkTimedOut() override;
+
+    // Components without a window.
+    TComm* UART = nullptr;
+    std::unique_ptr<TControllerLink> Link;
+    QTimer* Timer1 = nullptr;
+
+    // Controls.
+    TStatusBar* StatusBar = nullptr;
+    QGroupBox* gboxController = nullptr;
+    QPushButton* btnConnect = nullptr;
+    QPushButton* btnDisconnect = nullptr;
+    QComboBox* cbPort = nullptr;
+    TRadioGroup* rgServoMode = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QLineEdit* edtPosition = nullptr;
+    QPushButton* btnGetPosition = nullptr;
+    QGroupBox* gboxZ = nullptr;
+    QLineEdit* edtPosTo = nullptr;
+    QPushButton* btnGetZ = nullptr;
+    QPushButton* btnSetPosition = nullptr;
+    QPushButton* btnSTOP = nullptr;
+    QPushButton* btnGraph = nullptr;
+    QGroupBox* gboxSubCommand = nullptr;
+    QToolButton* sbtnCenter = nullptr;
+    TTrackBar* tbarSubCommand = nullptr;
+    TRadioGroup* rgVelocityRaz = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLineEdit* edtHistoryDepth = nullptr;
+    QGroupBox* gbEncoder = nullptr;
+    QLabel* Label18 = nullptr;
+    QLineEdit* edtPulsesPerMilimeter = nullptr;
+    QCustomPlot* Chart1 = nullptr;
+    QCPGraph* Series1 = nullptr;
+    QCPGraph* Series2 = nullptr;
+    QCPGraph* Series3 = nullptr;
+    QGroupBox* gboxParams = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLineEdit* edtParam1 = nullptr;
+    QLineEdit* edtParam2 = nullptr;
+    QLineEdit* edtParam3 = nullptr;
+    QLineEdit* edtParam4 = nullptr;
+    QLineEdit* edtParam5 = nullptr;
+    QLineEdit* edtParam6 = nullptr;
+    QPushButton* btnGetParams = nullptr;
+    QPushButton* btnSetParams = nullptr;
+    TRadioGroup* rgrpEEPROM = nullptr;
+    QPushButton* btnLoadEEPROM = nullptr;
+    QPushButton* btnSaveEEPROM = nullptr;
+    QGroupBox* GroupBox3 = nullptr;
+    QLabel* Label8 = nullptr;
+    QLineEdit* edtTimerPeriod = nullptr;
+
+    // Measurement fields.
+    uint8_t FMeasureStopped = 1;
+    int32_t FHistoryDepth = 100;
+    int32_t FPulsesPerMm = 80;
+    uint32_t FTimeMs = 0;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildLayout();
+    void BuildChart();
+    void ConnectHandlers();
+    void SetMeasureSettingsEnabled(bool stopped);
+    void SetZoomAllowed(bool allowed);
+
+    std::unique_ptr<sim::TPtySimulator> FSimulator;  // started on demand for the simulator entry
+    std::unique_ptr<TShortcutHook> FShortcutHook;
+};

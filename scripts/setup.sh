@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what the project needs on Debian 12 (only the missing packages) and builds it.
+# Usage: scripts/setup.sh [build-dir] [extra cmake args...]
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$here/build}; shift || true
+
+packages=(build-essential cmake ninja-build qt6-base-dev libqcustomplot-dev
+          libgtest-dev libgmock-dev googletest xvfb xauth clang libclang-rt-14-dev
+          fonts-dejavu-core)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=""; [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S "$here" -B "$build" -G Ninja "$@" >/dev/null
+cmake --build "$build" -j"$(nproc)"
