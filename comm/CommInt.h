@@ -1,13 +1,18 @@
 // Serial port component: settings, port object and its event thread.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 
 #include <QObject>
+#include <QPointer>
 #include <QThread>
 
 #include "CommApi.h"
@@ -153,6 +158,11 @@ protected:
 
 private:
     struct Liveness;
+    int32_t FinishTransfer(commapi::OVERLAPPED& ov, int32_t timeout, const char* message);
+    void AbandonTransfer(commapi::OVERLAPPED& ov);
+    void StartEventThread();
+
+    commapi::TCommApi& FApi;  // the provider current when the port was made
     commapi::HANDLE FHandle;
     commapi::DCB FDCB{};
     std::string FDeviceName;
@@ -165,11 +175,11 @@ private:
     TParity FParity;
     TStopbits FStopbits;
     TDatabits FDatabits;
-    TCommEventThread* FEventThread = nullptr;
+    QPointer<TCommEventThread> FEventThread;  // cleared when the thread has freed itself
     std::unique_ptr<TCommEventChars> FEventChars;
     TCommOptions FOptions;
     TFlowControl FFlowControl;
-    std::shared_ptr<Liveness> FLiveness;  // shared with queued hand-overs
+    std::shared_ptr<Liveness> FLiveness;  // shared with queued hand-overs; one per Open
 };
 
 // Publishes every property; adds no behaviour.
@@ -177,4 +187,48 @@ class TComm : public TCustomComm {
     Q_OBJECT
 public:
     using TCustomComm::TCustomComm;
+};
+
+// Waits for the device's events while its port is open and hands each one to
+// the main thread. Started by its constructor; frees itself when its run ends.
+class TCommEventThread final : public QThread, public TObject {
+    Q_OBJECT
+public:
+    // Sender: this thread; Mask: the EV_ bits of the completed wait. Runs on the main thread.
+    using TSignalEvent = std::function<void(TObject* Sender, uint32_t Mask)>;
+
+    TCommEventThread(commapi::HANDLE commHandle, TCommEventTypes events,
+                     commapi::TCommApi& api = commapi::Current());
+    ~TCommEventThread() override;
+
+    // Asks the run to end and returns at once.
+    void Stop();
+    bool Terminated() const { return FTerminated.load(std::memory_order_acquire); }
+
+    TSignalEvent OnSignal;
+
+protected:
+    void run() override;
+
+private:
+    void Execute();
+    bool WaitForEvent(commapi::OVERLAPPED& ov);
+    void PauseAfterFailure(int failures);
+    class THandOverTicket;
+    void HandOver();
+    void RunHandedOver();
+    void AnswerHandOver();
+    void DoOnSignal();
+
+    commapi::TCommApi& FApi;
+    const commapi::HANDLE FCommHandle;  // a copy: neither owned nor closed here
+    std::unique_ptr<TSimpleEvent> FEvent;
+    uint32_t FEventMask = 0;
+    std::atomic<bool> FTerminated{false};
+    // The hand-over's own handshake. Qt's queue and semaphores are invisible
+    // to race detectors, so the wait for the answer does not rely on them.
+    std::mutex FHandOverMutex;
+    std::condition_variable FHandOverAnswered;
+    bool FHandOverDone = false;         // the queued call ran, or was dropped unrun
+    std::exception_ptr FHandOverError;  // what the handed-over call raised
 };

@@ -1,1 +1,349 @@
-// placeholder until written
+// Controller link: command transactions, the presence probe, the reply timer,
+// and the assembly and decoding of replies. Every function here runs on the
+// main thread; UARTRxChar is called from the port's event dispatch.
+#include "ControllerLink.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include "NumberText.h"
+
+namespace {
+
+constexpr int ProbeAttempts = 16;
+constexpr unsigned long ProbePauseMs = 10;
+constexpr uint8_t ProbeByte = 0xFF;
+constexpr uint8_t ProbeAnswer = 'X';
+constexpr uint8_t NoCommand = 0xFF;
+constexpr uint8_t OpenEnded = 255;
+constexpr uint8_t Accepted = '+';
+constexpr uint8_t Refused = '-';
+
+TLinkState StateOfStatus(uint8_t status) {
+    if (status == Accepted) return lsDone;
+    if (status == Refused) return lsRefused;
+    return lsUnparsed;
+}
+
+int32_t SignedOf24(const uint8_t* b) {
+    const uint32_t raw = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16;
+    return int32_t(raw << 8) >> 8;
+}
+
+uint16_t WordOf(const uint8_t* b) { return uint16_t(b[0] | b[1] << 8); }
+
+}  // namespace
+
+TControllerLink::TControllerLink(TCustomComm& port, TLinkListener* listener, QObject* parent)
+    : QObject(parent), FPort(port), FListener(listener) {
+    // A precise timer: a coarse one may fire up to 5 % early, and a reply
+    // must get its full second.
+    tmrTimeout.setTimerType(Qt::PreciseTimer);
+    tmrTimeout.setInterval(ReplyTimeoutMs);
+    connect(&tmrTimeout, &QTimer::timeout, this, &TControllerLink::tmrTimeoutTimer);
+    ResetToIdle();
+}
+
+TLinkListener& TControllerLink::Listener() {
+    static TLinkListener nobody;
+    return FListener ? *FListener : nobody;
+}
+
+void TControllerLink::ClearTransactionArea() {
+    std::memset(FCmdFrame, 0, sizeof FCmdFrame);
+    std::memset(FReply, 0, sizeof FReply);
+    FReplyExpected = 0;
+    FReplyCount = 0;
+    FLinkState = lsPending;
+}
+
+void TControllerLink::ResetToIdle() {
+    ClearTransactionArea();
+    FCmdFrame[0] = NoCommand;
+    FLinkState = lsDone;
+}
+
+// ---------------------------------------------------------------- sending
+
+bool TControllerLink::Send(uint8_t code, const uint8_t* payload, uint8_t length, uint8_t expected) {
+    if (FLinkState == lsPending) return false;
+    const TransactionArea before = SaveArea();
+    std::string identBefore;
+    if (code == 'I') identBefore.swap(FIdentText);  // empties it, without a copy
+    ClearTransactionArea();
+    FCmdFrame[0] = code;
+    FCmdFrame[1] = length;
+    if (length > 0) std::memcpy(FCmdFrame + 2, payload, length);
+    FLinkState = lsPending;
+    if (expected != 0) FReplyExpected = expected;
+    try {
+        FPort.PurgeIn();
+        FPort.Write(FCmdFrame, 2 + length);
+    } catch (...) {
+        // The command never went out: no transaction is left pending (later
+        // sends are not refused, WaitReply returns), and the caller gets the error.
+        RestoreArea(before);
+        if (code == 'I') FIdentText.swap(identBefore);
+        throw;
+    }
+    StartReplyTimer();
+    return true;
+}
+
+TControllerLink::TransactionArea TControllerLink::SaveArea() const {
+    TransactionArea area;
+    std::memcpy(area.CmdFrame, FCmdFrame, sizeof FCmdFrame);
+    std::memcpy(area.Reply, FReply, sizeof FReply);
+    area.ReplyExpected = FReplyExpected;
+    area.ReplyCount = FReplyCount;
+    area.LinkState = FLinkState;
+    return area;
+}
+
+void TControllerLink::RestoreArea(const TransactionArea& area) {
+    std::memcpy(FCmdFrame, area.CmdFrame, sizeof FCmdFrame);
+    std::memcpy(FReply, area.Reply, sizeof FReply);
+    FReplyExpected = area.ReplyExpected;
+    FReplyCount = area.ReplyCount;
+    FLinkState = area.LinkState;
+}
+
+bool TControllerLink::SendIdentify() { return Send('I', nullptr, 0, OpenEnded); }
+
+bool TControllerLink::SendSetMode(uint8_t mode) { return Send('M', &mode, 1, 0); }
+
+bool TControllerLink::SendGetMode() { return Send('m', nullptr, 0, 1); }
+
+bool TControllerLink::SendGetTarget() { return Send('z', nullptr, 0, 3); }
+
+bool TControllerLink::SendGetPosition() { return Send('p', nullptr, 0, 3); }
+
+bool TControllerLink::SendSetTarget(int32_t position) {
+    const uint32_t bits = uint32_t(position);  // only the low 24 bits travel
+    const uint8_t payload[3] = {uint8_t(bits), uint8_t(bits >> 8), uint8_t(bits >> 16)};
+    return Send('P', payload, 3, 0);
+}
+
+bool TControllerLink::SendGetSample() { return Send('V', nullptr, 0, 6); }
+
+bool TControllerLink::SendSaveBank(uint8_t bank) { return Send('S', &bank, 1, 0); }
+
+bool TControllerLink::SendLoadBank(uint8_t bank) { return Send('L', &bank, 1, 0); }
+
+bool TControllerLink::SendReadParam(uint8_t index) { return Send('R', &index, 1, 2); }
+
+bool TControllerLink::SendWriteParam(uint8_t index, uint16_t value) {
+    const uint8_t payload[3] = {index, uint8_t(value), uint8_t(value >> 8)};
+    return Send('W', payload, 3, 0);
+}
+
+bool TControllerLink::SendSubCommand(int16_t value) {
+    const uint16_t bits = uint16_t(value);
+    const uint8_t payload[2] = {uint8_t(bits), uint8_t(bits >> 8)};
+    return Send('B', payload, 2, 0);
+}
+
+// ---------------------------------------------------------------- probe and wait
+
+bool TControllerLink::ProbeController() {
+    FCmdFrame[0] = NoCommand;
+    FLinkState = lsDone;  // the receive handler now discards whatever arrives
+    FPort.PurgeIn();
+    FPort.PurgeOut();
+    for (int attempt = 0; attempt < ProbeAttempts; ++attempt) {
+        uint8_t byte = ProbeByte;
+        FPort.Write(&byte, 1);
+        QThread::msleep(ProbePauseMs);  // the controller's time to answer
+        if (FPort.InQueCount() == 1) {
+            FPort.Read(&byte, 1);  // a failed read leaves 0xFF, which is not the answer
+            if (byte == ProbeAnswer) {
+                FPort.PurgeIn();
+                return true;
+            }
+        } else {
+            FPort.PurgeIn();
+        }
+    }
+    return false;
+}
+
+TLinkState TControllerLink::WaitReply() {
+    QCoreApplication::processEvents();
+    while (FLinkState == lsPending) {
+        // A pending transaction always has its timer; this covers a state
+        // made pending by clearing the area by hand, so the wait still ends.
+        if (!tmrTimeout.isActive()) SetReplyTimerEnabled(true);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return FLinkState;
+}
+
+// ---------------------------------------------------------------- reply timer
+
+void TControllerLink::SetReplyTimerEnabled(bool enabled) {
+    // Enabling a running timer must not restart its period.
+    if (enabled && !tmrTimeout.isActive()) tmrTimeout.start();
+    if (!enabled) tmrTimeout.stop();
+}
+
+void TControllerLink::StartReplyTimer() {
+    SetReplyTimerEnabled(true);
+    Listener().LinkStatusText(QString());
+}
+
+void TControllerLink::StopReplyTimer() {
+    SetReplyTimerEnabled(false);
+    Listener().LinkStatusText(QString());
+}
+
+void TControllerLink::tmrTimeoutTimer() {
+    // Disabled first: a listener that sends a new command from its time-out
+    // notice then keeps the timer that this send enabled.
+    SetReplyTimerEnabled(false);
+    if (FLinkState != lsPending) return;
+    FLinkState = lsTimedOut;
+    Listener().LinkStatusText(QStringLiteral("Timeout"));
+    Listener().LinkTimedOut();
+}
+
+// ---------------------------------------------------------------- receiving
+
+void TControllerLink::UARTRxChar(TObject* Sender, int32_t Count) {
+    (void)Sender;
+    if (Count > RxBufferSize) Listener().LinkCaptionOverflow();
+    uint8_t buffer[RxBufferSize];
+    bool taken = false;  // this event is done with: the rest of its bytes is discarded
+    for (int32_t left = Count; left > 0;) {
+        const int32_t chunk = std::min(left, int32_t(RxBufferSize));
+        if (FPort.Read(buffer, chunk) != chunk) {
+            Listener().LinkReadError();
+            return;
+        }
+        left -= chunk;
+        if (!taken) taken = Assemble(buffer, chunk);
+    }
+}
+
+bool TControllerLink::Assemble(const uint8_t* bytes, int32_t count) {
+    if (FLinkState != lsPending) return true;
+    return FReplyExpected == OpenEnded ? AssembleText(bytes, count) : AssembleFixed(bytes, count);
+}
+
+bool TControllerLink::AssembleFixed(const uint8_t* bytes, int32_t count) {
+    const int32_t total = int32_t(FReplyExpected) + 1;
+    const int32_t n = std::max(0, std::min(count, total - int32_t(FReplyCount)));
+    for (int32_t i = 0; i < n; ++i) {
+        const int32_t at = int32_t(FReplyCount) + i;
+        if (at < ReplySize) FReply[at] = bytes[i];
+    }
+    FReplyCount = uint8_t(FReplyCount + n);
+    if (FReplyCount != total) return false;
+    DecodeReply();
+    return true;
+}
+
+// The text ends at its first status character. At most ReplySize - 1 bytes
+// are kept, so a NUL always follows them; a longer text is cut there and the
+// transaction still ends at its status character.
+bool TControllerLink::AssembleText(const uint8_t* bytes, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        const bool room = FReplyCount < ReplySize - 1;
+        if (room) FReply[FReplyCount] = bytes[i];
+        if (bytes[i] == Accepted || bytes[i] == Refused) {
+            DecodeReply();
+            return true;
+        }
+        if (room) ++FReplyCount;
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------- decoding
+
+void TControllerLink::DecodeReply() {
+    FLinkState = lsUnparsed;
+    switch (FCmdFrame[0]) {
+        case 'B': case 'L': case 'M': case 'P': case 'S': case 'W':
+            FLinkState = StateOfStatus(FReply[0]);
+            break;
+        case 'I': DecodeIdent(); break;
+        case 'm': DecodeMode(); break;
+        case 'p': DecodePosition(false); break;
+        case 'z': DecodePosition(true); break;
+        case 'R': DecodeParam(); break;
+        case 'V': DecodeSample(); break;
+        default: break;
+    }
+}
+
+void TControllerLink::DecodeIdent() {
+    const auto* text = reinterpret_cast<const char*>(FReply);
+    FIdentText.append(text, strnlen(text, ReplySize));
+    FLinkState = lsDone;
+    // The controller's character set is not known: each byte shows as one
+    // Latin-1 character, so nothing is lost or replaced and ASCII is unchanged.
+    Listener().LinkIdentified(QStringLiteral("Контроллер: ") + QString::fromLatin1(FIdentText));
+}
+
+void TControllerLink::DecodeMode() {
+    FLinkState = StateOfStatus(FReply[1]);
+    if (FLinkState != lsDone) return;
+    Listener().LinkModeDecoded(FReply[0]);
+}
+
+void TControllerLink::DecodePosition(bool target) {
+    const TLinkState status = StateOfStatus(FReply[3]);
+    if (status != lsDone) {
+        FLinkState = status;
+        return;
+    }
+    const int32_t value = SignedOf24(FReply);
+    if (target) {
+        FTargetPosition = value;
+        Listener().LinkTargetDecoded(value);
+    } else {
+        FPosition = value;
+        Listener().LinkPositionDecoded(value);
+    }
+    FLinkState = lsDone;
+}
+
+void TControllerLink::DecodeParam() {
+    const TLinkState status = StateOfStatus(FReply[2]);
+    if (status != lsDone) {
+        FLinkState = status;
+        return;
+    }
+    // Only indices 0 to 5 are ever sent; a reply for another index is
+    // accepted but has no word to go to, so nothing is stored or shown.
+    const uint8_t index = FCmdFrame[2];
+    if (index < FParams.size()) {
+        FParams[index] = WordOf(FReply);
+        Listener().LinkParamsDecoded(ParamTexts());
+    }
+    FLinkState = lsDone;
+}
+
+void TControllerLink::DecodeSample() {
+    const TLinkState status = StateOfStatus(FReply[6]);
+    if (status != lsDone) {
+        FLinkState = status;
+        return;
+    }
+    FPrevSampleTick = FSampleTick;
+    FSampleTick = WordOf(FReply);
+    FVelocity = int16_t(WordOf(FReply + 2));
+    FMismatch = int16_t(WordOf(FReply + 4));
+    StopReplyTimer();
+    FLinkState = lsDone;
+    Listener().LinkSampleDecoded();
+}
+
+std::array<QString, 6> TControllerLink::ParamTexts() const {
+    return {QString::number(int16_t(FParams[0])),  numtext::FormatParam(FParams[1]),
+            numtext::FormatParam(FParams[2]),      numtext::FormatParam(FParams[3]),
+            QString::number(int16_t(FParams[4])),  QString::number(FParams[5])};
+}

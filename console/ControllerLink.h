@@ -93,9 +93,37 @@ public:
 
     QTimer tmrTimeout;
 
+    // The six parameter edits' texts from FParams: #1 and #5 signed, #2 to #4
+    // as word / 256, #6 unsigned.
+    std::array<QString, 6> ParamTexts() const;
+
 private:
+    // What a send changes, kept so that a send whose write raises changes nothing.
+    struct TransactionArea {
+        uint8_t CmdFrame[CmdFrameSize];
+        uint8_t Reply[ReplySize];
+        uint8_t ReplyExpected;
+        uint8_t ReplyCount;
+        TLinkState LinkState;
+    };
+
     bool Send(uint8_t code, const uint8_t* payload, uint8_t length, uint8_t expected);
+    TransactionArea SaveArea() const;
+    void RestoreArea(const TransactionArea& area);
     void SetReplyTimerEnabled(bool enabled);
+    TLinkListener& Listener();
+
+    // Reply assembly: true when this event's bytes are done with (reply
+    // decoded, or no transaction under way).
+    bool Assemble(const uint8_t* bytes, int32_t count);
+    bool AssembleFixed(const uint8_t* bytes, int32_t count);
+    bool AssembleText(const uint8_t* bytes, int32_t count);
+
+    void DecodeIdent();
+    void DecodeMode();
+    void DecodePosition(bool target);
+    void DecodeParam();
+    void DecodeSample();
 
     TCustomComm& FPort;
     TLinkListener* FListener;

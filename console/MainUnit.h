@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include <QString>
 #include <QTimer>
@@ -13,6 +15,7 @@
 #include "CommInt.h"
 #include "ControllerLink.h"
 
+class QAbstractButton;
 class QComboBox;
 class QCustomPlot;
 class QCPGraph;
@@ -25,6 +28,7 @@ class TRadioGroup;
 class TStatusBar;
 class TTrackBar;
 class TShortcutHook;
+class TChartFeed;
 namespace sim { class TPtySimulator; }
 
 class TMainForm : public QWidget, public TLinkListener {
@@ -80,6 +84,12 @@ public:
 
     // Modal error box: stop icon, caption "Error", one OK.
     void ShowError(const QString& text);
+
+    // Runs an event handler of this window: whatever escapes it goes to the
+    // default report, and the window is not destroyed before it has returned.
+    // Once the window is closed, handlers no longer run.
+    void RunHandler(const std::function<void()>& handler);
+    bool Closed() const { return FClosed; }
 
     // TLinkListener
     void LinkIdentified(const QString& panelText) override;
@@ -157,8 +167,20 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    class TBusyScope;  // counts a handler of this window on the stack
+    void BindClick(QAbstractButton* button, void (TMainForm::*handler)());
+    void BindEditChange(QLineEdit* edit);
+    void ApplyHintTiming();
+    std::string SimulatorDevice();
+    void LeaveBusy();
+
+    int FBusyDepth = 0;             // handlers of this window now on the stack
+    bool FClosed = false;           // closed: the port is shut and handlers stop
+    bool FDeleteWhenIdle = false;   // delete-on-close waits for the handlers
+
     void BuildLayout();
     void BuildChart();
     void ConnectHandlers();
@@ -167,4 +189,10 @@ private:
 
     std::unique_ptr<sim::TPtySimulator> FSimulator;  // started on demand for the simulator entry
     std::unique_ptr<TShortcutHook> FShortcutHook;
+
+    // Live measurement (MeasureHandlers.cpp).
+    void StartMeasurement();
+    void StopMeasurementForDisconnect();  // also when a poll finds the port gone
+    TChartFeed* ChartFeed();               // made on first use
+    TChartFeed* FChartFeed = nullptr;      // a child of Chart1
 };

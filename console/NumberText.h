@@ -16,6 +16,8 @@ namespace numtext {
 QChar DecimalSeparator();
 // For tests and for a user who wants another separator than the locale's.
 void SetDecimalSeparator(QChar separator);
+// Back to the locale's separator after SetDecimalSeparator.
+void ResetDecimalSeparator();
 
 // Leading blanks, optional sign, decimal digits or hex after "$", "x" or "0x"
 // (either case); nothing may follow; must fit in a signed 32-bit integer.

@@ -4,7 +4,11 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 
+#include <vector>
+
+class QKeyEvent;
 class TMainForm;
 
 class TShortcutHook : public QObject {
@@ -21,5 +25,19 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // One key press reaches the filter several times: at its window, then at
+    // the focus widget and each parent it travels up to. A sighting is the
+    // same press when it is the same event object (pointer, key, time stamp)
+    // and follows on from where that event was seen last.
+    struct TSighting {
+        const QKeyEvent* event;
+        int key;
+        quint64 timestamp;
+        QPointer<QObject> watched;
+    };
+    bool IsNewPress(QObject* watched, const QKeyEvent* event);
+    void Forget(const QKeyEvent* event);
+
     TMainForm* FForm;
+    std::vector<TSighting> FSightings;  // a few recent presses, newest last
 };

@@ -1,2 +1,14 @@
-#include <cstdio>
-int main() { std::puts("The window is not built yet."); return 0; }
+// Program entry: the application, its title, the main window, the message loop.
+#include <QApplication>
+
+#include "MainUnit.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    // The title names the program in the task bar and captions the default
+    // error report; the window keeps its own caption.
+    QApplication::setApplicationName(QStringLiteral("Servo-controller Setup"));
+    TMainForm form;
+    form.show();
+    return app.exec();
+}

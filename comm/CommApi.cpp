@@ -1,0 +1,38 @@
+// The process-wide provider and what every provider shares.
+#include "CommApi.h"
+
+#include <atomic>
+
+#include "PosixCommApi.h"
+
+namespace commapi {
+
+namespace {
+
+thread_local DWORD tLastError = ERROR_SUCCESS;
+std::atomic<TCommApi*> gCurrent{nullptr};
+
+}  // namespace
+
+DWORD TCommApi::GetLastError() { return tLastError; }
+void TCommApi::SetLastError(DWORD code) { tLastError = code; }
+
+void TCommApi::InitializeCriticalSection(CRITICAL_SECTION*) {}
+void TCommApi::EnterCriticalSection(CRITICAL_SECTION* section) { section->Mutex.lock(); }
+void TCommApi::LeaveCriticalSection(CRITICAL_SECTION* section) { section->Mutex.unlock(); }
+void TCommApi::DeleteCriticalSection(CRITICAL_SECTION*) {}
+
+TCommApi& LinuxProvider() {
+    // Never destroyed: event threads may still finish against it at process exit.
+    static TCommApi* const provider = new TPosixCommApi;
+    return *provider;
+}
+
+TCommApi& Current() {
+    TCommApi* api = gCurrent.load(std::memory_order_acquire);
+    return api ? *api : LinuxProvider();
+}
+
+void SetCurrent(TCommApi* api) { gCurrent.store(api, std::memory_order_release); }
+
+}  // namespace commapi

@@ -1,0 +1,44 @@
+// An event object of the Linux provider: an eventfd with Win32 semantics
+// (manual or automatic reset). A wait on an event that a device transfer is to
+// signal also watches that device, and moves its data while it waits: the
+// provider has no thread of its own.
+#pragma once
+
+#include <memory>
+#include <mutex>
+
+#include "PosixHandles.h"
+
+namespace commapi::posix {
+
+class TPosixDevice;
+
+class TPosixEvent final : public TKernelObject {
+public:
+    // Null, with the thread's last error set, when no eventfd can be had.
+    static std::shared_ptr<TPosixEvent> Create(bool manualReset, bool initialState);
+    TPosixEvent(int fd, bool manualReset, bool initialState);
+    ~TPosixEvent() override;
+
+    void Set();
+    void Reset();
+    // Wakes a waiter without signalling, so it looks at its device again.
+    void Kick();
+    // The device whose pending transfer will signal this event.
+    void DriveBy(const std::shared_ptr<TPosixDevice>& device);
+    DWORD Wait(DWORD milliseconds);
+    void Released() override;
+
+private:
+    bool TryTakeLocked();
+    void DrainLocked();
+
+    std::mutex FMutex;
+    const int FFd;
+    const bool FManualReset;
+    bool FSignaled;
+    bool FClosed = false;
+    std::weak_ptr<TPosixDevice> FDriver;
+};
+
+}  // namespace commapi::posix

@@ -1,0 +1,44 @@
+// Handles of the Linux provider: reference-counted objects behind numbers that
+// are never reused, so a released handle fails every later call with
+// ERROR_INVALID_HANDLE even when the file descriptor behind it is reused.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+#include "CommApi.h"
+
+namespace commapi::posix {
+
+class TKernelObject {
+public:
+    virtual ~TKernelObject() = default;
+    // The handle was closed; callers still inside an operation keep the object alive.
+    virtual void Released() {}
+};
+
+class THandleTable {
+public:
+    HANDLE Insert(std::shared_ptr<TKernelObject> object);
+
+    template <class T>
+    std::shared_ptr<T> Lookup(HANDLE handle) const {
+        return std::dynamic_pointer_cast<T>(Find(handle));
+    }
+
+    // Removes the handle and tells its object, under the table's lock: when this
+    // returns, no later lookup can reach the object and its release is complete.
+    bool Release(HANDLE handle);
+    size_t Count() const;
+
+private:
+    std::shared_ptr<TKernelObject> Find(HANDLE handle) const;
+
+    mutable std::mutex FMutex;
+    std::unordered_map<uintptr_t, std::shared_ptr<TKernelObject>> FObjects;
+    uintptr_t FNext = 0x100;
+};
+
+}  // namespace commapi::posix

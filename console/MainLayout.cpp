@@ -1,0 +1,178 @@
+// The main window's layout: every control with its place, texts and
+// design-time values, and the chart with its three series.
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <qcustomplot.h>
+
+#include "MainUnit.h"
+#include "RadioGroup.h"
+#include "StatusBar.h"
+#include "TrackBar.h"
+
+namespace {
+
+// Texts as the user sees them; UTF-8 in the source.
+QString T(const char* text) { return QString::fromUtf8(text); }
+
+template <typename W, typename... Args>
+W* Place(QWidget* parent, const QRect& geometry, Args&&... args) {
+    auto* widget = new W(std::forward<Args>(args)..., parent);
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+QGroupBox* Group(QWidget* parent, const char* caption, const QRect& geometry) {
+    return Place<QGroupBox>(parent, geometry, T(caption));
+}
+
+QPushButton* Button(QWidget* parent, const char* text, const QRect& geometry) {
+    auto* button = Place<QPushButton>(parent, geometry, T(text));
+    button->setAutoDefault(true);  // Enter presses the push button that has the focus
+    return button;
+}
+
+QLineEdit* Edit(QWidget* parent, const char* text, const QRect& geometry) {
+    return Place<QLineEdit>(parent, geometry, T(text));
+}
+
+QLabel* Label(QWidget* parent, const char* text, const QRect& geometry) {
+    return Place<QLabel>(parent, geometry, T(text));
+}
+
+// Grid of the parameter edits: three columns, two rows, a label above each.
+constexpr int ParamColumnX[3] = {8, 78, 148};
+constexpr int ParamLabelY[2] = {18, 58};
+constexpr int ParamEditY[2] = {32, 72};
+constexpr int ParamEditWidth = 64;
+constexpr int ParamLabelWidth = 68;
+
+QRect ParamLabelRect(int row, int column) {
+    return {ParamColumnX[column], ParamLabelY[row], ParamLabelWidth, 14};
+}
+QRect ParamEditRect(int row, int column) {
+    return {ParamColumnX[column], ParamEditY[row], ParamEditWidth, 21};
+}
+
+}  // namespace
+
+void TMainForm::BuildLayout() {
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(11);
+    setFont(font);
+    setFixedSize(ClientWidth, ClientHeight);
+
+    StatusBar = Place<TStatusBar>(this, {0, ClientHeight - TStatusBar::BarHeight, ClientWidth,
+                                         TStatusBar::BarHeight});
+
+    // Top band.
+    gboxController = Group(this, " Контроллер  ", {4, 8, 122, 97});
+    btnConnect = Button(gboxController, "Подключить", {8, 44, 106, 23});
+    btnDisconnect = Button(gboxController, "Отключить", {8, 69, 106, 23});
+    btnDisconnect->setEnabled(false);
+    cbPort = Place<QComboBox>(gboxController, {8, 18, 106, 22});
+    FillPortList();
+
+    rgServoMode = Place<TRadioGroup>(this, {130, 8, 146, 97}, T(" Серво-режим "),
+                                     QStringList{T("ШИМ"), T("Крутящий момент"), T("Скорость"),
+                                                 T("Позиция")});
+
+    GroupBox2 = Group(this, " Текущая позиция", {280, 8, 124, 97});
+    edtPosition = Edit(GroupBox2, "", {8, 22, 108, 21});
+    edtPosition->setReadOnly(true);
+    btnGetPosition = Button(GroupBox2, "Получить", {8, 52, 108, 25});
+
+    gboxZ = Group(this, "Позиция \"назначение\" ", {408, 8, 152, 97});
+    edtPosTo = Edit(gboxZ, "", {8, 22, 136, 21});
+    btnGetZ = Button(gboxZ, "Получить", {8, 52, 67, 25});
+    btnSetPosition = Button(gboxZ, "Задать", {77, 52, 67, 25});
+
+    btnSTOP = Place<QPushButton>(this, {564, 8, 214, 46}, T("СТОП + СБРОС (F3, F11)"));
+    btnSTOP->setDefault(true);  // the window's default button; Enter handling in keyPressEvent
+    btnGraph = Button(this, "Измерение (Старт/Стоп) (F2, F12)", {564, 59, 214, 46});
+
+    // Middle band, right: manual drive and the four small groups.
+    gboxSubCommand = Group(this, " Управление ", {383, 112, 396, 65});
+    sbtnCenter = Place<QToolButton>(gboxSubCommand, {8, 22, 52, 30});
+    sbtnCenter->setText(T("НОЛЬ"));
+    sbtnCenter->setFocusPolicy(Qt::NoFocus);
+    sbtnCenter->setEnabled(false);
+    tbarSubCommand = Place<TTrackBar>(gboxSubCommand, {66, 16, 322, 42});
+    tbarSubCommand->setRange(0, 511);
+    tbarSubCommand->setValue(256);
+    tbarSubCommand->setTickInterval(16);
+    tbarSubCommand->setTickPosition(QSlider::TicksAbove);
+    tbarSubCommand->setSingleStep(1);
+    tbarSubCommand->setPageStep(2);
+    tbarSubCommand->setEnabled(false);
+
+    rgVelocityRaz = Place<TRadioGroup>(this, {467, 180, 96, 61}, T(" Скорость "),
+                                       QStringList{T("мм/мин"), T("кИмп/сек"), T("процент")});
+    rgVelocityRaz->SetItemIndex(1);
+
+    GroupBox1 = Group(this, " История ", {567, 180, 104, 61});
+    Label7 = Label(GroupBox1, "Измерений", {8, 17, 88, 14});
+    edtHistoryDepth = Edit(GroupBox1, "100", {8, 33, 88, 21});
+
+    gbEncoder = Group(this, " Encoder ", {383, 180, 80, 61});
+    Label18 = Label(gbEncoder, "Имп/мм", {8, 17, 64, 14});
+    edtPulsesPerMilimeter = Edit(gbEncoder, "80", {8, 33, 64, 21});
+
+    BuildChart();
+
+    // Middle band, left: the regulator parameters and the EEPROM banks.
+    gboxParams = Group(this, " Параметры ", {4, 112, 375, 129});
+    Label1 = Label(gboxParams, "#1 (signed)", ParamLabelRect(0, 0));
+    Label3 = Label(gboxParams, "Kf (#2)", ParamLabelRect(0, 1));
+    Label5 = Label(gboxParams, "Kp (#3)", ParamLabelRect(0, 2));
+    Label2 = Label(gboxParams, "Ki (#4)", ParamLabelRect(1, 0));
+    Label4 = Label(gboxParams, "#5 (signed)", ParamLabelRect(1, 1));
+    Label6 = Label(gboxParams, "#6", ParamLabelRect(1, 2));
+    edtParam1 = Edit(gboxParams, "", ParamEditRect(0, 0));
+    edtParam2 = Edit(gboxParams, "", ParamEditRect(0, 1));
+    edtParam3 = Edit(gboxParams, "", ParamEditRect(0, 2));
+    edtParam4 = Edit(gboxParams, "", ParamEditRect(1, 0));
+    edtParam5 = Edit(gboxParams, "", ParamEditRect(1, 1));
+    edtParam6 = Edit(gboxParams, "", ParamEditRect(1, 2));
+    // Kept with the edit but never shown: hints are on for #1 to #5 only.
+    edtParam6->setStatusTip(QStringLiteral("Back-EMF compensation gain"));
+    btnGetParams = Button(gboxParams, "Получить", {8, 98, 100, 25});
+    btnSetParams = Button(gboxParams, "Задать", {112, 98, 100, 25});
+    rgrpEEPROM = Place<TRadioGroup>(gboxParams, {218, 12, 151, 112}, T(" EEPROM "),
+                                    QStringList{"Bank 0", "Bank 1", "Bank 2", "Bank 3", "Bank 4"});
+    rgrpEEPROM->SetItemIndex(0);
+    // Inside the bank group's frame, right of the items, but children of gboxParams.
+    btnLoadEEPROM = Button(gboxParams, "Загрузить", {290, 34, 74, 25});
+    btnSaveEEPROM = Button(gboxParams, "Сохранить", {290, 74, 74, 25});
+
+    GroupBox3 = Group(this, " Период , мс", {675, 180, 104, 61});
+    Label8 = Label(GroupBox3, "Измерений", {8, 17, 88, 14});
+    edtTimerPeriod = Edit(GroupBox3, "16", {8, 33, 88, 21});
+}
+
+void TMainForm::BuildChart() {
+    Chart1 = Place<QCustomPlot>(this, {4, 246, 775, 259});
+    // No back wall: the chart shows the window's own background.
+    Chart1->setBackground(palette().window());
+    Chart1->legend->setVisible(false);
+    Chart1->xAxis->setLabel(T("Время (мсек)"));
+    Chart1->yAxis->setLabel(T("Скорость (имп/сек)"));
+    Chart1->yAxis2->setLabel(T("рассогласование"));
+    Chart1->yAxis2->setVisible(true);
+    Chart1->yAxis2->setTickLabels(true);
+
+    const auto addSeries = [this](QCPAxis* valueAxis, const QColor& color) {
+        QCPGraph* series = Chart1->addGraph(Chart1->xAxis, valueAxis);
+        series->setPen(QPen(color, 2));
+        series->setLineStyle(QCPGraph::lsLine);
+        series->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
+        return series;
+    };
+    Series1 = addSeries(Chart1->yAxis, Qt::red);
+    Series2 = addSeries(Chart1->yAxis2, Qt::darkGreen);  // (0, 128, 0): readable on grey
+    Series3 = addSeries(Chart1->yAxis, Qt::blue);
+    SetZoomAllowed(true);
+}

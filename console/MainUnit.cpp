@@ -1,0 +1,325 @@
+// The main window: creation and destruction, connecting and disconnecting,
+// the two enable walks, the mode-dependent control rule, the input error
+// mark, error boxes and what the window does with each decoded reply.
+// Main thread only.
+#include "MainUnit.h"
+
+#include <exception>
+#include <stdexcept>
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QToolButton>
+#include <qcustomplot.h>
+
+#include "DefaultReport.h"
+#include "FormStyle.h"
+#include "OwnEnabled.h"
+#include "PtySimulator.h"
+#include "RadioGroup.h"
+#include "ShortcutHook.h"
+#include "StatusBar.h"
+#include "TrackBar.h"
+
+namespace {
+
+// Controls placed directly in a window or container, in its child order.
+QList<QWidget*> DirectControls(const QWidget* parent) {
+    QList<QWidget*> controls;
+    for (QObject* child : parent->children()) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (widget && !widget->isWindow()) controls << widget;
+    }
+    return controls;
+}
+
+// Both walks: the window's controls and the controls directly inside them.
+void WalkTwoLevels(const QWidget* window, bool enabled) {
+    for (QWidget* control : DirectControls(window)) {
+        control->setEnabled(enabled);
+        for (QWidget* inner : DirectControls(control)) inner->setEnabled(enabled);
+    }
+}
+
+}  // namespace
+
+class TMainForm::TBusyScope {
+public:
+    explicit TBusyScope(TMainForm& form) : FForm(form) { ++FForm.FBusyDepth; }
+    ~TBusyScope() { FForm.LeaveBusy(); }
+    TBusyScope(const TBusyScope&) = delete;
+    TBusyScope& operator=(const TBusyScope&) = delete;
+
+private:
+    TMainForm& FForm;
+};
+
+TMainForm::TMainForm(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
+    setWindowTitle(QStringLiteral("Servo-Controller setup"));
+    UART = new TComm(this);
+    UART->SetDeviceName("COM1");
+    UART->SetBaudRate(br38400);
+    UART->SetFlowControl(fcNone);
+    UART->SetOptions(0);
+    UART->SetWriteTimeout(200);
+    UART->SetReadBufSize(1024);
+    UART->SetWriteBufSize(1024);
+    UART->SetMonitorEvents(EventBit(evBreak) | EventBit(evError) | EventBit(evRxChar) |
+                           EventBit(evRxFlag));
+    Link = std::make_unique<TControllerLink>(*UART, this);
+    UART->OnRxChar = [this](TObject* sender, int32_t count) { Link->UARTRxChar(sender, count); };
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(16);
+    Timer1->setTimerType(Qt::PreciseTimer);
+
+    BuildLayout();
+    ConnectHandlers();
+    FormCreate();
+}
+
+TMainForm::~TMainForm() { FormDestroy(); }
+
+void TMainForm::ConnectHandlers() {
+    BindClick(btnConnect, &TMainForm::btnConnectClick);
+    BindClick(btnDisconnect, &TMainForm::btnDisconnectClick);
+    BindClick(btnGetPosition, &TMainForm::btnGetPositionClick);
+    BindClick(btnGetZ, &TMainForm::btnGetZClick);
+    BindClick(btnSetPosition, &TMainForm::btnSetPositionClick);
+    BindClick(btnSTOP, &TMainForm::btnSTOPClick);
+    BindClick(btnGraph, &TMainForm::btnGraphClick);
+    BindClick(sbtnCenter, &TMainForm::sbtnCenterClick);
+    BindClick(btnGetParams, &TMainForm::btnGetParamsClick);
+    BindClick(btnSetParams, &TMainForm::btnSetParamsClick);
+    BindClick(btnLoadEEPROM, &TMainForm::btnLoadEEPROMClick);
+    BindClick(btnSaveEEPROM, &TMainForm::btnSaveEEPROMClick);
+    connect(rgServoMode, &TRadioGroup::Click, this,
+            [this] { RunHandler([this] { rgServoModeClick(); }); });
+    connect(tbarSubCommand, &TTrackBar::Change, this,
+            [this] { RunHandler([this] { tbarSubCommandChange(); }); });
+    connect(Timer1, &QTimer::timeout, this, [this] { RunHandler([this] { Timer1Timer(); }); });
+    // edtParam2..6 share the reset too, so a marked parameter edit recovers like #1.
+    for (QLineEdit* edit : {edtPosition, edtPosTo, edtHistoryDepth, edtPulsesPerMilimeter,
+                            edtParam1, edtParam2, edtParam3, edtParam4, edtParam5, edtParam6,
+                            edtTimerPeriod})
+        BindEditChange(edit);
+}
+
+void TMainForm::BindClick(QAbstractButton* button, void (TMainForm::*handler)()) {
+    connect(button, &QAbstractButton::clicked, this,
+            [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
+}
+
+void TMainForm::BindEditChange(QLineEdit* edit) {
+    connect(edit, &QLineEdit::textChanged, this,
+            [this, edit] { RunHandler([this, edit] { edtParam1Change(edit); }); });
+}
+
+void TMainForm::RunHandler(const std::function<void()>& handler) {
+    if (FClosed) return;
+    TBusyScope busy(*this);
+    std::exception_ptr error;
+    try {
+        handler();
+    } catch (...) {
+        error = std::current_exception();
+    }
+    // A failure caused by the window going away (its port is closed) is not news.
+    if (error && !FClosed) report::RunHandler([&error] { std::rethrow_exception(error); });
+}
+
+void TMainForm::LeaveBusy() {
+    if (--FBusyDepth > 0 || !FDeleteWhenIdle) return;
+    FDeleteWhenIdle = false;
+    deleteLater();
+}
+
+void TMainForm::FormCreate() {
+    FShortcutHook = std::make_unique<TShortcutHook>(this);
+    ApplyHintTiming();
+    FHistoryDepth = 100;
+    FPulsesPerMm = 80;
+    for (int i = 0; i < Chart1->graphCount(); ++i) Chart1->graph(i)->data()->clear();
+    Link->ClearTransactionArea();
+    Chart1->yAxis->setLabelColor(Series1->pen().color());
+    Chart1->yAxis2->setLabelColor(Series2->pen().color());
+    FMeasureStopped = 1;
+    Link->ResetToIdle();
+    Link->FSampleTick = 0;
+    Link->FPrevSampleTick = 0;
+    Link->FPosition = 0;
+    Link->FParams.fill(0);
+    DisableControls();
+}
+
+// Hints show only where a text is set; the window's style times them.
+void TMainForm::ApplyHintTiming() {
+    edtParam1->setToolTip(QString::fromUtf8("Ограничение скорости"));
+    edtParam2->setToolTip(QString::fromUtf8("Усиление (gain), обратная связь по скорости"));
+    edtParam3->setToolTip(QString::fromUtf8("Пропорциональный регулятор (коэфф. передачи)"));
+    edtParam4->setToolTip(QString::fromUtf8("Интегральный регулятор (коэфф. передачи)"));
+    edtParam5->setToolTip(QString::fromUtf8("Ограничение момента"));
+    rgrpEEPROM->setToolTip(QString::fromUtf8("Bank 0 загружается при сбросе контроллера"));
+    (new TFormStyle(this))->ApplyTo(this);
+}
+
+void TMainForm::FormDestroy() { UART->Close(); }
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    FClosed = true;
+    Timer1->stop();
+    FMeasureStopped = 1;
+    UART->Close();
+    // A handler still waiting for a reply runs on until it returns; deleting
+    // the window under it would pull its controls away.
+    if (FBusyDepth > 0 && testAttribute(Qt::WA_DeleteOnClose)) {
+        setAttribute(Qt::WA_DeleteOnClose, false);
+        FDeleteWhenIdle = true;
+    }
+    event->accept();
+}
+
+// Enter runs the default button unless a push button has the focus (it takes
+// Enter itself and never lets it reach the window).
+void TMainForm::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        btnSTOP->click();  // nothing when it is disabled
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+std::string TMainForm::SimulatorDevice() {
+    if (!FSimulator) {
+        auto simulator = std::make_unique<sim::TPtySimulator>(sim::TSimOptions{});
+        std::string error;
+        if (!simulator->Start(&error))
+            throw std::runtime_error("Симулятор не запущен: " + error);
+        FSimulator = std::move(simulator);
+    }
+    return FSimulator->Path();
+}
+
+void TMainForm::btnConnectClick() {
+    const QString port = cbPort->currentText();
+    UART->SetDeviceName(port == QString::fromUtf8(SimulatorEntry) ? SimulatorDevice()
+                                                                   : port.toStdString());
+    // While the port is open Open refuses anyway; the handler in use stays untouched.
+    if (!UART->Enabled())
+        UART->OnRxChar = [this](TObject* sender, int32_t count) { Link->UARTRxChar(sender, count); };
+    UART->Open();
+    if (!Link->ProbeController()) {
+        UART->Close();
+        ShowError(QString::fromUtf8("Контроллер не найден"));
+        return;
+    }
+    Link->SendIdentify();
+    Link->WaitReply();
+    Link->SendGetMode();
+    Link->WaitReply();
+    Link->SendGetPosition();
+    Link->WaitReply();
+    btnGetParamsClick();
+    EnableControls();
+    btnConnect->setEnabled(false);
+    btnDisconnect->setEnabled(true);
+    cbPort->setEnabled(false);
+}
+
+void TMainForm::btnDisconnectClick() {
+    UART->PurgeOut();
+    UART->PurgeIn();
+    UART->OnRxChar = nullptr;
+    UART->Close();
+    // A running measurement would go on polling the closed port.
+    StopMeasurementForDisconnect();
+    DisableControls();
+    btnConnect->setEnabled(true);
+    btnDisconnect->setEnabled(false);
+    cbPort->setEnabled(true);
+}
+
+void TMainForm::DisableControls() {
+    WalkTwoLevels(this, false);
+    gboxController->setEnabled(true);
+    btnConnect->setEnabled(true);
+    cbPort->setEnabled(true);
+}
+
+void TMainForm::EnableControls() {
+    WalkTwoLevels(this, true);
+    ApplyModeRule();
+}
+
+void TMainForm::ApplyModeRule() {
+    const int mode = rgServoMode->ItemIndex();
+    tbarSubCommand->setEnabled(mode != 3);
+    const bool drive = OwnEnabled(tbarSubCommand);
+    sbtnCenter->setEnabled(drive);
+    gboxSubCommand->setEnabled(drive);
+    btnSetPosition->setEnabled(!drive);
+    rgVelocityRaz->setEnabled(mode == 2);
+    edtPulsesPerMilimeter->setEnabled(OwnEnabled(rgVelocityRaz));
+    if (!drive)
+        gboxSubCommand->setTitle(QString::fromUtf8(" В режиме \"Позиция\" недоступно "));
+    else if (mode < 0)
+        gboxSubCommand->setTitle(QString::fromUtf8(" Управление "));  // no mode: as at start
+    else
+        gboxSubCommand->setTitle(QString::fromUtf8(" Управление (%1) ").arg(rgServoMode->ItemText(mode)));
+}
+
+void TMainForm::MarkInputError(QLineEdit* edit) {
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Base, QColor(255, 0, 0));
+    palette.setColor(QPalette::Text, QColor(255, 255, 255));
+    edit->setPalette(palette);
+}
+
+void TMainForm::edtParam1Change(QLineEdit* sender) {
+    if (!sender) return;
+    // Back to the system's window and window-text colours.
+    sender->setPalette(QPalette());
+}
+
+void TMainForm::ShowError(const QString& text) {
+    if (FClosed) return;
+    TBusyScope busy(*this);
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+void TMainForm::LinkIdentified(const QString& panelText) { StatusBar->SetPanelText(1, panelText); }
+
+void TMainForm::LinkModeDecoded(int mode) {
+    rgServoMode->SetClickAttached(false);
+    rgServoMode->SetItemIndex(mode);
+    rgServoMode->SetClickAttached(true);
+}
+
+void TMainForm::LinkPositionDecoded(int32_t position) {
+    edtPosition->setText(QString::number(position));
+}
+
+void TMainForm::LinkTargetDecoded(int32_t target) { edtPosTo->setText(QString::number(target)); }
+
+void TMainForm::LinkParamsDecoded(const std::array<QString, 6>& texts) {
+    const std::array<QLineEdit*, 6> edits{edtParam1, edtParam2, edtParam3,
+                                          edtParam4, edtParam5, edtParam6};
+    for (size_t i = 0; i < edits.size(); ++i) edits[i]->setText(texts[i]);
+}
+
+void TMainForm::LinkStatusText(const QString& text) { StatusBar->SetPanelText(0, text); }
+
+void TMainForm::LinkCaptionOverflow() { setWindowTitle(QStringLiteral(">128")); }
+
+void TMainForm::LinkReadError() { ShowError(QStringLiteral("Port Read Error")); }
+
+void TMainForm::LinkTimedOut() { FMeasureStopped = 1; }

@@ -1,0 +1,168 @@
+// The live measurement: the start/stop toggle, the timer tick that polls the
+// controller for velocity samples, and the plotting of each sample. Main thread.
+#include <algorithm>
+#include <optional>
+
+#include <QLineEdit>
+#include <qcustomplot.h>
+
+#include "ChartFeed.h"
+#include "MainUnit.h"
+#include "NumberText.h"
+#include "RadioGroup.h"
+#include "SamplePlot.h"
+#include "TrackBar.h"
+
+namespace {
+
+struct TAxisTitles {
+    std::optional<QString> left;
+    std::optional<QString> right;  // empty: unchanged
+};
+
+TAxisTitles AxisTitlesFor(int servoMode, int unit) {
+    if (servoMode != sampleplot::VelocityMode)
+        return {"килоИмпульсов/сек", "Рассогласование (импульсов)"};
+    switch (unit) {
+    case sampleplot::vuMmPerMin: return {"Скорость (мм/мин)", "Рассогласование (мм/мин)"};
+    case sampleplot::vuKiloPulsesPerSec:
+        return {"килоИмпульсов/сек", "Рассогласование (килоИмпульсов/сек)"};
+    case sampleplot::vuPercent: return {"Ошибка по скорости, %", std::nullopt};
+    default: return {};
+    }
+}
+
+// Converts the edit or marks it.
+std::optional<int32_t> ReadSetting(TMainForm& form, QLineEdit* edit) {
+    const auto value = numtext::StrToInt(edit->text());
+    if (!value) form.MarkInputError(edit);
+    return value;
+}
+
+// The settings in order, each stored before the next is read; the first bad
+// one is marked and ends the reading. Returns the timer period.
+std::optional<int32_t> ReadSettings(TMainForm& form) {
+    const auto depth = ReadSetting(form, form.edtHistoryDepth);
+    if (!depth) return std::nullopt;
+    form.FHistoryDepth = *depth;
+    // Converted in every servo mode, also while its edit is disabled.
+    const auto pulses = ReadSetting(form, form.edtPulsesPerMilimeter);
+    if (!pulses) return std::nullopt;
+    form.FPulsesPerMm = *pulses;
+    return ReadSetting(form, form.edtTimerPeriod);
+}
+
+}  // namespace
+
+TChartFeed* TMainForm::ChartFeed() {
+    if (!FChartFeed) FChartFeed = new TChartFeed(Chart1, {Series1, Series2, Series3});
+    return FChartFeed;
+}
+
+void TMainForm::SetMeasureSettingsEnabled(bool stopped) {
+    edtHistoryDepth->setEnabled(stopped);
+    edtTimerPeriod->setEnabled(stopped);
+    const bool unitEnabled = stopped && rgServoMode->ItemIndex() == sampleplot::VelocityMode;
+    rgVelocityRaz->setEnabled(unitEnabled);
+    edtPulsesPerMilimeter->setEnabled(unitEnabled);
+}
+
+void TMainForm::SetZoomAllowed(bool allowed) { ChartFeed()->SetInteractive(allowed); }
+
+void TMainForm::StopMeasurementForDisconnect() {
+    FMeasureStopped = 1;
+    Timer1->stop();
+    SetMeasureSettingsEnabled(true);
+    SetZoomAllowed(true);
+}
+
+void TMainForm::btnGraphClick() {
+    FMeasureStopped = FMeasureStopped ? 0 : 1;
+    SetMeasureSettingsEnabled(FMeasureStopped != 0);
+    if (FMeasureStopped) {
+        // The chart keeps its points for inspection.
+        SetZoomAllowed(true);
+        Timer1->stop();
+        return;
+    }
+    StartMeasurement();
+}
+
+void TMainForm::StartMeasurement() {
+    const auto period = ReadSettings(*this);
+    if (!period) {
+        FMeasureStopped = 1;
+        SetMeasureSettingsEnabled(true);
+        return;
+    }
+    // A period of 0 or less gives no ticks (a zero-interval timer would spin).
+    Timer1->setInterval(std::max(*period, 0));
+
+    const TAxisTitles titles = AxisTitlesFor(rgServoMode->ItemIndex(), rgVelocityRaz->ItemIndex());
+    if (titles.left) Chart1->yAxis->setLabel(*titles.left);
+    if (titles.right) Chart1->yAxis2->setLabel(*titles.right);
+    // Undoing the zoom is going back to the automatic ranges, which every new
+    // point applies while the measurement runs.
+    TChartFeed* feed = ChartFeed();
+    feed->Clear();
+    SetZoomAllowed(false);
+    feed->RequestReplot();
+
+    // Two polls, so that the previous and the current sample both belong to this run.
+    try {
+        for (int i = 0; i < 2; ++i) {
+            Link->SendGetSample();
+            Link->WaitReply();
+        }
+    } catch (...) {
+        StopMeasurementForDisconnect();
+        throw;
+    }
+    FTimeMs = 0;
+    // A timeout while priming has set the flag again: the timer then stays off.
+    if (FMeasureStopped == 0 && *period > 0) Timer1->start();
+}
+
+void TMainForm::Timer1Timer() {
+    // The port went away under a running measurement: stop rather than poll it.
+    if (!UART->Enabled()) {
+        StopMeasurementForDisconnect();
+        return;
+    }
+    if (Link->FLinkState == lsPending) return;
+    PlotSample();
+    try {
+        Link->SendGetSample();
+    } catch (...) {
+        // One report, not one per tick: a failing port ends the measurement.
+        StopMeasurementForDisconnect();
+        throw;
+    }
+}
+
+void TMainForm::PlotSample() {
+    const uint32_t ticks = sampleplot::TickDistance(Link->FPrevSampleTick, Link->FSampleTick);
+    if (ticks == 0) return;
+
+    sampleplot::TSampleInput in;
+    in.servoMode = rgServoMode->ItemIndex();
+    in.unit = rgVelocityRaz->ItemIndex();
+    in.barPosition = tbarSubCommand->Position();
+    in.kfWord = Link->FParams[1];
+    in.pulsesPerMm = FPulsesPerMm;
+    in.velocity = Link->FVelocity;
+    in.mismatch = Link->FMismatch;
+    const sampleplot::TSamplePoints points = sampleplot::ComputeSamplePoints(in);
+
+    TChartFeed* feed = ChartFeed();
+    const double x = double(FTimeMs);
+    for (int i = 0; i < TChartFeed::SeriesCount; ++i)
+        if (points[i]) feed->Add(i, x, *points[i]);
+    if (feed->Count(0) > FHistoryDepth) {
+        for (int i = 0; i < TChartFeed::SeriesCount; ++i)
+            if (points[i]) feed->RemoveFirst(i);
+    }
+    feed->ApplyAutoRanges();
+    feed->RequestReplot();
+    FTimeMs += ticks * sampleplot::MsPerTick;
+}

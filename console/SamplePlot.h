@@ -1,0 +1,45 @@
+// What one velocity sample puts on the chart: the time step from the
+// controller's tick counter and the Y value of each series.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace sampleplot {
+
+// Controller ticks count 5 ms each.
+constexpr uint32_t MsPerTick = 5;
+// Servo mode in which the bar commands a velocity.
+constexpr int VelocityMode = 2;
+// Items of the velocity-unit group.
+enum TVelocityUnit : int { vuMmPerMin = 0, vuKiloPulsesPerSec = 1, vuPercent = 2 };
+
+// Ticks between two samples of the controller's 16-bit counter: the true
+// distance modulo 65536, so a sample taken across the wrap still counts.
+// 0 means the same sample again.
+uint32_t TickDistance(uint16_t previous, uint16_t current);
+
+struct TSampleInput {
+    int servoMode = -1;     // item index of the servo-mode group
+    int unit = vuKiloPulsesPerSec;  // item index of the velocity-unit group
+    int barPosition = 256;  // drive bar, 0..511, centre 256
+    uint16_t kfWord = 0;    // parameter #2, 8.8 fixed point
+    int32_t pulsesPerMm = 80;
+    int16_t velocity = 0;   // x 200 = pulses per second
+    int16_t mismatch = 0;
+};
+
+// Y of Series1..Series3; an empty entry means the series gets no point.
+using TSamplePoints = std::array<std::optional<double>, 3>;
+
+// Command velocity of the bar in pulses per second: (p - 256) x 250 / Kf.
+// A Kf word of 0 leaves the controller without a set-point, so C is 0.
+double CommandVelocity(int barPosition, uint16_t kfWord);
+
+// The points of one sample, all in double precision. In millimetres per
+// minute with 0 pulses per millimetre no value is defined and no series
+// gets a point.
+TSamplePoints ComputeSamplePoints(const TSampleInput& in);
+
+}  // namespace sampleplot

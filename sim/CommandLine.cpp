@@ -1,0 +1,77 @@
+#include "CommandLine.h"
+
+#include <charconv>
+
+namespace sim {
+
+namespace {
+
+bool ParseCount(const std::string& text, uint32_t& value) {
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    return ec == std::errc() && ptr == end && !text.empty();
+}
+
+// Applies an option that takes a value; false when the value is bad.
+bool ApplyValue(const std::string& option, const std::string& value, TFaults& faults) {
+    if (option == "--refuse") {
+        faults.RefuseCodes = value;
+        return !value.empty();
+    }
+    uint32_t number = 0;
+    if (!ParseCount(value, number)) return false;
+    if (option == "--baud") faults.BaudRate = number;
+    if (option == "--drop-every") faults.DropEvery = number;
+    if (option == "--delay") faults.DelayMs = number;
+    return true;
+}
+
+bool TakesValue(const std::string& option) {
+    return option == "--baud" || option == "--refuse" || option == "--drop-every" ||
+           option == "--delay";
+}
+
+}  // namespace
+
+TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    TCommandLine result;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            result.Help = true;
+        } else if (TakesValue(arg)) {
+            if (i + 1 >= args.size() || !ApplyValue(arg, args[i + 1], result.Faults)) {
+                result.Error = "bad or missing value for " + arg;
+                return result;
+            }
+            ++i;
+        } else if (!arg.empty() && arg[0] == '-') {
+            result.Error = "unknown option " + arg;
+            return result;
+        } else if (result.TtyPath.empty()) {
+            result.TtyPath = arg;
+        } else {
+            result.Error = "more than one tty given";
+            return result;
+        }
+    }
+    return result;
+}
+
+std::string UsageText() {
+    return "Usage: servo-sim [options] [TTY]\n"
+           "Simulated servo controller on a serial line.\n"
+           "Without TTY it creates a pseudo-terminal, prints its path on one line\n"
+           "and serves it until interrupted (Ctrl+C or SIGTERM); connect the\n"
+           "console to that path. With TTY (e.g. /dev/ttyUSB0) it serves that\n"
+           "line at 38400 baud, 8N1, raw.\n"
+           "\n"
+           "Options:\n"
+           "  -h, --help          show this text and exit\n"
+           "  --baud N            pace replies as a line of N baud (10 bits a byte)\n"
+           "  --refuse CODES      answer these command codes with \"-\", e.g. WS\n"
+           "  --drop-every N      leave every Nth reply unsent\n"
+           "  --delay MS          hold every reply back MS milliseconds\n";
+}
+
+}  // namespace sim

@@ -1,0 +1,21 @@
+// Arguments of the servo-sim command.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Faults.h"
+
+namespace sim {
+
+struct TCommandLine {
+    bool Help = false;
+    std::string TtyPath;  // empty: create a pty
+    TFaults Faults;
+    std::string Error;    // set when the arguments are unusable
+};
+
+TCommandLine ParseCommandLine(const std::vector<std::string>& args);
+std::string UsageText();
+
+}  // namespace sim

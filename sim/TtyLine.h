@@ -1,0 +1,19 @@
+// POSIX plumbing of the simulator's line: a pty pair or an existing tty, raw.
+#pragma once
+
+#include <string>
+
+namespace sim {
+
+struct TLineFds {
+    int Master = -1;  // the simulator's end (the tty itself when serving a tty)
+    int Slave = -1;   // kept open on a pty so the master never sees a hang-up
+    std::string Path;
+};
+
+// Both return false with a reason in *error; nothing is left open then.
+bool OpenPtyPair(TLineFds& fds, std::string* error);
+bool OpenTty(const std::string& path, TLineFds& fds, std::string* error);
+void CloseLine(TLineFds& fds);
+
+}  // namespace sim

@@ -1,0 +1,151 @@
+// Resources and robustness of the Linux provider: no descriptor or thread
+// left behind, no CPU while idle or after a hang-up, released handles stay
+// dead, events behave as manual- or automatic-reset events.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include "CommTestSupport.h"
+
+using namespace commapi;
+
+namespace {
+
+// Lets freed threads finish and their deferred deletions run until the counts are back.
+bool SettlesTo(size_t fds, size_t threads) {
+    return PumpUntil([&] { return OpenFdCount() <= fds && ThreadCount() <= threads; }, 20000);
+}
+
+TEST(PtyLifecycle, ThousandOpenCloseCyclesLeaveNothingBehind) {
+    TPtyPair pty;
+    TComm port;
+    ConfigureLikeWindow(port);
+    port.SetDeviceName(pty.SlavePath());
+    port.Open();  // first use creates what lives for the whole process
+    port.Close();
+    PumpFor(200);
+    const size_t fds = OpenFdCount(), threads = ThreadCount();
+    for (int i = 0; i < 1000; ++i) {
+        port.Open();
+        port.Close();
+        if (i % 50 == 0) QCoreApplication::processEvents();
+    }
+    EXPECT_TRUE(SettlesTo(fds, threads)) << "fds " << OpenFdCount() << " (was " << fds << "), threads "
+                                         << ThreadCount() << " (was " << threads << ")";
+    port.Open();  // and the line is still usable
+    EXPECT_EQ(port.Write("x", 1), 1);
+    EXPECT_EQ(pty.Receive(1), "x");
+}
+
+TEST(PtyLifecycle, IdlePortCostsNoCpu) {
+    TPtyPair pty;
+    TComm port;
+    ConfigureLikeWindow(port);
+    port.SetDeviceName(pty.SlavePath());
+    port.Open();
+    SleepMs(50);
+    const double before = ProcessCpuMs();
+    SleepMs(500);
+    EXPECT_LT(ProcessCpuMs() - before, 100.0);
+}
+
+TEST(PtyLifecycle, HangUpFailsTransfersAndDoesNotSpin) {
+    TPtyPair pty;
+    TComm port;
+    ConfigureLikeWindow(port);
+    port.SetDeviceName(pty.SlavePath());
+    port.Open();
+    int calls = 0;
+    port.OnRxChar = [&](TObject*, int32_t) { ++calls; };
+    pty.CloseMaster();
+    SleepMs(100);
+    const double before = ProcessCpuMs();
+    SleepMs(500);
+    EXPECT_LT(ProcessCpuMs() - before, 150.0) << "the event thread spins on the dead line";
+    try {
+        port.Write("x", 1);
+        ADD_FAILURE() << "write on a hung-up line succeeded";
+    } catch (const ECommError& e) {
+        EXPECT_EQ(std::string(e.what()), "Write error (Error: 31) ");
+    }
+    char buffer[4];
+    try {
+        port.Read(buffer, 4);
+        ADD_FAILURE() << "read on a hung-up line succeeded";
+    } catch (const ECommError& e) {
+        EXPECT_EQ(e.ErrorCode, 31);
+    }
+    EXPECT_EQ(port.InQueCount(), 0);
+    PumpFor(100);
+    EXPECT_EQ(calls, 0);
+    QElapsedTimer clock;
+    clock.start();
+    port.Close();
+    EXPECT_LT(clock.elapsed(), 1000);
+}
+
+TEST(PtyLifecycle, ReleasedHandleStaysInvalidWhenItsDescriptorIsReused) {
+    TPtyPair pty;
+    TComm port;
+    port.SetDeviceName(pty.SlavePath());
+    port.Open();
+    const HANDLE old = port.Handle();
+    port.Close();
+    TPtyPair other;
+    TComm next;
+    next.SetDeviceName(other.SlavePath());
+    next.Open();  // likely takes the same descriptor number
+    TCommApi& api = LinuxProvider();
+    EXPECT_EQ(api.PurgeComm(old, PURGE_RXCLEAR), 0);
+    EXPECT_EQ(TCommApi::GetLastError(), ERROR_INVALID_HANDLE);
+    DWORD errors;
+    COMSTAT stat;
+    EXPECT_EQ(api.ClearCommError(old, &errors, &stat), 0);
+    EXPECT_EQ(api.CloseHandle(old), 0);
+    EXPECT_EQ(TCommApi::GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_NE(next.Handle(), old);
+}
+
+TEST(LinuxEvents, ManualAndAutomaticReset) {
+    TCommApi& api = LinuxProvider();
+    const HANDLE manual = api.CreateEventA(nullptr, 1, 0, nullptr);
+    const HANDLE automatic = api.CreateEventA(nullptr, 0, 1, nullptr);
+    ASSERT_NE(manual, nullptr);
+    ASSERT_NE(automatic, nullptr);
+    EXPECT_EQ(api.WaitForSingleObject(manual, 20), WAIT_TIMEOUT);
+    EXPECT_TRUE(api.SetEvent(manual));
+    EXPECT_EQ(api.WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(api.WaitForSingleObject(manual, INFINITE), WAIT_OBJECT_0);
+    EXPECT_TRUE(api.ResetEvent(manual));
+    EXPECT_EQ(api.WaitForSingleObject(manual, 0), WAIT_TIMEOUT);
+
+    EXPECT_EQ(api.WaitForSingleObject(automatic, 0), WAIT_OBJECT_0) << "created signalled";
+    EXPECT_EQ(api.WaitForSingleObject(automatic, 20), WAIT_TIMEOUT) << "the wait took the signal";
+
+    EXPECT_TRUE(api.CloseHandle(manual));
+    EXPECT_TRUE(api.CloseHandle(automatic));
+    EXPECT_EQ(api.WaitForSingleObject(manual, 0), WAIT_FAILED);
+    EXPECT_EQ(TCommApi::GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(api.CreateEventA(nullptr, 1, 0, "named"), nullptr);
+    EXPECT_EQ(TCommApi::GetLastError(), ERROR_NOT_SUPPORTED);
+}
+
+TEST(LinuxEvents, SetFromAnotherThreadEndsAWait) {
+    TCommApi& api = LinuxProvider();
+    const HANDLE event = api.CreateEventA(nullptr, 1, 0, nullptr);
+    std::thread setter([&] {
+        SleepMs(50);
+        api.SetEvent(event);
+    });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(api.WaitForSingleObject(event, 10000), WAIT_OBJECT_0);
+    EXPECT_LT(clock.elapsed(), 5000);
+    setter.join();
+    api.CloseHandle(event);
+}
+
+}  // namespace

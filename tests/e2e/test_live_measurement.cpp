@@ -1,0 +1,138 @@
+// End to end: the window against the simulated controller on a pty. Connect,
+// switch to the velocity mode, drive by hand, measure live at the default
+// period, stop, and start again.
+#include <QElapsedTimer>
+#include <QImage>
+
+#include "test_measure_helpers.h"
+
+using namespace measuretest;
+
+namespace {
+
+class TLiveMeasurement : public TSimRig {
+protected:
+    void SetUp() override {
+        TSimRig::SetUp();
+        if (HasFatalFailure()) return;
+        Connect();
+        if (HasFatalFailure()) return;
+        ChooseMode(2);
+        if (HasFatalFailure()) return;
+        Drive(300);
+    }
+    // Moves the bar as the user does once the link is idle, so the drive goes out.
+    void Drive(int position) {
+        ASSERT_TRUE(WaitUntil([this] { return LinkIdle(); }));
+        Form->tbarSubCommand->SetPosition(position);
+        ASSERT_TRUE(WaitUntil([&] { return Sim->State().Drive == position - 256; }));
+    }
+    // Runs the measurement for about `ms` of wall time; returns the time it ran.
+    qint64 Measure(int ms) {
+        QElapsedTimer clock;
+        clock.start();
+        Click(Form->btnGraph);
+        QTest::qWait(ms);
+        Click(Form->btnGraph);
+        return clock.elapsed();
+    }
+};
+
+}  // namespace
+
+TEST_F(TLiveMeasurement, TwoSecondsInTheVelocityModeFollowTheCommand) {
+    ASSERT_EQ(Form->Link->FParams[1], 256);  // Kf 1.0 read at connect
+    ASSERT_EQ(Form->rgVelocityRaz->ItemIndex(), 1);
+    const qint64 elapsed = Measure(2000);
+    ASSERT_EQ(Form->FMeasureStopped, 1);
+
+    const std::vector<double> keys = Keys(Form->Series1);
+    const std::vector<double> actual = Values(Form->Series1);
+    const std::vector<double> error = Values(Form->Series2);
+    const std::vector<double> command = Values(Form->Series3);
+    // 2 s at 16 ms is about 125 polls; the default history holds the last 100.
+    ASSERT_GE(keys.size(), 30u);
+    EXPECT_LE(keys.size(), 100u);
+    ASSERT_EQ(error.size(), keys.size());
+    ASSERT_EQ(command.size(), keys.size());
+    EXPECT_EQ(Keys(Form->Series3), keys);
+
+    // The controller's time axis: 5 ms ticks, ascending, no faster than the wall clock.
+    for (size_t i = 1; i < keys.size(); ++i) {
+        const double step = keys[i] - keys[i - 1];
+        EXPECT_GT(step, 0.0) << i;
+        EXPECT_EQ(std::fmod(step, 5.0), 0.0) << i;
+    }
+    const double span = keys.back() - keys.front();
+    EXPECT_LE(span, double(elapsed) + 10.0);
+    EXPECT_GE(span / double(keys.size() - 1), 10.0);  // about one poll per 16 ms period
+
+    // The command line: (300 - 256) x 250 / 1.0 = 11000 pulses/s, in kilo-pulses.
+    for (double c : command) EXPECT_DOUBLE_EQ(c, 11.0);
+    for (size_t i = 0; i < keys.size(); ++i) EXPECT_NEAR(error[i], actual[i] - command[i], 1e-9);
+    // The motor has caught up with it by the end of the run.
+    EXPECT_NEAR(actual.back(), 11.0, 1.0);
+}
+
+TEST_F(TLiveMeasurement, StopKeepsThePointsAndTheNextStartClearsThem) {
+    Measure(300);
+    const std::vector<double> kept = Keys(Form->Series1);
+    ASSERT_FALSE(kept.empty());
+    Sim->ClearFrames();
+    QTest::qWait(200);
+    EXPECT_EQ(Keys(Form->Series1), kept);
+    EXPECT_TRUE(Sim->Frames().empty());  // stopped: no more polls
+
+    Click(Form->btnGraph);
+    EXPECT_TRUE(Form->Series1->data()->isEmpty());
+    EXPECT_TRUE(Form->Series3->data()->isEmpty());
+    ASSERT_TRUE(WaitUntil([this] { return Form->Series1->data()->size() >= 3; }));
+    EXPECT_LT(Keys(Form->Series1).front(), 50.0);  // the time axis starts again at 0
+    Click(Form->btnGraph);
+}
+
+TEST_F(TLiveMeasurement, ADriveChangeWhileMeasuringMovesTheCommandLine) {
+    Click(Form->btnGraph);
+    ASSERT_TRUE(WaitUntil([this] { return Form->Series3->data()->size() >= 3; }));
+    Drive(200);  // (200 - 256) x 250 = -14000 pulses/s
+    ASSERT_TRUE(WaitUntil([this] { return LastValue(Form->Series3) == -14.0; }));
+    ASSERT_TRUE(WaitUntil([this] { return std::fabs(*LastValue(Form->Series1) + 14.0) < 1.5; },
+                          4000));
+    Click(Form->btnGraph);
+    const std::vector<double> command = Values(Form->Series3);
+    EXPECT_EQ(command.front(), 11.0);
+    EXPECT_EQ(command.back(), -14.0);
+}
+
+// A picture of a running measurement. Saved where SERVO_SCREENSHOT names.
+TEST_F(TLiveMeasurement, RunningMeasurementDrawsItsLines) {
+    Form->edtHistoryDepth->setText("400");
+    Click(Form->btnGraph);
+    QTest::qWait(900);
+    Drive(180);
+    QTest::qWait(1100);
+    ASSERT_EQ(Form->FMeasureStopped, 0);
+    const QImage shot = Form->grab().toImage();
+    Click(Form->btnGraph);
+
+    const QRect chart = Form->Chart1->geometry();
+    int red = 0, blue = 0, green = 0;
+    for (int y = chart.top(); y <= chart.bottom(); ++y) {
+        for (int x = chart.left(); x <= chart.right(); ++x) {
+            const QColor c = shot.pixelColor(x * shot.width() / Form->width(),
+                                             y * shot.height() / Form->height());
+            // Lines may be antialiased: count clearly tinted pixels.
+            red += c.red() > 180 && c.green() < 90 && c.blue() < 90;
+            blue += c.blue() > 180 && c.red() < 90 && c.green() < 90;
+            green += c.green() > 90 && c.red() < 90 && c.blue() < 90;
+        }
+    }
+    // The actual velocity (red) lies mostly under the command (blue) it follows.
+    EXPECT_GT(red, 50);
+    EXPECT_GT(blue, 300);
+    EXPECT_GT(green, 300);
+    const QByteArray path = qgetenv("SERVO_SCREENSHOT");
+    if (!path.isEmpty()) {
+        EXPECT_TRUE(shot.save(QString::fromLocal8Bit(path)));
+    }
+}

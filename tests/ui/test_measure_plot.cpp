@@ -1,0 +1,230 @@
+// One sample onto the chart: the tick distance and time axis, the three
+// units, the mismatch rounding, the trimming to the history depth and the
+// automatic axis ranges. The sample fields are set on the window's link as a
+// decoded reply would set them; no controller is needed.
+#include <cmath>
+
+#include "test_measure_helpers.h"
+
+using namespace measuretest;
+
+namespace {
+
+class TPlotSample : public uitest::TWindowTest {
+protected:
+    void SetUp() override {
+        uitest::TWindowTest::SetUp();
+        Form->FTimeMs = 0;
+    }
+    // Program changes of the bar fire its change handler; with a transaction
+    // pending its send is refused, so nothing goes to the closed port.
+    void SetBar(int position) {
+        const TLinkState state = Form->Link->FLinkState;
+        Form->Link->FLinkState = lsPending;
+        Form->tbarSubCommand->SetPosition(position);
+        Form->Link->FLinkState = state;
+    }
+    void SetSample(uint16_t previousTick, uint16_t tick, int16_t velocity = 0, int16_t mismatch = 0) {
+        Form->Link->FPrevSampleTick = previousTick;
+        Form->Link->FSampleTick = tick;
+        Form->Link->FVelocity = velocity;
+        Form->Link->FMismatch = mismatch;
+    }
+    // The next sample, 1 tick after the last one.
+    void Plot(int16_t velocity = 0, int16_t mismatch = 0) {
+        SetSample(Form->Link->FSampleTick, uint16_t(Form->Link->FSampleTick + 1), velocity, mismatch);
+        Form->PlotSample();
+    }
+    QCPGraph* Series(int i) const { return Form->Chart1->graph(i); }
+    int Count(int i) const { return Series(i)->data()->size(); }
+};
+
+struct TUnitCase {
+    const char* name;
+    int mode;
+    int unit;
+    int bar;
+    uint16_t kf;
+    int32_t pulses;
+    int16_t velocity;
+    int16_t mismatch;
+    std::optional<double> y1, y2, y3;
+};
+
+}  // namespace
+
+TEST_F(TPlotSample, TickDistanceDrivesTheTimeAxis) {
+    struct TTickCase {
+        uint16_t previous, tick;
+        bool plotted;
+        uint32_t advance;
+    };
+    const TTickCase cases[] = {
+        {100, 105, true, 25},
+        {7, 7, false, 0},          // the same sample again: no point
+        {65000, 100, true, 3180},  // 636 ticks across the wrap
+        {65535, 0, true, 5},       // one tick across the wrap is still a sample
+        {0, 65535, true, 65535 * 5},
+    };
+    Form->rgServoMode->SetItemIndex(0);
+    for (const TTickCase& c : cases) {
+        Form->FTimeMs = 1000;
+        const int before = Count(0);
+        SetSample(c.previous, c.tick);
+        Form->PlotSample();
+        EXPECT_EQ(Count(0), before + (c.plotted ? 1 : 0)) << c.previous << "->" << c.tick;
+        EXPECT_EQ(Form->FTimeMs, 1000 + c.advance) << c.previous << "->" << c.tick;
+        if (c.plotted) {
+            EXPECT_EQ((Series(0)->data()->constEnd() - 1)->key, 1000.0);  // X before the advance
+        }
+        Series(0)->data()->clear();
+        Series(1)->data()->clear();
+    }
+}
+
+TEST_F(TPlotSample, TimeWrapsModulo32Bits) {
+    Form->FTimeMs = 0xFFFFFFF0u;
+    SetSample(10, 14);
+    Form->PlotSample();
+    EXPECT_EQ(Form->FTimeMs, 4u);
+}
+
+TEST_F(TPlotSample, EachModeAndUnitFeedsItsSeries) {
+    const std::optional<double> none;
+    const TUnitCase cases[] = {
+        {"velocity kpulses/s", 2, 1, 300, 256, 80, 0, 0, 0.0, -11.0, 11.0},
+        {"velocity kpulses/s Kf 0.5", 2, 1, 200, 128, 80, 60, 0, 12.0, 40.0, -28.0},
+        {"velocity mm/min", 2, 0, 256, 256, 80, 50, 0, 7500.0, 7500.0, 0.0},
+        {"velocity mm/min with command", 2, 0, 300, 256, 80, 50, 0, 7500.0, -750.0, 8250.0},
+        {"velocity percent centred", 2, 2, 256, 256, 80, 123, 0, 0.0, none, none},
+        {"velocity percent", 2, 2, 300, 256, 80, 50, 0, 100.0 / 11000.0 * -1000.0, none, none},
+        {"pwm", 0, 1, 300, 256, 80, 50, 7, 10.0, 1.0, none},
+        {"torque", 1, 0, 300, 256, 80, -5, -8, -1.0, -2.0, none},
+        {"position", 3, 2, 256, 0, 0, 1, 12, 0.2, 2.0, none},
+        {"no mode", -1, 1, 256, 256, 80, 0, -13, 0.0, -3.0, none},
+        // Parameter #2 at 0: the controller has no set-point, plotted as C = 0.
+        {"velocity Kf 0", 2, 1, 300, 0, 80, 10, 0, 2.0, 2.0, 0.0},
+        {"velocity Kf 0 percent", 2, 2, 300, 0, 80, 10, 0, 0.0, none, none},
+        // 0 pulses per millimetre: no value is defined, no series gets a point.
+        {"velocity mm/min 0 pulses", 2, 0, 300, 256, 0, 10, 0, none, none, none},
+    };
+    for (const TUnitCase& c : cases) {
+        Form->rgServoMode->SetItemIndex(c.mode);
+        Form->rgVelocityRaz->SetItemIndex(c.unit);
+        SetBar(c.bar);
+        Form->Link->FParams[1] = c.kf;
+        Form->FPulsesPerMm = c.pulses;
+        const std::array<int, 3> before{Count(0), Count(1), Count(2)};
+        Plot(c.velocity, c.mismatch);
+        const std::array<std::optional<double>, 3> expected{c.y1, c.y2, c.y3};
+        for (int i = 0; i < 3; ++i) {
+            SCOPED_TRACE(std::string(c.name) + ", series " + std::to_string(i + 1));
+            EXPECT_EQ(Count(i), before[i] + (expected[i] ? 1 : 0));
+            if (expected[i]) {
+                EXPECT_DOUBLE_EQ(*LastValue(Series(i)), *expected[i]);
+            }
+        }
+    }
+}
+
+TEST_F(TPlotSample, PointsOfOneSampleShareTheirX) {
+    Form->rgServoMode->SetItemIndex(2);
+    Form->FTimeMs = 40;
+    Plot(5);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Keys(Series(i)), std::vector<double>{40.0}) << i;
+}
+
+TEST_F(TPlotSample, HistoryDepthBoundsTheFedSeries) {
+    Form->rgServoMode->SetItemIndex(0);
+    Form->FHistoryDepth = 100;
+    for (int i = 0; i < 100; ++i) Plot(int16_t(i));
+    EXPECT_EQ(Count(0), 100);
+    for (int i = 100; i < 150; ++i) Plot(int16_t(i));
+    EXPECT_EQ(Count(0), 100);
+    EXPECT_EQ(Count(1), 100);
+    // The oldest went first: sample 50 (X 250) leads, sample 149 ends.
+    EXPECT_EQ(Keys(Series(0)).front(), 250.0);
+    EXPECT_DOUBLE_EQ(Values(Series(0)).front(), 50 * 200 / 1000.0);
+    EXPECT_DOUBLE_EQ(Values(Series(0)).back(), 149 * 200 / 1000.0);
+}
+
+TEST_F(TPlotSample, DepthOfZeroOrLessKeepsTheChartEmpty) {
+    Form->rgServoMode->SetItemIndex(2);
+    for (int32_t depth : {0, -3}) {
+        Form->FHistoryDepth = depth;
+        for (int i = 0; i < 5; ++i) {
+            Plot(10);
+            EXPECT_EQ(Count(0) + Count(1) + Count(2), 0) << depth;
+        }
+    }
+    EXPECT_EQ(Form->FTimeMs, 50u);  // time goes on all the same
+}
+
+TEST_F(TPlotSample, ASeriesNotFedKeepsItsPoints) {
+    Form->FHistoryDepth = 10;
+    Form->rgServoMode->SetItemIndex(2);
+    Form->rgVelocityRaz->SetItemIndex(1);
+    for (int i = 0; i < 4; ++i) Plot(1);
+    Form->rgVelocityRaz->SetItemIndex(2);  // percent: only Series1
+    for (int i = 0; i < 30; ++i) Plot(1);
+    EXPECT_EQ(Count(0), 10);
+    EXPECT_EQ(Count(1), 4);
+    EXPECT_EQ(Count(2), 4);
+    Form->rgServoMode->SetItemIndex(0);  // outside the velocity mode: Series1 and Series2
+    for (int i = 0; i < 30; ++i) Plot(1);
+    EXPECT_EQ(Count(0), 10);
+    EXPECT_EQ(Count(1), 4);  // fed but only trimmed one for one: 4 + 30 - 30
+    EXPECT_EQ(Count(2), 4);
+}
+
+TEST_F(TPlotSample, AxesFollowThePointsHeld) {
+    Form->rgServoMode->SetItemIndex(0);
+    Form->FHistoryDepth = 20;
+    Plot(500, 5000);  // a spike: 100 kpulses/s and mismatch 1000
+    for (int i = 0; i < 19; ++i) Plot(int16_t(i % 3), int16_t(-5 * (i % 4)));
+    const QCPRange left = Form->Chart1->yAxis->range();
+    const QCPRange right = Form->Chart1->yAxis2->range();
+    EXPECT_TRUE(left.contains(100.0) && left.contains(0.0));
+    EXPECT_TRUE(right.contains(1000.0) && right.contains(-3.0));
+    EXPECT_EQ(Form->Chart1->xAxis->range().lower, 0.0);
+    EXPECT_EQ(Form->Chart1->xAxis->range().upper, 95.0);
+
+    Plot(1, 0);  // the spike leaves the window, and the axes follow
+    const QCPRange leftAfter = Form->Chart1->yAxis->range();
+    const QCPRange rightAfter = Form->Chart1->yAxis2->range();
+    EXPECT_LT(leftAfter.upper, 1.0);
+    EXPECT_GE(leftAfter.upper, 0.4);
+    EXPECT_LE(leftAfter.lower, 0.0);
+    EXPECT_LT(rightAfter.upper, 10.0);
+    EXPECT_LE(rightAfter.lower, -3.0);
+    EXPECT_EQ(Form->Chart1->xAxis->range().lower, 5.0);
+    EXPECT_EQ(Form->Chart1->xAxis->range().upper, 100.0);
+}
+
+TEST_F(TPlotSample, ManySamplesAskForOneRedraw) {
+    int replots = 0;
+    QObject::connect(Form->Chart1, &QCustomPlot::afterReplot, [&replots] { ++replots; });
+    Form->rgServoMode->SetItemIndex(2);
+    for (int i = 0; i < 50; ++i) Plot(int16_t(i));
+    EXPECT_EQ(replots, 0);  // queued, not drawn inside the tick
+    QTest::qWait(50);
+    EXPECT_EQ(replots, 1);
+}
+
+TEST_F(TPlotSample, WhileStoppedTheWheelZoomsAndADoubleClickUndoesIt) {
+    Form->Chart1->setEnabled(true);  // as connecting leaves it
+    Form->rgServoMode->SetItemIndex(0);
+    for (int i = 0; i < 20; ++i) Plot(int16_t(i));
+    const QCPRange autoKeys = Form->Chart1->xAxis->range();
+    const QCPRange autoLeft = Form->Chart1->yAxis->range();
+    const QPointF centre = Form->Chart1->axisRect()->rect().center();
+    QWheelEvent wheel(centre, Form->Chart1->mapToGlobal(centre), QPoint(), QPoint(0, 120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(Form->Chart1, &wheel);
+    EXPECT_LT(Form->Chart1->xAxis->range().size(), autoKeys.size());
+    EXPECT_LT(Form->Chart1->yAxis->range().size(), autoLeft.size());
+
+    QTest::mouseDClick(Form->Chart1, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+    EXPECT_EQ(Form->Chart1->xAxis->range(), autoKeys);
+    EXPECT_EQ(Form->Chart1->yAxis->range(), autoLeft);
+}

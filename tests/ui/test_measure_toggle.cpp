@@ -1,0 +1,256 @@
+// The start/stop toggle against a simulated controller: settings and their
+// enabling, axis titles, clearing, zoom and pan, the priming polls, failed
+// starts, and what stops a running measurement.
+#include "test_measure_helpers.h"
+
+using namespace measuretest;
+
+namespace {
+
+class TMeasureToggle : public TSimRig {
+protected:
+    void SetUp() override {
+        TSimRig::SetUp();
+        if (HasFatalFailure()) return;
+        Connect();
+    }
+    bool Zoomable() const {
+        return Form->Chart1->interactions().testFlag(QCP::iRangeZoom) &&
+               Form->Chart1->interactions().testFlag(QCP::iRangeDrag) &&
+               Form->Chart1->axisRect()->rangeDrag() == (Qt::Horizontal | Qt::Vertical);
+    }
+    bool Panless() const { return Form->Chart1->interactions() == QCP::Interactions(); }
+    int Points() const {
+        return Form->Series1->data()->size() + Form->Series2->data()->size() +
+               Form->Series3->data()->size();
+    }
+    void FillChart() {
+        for (int i = 0; i < 3; ++i) Form->Chart1->graph(i)->addData(i, i);
+    }
+    // Starts, waits for some plotted points, stops.
+    void MeasureBriefly() {
+        Click(Form->btnGraph);
+        ASSERT_TRUE(WaitUntil([this] { return Form->Series1->data()->size() >= 3; }));
+        Click(Form->btnGraph);
+    }
+    void ExpectSettingsEnabled(bool history, bool unit) {
+        EXPECT_EQ(OwnEnabledOf(Form->edtHistoryDepth), history);
+        EXPECT_EQ(OwnEnabledOf(Form->edtTimerPeriod), history);
+        EXPECT_EQ(OwnEnabledOf(Form->rgVelocityRaz), unit);
+        EXPECT_EQ(OwnEnabledOf(Form->edtPulsesPerMilimeter), unit);
+    }
+};
+
+}  // namespace
+
+TEST_F(TMeasureToggle, StartPrimesTwiceThenPollsOnTheTimer) {
+    ChooseMode(2);
+    Sim->ClearFrames();
+    Click(Form->btnGraph);
+    EXPECT_EQ(Form->FMeasureStopped, 0);
+    EXPECT_TRUE(Form->Timer1->isActive());
+    EXPECT_EQ(Form->Timer1->interval(), 16);
+    EXPECT_EQ(Form->FTimeMs, 0u);
+    EXPECT_EQ(uitest::Codes(Sim->Frames()), "VV");  // both answered before the timer runs
+    EXPECT_EQ(Points(), 0);
+    ExpectSettingsEnabled(false, false);
+    EXPECT_TRUE(Panless());
+    EXPECT_TRUE(OwnEnabledOf(Form->btnGraph));
+
+    ASSERT_TRUE(WaitUntil([this] { return Form->Series1->data()->size() >= 5; }));
+    EXPECT_EQ(Form->Series2->data()->size(), Form->Series1->data()->size());
+    EXPECT_EQ(Form->Series3->data()->size(), Form->Series1->data()->size());
+    for (const sim::TFrame& frame : Sim->Frames()) EXPECT_EQ(frame.Code, 'V');
+}
+
+TEST_F(TMeasureToggle, StopKeepsThePointsAndAllowsZoomTheNextStartClears) {
+    ChooseMode(2);
+    MeasureBriefly();
+    EXPECT_EQ(Form->FMeasureStopped, 1);
+    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_TRUE(Zoomable());
+    ExpectSettingsEnabled(true, true);
+    const int kept = Points();
+    EXPECT_GT(kept, 0);
+    Sim->ClearFrames();
+    EXPECT_TRUE(FramesSettled(100).empty());  // nothing is sent on stop, nor after it
+    EXPECT_EQ(Points(), kept);
+
+    Click(Form->btnGraph);
+    EXPECT_EQ(Points(), 0);
+    EXPECT_TRUE(Panless());
+    Click(Form->btnGraph);
+}
+
+TEST_F(TMeasureToggle, UnitGroupEnabledWhenStoppedOnlyInTheVelocityMode) {
+    ChooseMode(0);
+    MeasureBriefly();
+    ExpectSettingsEnabled(true, false);
+}
+
+TEST_F(TMeasureToggle, AxisTitlesByModeAndUnit) {
+    struct TTitleCase {
+        int mode, unit;
+        const char* left;
+        const char* right;  // the marker: left unchanged
+    };
+    const char* unchanged = "unchanged";
+    const TTitleCase cases[] = {
+        {2, 0, "Скорость (мм/мин)", "Рассогласование (мм/мин)"},
+        {2, 1, "килоИмпульсов/сек", "Рассогласование (килоИмпульсов/сек)"},
+        {2, 2, "Ошибка по скорости, %", unchanged},
+        {0, 0, "килоИмпульсов/сек", "Рассогласование (импульсов)"},
+        {3, 2, "килоИмпульсов/сек", "Рассогласование (импульсов)"},
+    };
+    for (const TTitleCase& c : cases) {
+        if (Form->rgServoMode->ItemIndex() != c.mode) ChooseMode(c.mode);
+        Form->rgVelocityRaz->SetItemIndex(c.unit);
+        Form->Chart1->yAxis2->setLabel(U(unchanged));
+        Click(Form->btnGraph);
+        EXPECT_EQ(Form->Chart1->yAxis->label(), U(c.left)) << c.mode << "/" << c.unit;
+        EXPECT_EQ(Form->Chart1->yAxis2->label(), U(c.right)) << c.mode << "/" << c.unit;
+        Click(Form->btnGraph);
+    }
+}
+
+TEST_F(TMeasureToggle, BadPeriodLeavesChartTitlesAndTimerAndKeepsEarlierSettings) {
+    ChooseMode(2);
+    FillChart();
+    Form->Chart1->yAxis->setLabel("L");
+    Form->Chart1->yAxis2->setLabel("R");
+    Form->edtHistoryDepth->setText("50");
+    Form->edtPulsesPerMilimeter->setText("40");
+    Form->edtTimerPeriod->setText("16ms");
+    Sim->ClearFrames();
+    Click(Form->btnGraph);
+    EXPECT_EQ(Form->FMeasureStopped, 1);
+    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_TRUE(Marked(Form->edtTimerPeriod));
+    EXPECT_FALSE(Marked(Form->edtHistoryDepth));
+    EXPECT_EQ(Form->FHistoryDepth, 50);
+    EXPECT_EQ(Form->FPulsesPerMm, 40);
+    EXPECT_EQ(Points(), 3);
+    EXPECT_EQ(Form->Chart1->yAxis->label(), "L");
+    EXPECT_EQ(Form->Chart1->yAxis2->label(), "R");
+    EXPECT_TRUE(Zoomable());
+    ExpectSettingsEnabled(true, true);
+    EXPECT_TRUE(FramesSettled(100).empty());
+    EXPECT_TRUE(Boxes->Boxes().empty());
+
+    // Typing clears the mark, and the next press starts.
+    Form->edtTimerPeriod->setText("16");
+    EXPECT_FALSE(Marked(Form->edtTimerPeriod));
+    Click(Form->btnGraph);
+    EXPECT_TRUE(Form->Timer1->isActive());
+    Click(Form->btnGraph);
+}
+
+TEST_F(TMeasureToggle, BadHistoryDepthStopsBeforeThePulses) {
+    ChooseMode(0);
+    Form->edtHistoryDepth->setText("");
+    Form->edtPulsesPerMilimeter->setText("x");  // converted in every mode, but not reached
+    Click(Form->btnGraph);
+    EXPECT_TRUE(Marked(Form->edtHistoryDepth));
+    EXPECT_FALSE(Marked(Form->edtPulsesPerMilimeter));
+    EXPECT_EQ(Form->FHistoryDepth, 100);
+    EXPECT_EQ(Form->FMeasureStopped, 1);
+
+    Form->edtHistoryDepth->setText("100");
+    Click(Form->btnGraph);  // now the pulses edit, disabled in this mode, is the bad one
+    EXPECT_TRUE(Marked(Form->edtPulsesPerMilimeter));
+    EXPECT_EQ(Form->FMeasureStopped, 1);
+}
+
+TEST_F(TMeasureToggle, PeriodOfZeroRunsWithoutTicks) {
+    ChooseMode(2);
+    Form->edtTimerPeriod->setText("0");
+    Click(Form->btnGraph);
+    EXPECT_EQ(Form->FMeasureStopped, 0);
+    EXPECT_FALSE(Form->Timer1->isActive());
+    Sim->ClearFrames();
+    EXPECT_TRUE(FramesSettled(150).empty());
+    EXPECT_EQ(Points(), 0);
+    Click(Form->btnGraph);
+    EXPECT_EQ(Form->FMeasureStopped, 1);
+}
+
+TEST_F(TMeasureToggle, PrimingTimeoutLeavesTheTimerOffAndTheSettingsDisabled) {
+    ChooseMode(2);
+    SetFaults([](sim::TFaults& f) { f.ReplyCodes = "V"; f.DropEvery = 1; });
+    Click(Form->btnGraph);  // two polls, each ended by the reply timer
+    EXPECT_EQ(Form->FMeasureStopped, 1);
+    EXPECT_FALSE(Form->Timer1->isActive());
+    ExpectSettingsEnabled(false, false);
+    EXPECT_TRUE(Panless());
+    // The next toggle is a start again.
+    SetFaults([](sim::TFaults& f) { f.DropEvery = 0; });
+    Click(Form->btnGraph);
+    EXPECT_EQ(Form->FMeasureStopped, 0);
+    EXPECT_TRUE(Form->Timer1->isActive());
+    Click(Form->btnGraph);
+}
+
+TEST_F(TMeasureToggle, DisconnectWhileMeasuringStopsPollingWithoutBoxes) {
+    ChooseMode(2);
+    Click(Form->btnGraph);
+    ASSERT_TRUE(WaitUntil([this] { return Points() > 0; }));
+    Click(Form->btnDisconnect);
+    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_EQ(Form->FMeasureStopped, 1);
+    QTest::qWait(200);
+    EXPECT_TRUE(Boxes->Boxes().empty());
+}
+
+TEST_F(TMeasureToggle, APortClosedUnderTheMeasurementStopsItAtTheNextTick) {
+    ChooseMode(2);
+    Click(Form->btnGraph);
+    ASSERT_TRUE(WaitUntil([this] { return Points() > 0; }));
+    ASSERT_TRUE(WaitUntil([this] { return LinkIdle(); }));
+    Form->UART->Close();
+    ASSERT_TRUE(WaitUntil([this] { return !Form->Timer1->isActive(); }));
+    EXPECT_EQ(Form->FMeasureStopped, 1);
+    QTest::qWait(100);
+    EXPECT_TRUE(Boxes->Boxes().empty());
+}
+
+TEST_F(TMeasureToggle, AHungUpLineGivesOneReportAndStops) {
+    ChooseMode(2);
+    Click(Form->btnGraph);
+    ASSERT_TRUE(WaitUntil([this] { return Points() > 0; }));
+    Sim->HangUp();
+    // The next poll's write fails: one report, and the measurement ends
+    // instead of reporting again on every tick.
+    ASSERT_TRUE(WaitUntil([this] { return !Boxes->Boxes().empty(); }, 4000));
+    QTest::qWait(300);
+    EXPECT_EQ(Boxes->Boxes().size(), 1u);
+    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_EQ(Form->FMeasureStopped, 1);
+    EXPECT_TRUE(Zoomable());
+}
+
+TEST_F(TMeasureToggle, ATimeoutWhileRunningKeepsPollingAndTheNextToggleStartsAnew) {
+    ChooseMode(2);
+    Click(Form->btnGraph);
+    ASSERT_TRUE(WaitUntil([this] { return Points() > 0; }));
+    SetFaults([](sim::TFaults& f) { f.ReplyCodes = "V"; f.DropNext = 1; });
+    ASSERT_TRUE(WaitUntil([this] { return Form->FMeasureStopped == 1; }, 4000));
+    EXPECT_TRUE(Form->Timer1->isActive());  // the timeout does not switch it off
+    const int before = Form->Series1->data()->size();
+    ASSERT_TRUE(WaitUntil([&] { return Form->Series1->data()->size() > before; }));
+    Click(Form->btnGraph);  // a start: the chart is cleared
+    EXPECT_EQ(Form->FMeasureStopped, 0);
+    EXPECT_LE(Form->Series1->data()->size(), 1);
+    Click(Form->btnGraph);
+}
+
+TEST_F(TMeasureToggle, AStartWhoseFirstPollFailsIsReportedAndEndsStopped) {
+    ChooseMode(2);
+    ASSERT_TRUE(WaitUntil([this] { return LinkIdle(); }));
+    Form->UART->Close();  // the port is gone, the window does not know yet
+    Click(Form->btnGraph);
+    ASSERT_EQ(Boxes->Boxes().size(), 1u);
+    EXPECT_EQ(Form->FMeasureStopped, 1);
+    EXPECT_FALSE(Form->Timer1->isActive());
+    ExpectSettingsEnabled(true, true);
+    EXPECT_TRUE(Zoomable());
+}

@@ -1,0 +1,189 @@
+// The keyboard shortcuts: each acts once per key press wherever the focus is,
+// also with a message box open, only while its control is enabled, and the
+// press still reaches the focused control.
+#include <QMessageBox>
+
+#include "test_measure_helpers.h"
+
+using namespace measuretest;
+
+namespace {
+
+class TShortcuts : public TSimRig {
+protected:
+    void SetUp() override {
+        TSimRig::SetUp();
+        if (HasFatalFailure()) return;
+        Connect();
+        if (HasFatalFailure()) return;
+        ChooseMode(0);
+        Form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+        Form->edtPosTo->setFocus();  // an edit that lets these keys travel on
+        ASSERT_TRUE(WaitUntil([this] { return LinkIdle(); }));
+        Sim->ClearFrames();
+    }
+    // A key pressed and released on the keyboard: delivered through the
+    // window that has the focus, as the window system delivers it.
+    void Press(Qt::Key key, QWidget* window = nullptr) {
+        QWidget* target = window ? window : Form.get();
+        QTest::keyClick(target->windowHandle(), key);
+    }
+    int Bar() const { return Form->tbarSubCommand->Position(); }
+    void SetBarIdle(int position) {
+        Form->tbarSubCommand->SetPosition(position);
+        ASSERT_TRUE(WaitUntil([this] { return LinkIdle(); }));
+        Sim->ClearFrames();
+    }
+    std::vector<int16_t> Drives() {
+        std::vector<int16_t> values;
+        for (const sim::TFrame& frame : OfCode(FramesSettled(), 'B'))
+            values.push_back(uitest::DriveValue(frame));
+        return values;
+    }
+};
+
+}  // namespace
+
+TEST_F(TShortcuts, ArrowsStepTheBarOnceAndSendTheDrive) {
+    Press(Qt::Key_Left);
+    EXPECT_EQ(Bar(), 255);
+    EXPECT_EQ(Drives(), std::vector<int16_t>{-1});
+    ASSERT_TRUE(WaitUntil([this] { return LinkIdle(); }));
+    Sim->ClearFrames();
+    Press(Qt::Key_Right);
+    Press(Qt::Key_Right);  // the second comes while the first drive is pending
+    EXPECT_EQ(Bar(), 257);
+    EXPECT_FALSE(Drives().empty());
+    EXPECT_EQ(Form->edtPosTo->hasFocus(), true);  // the focus stays where it was
+}
+
+TEST_F(TShortcuts, ArrowsStopAtTheEndsOfTheBar) {
+    SetBarIdle(0);
+    Press(Qt::Key_Left);
+    EXPECT_EQ(Bar(), 0);
+    SetBarIdle(511);
+    Press(Qt::Key_Right);
+    EXPECT_EQ(Bar(), 511);
+    EXPECT_TRUE(Drives().empty());
+}
+
+TEST_F(TShortcuts, DownNeverActs) {
+    SetBarIdle(300);
+    Press(Qt::Key_Down);
+    EXPECT_EQ(Bar(), 300);
+    EXPECT_TRUE(FramesSettled().empty());
+    Form->tbarSubCommand->setFocus();
+    Press(Qt::Key_Down);  // the bar's own key moves it; the hook adds nothing
+    const int afterOwnKey = Bar();
+    EXPECT_LE(std::abs(afterOwnKey - 300), 1);
+    EXPECT_EQ(Form->FMeasureStopped, 1);
+}
+
+TEST_F(TShortcuts, ArrowsDoNothingWhileTheBarIsDisabled) {
+    ChooseMode(3);
+    ASSERT_FALSE(OwnEnabledOf(Form->tbarSubCommand));
+    ASSERT_TRUE(WaitUntil([this] { return LinkIdle(); }));
+    Sim->ClearFrames();
+    for (Qt::Key key : {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up}) Press(key);
+    EXPECT_EQ(Bar(), 256);
+    EXPECT_TRUE(FramesSettled().empty());
+}
+
+TEST_F(TShortcuts, UpAtTheCentreSendsZeroOnce) {
+    ASSERT_EQ(Bar(), 256);
+    Press(Qt::Key_Up);
+    EXPECT_EQ(Drives(), std::vector<int16_t>{0});
+}
+
+TEST_F(TShortcuts, UpCentresTheBar) {
+    SetBarIdle(290);
+    Press(Qt::Key_Up);
+    EXPECT_EQ(Bar(), 256);
+    EXPECT_EQ(Drives(), std::vector<int16_t>{0});
+}
+
+TEST_F(TShortcuts, WithTheBarFocusedOneLeftMovesItTwice) {
+    Form->tbarSubCommand->setFocus();
+    ASSERT_TRUE(Form->tbarSubCommand->hasFocus());
+    Press(Qt::Key_Left);
+    EXPECT_EQ(Bar(), 254);
+}
+
+TEST_F(TShortcuts, FunctionKeysToggleTheMeasurementOncePerPress) {
+    ChooseMode(2);
+    Press(Qt::Key_F2);
+    EXPECT_EQ(Form->FMeasureStopped, 0);
+    EXPECT_TRUE(Form->Timer1->isActive());
+    Press(Qt::Key_F12);
+    EXPECT_EQ(Form->FMeasureStopped, 1);
+    EXPECT_FALSE(Form->Timer1->isActive());
+    // Sent straight to a widget that lets it travel up to the window.
+    QTest::keyClick(Form->gboxParams, Qt::Key_F2);
+    EXPECT_EQ(Form->FMeasureStopped, 0);
+    QTest::keyClick(Form->edtParam2, Qt::Key_F2);
+    EXPECT_EQ(Form->FMeasureStopped, 1);
+}
+
+TEST_F(TShortcuts, StopAndResetRunsEvenWithAMessageBoxOpen) {
+    ChooseMode(2);
+    Click(Form->btnGraph);
+    ASSERT_EQ(Form->FMeasureStopped, 0);
+    Boxes.reset();  // this test answers its box itself
+    bool seenOpen = false;
+    // Should the box not be found, close it anyway so the test ends.
+    QTimer fallback;
+    fallback.setSingleShot(true);
+    QObject::connect(&fallback, &QTimer::timeout, [] {
+        if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) modal->reject();
+    });
+    fallback.start(5000);
+    QTimer::singleShot(0, &fallback, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        seenOpen = box->isVisible();
+        Press(Qt::Key_F3, box);
+        // Still open: the hook did not take the key for itself.
+        EXPECT_TRUE(box->isVisible());
+        box->button(QMessageBox::Ok)->click();
+    });
+    Sim->ClearFrames();
+    Form->ShowError(U("Проверка"));
+    EXPECT_TRUE(seenOpen);
+    EXPECT_EQ(Form->FMeasureStopped, 1);
+    EXPECT_FALSE(Form->Timer1->isActive());
+    // Stop and reset sends the present mode again.
+    ASSERT_TRUE(WaitUntil([this] { return !OfCode(Sim->Frames(), 'M').empty(); }));
+    EXPECT_EQ(OfCode(Sim->Frames(), 'M').back().Payload, Bytes({2}));
+}
+
+TEST_F(TShortcuts, F11IsStopAndResetToo) {
+    ChooseMode(2);
+    Click(Form->btnGraph);
+    Press(Qt::Key_F11);
+    EXPECT_EQ(Form->FMeasureStopped, 1);
+    EXPECT_FALSE(Form->Timer1->isActive());
+}
+
+TEST_F(TShortcuts, F3WithNoModeSelectedDoesNothing) {
+    Click(Form->btnGraph);
+    ASSERT_EQ(Form->FMeasureStopped, 0);
+    Form->rgServoMode->SetItemIndex(-1);
+    Press(Qt::Key_F3);
+    EXPECT_EQ(Form->FMeasureStopped, 0);
+    EXPECT_TRUE(Form->Timer1->isActive());
+    Click(Form->btnGraph);
+}
+
+TEST_F(TShortcuts, NothingActsWhileDisconnected) {
+    Click(Form->btnDisconnect);
+    ASSERT_FALSE(Form->UART->Enabled());
+    Form->FMeasureStopped = 0;  // would show a stop by F3 or a stop by F2
+    for (Qt::Key key : {Qt::Key_F2, Qt::Key_F12, Qt::Key_F3, Qt::Key_F11, Qt::Key_Left,
+                        Qt::Key_Right, Qt::Key_Up})
+        Press(key);
+    EXPECT_EQ(Form->FMeasureStopped, 0);
+    EXPECT_EQ(Bar(), 256);
+    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_TRUE(Boxes->Boxes().empty());
+}

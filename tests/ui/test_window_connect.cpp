@@ -1,0 +1,165 @@
+// Connecting and disconnecting as the user does it: against a line with no
+// controller, against the simulated controller, and a second press of
+// "Подключить" while the connect sequence still waits.
+#include <QLineEdit>
+#include <QToolButton>
+
+#include "NumberText.h"
+#include "WindowFixture.h"
+
+using namespace uitest;
+
+namespace {
+
+using TConnectNoController = TWindowTest;
+using TConnectSim = TSimWindowTest;
+
+void ExpectErrorBox(const TBoxRecord& box, const QString& text) {
+    EXPECT_EQ(box.text, text);
+    EXPECT_EQ(box.title, "Error");
+    EXPECT_EQ(box.icon, QMessageBox::Critical);
+    EXPECT_EQ(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+}
+
+}  // namespace
+
+TEST_F(TConnectNoController, ReportsNoControllerAndStaysDisconnected) {
+    TSilentLine line;
+    ASSERT_FALSE(line.Path().empty());
+    SelectPort(line.Path());
+    Click(Form->btnConnect);
+
+    ASSERT_EQ(Boxes.Boxes().size(), 1u);
+    ExpectErrorBox(Boxes.Boxes()[0], U("Контроллер не найден"));
+    EXPECT_FALSE(Form->UART->Enabled());
+    EXPECT_TRUE(OwnEnabledOf(Form->btnConnect));
+    EXPECT_TRUE(OwnEnabledOf(Form->cbPort));
+    EXPECT_FALSE(OwnEnabledOf(Form->btnDisconnect));
+    EXPECT_FALSE(OwnEnabledOf(Form->btnSTOP));
+}
+
+TEST_F(TConnectNoController, APortThatCannotOpenGoesToTheDefaultReport) {
+    SelectPort("/nonexistent/ttyNothing");
+    Click(Form->btnConnect);
+    ASSERT_EQ(Boxes.Boxes().size(), 1u);
+    EXPECT_EQ(Boxes.Boxes()[0].title, QCoreApplication::applicationName());
+    EXPECT_EQ(Boxes.Boxes()[0].icon, QMessageBox::Critical);
+    EXPECT_TRUE(Boxes.Boxes()[0].text.contains("(Error: ")) << Boxes.Boxes()[0].text.toStdString();
+    EXPECT_FALSE(Form->UART->Enabled());
+    EXPECT_TRUE(OwnEnabledOf(Form->btnConnect));
+}
+
+TEST_F(TConnectSim, FillsTheWindowAndEnablesItByMode) {
+    Sim->SetMode(2);
+    Sim->SetPosition(-1234);
+    Sim->SetParam(0, 0xFFFF);
+    Sim->SetParam(1, 384);
+    Sim->SetParam(5, 65535);
+    SelectPort(Sim->Path());
+    Click(Form->btnConnect);
+
+    EXPECT_TRUE(Boxes.Boxes().empty()) << Boxes.Texts().join("; ").toStdString();
+    EXPECT_EQ(Codes(Sim->Frames()), "ImpRRRRRR");
+    EXPECT_TRUE(Form->StatusBar->PanelText(1).startsWith(U("Контроллер: ")));
+    EXPECT_GT(Form->StatusBar->PanelText(1).size(), U("Контроллер: ").size());
+    EXPECT_EQ(Form->rgServoMode->ItemIndex(), 2);
+    EXPECT_EQ(Form->edtPosition->text(), "-1234");
+    EXPECT_EQ(Form->edtParam1->text(), "-1");
+    EXPECT_EQ(Form->edtParam2->text(), QString("1") + numtext::DecimalSeparator() + "5");
+    EXPECT_EQ(Form->edtParam6->text(), "65535");
+    // Connected: the connection buttons swap, the rest follows the mode rule.
+    EXPECT_FALSE(OwnEnabledOf(Form->btnConnect));
+    EXPECT_FALSE(OwnEnabledOf(Form->cbPort));
+    EXPECT_TRUE(OwnEnabledOf(Form->btnDisconnect));
+    EXPECT_TRUE(OwnEnabledOf(Form->btnSTOP));
+    EXPECT_TRUE(OwnEnabledOf(Form->tbarSubCommand));
+    EXPECT_TRUE(OwnEnabledOf(Form->sbtnCenter));
+    EXPECT_FALSE(OwnEnabledOf(Form->btnSetPosition));
+    EXPECT_TRUE(OwnEnabledOf(Form->rgVelocityRaz));
+    EXPECT_EQ(Form->gboxSubCommand->title(), U(" Управление (Скорость) "));
+}
+
+TEST_F(TConnectSim, SecondConnectDuringTheSequenceIsReportedAndTheSequenceGoesOn) {
+    SetFaults([](sim::TFaults& f) { f.DelayMs = 150; });
+    SelectPort(Sim->Path());
+    // Pressed again while the first press still waits for its replies.
+    QTimer::singleShot(250, Form.get(), [this] { Click(Form->btnConnect); });
+    Click(Form->btnConnect);
+
+    ASSERT_EQ(Boxes.Boxes().size(), 1u);
+    const TBoxRecord& box = Boxes.Boxes()[0];
+    EXPECT_EQ(box.title, QCoreApplication::applicationName());
+    EXPECT_EQ(box.icon, QMessageBox::Critical);
+    EXPECT_TRUE(box.text.startsWith("Port already assigned (open)")) << box.text.toStdString();
+    EXPECT_EQ(Codes(Sim->Frames()), "ImpRRRRRR");
+    EXPECT_TRUE(Connected());
+}
+
+TEST_F(TConnectSim, DisconnectDisablesAndAReconnectRunsTheWholeSequence) {
+    Connect();
+    Click(Form->btnDisconnect);
+    EXPECT_FALSE(Form->UART->Enabled());
+    EXPECT_TRUE(OwnEnabledOf(Form->btnConnect));
+    EXPECT_TRUE(OwnEnabledOf(Form->cbPort));
+    EXPECT_FALSE(OwnEnabledOf(Form->btnDisconnect));
+    EXPECT_FALSE(OwnEnabledOf(Form->tbarSubCommand));
+    EXPECT_FALSE(OwnEnabledOf(Form->rgServoMode));
+    // Nothing else is reset.
+    EXPECT_EQ(Form->rgServoMode->ItemIndex(), 0);
+    EXPECT_FALSE(Form->edtParam1->text().isEmpty());
+
+    Sim->SetPosition(77);
+    Click(Form->btnConnect);
+    EXPECT_TRUE(Connected());
+    EXPECT_EQ(Codes(Sim->Frames()), "ImpRRRRRR");
+    EXPECT_EQ(Form->edtPosition->text(), "77");
+}
+
+TEST_F(TConnectSim, DisconnectStopsARunningMeasurement) {
+    Connect();
+    Click(Form->btnGraph);
+    ASSERT_TRUE(Form->Timer1->isActive());
+    Click(Form->btnDisconnect);
+    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_EQ(Form->FMeasureStopped, 1);
+    QTest::qWait(100);
+    EXPECT_TRUE(Boxes.Boxes().empty()) << Boxes.Texts().join("; ").toStdString();
+}
+
+TEST_F(TConnectSim, TheSimulatorEntryConnectsThroughTheSameWorkflow) {
+    Form->cbPort->setCurrentIndex(Form->cbPort->count() - 1);
+    ASSERT_EQ(Form->cbPort->currentText(), U("Симулятор"));
+    Click(Form->btnConnect);
+    EXPECT_TRUE(Connected());
+    EXPECT_TRUE(Boxes.Boxes().empty()) << Boxes.Texts().join("; ").toStdString();
+    EXPECT_TRUE(QString::fromStdString(Form->UART->DeviceName()).startsWith("/dev/pts/"));
+    EXPECT_TRUE(Form->StatusBar->PanelText(1).startsWith(U("Контроллер: ")));
+    // The built-in controller is started once and kept across reconnects.
+    const std::string device = Form->UART->DeviceName();
+    Click(Form->btnDisconnect);
+    Click(Form->btnConnect);
+    EXPECT_TRUE(Connected());
+    EXPECT_EQ(Form->UART->DeviceName(), device);
+}
+
+TEST_F(TConnectSim, ATimedOutStepKeepsTheOldContentAndTheSequenceGoesOn) {
+    SetFaults([](sim::TFaults& f) {
+        f.ReplyCodes = "p";
+        f.DropEvery = 1;
+    });
+    Form->edtPosition->setText("old");
+    SelectPort(Sim->Path());
+    Click(Form->btnConnect);
+    EXPECT_TRUE(Connected());
+    EXPECT_EQ(Codes(Sim->Frames()), "ImpRRRRRR");
+    EXPECT_EQ(Form->edtPosition->text(), "old");
+    EXPECT_EQ(Form->rgServoMode->ItemIndex(), 0);
+}
+
+TEST_F(TConnectSim, AFloodOfWaitingBytesMarksTheCaption) {
+    Connect();
+    ASSERT_EQ(Form->windowTitle(), "Servo-Controller setup");
+    Sim->Flood(200);
+    EXPECT_TRUE(WaitUntil([this] { return Form->windowTitle() == ">128"; }));
+    EXPECT_TRUE(Boxes.Boxes().empty()) << Boxes.Texts().join("; ").toStdString();
+}

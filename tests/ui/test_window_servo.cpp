@@ -1,0 +1,335 @@
+// Servo mode, positions and the manual drive, driven as a user does against
+// the simulated controller; the frames are read on the controller's side.
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QToolButton>
+
+#include "WindowFixture.h"
+
+using namespace uitest;
+
+namespace {
+
+using TServoSim = TSimWindowTest;
+
+struct TModeRow {
+    int mode;
+    bool drive;        // bar, "НОЛЬ" and the drive group
+    bool setTarget;    // "Задать" of the target group
+    bool velocityUnit; // unit group and pulses edit
+    const char* caption;
+};
+
+const TModeRow ModeRows[] = {
+    {0, true, false, false, " Управление (ШИМ) "},
+    {1, true, false, false, " Управление (Крутящий момент) "},
+    {2, true, false, true, " Управление (Скорость) "},
+    {3, false, true, false, " В режиме \"Позиция\" недоступно "},
+};
+
+}  // namespace
+
+TEST_F(TServoSim, ControlsFollowEachModeTheUserChooses) {
+    Connect();
+    // From mode 0 the first row would not be a change; go round through 3 first.
+    for (int step : {3, 0, 1, 2, 3}) {
+        const TModeRow& row = ModeRows[step];
+        SCOPED_TRACE(row.mode);
+        Sim->ClearFrames();
+        ChooseMode(row.mode);
+        EXPECT_EQ(Form->rgServoMode->ItemIndex(), row.mode);
+        EXPECT_EQ(Sim->State().Mode, row.mode);
+        const auto frames = FramesAfter(2);
+        ASSERT_GE(frames.size(), 2u);
+        EXPECT_EQ(frames[0].Code, 'M');
+        EXPECT_EQ(frames[0].Payload, std::vector<uint8_t>{uint8_t(row.mode)});
+        EXPECT_EQ(frames[1].Code, 'm');
+        EXPECT_EQ(OwnEnabledOf(Form->tbarSubCommand), row.drive);
+        EXPECT_EQ(OwnEnabledOf(Form->sbtnCenter), row.drive);
+        EXPECT_EQ(OwnEnabledOf(Form->gboxSubCommand), row.drive);
+        EXPECT_EQ(OwnEnabledOf(Form->btnSetPosition), row.setTarget);
+        EXPECT_EQ(OwnEnabledOf(Form->rgVelocityRaz), row.velocityUnit);
+        EXPECT_EQ(OwnEnabledOf(Form->edtPulsesPerMilimeter), row.velocityUnit);
+        EXPECT_EQ(Form->gboxSubCommand->title(), U(row.caption));
+        EXPECT_EQ(Form->gboxSubCommand->title().size(), QString::fromUtf8(row.caption).size());
+        EXPECT_TRUE(OwnEnabledOf(Form->rgServoMode));
+    }
+    EXPECT_TRUE(Boxes.Boxes().empty()) << Boxes.Texts().join("; ").toStdString();
+}
+
+TEST_F(TServoSim, NoModeReportedLeavesTheDriveOnWithThePlainCaption) {
+    SetFaults([](sim::TFaults& f) { f.RefuseCodes = "m"; });
+    Connect();
+    EXPECT_EQ(Form->rgServoMode->ItemIndex(), -1);
+    EXPECT_EQ(Form->gboxSubCommand->title(), U(" Управление "));
+    EXPECT_TRUE(OwnEnabledOf(Form->tbarSubCommand));
+    EXPECT_TRUE(OwnEnabledOf(Form->sbtnCenter));
+    EXPECT_FALSE(OwnEnabledOf(Form->btnSetPosition));
+    EXPECT_FALSE(OwnEnabledOf(Form->rgVelocityRaz));
+}
+
+TEST_F(TServoSim, SwitchWithTheBarOffCentreCentresItAndStillSetsTheMode) {
+    Connect();
+    Form->tbarSubCommand->setFocus();
+    QTest::keyClick(Form->tbarSubCommand, Qt::Key_End);
+    ASSERT_EQ(Form->tbarSubCommand->Position(), 511);
+    QTest::qWait(100);
+    Sim->ClearFrames();
+    ChooseMode(1);
+    const auto frames = FramesAfter(3);
+    ASSERT_GE(frames.size(), 3u);
+    EXPECT_EQ(Codes(frames).substr(0, 3), "BMm");
+    EXPECT_EQ(DriveValue(frames[0]), 0);
+    EXPECT_EQ(frames[1].Payload, std::vector<uint8_t>{1});
+    EXPECT_EQ(Form->tbarSubCommand->Position(), 256);
+    EXPECT_EQ(Sim->State().Mode, 1);
+    EXPECT_EQ(Form->rgServoMode->ItemIndex(), 1);
+}
+
+TEST_F(TServoSim, ARefusedSwitchShowsTheReportedModeWithTheChosenControls) {
+    Connect();
+    ASSERT_EQ(Form->rgServoMode->ItemIndex(), 0);
+    SetFaults([](sim::TFaults& f) { f.RefuseCodes = "M"; });
+    ChooseMode(3);
+    EXPECT_EQ(Form->rgServoMode->ItemIndex(), 0);  // what the controller reports
+    EXPECT_EQ(Form->gboxSubCommand->title(), U(" В режиме \"Позиция\" недоступно "));
+    EXPECT_FALSE(OwnEnabledOf(Form->tbarSubCommand));
+    EXPECT_TRUE(Boxes.Boxes().empty());
+}
+
+TEST_F(TServoSim, ARefusedModeQueryKeepsTheUsersChoiceSilently) {
+    Connect();
+    SetFaults([](sim::TFaults& f) { f.RefuseCodes = "m"; });
+    ChooseMode(2);
+    EXPECT_TRUE(Boxes.Boxes().empty()) << Boxes.Texts().join("; ").toStdString();
+    EXPECT_EQ(Form->rgServoMode->ItemIndex(), 2);
+    EXPECT_EQ(Sim->State().Mode, 2);
+}
+
+TEST_F(TServoSim, AnUnreadableModeReplyGivesUpAfterTenRetries) {
+    Connect();
+    SetFaults([](sim::TFaults& f) {
+        f.ReplyCodes = "m";
+        f.WrongStatus = uint8_t('?');
+    });
+    ChooseMode(2);
+    ASSERT_EQ(Boxes.Boxes().size(), 1u);
+    EXPECT_EQ(Boxes.Boxes()[0].text, U("Нет ответа от устройства (10 retry)"));
+    EXPECT_EQ(Boxes.Boxes()[0].title, "Error");
+    EXPECT_EQ(Form->rgServoMode->ItemIndex(), -1);
+    EXPECT_TRUE(OwnEnabledOf(Form->rgServoMode));
+    // The first query and eleven retries.
+    EXPECT_EQ(OfCode(Sim->Frames(), 'm').size(), 12u);
+}
+
+TEST_F(TServoSim, AnUnansweredModeQueryTimesOutAndClearsTheSelection) {
+    Connect();
+    SetFaults([](sim::TFaults& f) {
+        f.ReplyCodes = "m";
+        f.DropEvery = 1;
+    });
+    ChooseMode(1);
+    ASSERT_EQ(Boxes.Boxes().size(), 1u);
+    EXPECT_EQ(Boxes.Boxes()[0].text, U("Нет ответа от устройства (timeout)"));
+    EXPECT_EQ(Boxes.Boxes()[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(Form->rgServoMode->ItemIndex(), -1);
+    EXPECT_TRUE(OwnEnabledOf(Form->rgServoMode));
+    EXPECT_EQ(Form->StatusBar->PanelText(0), "Timeout");
+    // Stop and reset now does nothing until a mode is chosen again.
+    Sim->ClearFrames();
+    Click(Form->btnSTOP);
+    EXPECT_TRUE(FramesSettled().empty());
+}
+
+TEST_F(TServoSim, PositionsAreReadIntoTheirEdits) {
+    Sim->SetPosition(42);
+    Connect();
+    Sim->SetPosition(-8388608);
+    Sim->SetTarget(8388607);
+    Click(Form->btnGetPosition);
+    ASSERT_TRUE(WaitUntil([this] { return Form->edtPosition->text() == "-8388608"; }));
+    Click(Form->btnGetZ);
+    ASSERT_TRUE(WaitUntil([this] { return Form->edtPosTo->text() == "8388607"; }));
+    EXPECT_EQ(Codes(Sim->Frames()), "pz");
+}
+
+TEST_F(TServoSim, BadTargetTextIsMarkedAndNothingIsSent) {
+    Sim->SetMode(3);
+    Connect();
+    for (const char* text : {"abc", ""}) {
+        SCOPED_TRACE(text);
+        Form->edtPosTo->clear();
+        QTest::keyClicks(Form->edtPosTo, text);
+        Click(Form->btnSetPosition);
+        const QPalette marked = Form->edtPosTo->palette();
+        EXPECT_EQ(marked.color(QPalette::Base), QColor(255, 0, 0));
+        EXPECT_EQ(marked.color(QPalette::Text), QColor(255, 255, 255));
+        EXPECT_TRUE(FramesSettled().empty());
+        // Typing restores the system colours.
+        QTest::keyClicks(Form->edtPosTo, "1");
+        for (QPalette::ColorRole role : {QPalette::Base, QPalette::Text})
+            EXPECT_EQ(Form->edtPosTo->palette().color(QPalette::Active, role),
+                      QApplication::palette(Form->edtPosTo).color(QPalette::Active, role));
+    }
+}
+
+TEST_F(TServoSim, EveryMarkedEditRecoversWhenItsTextChanges) {
+    for (QLineEdit* edit : {Form->edtPosTo, Form->edtHistoryDepth, Form->edtPulsesPerMilimeter,
+                            Form->edtTimerPeriod, Form->edtParam1, Form->edtParam2,
+                            Form->edtParam3, Form->edtParam4, Form->edtParam5, Form->edtParam6,
+                            Form->edtPosition}) {
+        Form->MarkInputError(edit);
+        ASSERT_EQ(edit->palette().color(QPalette::Base), QColor(255, 0, 0));
+        edit->setText(edit->text() + "7");  // as a reply or typing would
+        EXPECT_EQ(edit->palette().color(QPalette::Active, QPalette::Base),
+                  QApplication::palette(edit).color(QPalette::Active, QPalette::Base));
+    }
+}
+
+TEST_F(TServoSim, TheTargetIsTheEnteredDistanceFromAFreshPosition) {
+    Sim->SetMode(3);
+    Connect();
+    Sim->SetPosition(5000);
+    Form->edtPosTo->clear();
+    QTest::keyClicks(Form->edtPosTo, "100");
+    Click(Form->btnSetPosition);
+    auto frames = FramesAfter(2);
+    ASSERT_EQ(Codes(frames), "pP");
+    EXPECT_EQ(Target24(frames[1]), 5100);
+    EXPECT_EQ(Form->edtPosTo->text(), "100");
+    ASSERT_TRUE(LinkIdle());
+
+    // A target read back into the edit is again taken as a distance.
+    Sim->ClearFrames();
+    Sim->SetTarget(-300);
+    Sim->SetPosition(1000);
+    Click(Form->btnGetZ);
+    ASSERT_TRUE(WaitUntil([this] { return Form->edtPosTo->text() == "-300"; }));
+    Click(Form->btnSetPosition);
+    frames = FramesAfter(3);
+    ASSERT_EQ(Codes(frames), "zpP");
+    EXPECT_EQ(Target24(frames[2]), 700);
+}
+
+TEST_F(TServoSim, TheBarSendsItsPositionLessTheCentre) {
+    Connect();
+    Form->tbarSubCommand->setFocus();
+    struct {
+        Qt::Key key;
+        int position;
+        int16_t value;
+    } const steps[] = {{Qt::Key_Home, 0, -256}, {Qt::Key_End, 511, 255}};
+    for (const auto& step : steps) {
+        Sim->ClearFrames();
+        QTest::keyClick(Form->tbarSubCommand, step.key);
+        EXPECT_EQ(Form->tbarSubCommand->Position(), step.position);
+        const auto drives = OfCode(FramesSettled(), 'B');
+        ASSERT_FALSE(drives.empty());
+        for (const sim::TFrame& frame : drives) EXPECT_EQ(DriveValue(frame), step.value);
+        EXPECT_EQ(Sim->State().Drive, step.value);
+    }
+    // Back to the centre by the program: one change, value 0.
+    Sim->ClearFrames();
+    Form->tbarSubCommand->SetPosition(256);
+    const auto frames = FramesSettled();
+    ASSERT_EQ(Codes(frames), "B");
+    EXPECT_EQ(DriveValue(frames[0]), 0);
+}
+
+TEST_F(TServoSim, TheBarMovedWhileATransactionIsPendingSendsNothing) {
+    Connect();
+    SetFaults([](sim::TFaults& f) {
+        f.ReplyCodes = "p";
+        f.DelayMs = 400;
+    });
+    Click(Form->btnGetPosition);
+    Form->tbarSubCommand->setFocus();
+    QTest::keyClick(Form->tbarSubCommand, Qt::Key_PageDown);
+    EXPECT_EQ(Form->tbarSubCommand->Position(), 254);
+    EXPECT_EQ(Codes(FramesSettled(600)), "p");
+}
+
+TEST_F(TServoSim, CentreAtTheCentreStillSendsZeroOnce) {
+    Connect();
+    ASSERT_EQ(Form->tbarSubCommand->Position(), 256);
+    Click(Form->sbtnCenter);
+    const auto frames = FramesSettled();
+    ASSERT_EQ(Codes(frames), "B");
+    EXPECT_EQ(DriveValue(frames[0]), 0);
+
+    // Away from the centre: the move sends 0, the direct call is refused.
+    Form->tbarSubCommand->setFocus();
+    QTest::keyClick(Form->tbarSubCommand, Qt::Key_PageDown);
+    QTest::qWait(100);
+    Sim->ClearFrames();
+    Click(Form->sbtnCenter);
+    const auto again = FramesSettled();
+    ASSERT_EQ(Codes(again), "B");
+    EXPECT_EQ(DriveValue(again[0]), 0);
+    EXPECT_EQ(Form->tbarSubCommand->Position(), 256);
+}
+
+TEST_F(TServoSim, StopAndResetCentresStopsTheMeasurementAndResendsTheMode) {
+    Sim->SetMode(2);
+    Connect();
+    Click(Form->btnGraph);
+    ASSERT_TRUE(Form->Timer1->isActive());
+    Form->tbarSubCommand->SetPosition(300);
+    QTest::qWait(100);
+    Sim->ClearFrames();
+
+    Click(Form->btnSTOP);
+    EXPECT_EQ(Form->tbarSubCommand->Position(), 256);
+    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_EQ(Form->FMeasureStopped, 1);
+    EXPECT_TRUE(OwnEnabledOf(Form->edtHistoryDepth));
+    EXPECT_TRUE(OwnEnabledOf(Form->edtTimerPeriod));
+    EXPECT_TRUE(OwnEnabledOf(Form->rgVelocityRaz));
+    EXPECT_TRUE(OwnEnabledOf(Form->edtPulsesPerMilimeter));
+    EXPECT_TRUE(OwnEnabledOf(Form->sbtnCenter));
+    // The centring's drive command goes out unless a sample poll holds the
+    // link at that moment; the mode always follows, last.
+    const auto frames = FramesSettled();
+    const auto modes = OfCode(frames, 'M');
+    ASSERT_EQ(modes.size(), 1u);
+    EXPECT_EQ(modes[0].Payload, std::vector<uint8_t>{2});
+    EXPECT_EQ(Codes(frames).back(), 'M');
+    for (const sim::TFrame& drive : OfCode(frames, 'B')) EXPECT_EQ(DriveValue(drive), 0);
+}
+
+TEST_F(TServoSim, StopAndResetWithoutAModeDoesNothing) {
+    SetFaults([](sim::TFaults& f) { f.RefuseCodes = "m"; });
+    Connect();
+    ASSERT_EQ(Form->rgServoMode->ItemIndex(), -1);
+    Click(Form->btnGraph);
+    ASSERT_TRUE(Form->Timer1->isActive());
+    Form->tbarSubCommand->SetPosition(200);
+    QTest::qWait(50);
+    Click(Form->btnSTOP);
+    EXPECT_TRUE(Form->Timer1->isActive());
+    EXPECT_EQ(Form->FMeasureStopped, 0);
+    EXPECT_EQ(Form->tbarSubCommand->Position(), 200);
+    Click(Form->btnGraph);  // stop the polling before the checks of the wire
+    QTest::qWait(50);
+    Sim->ClearFrames();
+    Click(Form->btnSTOP);
+    EXPECT_TRUE(FramesSettled().empty());
+}
+
+TEST_F(TServoSim, EnterInTheTargetEditRunsStopAndReset) {
+    Sim->SetMode(3);
+    Connect();
+    Form->edtPosTo->setFocus();
+    QTest::keyClicks(Form->edtPosTo, "12");
+    QTest::keyClick(Form->edtPosTo, Qt::Key_Return);
+    const auto frames = FramesSettled();
+    ASSERT_EQ(Codes(frames), "M");
+    EXPECT_EQ(frames[0].Payload, std::vector<uint8_t>{3});
+}
+
+TEST_F(TServoSim, EnterOnAnotherFocusedButtonPressesThatButton) {
+    Connect();
+    Form->btnGetPosition->setFocus();
+    QTest::keyClick(Form->btnGetPosition, Qt::Key_Return);
+    EXPECT_EQ(Codes(FramesSettled()), "p");
+}

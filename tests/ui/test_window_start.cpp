@@ -1,0 +1,291 @@
+// The window as it comes up: its controls, texts, geometry, chart, hints and
+// the disconnected state that creation leaves.
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QStyleOptionButton>
+#include <QStyleOptionGroupBox>
+#include <QToolButton>
+#include <QToolTip>
+#include <qcustomplot.h>
+
+#include "WindowFixture.h"
+
+using namespace uitest;
+
+namespace {
+
+using TWindowStart = TWindowTest;
+
+// Every control that the two-level walk reaches.
+QList<QWidget*> WalkedControls(const QWidget* window) {
+    QList<QWidget*> controls;
+    for (QWidget* w : window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (w->isWindow()) continue;
+        controls << w;
+        for (QWidget* inner : w->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            if (!inner->isWindow()) controls << inner;
+    }
+    return controls;
+}
+
+// The place a group box draws its caption, in its own coordinates.
+QRect CaptionRect(QGroupBox* box) {
+    QStyleOptionGroupBox option;
+    option.initFrom(box);
+    option.text = box->title();
+    option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+    option.textAlignment = box->alignment();
+    return box->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, box);
+}
+
+}  // namespace
+
+TEST_F(TWindowStart, OnlyTheConnectionGroupIsEnabled) {
+    const QList<QWidget*> expectedOn{Form->gboxController, Form->btnConnect, Form->cbPort};
+    for (QWidget* control : WalkedControls(Form.get())) {
+        EXPECT_EQ(OwnEnabledOf(control), expectedOn.contains(control))
+            << control->metaObject()->className() << " " << control->objectName().toStdString();
+    }
+    EXPECT_FALSE(OwnEnabledOf(Form->btnDisconnect));
+    EXPECT_FALSE(Form->Label1->isEnabled());  // labels are walked too
+    // The walk stops at two levels: the bank items inside gboxParams keep their own state.
+    EXPECT_TRUE(OwnEnabledOf(Form->rgrpEEPROM->Item(0)));
+    EXPECT_FALSE(OwnEnabledOf(Form->rgrpEEPROM));
+    EXPECT_FALSE(Form->UART->Enabled());
+}
+
+TEST_F(TWindowStart, DefaultsAsDesigned) {
+    EXPECT_EQ(Form->tbarSubCommand->Position(), 256);
+    EXPECT_EQ(Form->tbarSubCommand->minimum(), 0);
+    EXPECT_EQ(Form->tbarSubCommand->maximum(), 511);
+    EXPECT_EQ(Form->tbarSubCommand->tickInterval(), 16);
+    EXPECT_EQ(Form->tbarSubCommand->pageStep(), 2);
+    EXPECT_EQ(Form->tbarSubCommand->singleStep(), 1);
+    EXPECT_EQ(Form->tbarSubCommand->tickPosition(), QSlider::TicksAbove);
+    EXPECT_EQ(Form->tbarSubCommand->style()->pixelMetric(QStyle::PM_SliderLength, nullptr,
+                                                          Form->tbarSubCommand),
+              15);
+    EXPECT_EQ(Form->rgServoMode->ItemIndex(), -1);
+    EXPECT_EQ(Form->rgVelocityRaz->ItemIndex(), 1);
+    EXPECT_EQ(Form->rgrpEEPROM->ItemIndex(), 0);
+    EXPECT_EQ(Form->StatusBar->PanelText(0), "");
+    EXPECT_EQ(Form->StatusBar->PanelText(1), "");
+    EXPECT_EQ(Form->StatusBar->PanelRect(0).width(), 150);
+    EXPECT_EQ(Form->cbPort->currentText(), "COM1");
+    EXPECT_EQ(Form->edtHistoryDepth->text(), "100");
+    EXPECT_EQ(Form->edtPulsesPerMilimeter->text(), "80");
+    EXPECT_EQ(Form->edtTimerPeriod->text(), "16");
+    EXPECT_TRUE(Form->edtPosition->isReadOnly());
+    EXPECT_EQ(Form->sbtnCenter->focusPolicy(), Qt::NoFocus);
+    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_EQ(Form->Timer1->interval(), 16);
+    EXPECT_EQ(Form->Timer1->timerType(), Qt::PreciseTimer);
+    EXPECT_EQ(Form->FMeasureStopped, 1);
+    EXPECT_EQ(Form->Link->FCmdFrame[0], 0xFF);
+    EXPECT_EQ(Form->Link->FLinkState, lsDone);
+    EXPECT_EQ(Form->FHistoryDepth, 100);
+    EXPECT_EQ(Form->FPulsesPerMm, 80);
+}
+
+TEST_F(TWindowStart, PortListHasComPortsThenDevicesThenSimulator) {
+    QComboBox* box = Form->cbPort;
+    ASSERT_GE(box->count(), 5);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(box->itemText(i), QString("COM%1").arg(i + 1));
+    EXPECT_EQ(box->itemText(box->count() - 1), U("Симулятор"));
+    for (int i = 4; i < box->count() - 1; ++i) EXPECT_TRUE(box->itemText(i).startsWith("/dev/"));
+    EXPECT_FALSE(box->isEditable());
+}
+
+TEST_F(TWindowStart, FixedClientAreaWithoutMaximize) {
+    EXPECT_EQ(Form->windowTitle(), "Servo-Controller setup");
+    EXPECT_EQ(Form->size(), QSize(782, 525));
+    EXPECT_EQ(Form->minimumSize(), Form->maximumSize());
+    EXPECT_FALSE(Form->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(Form->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(Form->StatusBar->geometry(), QRect(0, 506, 782, 19));
+    EXPECT_EQ(Form->gboxParams->size(), QSize(375, 129));
+    EXPECT_EQ(Form->gboxSubCommand->size(), QSize(396, 65));
+    EXPECT_EQ(Form->Chart1->size(), QSize(775, 259));
+    // Top band 8..105, middle band 112..241, chart below it.
+    for (QWidget* top : {static_cast<QWidget*>(Form->gboxController),
+                         static_cast<QWidget*>(Form->rgServoMode), static_cast<QWidget*>(Form->GroupBox2),
+                         static_cast<QWidget*>(Form->gboxZ)})
+        EXPECT_EQ(QPair(top->y(), top->height()), QPair(8, 97));
+    EXPECT_EQ(Form->gboxParams->y(), 112);
+    EXPECT_EQ(Form->gboxParams->geometry().bottom() + 1, 241);
+    EXPECT_GE(Form->Chart1->y(), 241);
+    // Every control lies inside the client area and no two bands overlap.
+    for (QWidget* w : Form->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (w->isWindow()) continue;
+        EXPECT_TRUE(Form->rect().contains(w->geometry())) << w->metaObject()->className();
+    }
+    EXPECT_FALSE(Form->gboxParams->geometry().intersects(Form->gboxSubCommand->geometry()));
+    EXPECT_LT(Form->btnSTOP->geometry().bottom(), Form->btnGraph->y());
+}
+
+TEST_F(TWindowStart, TextsAsDesigned) {
+    const std::vector<std::pair<QString, QString>> captions{
+        {Form->gboxController->title(), U(" Контроллер  ")},
+        {Form->btnConnect->text(), U("Подключить")},
+        {Form->btnDisconnect->text(), U("Отключить")},
+        {Form->rgServoMode->title(), U(" Серво-режим ")},
+        {Form->GroupBox2->title(), U(" Текущая позиция")},
+        {Form->btnGetPosition->text(), U("Получить")},
+        {Form->gboxZ->title(), U("Позиция \"назначение\" ")},
+        {Form->btnGetZ->text(), U("Получить")},
+        {Form->btnSetPosition->text(), U("Задать")},
+        {Form->btnSTOP->text(), U("СТОП + СБРОС (F3, F11)")},
+        {Form->btnGraph->text(), U("Измерение (Старт/Стоп) (F2, F12)")},
+        {Form->gboxSubCommand->title(), U(" Управление ")},
+        {Form->sbtnCenter->text(), U("НОЛЬ")},
+        {Form->rgVelocityRaz->title(), U(" Скорость ")},
+        {Form->GroupBox1->title(), U(" История ")},
+        {Form->Label7->text(), U("Измерений")},
+        {Form->gbEncoder->title(), U(" Encoder ")},
+        {Form->Label18->text(), U("Имп/мм")},
+        {Form->gboxParams->title(), U(" Параметры ")},
+        {Form->Label1->text(), U("#1 (signed)")},
+        {Form->Label3->text(), U("Kf (#2)")},
+        {Form->Label5->text(), U("Kp (#3)")},
+        {Form->Label2->text(), U("Ki (#4)")},
+        {Form->Label4->text(), U("#5 (signed)")},
+        {Form->Label6->text(), U("#6")},
+        {Form->btnGetParams->text(), U("Получить")},
+        {Form->btnSetParams->text(), U("Задать")},
+        {Form->rgrpEEPROM->title(), U(" EEPROM ")},
+        {Form->btnLoadEEPROM->text(), U("Загрузить")},
+        {Form->btnSaveEEPROM->text(), U("Сохранить")},
+        {Form->GroupBox3->title(), U(" Период , мс")},
+        {Form->Label8->text(), U("Измерений")},
+    };
+    for (const auto& [shown, expected] : captions) EXPECT_EQ(shown, expected);
+    EXPECT_EQ(Form->gboxZ->title().size(), 21);
+    const QStringList modes{U("ШИМ"), U("Крутящий момент"), U("Скорость"), U("Позиция")};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(Form->rgServoMode->ItemText(i), modes[i]);
+    EXPECT_EQ(Form->rgServoMode->ItemText(-1), "");
+    const QStringList units{U("мм/мин"), U("кИмп/сек"), U("процент")};
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Form->rgVelocityRaz->ItemText(i), units[i]);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(Form->rgrpEEPROM->ItemText(i), QString("Bank %1").arg(i));
+    // The load and save buttons stand in the bank group's frame but belong to the parameters.
+    EXPECT_EQ(Form->btnLoadEEPROM->parentWidget(), Form->gboxParams);
+    EXPECT_TRUE(Form->rgrpEEPROM->geometry().contains(Form->btnSaveEEPROM->geometry()));
+}
+
+// Each text fits where it is drawn, so nothing is cut at the fonts at hand.
+TEST_F(TWindowStart, EveryTextIsWhole) {
+    for (auto* button : Form->findChildren<QPushButton*>()) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        const QRect contents =
+            button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+        // Room for the text and a little air on each side.
+        EXPECT_GE(contents.width(), button->fontMetrics().horizontalAdvance(button->text()) + 8)
+            << button->text().toStdString();
+        EXPECT_GE(contents.height(), button->fontMetrics().height()) << button->text().toStdString();
+    }
+    for (auto* item : Form->findChildren<QRadioButton*>()) {
+        EXPECT_GE(item->width(), item->sizeHint().width()) << item->text().toStdString();
+        const int indicator = item->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorHeight);
+        EXPECT_GE(item->height(), std::max(indicator, item->fontMetrics().height()))
+            << item->text().toStdString();
+    }
+    EXPECT_GE(Form->sbtnCenter->width(), Form->sbtnCenter->sizeHint().width());
+    for (auto* label : Form->findChildren<QLabel*>())
+        EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+    for (auto* box : Form->findChildren<QGroupBox*>()) {
+        EXPECT_LE(CaptionRect(box).right(), box->width() - 4) << box->title().toStdString();
+        // Children lie inside their group's frame.
+        for (QWidget* inner : box->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (inner->isWindow()) continue;
+            EXPECT_TRUE(box->rect().adjusted(1, 1, -1, -1).contains(inner->geometry()))
+                << box->title().toStdString();
+        }
+    }
+    // The widest caption the drive group takes.
+    Form->gboxSubCommand->setTitle(U(" Управление (Крутящий момент) "));
+    EXPECT_LE(CaptionRect(Form->gboxSubCommand).right(), Form->gboxSubCommand->width() - 4);
+}
+
+TEST_F(TWindowStart, ChartAsDesigned) {
+    QCustomPlot* chart = Form->Chart1;
+    ASSERT_EQ(chart->graphCount(), 3);
+    EXPECT_EQ(chart->graph(0), Form->Series1);
+    EXPECT_EQ(chart->graph(1), Form->Series2);
+    EXPECT_EQ(chart->graph(2), Form->Series3);
+    EXPECT_EQ(Form->Series1->pen().color(), QColor(Qt::red));
+    EXPECT_EQ(Form->Series3->pen().color(), QColor(Qt::blue));
+    EXPECT_EQ(Form->Series2->pen().color(), QColor(0, 128, 0));
+    for (QCPGraph* series : {Form->Series1, Form->Series2, Form->Series3}) {
+        EXPECT_EQ(series->pen().width(), 2);
+        EXPECT_EQ(series->scatterStyle().shape(), QCPScatterStyle::ssNone);
+        EXPECT_EQ(series->lineStyle(), QCPGraph::lsLine);
+        EXPECT_EQ(series->dataCount(), 0);
+        EXPECT_EQ(series->keyAxis(), chart->xAxis);
+    }
+    EXPECT_EQ(Form->Series1->valueAxis(), chart->yAxis);
+    EXPECT_EQ(Form->Series2->valueAxis(), chart->yAxis2);
+    EXPECT_EQ(Form->Series3->valueAxis(), chart->yAxis);
+    EXPECT_EQ(chart->xAxis->label(), U("Время (мсек)"));
+    EXPECT_EQ(chart->yAxis->label(), U("Скорость (имп/сек)"));
+    EXPECT_EQ(chart->yAxis2->label(), U("рассогласование"));
+    EXPECT_EQ(chart->yAxis->labelColor(), Form->Series1->pen().color());
+    EXPECT_EQ(chart->yAxis2->labelColor(), Form->Series2->pen().color());
+    EXPECT_TRUE(chart->yAxis2->visible());
+    EXPECT_FALSE(chart->legend->visible());
+}
+
+TEST_F(TWindowStart, HintsOnlyOnTheFiveParametersAndTheBanks) {
+    const std::vector<std::pair<QWidget*, QString>> hinted{
+        {Form->edtParam1, U("Ограничение скорости")},
+        {Form->edtParam2, U("Усиление (gain), обратная связь по скорости")},
+        {Form->edtParam3, U("Пропорциональный регулятор (коэфф. передачи)")},
+        {Form->edtParam4, U("Интегральный регулятор (коэфф. передачи)")},
+        {Form->edtParam5, U("Ограничение момента")},
+        {Form->rgrpEEPROM, U("Bank 0 загружается при сбросе контроллера")},
+    };
+    for (const auto& [control, hint] : hinted) {
+        EXPECT_EQ(control->toolTip(), hint);
+        EXPECT_EQ(control->style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay, nullptr, control), 500);
+    }
+    // The bank items pass the group's hint on with the same timing.
+    EXPECT_EQ(Form->rgrpEEPROM->Item(2)->style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay), 500);
+    int withTips = 0;
+    for (QWidget* w : Form->findChildren<QWidget*>())
+        if (!w->toolTip().isEmpty()) ++withTips;
+    EXPECT_EQ(withTips, 6);
+}
+
+TEST_F(TWindowStart, ClosingTheWindowClosesAnOpenPort) {
+    TSilentLine line;
+    Form->UART->SetDeviceName(line.Path());
+    Form->UART->Open();
+    ASSERT_TRUE(Form->UART->Enabled());
+    Form->close();
+    EXPECT_FALSE(Form->UART->Enabled());
+    EXPECT_TRUE(Form->Closed());
+}
+
+// A hint comes up only after the mouse has rested on its control for 500 ms.
+TEST_F(TWindowStart, HintAppearsAfterTheMouseRests) {
+    Form->edtParam1->setEnabled(true);  // as when connected
+    Form->gboxParams->setEnabled(true);
+    QElapsedTimer rested;
+    QTest::mouseMove(Form->edtParam1, Form->edtParam1->rect().center());
+    rested.start();
+    QTest::qWait(200);
+    if (rested.elapsed() < 450) {
+        EXPECT_FALSE(QToolTip::isVisible());
+    }
+    ASSERT_TRUE(WaitUntil([] { return QToolTip::isVisible(); }));
+    EXPECT_GE(rested.elapsed(), 450);
+    EXPECT_EQ(QToolTip::text(), U("Ограничение скорости"));
+    QToolTip::hideText();
+
+    // No hint for the sixth parameter, whose text is never shown.
+    QTest::mouseMove(Form->edtParam6, Form->edtParam6->rect().center());
+    QTest::qWait(1200);
+    EXPECT_FALSE(QToolTip::isVisible() && QToolTip::text() == "Back-EMF compensation gain");
+}
