@@ -126,8 +126,10 @@ void TCommEventThread::HandOver() {
 
 // Main thread, while the event thread waits in HandOver.
 void TCommEventThread::RunHandedOver() {
+    // Taken first, so everything the event thread wrote before queuing this
+    // call is seen here; not held while the handlers run.
     std::unique_lock lock(FHandOverMutex);
-    lock.unlock();  // a handler may take its time: the event thread only waits
+    lock.unlock();
     std::exception_ptr error;
     try {
         DoOnSignal();

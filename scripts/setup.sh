@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the project needs on Debian 12 (only the missing packages) and builds it.
 # Usage: scripts/setup.sh [build-dir] [extra cmake args...]
+# SERVO_TARGETS="a b" builds only those targets.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}; shift || true
@@ -20,4 +21,6 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 cmake -S "$here" -B "$build" -G Ninja "$@" >/dev/null
-cmake --build "$build" -j"$(nproc)"
+targets=()
+for t in ${SERVO_TARGETS:-}; do targets+=(--target "$t"); done
+cmake --build "$build" -j"$(nproc)" "${targets[@]}"

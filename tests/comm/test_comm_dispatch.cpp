@@ -132,6 +132,24 @@ TEST_F(Dispatch, RaisingHandlerEndsDeliveryUntilReopen) {
     ASSERT_TRUE(PumpUntil([&] { return calls == 2; }));
 }
 
+TEST_F(Dispatch, TheThreadWaitsUntilItsHandOverRanBeforeWaitingAgain) {
+    Port->SetMonitorEvents(WindowEvents);
+    Port->Open();
+    int calls = 0;
+    Port->OnRxChar = [&](TObject*, int32_t) { ++calls; };
+    AwaitPendingWait();
+    const int waitsStarted = Api.Count("WaitCommEvent");
+    const int waitsBefore = Api.Count("GetOverlappedResult");
+    Api.Receive("x");
+    AwaitQueuedHandOver(waitsBefore);
+    SleepMs(150);  // no events processed: the call stays queued
+    EXPECT_EQ(Api.Count("WaitCommEvent"), waitsStarted) << "the thread went on before its call ran";
+    EXPECT_EQ(calls, 0);
+    ASSERT_TRUE(PumpUntil([&] { return calls == 1; }));
+    EXPECT_TRUE(PumpUntil([&] { return Api.HasPendingWait(); })) << "no new wait after the call ran";
+    EXPECT_EQ(Api.Count("WaitCommEvent"), waitsStarted + 1);
+}
+
 TEST_F(Dispatch, CloseWithAHandOverPendingReturnsAtOnceAndNothingRunsAfter) {
     Port->SetMonitorEvents(WindowEvents);
     Port->Open();
