@@ -277,6 +277,8 @@ void TControllerLink::DecodeReply() {
         case 'V': DecodeSample(); break;
         default: break;
     }
+    if (FLinkState == lsRefused || FLinkState == lsUnparsed)
+        Listener().LinkReplyFailed(FCmdFrame[0], FLinkState);
 }
 
 void TControllerLink::DecodeIdent() {

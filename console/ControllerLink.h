@@ -29,6 +29,9 @@ public:
     virtual void LinkCaptionOverflow() {}  // more than 128 bytes waiting: caption ">128"
     virtual void LinkReadError() {}        // modal "Port Read Error"
     virtual void LinkTimedOut() {}         // a pending transaction timed out
+    // A complete reply refused ("-") or unreadable (neither "+" nor "-"):
+    // the command's code and lsRefused or lsUnparsed.
+    virtual void LinkReplyFailed(uint8_t code, TLinkState state) { (void)code; (void)state; }
 };
 
 class TControllerLink : public QObject {

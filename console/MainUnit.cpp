@@ -135,7 +135,9 @@ void TMainForm::RunHandler(const std::function<void()>& handler) {
 }
 
 void TMainForm::LeaveBusy() {
-    if (--FBusyDepth > 0 || !FDeleteWhenIdle) return;
+    if (--FBusyDepth > 0) return;
+    ShowLinkNote();
+    if (!FDeleteWhenIdle) return;
     FDeleteWhenIdle = false;
     deleteLater();
 }
@@ -212,15 +214,28 @@ void TMainForm::btnConnectClick() {
     const QString port = cbPort->currentText();
     UART->SetDeviceName(port == QString::fromUtf8(SimulatorEntry) ? SimulatorDevice()
                                                                    : port.toStdString());
-    // While the port is open Open refuses anyway; the handler in use stays untouched.
-    if (!UART->Enabled())
-        UART->OnRxChar = [this](TObject* sender, int32_t count) { Link->UARTRxChar(sender, count); };
-    UART->Open();
-    if (!Link->ProbeController()) {
+    // While the port is open Open refuses (the running sequence goes on); the
+    // handler in use stays untouched.
+    UART->CheckOpen();
+    UART->OnRxChar = [this](TObject* sender, int32_t count) { Link->UARTRxChar(sender, count); };
+    try {
+        UART->Open();
+        if (!Link->ProbeController()) {
+            UART->Close();
+            ShowError(QString::fromUtf8("Контроллер не найден"));
+            return;
+        }
+        ConnectSequence();
+    } catch (...) {
+        // A port that failed while opening, or a line that failed during the
+        // sequence, is closed again: never left open behind a disconnected
+        // window, where "Подключить" would only meet "Port already assigned".
         UART->Close();
-        ShowError(QString::fromUtf8("Контроллер не найден"));
-        return;
+        throw;
     }
+}
+
+void TMainForm::ConnectSequence() {
     Link->SendIdentify();
     Link->WaitReply();
     Link->SendGetMode();
@@ -293,7 +308,7 @@ void TMainForm::ShowError(const QString& text) {
     if (FClosed) return;
     TBusyScope busy(*this);
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok, this);
-    box.exec();
+    report::ExecUnlessShown(box);
 }
 
 void TMainForm::LinkIdentified(const QString& panelText) { StatusBar->SetPanelText(1, panelText); }
@@ -322,4 +337,27 @@ void TMainForm::LinkCaptionOverflow() { setWindowTitle(QStringLiteral(">128")); 
 
 void TMainForm::LinkReadError() { ShowError(QStringLiteral("Port Read Error")); }
 
-void TMainForm::LinkTimedOut() { FMeasureStopped = 1; }
+void TMainForm::LinkTimedOut() {
+    FMeasureStopped = 1;
+    NoteLinkFailure(QStringLiteral("Timeout"));
+}
+
+void TMainForm::LinkReplyFailed(uint8_t code, TLinkState state) {
+    const QChar command = QChar::fromLatin1(char(code));
+    NoteLinkFailure(state == lsRefused ? QString::fromUtf8("Команда %1 отклонена").arg(command)
+                                       : QString::fromUtf8("Неверный ответ (%1)").arg(command));
+}
+
+// Panel 0 tells of the last link failure until the next command empties it.
+// A handler that goes on sending would empty it at once, so the first failure
+// met while handlers run is shown again when the last of them has ended.
+void TMainForm::NoteLinkFailure(const QString& text) {
+    StatusBar->SetPanelText(0, text);
+    if (FBusyDepth > 0 && FLinkNote.isEmpty()) FLinkNote = text;
+}
+
+void TMainForm::ShowLinkNote() {
+    if (!FLinkNote.isEmpty() && !FClosed && StatusBar->PanelText(0).isEmpty())
+        StatusBar->SetPanelText(0, FLinkNote);
+    FLinkNote.clear();
+}

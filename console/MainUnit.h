@@ -101,6 +101,7 @@ public:
     void LinkCaptionOverflow() override;
     void LinkReadError() override;
     void LinkTimedOut() override;
+    void LinkReplyFailed(uint8_t code, TLinkState state) override;
 
     // Components without a window.
     TComm* UART = nullptr;
@@ -176,10 +177,15 @@ private:
     void ApplyHintTiming();
     std::string SimulatorDevice();
     void LeaveBusy();
+    void ConnectSequence();
+    void SwitchMode(uint8_t mode);  // steps of rgServoModeClick after the group is disabled
+    void NoteLinkFailure(const QString& text);
+    void ShowLinkNote();
 
     int FBusyDepth = 0;             // handlers of this window now on the stack
     bool FClosed = false;           // closed: the port is shut and handlers stop
     bool FDeleteWhenIdle = false;   // delete-on-close waits for the handlers
+    QString FLinkNote;              // first link failure met while handlers ran
 
     void BuildLayout();
     void BuildChart();

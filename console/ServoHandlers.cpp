@@ -45,10 +45,24 @@ void TMainForm::rgServoModeClick() {
     tbarSubCommand->SetPosition(BarCentre);
     ApplyModeRule();
     rgServoMode->setEnabled(false);
+    try {
+        SwitchMode(uint8_t(mode));
+    } catch (...) {
+        // The line failed under the switch (the error goes to the default
+        // report): the controller's mode is unknown, and the group must not
+        // stay disabled.
+        rgServoMode->SetItemIndex(-1);
+        rgServoMode->setEnabled(true);
+        throw;
+    }
+    rgServoMode->setEnabled(true);
+}
+
+void TMainForm::SwitchMode(uint8_t mode) {
     // The centring above may just have sent a drive command (or a measurement
     // poll may be out): let it end, or the mode command would be refused unsent.
     Link->WaitReply();
-    Link->SendSetMode(uint8_t(mode));
+    Link->SendSetMode(mode);
     QThread::msleep(10);
     const int retries = VerifyMode(*Link);
     if (retries > MaxVerifyRetries) {
@@ -59,7 +73,6 @@ void TMainForm::rgServoModeClick() {
         ShowError(QString::fromUtf8("Нет ответа от устройства (timeout)"));
         rgServoMode->SetItemIndex(-1);
     }
-    rgServoMode->setEnabled(true);
 }
 
 void TMainForm::btnGetPositionClick() { Link->SendGetPosition(); }

@@ -1,0 +1,111 @@
+#include "PtyEcho.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/eventfd.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace bench {
+
+namespace {
+
+bool Fail(std::string* error, const char* step) {
+    if (error) *error = std::string(step) + ": " + std::strerror(errno);
+    return false;
+}
+
+bool MakeRaw(int fd) {
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) return false;
+    cfmakeraw(&tio);
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    return tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+void CloseFd(int& fd) {
+    if (fd >= 0) close(fd);
+    fd = -1;
+}
+
+}  // namespace
+
+TPtyEcho::TPtyEcho(size_t frameSize, std::vector<uint8_t> reply)
+    : FFrameSize(frameSize), FReply(std::move(reply)) {}
+
+TPtyEcho::~TPtyEcho() { Stop(); }
+
+bool TPtyEcho::Start(std::string* error) {
+    FMaster = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (FMaster < 0) return Fail(error, "posix_openpt");
+    char name[128];
+    if (grantpt(FMaster) != 0 || unlockpt(FMaster) != 0 || ptsname_r(FMaster, name, sizeof name) != 0)
+        return Fail(error, "pty setup");
+    FSlavePath = name;
+    FSlaveKeeper = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (FSlaveKeeper < 0 || !MakeRaw(FSlaveKeeper)) return Fail(error, "pty slave");
+    FWake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (FWake < 0) return Fail(error, "eventfd");
+    FThread = std::thread([this] { Serve(); });
+    return true;
+}
+
+void TPtyEcho::Stop() {
+    if (FThread.joinable()) {
+        const uint64_t one = 1;
+        [[maybe_unused]] auto put = write(FWake, &one, sizeof one);
+        FThread.join();
+    }
+    CloseFd(FWake);
+    CloseFd(FSlaveKeeper);
+    CloseFd(FMaster);
+}
+
+// Echo thread: sleeps in poll, answers each complete frame at once.
+void TPtyEcho::Serve() {
+    std::vector<uint8_t> pending;
+    uint8_t buffer[256];
+    for (;;) {
+        pollfd fds[2] = {{FMaster, POLLIN, 0}, {FWake, POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0 && errno != EINTR) return;
+        if (fds[1].revents & POLLIN) return;
+        if (!(fds[0].revents & POLLIN)) continue;
+        const ssize_t got = read(FMaster, buffer, sizeof buffer);
+        if (got <= 0) continue;
+        pending.insert(pending.end(), buffer, buffer + got);
+        while (pending.size() >= FFrameSize) {
+            pending.erase(pending.begin(), pending.begin() + long(FFrameSize));
+            [[maybe_unused]] auto put = write(FMaster, FReply.data(), FReply.size());
+            ++FAnswered;
+        }
+    }
+}
+
+TPtyClient::~TPtyClient() { CloseFd(FFd); }
+
+bool TPtyClient::Open(const std::string& path, std::string* error) {
+    FFd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (FFd < 0) return Fail(error, "open slave");
+    if (!MakeRaw(FFd)) return Fail(error, "raw mode");
+    return true;
+}
+
+bool TPtyClient::Transact(const uint8_t* frame, size_t frameSize, uint8_t* reply, size_t replySize) {
+    if (write(FFd, frame, frameSize) != ssize_t(frameSize)) return false;
+    size_t have = 0;
+    while (have < replySize) {
+        pollfd fd{FFd, POLLIN, 0};
+        if (poll(&fd, 1, 1000) <= 0) return false;
+        const ssize_t got = read(FFd, reply + have, replySize - have);
+        if (got < 0 && errno != EAGAIN && errno != EINTR) return false;
+        if (got > 0) have += size_t(got);
+    }
+    return true;
+}
+
+}  // namespace bench

@@ -1,0 +1,114 @@
+#include "TickDriver.h"
+
+#include <cmath>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QEventLoop>
+#include <QTimer>
+#include <qcustomplot.h>
+
+#include "MainUnit.h"
+#include "RadioGroup.h"
+#include "SamplePlot.h"
+#include "TrackBar.h"
+
+namespace bench {
+
+namespace {
+
+constexpr int VelocityMode = 2;
+constexpr uint16_t KfOne = 256;  // 8.8 fixed point
+constexpr int BarPosition = 300;
+constexpr int SettleLimitMs = 500;
+
+// A velocity that moves, so the value axes keep changing as in a real run.
+int16_t VelocityAt(uint32_t tick) { return int16_t(std::lround(55.0 + 12.0 * std::sin(tick * 0.03))); }
+
+}  // namespace
+
+// Counts the chart's paint events.
+class TTickDriver::TPaintCounter : public QObject {
+public:
+    explicit TPaintCounter(int& repaints) : FRepaints(repaints) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++FRepaints;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    int& FRepaints;
+};
+
+TTickDriver::TTickDriver(TMainForm& form)
+    : FForm(form), FCounter(new TPaintCounter(FRepaints)) {
+    FForm.LinkModeDecoded(VelocityMode);  // selects the mode as a decoded reply does
+    FForm.rgVelocityRaz->SetItemIndex(1);  // kilo-pulses per second
+    FForm.tbarSubCommand->blockSignals(true);  // no controller to send the drive to
+    FForm.tbarSubCommand->SetPosition(BarPosition);
+    FForm.tbarSubCommand->blockSignals(false);
+    FForm.Link->FParams[1] = KfOne;
+    FForm.Chart1->installEventFilter(FCounter);
+    QObject::connect(FForm.Chart1, &QCustomPlot::afterReplot, FCounter, [this] { ++FReplots; });
+}
+
+TTickDriver::~TTickDriver() {
+    FForm.Chart1->removeEventFilter(FCounter);
+    delete FCounter;
+}
+
+void TTickDriver::Fill(int depth) {
+    FForm.FHistoryDepth = depth;
+    sampleplot::TSampleInput in;
+    in.servoMode = VelocityMode;
+    in.barPosition = BarPosition;
+    in.kfWord = KfOne;
+    std::array<QVector<QCPGraphData>, 3> series;
+    for (auto& points : series) points.reserve(depth);
+    for (int i = 0; i < depth; ++i) {
+        in.velocity = VelocityAt(FTick);
+        in.mismatch = in.velocity;
+        const sampleplot::TSamplePoints y = sampleplot::ComputeSamplePoints(in);
+        const double x = double(FForm.FTimeMs);
+        for (size_t s = 0; s < series.size(); ++s) series[s].append(QCPGraphData(x, y[s].value_or(0)));
+        ++FTick;
+        FForm.FTimeMs += sampleplot::MsPerTick;
+    }
+    FForm.Series1->data()->set(series[0], true);
+    FForm.Series2->data()->set(series[1], true);
+    FForm.Series3->data()->set(series[2], true);
+    FForm.Link->FSampleTick = FTick;
+}
+
+void TTickDriver::NextSample() {
+    TControllerLink& link = *FForm.Link;
+    ++FTick;
+    link.FPrevSampleTick = link.FSampleTick;
+    link.FSampleTick = FTick;
+    link.FVelocity = VelocityAt(FTick);
+    link.FMismatch = link.FVelocity;
+}
+
+void TTickDriver::Plot() {
+    NextSample();
+    FForm.PlotSample();
+}
+
+bool TTickDriver::Settle() {
+    const int replots = FReplots;
+    const int repaints = FRepaints;
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer limit;  // wakes the wait below even if nothing else comes
+    limit.setSingleShot(true);
+    limit.start(SettleLimitMs);
+    while (FReplots == replots || FRepaints == repaints) {
+        if (clock.elapsed() >= SettleLimitMs) return false;
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+}  // namespace bench

@@ -1,0 +1,124 @@
+#include "WindowRig.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "MainUnit.h"
+#include "ProcessStats.h"
+#include "RadioGroup.h"
+#include "TrackBar.h"
+
+namespace bench {
+
+namespace {
+
+// Modal boxes are looked for this often; rare enough to cost nothing measurable.
+constexpr int BoxWatchMs = 250;
+constexpr int WaitLimitMs = 5000;
+
+bool OwnEnabled(const QWidget* widget) { return !widget->testAttribute(Qt::WA_ForceDisabled); }
+
+}  // namespace
+
+void PreferOffscreen() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+TWindowRig::TWindowRig() : FForm(std::make_unique<TMainForm>()) {
+    QObject::connect(&FBoxWatch, &QTimer::timeout, [this] { CloseMessageBox(); });
+    FBoxWatch.start(BoxWatchMs);
+    FForm->show();
+    Run(0.2);  // let the window be exposed and painted once
+}
+
+TWindowRig::~TWindowRig() {
+    FBoxWatch.stop();
+    FForm.reset();
+}
+
+void TWindowRig::CloseMessageBox() {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) return;
+    FBoxTexts << box->text();
+    if (FError.empty()) FError = "message box: " + box->text().toStdString();
+    if (QAbstractButton* ok = box->button(QMessageBox::Ok)) ok->click();
+    else box->reject();
+}
+
+bool TWindowRig::Fail(const std::string& reason) {
+    if (FError.empty()) FError = reason;
+    return false;
+}
+
+bool TWindowRig::Connect(const std::string& path) {
+    FForm->cbPort->addItem(QString::fromStdString(path));
+    FForm->cbPort->setCurrentIndex(FForm->cbPort->count() - 1);
+    FForm->btnConnect->click();
+    const bool connected = FForm->UART->Enabled() && OwnEnabled(FForm->btnDisconnect);
+    return connected ? true : Fail("could not connect to " + path);
+}
+
+bool TWindowRig::ChooseMode(int mode) {
+    FForm->rgServoMode->Item(mode)->click();
+    QElapsedTimer clock;
+    clock.start();
+    while (!OwnEnabled(FForm->rgServoMode) && clock.elapsed() < WaitLimitMs) Run(0.005);
+    return FForm->rgServoMode->ItemIndex() == mode ? true : Fail("servo mode not switched");
+}
+
+bool TWindowRig::Drive(int barPosition) {
+    if (!WaitIdle()) return Fail("link busy before the drive command");
+    FForm->tbarSubCommand->SetPosition(barPosition);
+    return WaitIdle() ? true : Fail("no answer to the drive command");
+}
+
+bool TWindowRig::StartMeasurement(int periodMs, int historyDepth) {
+    FForm->edtTimerPeriod->setText(QString::number(periodMs));
+    FForm->edtHistoryDepth->setText(QString::number(historyDepth));
+    if (!WaitIdle()) return Fail("link busy before the measurement");
+    FForm->btnGraph->click();
+    return FForm->FMeasureStopped == 0 ? true : Fail("measurement did not start");
+}
+
+bool TWindowRig::StopMeasurement() {
+    if (FForm->FMeasureStopped) return Fail("measurement had stopped by itself");
+    FForm->btnGraph->click();
+    return WaitIdle() ? true : Fail("link busy after the measurement");
+}
+
+void TWindowRig::Run(double seconds) {
+    QEventLoop loop;
+    QTimer::singleShot(int(seconds * 1000), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool TWindowRig::WaitIdle() {
+    QElapsedTimer clock;
+    clock.start();
+    while (FForm->Link->FLinkState == lsPending && clock.elapsed() < WaitLimitMs) Run(0.002);
+    return FForm->Link->FLinkState != lsPending;
+}
+
+// Wraps the port's receive handler: a 'V' transaction that was pending before
+// the handler and is done after it is one accepted sample.
+void TWindowRig::CountSamples() {
+    FSamples->clear();
+    FSamples->reserve(100'000);
+    TMainForm* form = FForm.get();
+    auto inner = form->UART->OnRxChar;
+    form->UART->OnRxChar = [form, inner, samples = FSamples](TObject* sender, int32_t count) {
+        TControllerLink& link = *form->Link;
+        const bool sampling = link.FLinkState == lsPending && link.FCmdFrame[0] == 'V';
+        if (inner) inner(sender, count);
+        if (sampling && link.FLinkState == lsDone) samples->push_back(WallSeconds());
+    };
+}
+
+}  // namespace bench

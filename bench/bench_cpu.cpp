@@ -1,0 +1,89 @@
+// CPU used by the console process (every thread of it; the simulated
+// controller runs as its own process and is not counted), as a share of the
+// wall-clock time (one core): 10 s of running measurement at the default
+// 16 ms with the chart drawn offscreen, then 10 s connected and idle.
+#include <cstdio>
+#include <string>
+
+#include <QApplication>
+
+#include "MainUnit.h"
+#include "ProcessStats.h"
+#include "Report.h"
+#include "SimProcess.h"
+#include "WindowRig.h"
+
+using namespace bench;
+
+namespace {
+
+constexpr double SettleSeconds = 1.0;
+constexpr double RunSeconds = 10.0;
+
+struct TShare {
+    double Process = 0;     // share of one core, whole process
+    double MainThread = 0;  // share of one core, main thread only
+    double Wall = 0;
+    double Cpu = 0;
+};
+
+TShare Measure(TWindowRig& rig) {
+    const double wall0 = WallSeconds(), cpu0 = ProcessCpuSeconds(), main0 = ThreadCpuSeconds();
+    rig.Run(RunSeconds);
+    TShare share;
+    share.Wall = WallSeconds() - wall0;
+    share.Cpu = ProcessCpuSeconds() - cpu0;
+    share.Process = share.Cpu / share.Wall;
+    share.MainThread = (ThreadCpuSeconds() - main0) / share.Wall;
+    return share;
+}
+
+std::string Percent(double share) { return Fixed(share * 100.0, 2) + " %"; }
+
+std::string Raw(const TShare& share) {
+    return Fixed(share.Cpu, 3) + " s CPU in " + Fixed(share.Wall, 2) + " s wall (main thread " +
+           Percent(share.MainThread) + ")";
+}
+
+int Fail(const std::string& what) {
+    std::fprintf(stderr, "bench_cpu: %s\n", what.c_str());
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    PreferOffscreen();
+    QApplication app(argc, argv);
+    Heading("console CPU while measuring at 16 ms and while idle, vs wall-clock time (one core)");
+
+    TSimProcess simulator;
+    std::string error;
+    if (!simulator.Start({"--baud", "38400"}, &error)) return Fail(error);
+    TWindowRig rig;
+    if (!rig.Connect(simulator.Path()) || !rig.ChooseMode(2) || !rig.Drive(300) ||
+        !rig.StartMeasurement(16, 100))
+        return Fail(rig.Error());
+    rig.Run(SettleSeconds);
+    const TShare measuring = Measure(rig);
+    const bool ran = rig.StopMeasurement();
+    rig.Run(SettleSeconds);
+    const TShare idle = Measure(rig);
+    if (!ran) std::printf("  the measurement stopped by itself: %s\n", rig.Error().c_str());
+
+    TFigure running;
+    running.Name = "CPU measuring at 16 ms / one core";
+    running.Goal = "< 3 %";
+    running.Measured = Percent(measuring.Process);
+    running.Raw = Raw(measuring);
+    running.Pass = ran && measuring.Process < 0.03;
+    TFigure waiting;
+    waiting.Name = "CPU connected and idle / one core";
+    waiting.Goal = "< 0.5 %";
+    waiting.Measured = Percent(idle.Process);
+    waiting.Raw = Raw(idle);
+    waiting.Pass = idle.Process < 0.005;
+    const bool runningPassed = Print(running);
+    const bool idlePassed = Print(waiting);
+    return runningPassed && idlePassed ? 0 : 1;
+}

@@ -1,0 +1,199 @@
+// Link transactions per second: SendGetPosition + WaitReply through the port
+// object and the controller link against the simulated controller on a pty,
+// as a ratio of a bare C++ loop that moves the same bytes over a pty (2 out,
+// 4 back) with no port object, event thread or event loop.
+// Short rounds of the two alternate, so a change in machine load hits both
+// alike; the figure is the median of the per-pair ratios.
+// An argument "link" or "bare" runs that side alone, for a profiler.
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QCoreApplication>
+
+#include "CommInt.h"
+#include "ControllerLink.h"
+#include "ProcessStats.h"
+#include "PtyEcho.h"
+#include "PtySimulator.h"
+#include "Report.h"
+
+using namespace bench;
+
+namespace {
+
+constexpr int Rounds = 10;
+constexpr double RoundSeconds = 0.6;
+constexpr int Batch = 32;  // transactions between two looks at the clock
+constexpr int32_t Position = -123456;
+
+struct TRound {
+    double Rate = 0;        // transactions per second
+    double CpuUs = 0;       // CPU of the whole process per transaction, microseconds
+    uint64_t Failed = 0;    // refused, unparsed, or a wrong value decoded
+    uint64_t TimedOut = 0;  // ended by the reply timer
+};
+
+// Runs `transact` in batches for one round; it returns false for a failure.
+template <typename TTransact>
+TRound RunRound(TTransact transact) {
+    TRound round;
+    uint64_t count = 0;
+    const double cpu = ProcessCpuSeconds();
+    const double start = WallSeconds();
+    double now = start;
+    while (now - start < RoundSeconds) {
+        for (int i = 0; i < Batch; ++i) transact(round);
+        count += Batch;
+        now = WallSeconds();
+    }
+    round.Rate = double(count) / (now - start);
+    round.CpuUs = (ProcessCpuSeconds() - cpu) * 1e6 / double(count);
+    return round;
+}
+
+// The port with the window's line settings, the link on it, and the
+// simulated controller (wall clock, as for a user) at the far end.
+class TLinkRig {
+public:
+    bool Start(std::string* error) {
+        if (!FSimulator.Start(error)) return false;
+        FSimulator.SetPosition(Position);
+        FPort.SetDeviceName(FSimulator.Path());
+        FPort.SetBaudRate(br38400);
+        FPort.SetFlowControl(fcNone);
+        FPort.SetWriteTimeout(200);
+        FPort.SetReadBufSize(1024);
+        FPort.SetWriteBufSize(1024);
+        FPort.SetMonitorEvents(EventBit(evBreak) | EventBit(evError) | EventBit(evRxChar) |
+                               EventBit(evRxFlag));
+        FPort.OnRxChar = [this](TObject* sender, int32_t count) { FLink.UARTRxChar(sender, count); };
+        FPort.Open();
+        if (FLink.ProbeController()) return true;
+        *error = "the simulated controller did not answer the probe";
+        return false;
+    }
+    ~TLinkRig() {
+        FPort.OnRxChar = nullptr;
+        FPort.Close();
+    }
+
+    TRound Round() {
+        const TRound round = RunRound([this](TRound& round) {
+            FLink.SendGetPosition();
+            // The reply timer runs for a second from the send that started it
+            // and is not restarted by later sends: when it fires, whichever
+            // transaction is then pending ends timed out, its reply discarded.
+            const TLinkState state = FLink.WaitReply();
+            if (state == lsTimedOut) ++round.TimedOut;
+            else if (state != lsDone || FLink.FPosition != Position) ++round.Failed;
+            FLink.FPosition = 0;  // the next reply must set it again
+        });
+        // A timer left running would fire at the start of the next round,
+        // after the bare loop's round, and cut its first transaction short.
+        FLink.StopReplyTimer();
+        return round;
+    }
+
+private:
+    sim::TPtySimulator FSimulator;
+    TComm FPort;
+    TControllerLink FLink{FPort};
+};
+
+// The bare loop: an echo thread with the simulated controller's 4 reply bytes.
+class TBareRig {
+public:
+    bool Start(std::string* error) {
+        return FEcho.Start(error) && FClient.Open(FEcho.SlavePath(), error);
+    }
+    TRound Round() {
+        return RunRound([this](TRound& round) {
+            const uint8_t frame[2] = {'p', 0};
+            uint8_t reply[4];
+            const bool ok = FClient.Transact(frame, sizeof frame, reply, sizeof reply) &&
+                            std::vector<uint8_t>(reply, reply + 4) == FReply;
+            round.Failed += ok ? 0 : 1;
+        });
+    }
+
+private:
+    static std::vector<uint8_t> ReplyOf(int32_t position) {
+        const uint32_t bits = uint32_t(position);
+        return {uint8_t(bits), uint8_t(bits >> 8), uint8_t(bits >> 16), '+'};
+    }
+    const std::vector<uint8_t> FReply = ReplyOf(Position);
+    TPtyEcho FEcho{2, FReply};
+    TPtyClient FClient;
+};
+
+struct TSeries {
+    std::vector<double> Rates, CpuUs;
+    uint64_t Failed = 0, TimedOut = 0;
+    void Add(const TRound& round) {
+        Rates.push_back(round.Rate);
+        CpuUs.push_back(round.CpuUs);
+        Failed += round.Failed;
+        TimedOut += round.TimedOut;
+    }
+};
+
+std::string Rates(const std::vector<double>& rates) {
+    std::string text;
+    for (double r : rates) text += Fixed(r, 0) + " ";
+    return text;
+}
+
+void PrintSeries(const char* name, const TSeries& series) {
+    std::printf("  %-22s per round: %s/s\n", name, Rates(series.Rates).c_str());
+    std::printf("  %-22s CPU per transaction, all threads: %.1f us (median)\n", "",
+                Median(series.CpuUs));
+    if (series.Failed)
+        std::printf("  %-22s failed or decoded a wrong value: %llu\n", "",
+                    (unsigned long long)series.Failed);
+}
+
+bool PrintFigure(const TSeries& link, const TSeries& bare) {
+    std::vector<double> ratios;
+    for (size_t i = 0; i < link.Rates.size(); ++i) ratios.push_back(link.Rates[i] / bare.Rates[i]);
+    const double ratio = Median(ratios);
+    std::printf("  link transactions ended by the reply timer of an earlier send: %llu in %.1f s\n",
+                (unsigned long long)link.TimedOut, Rounds * RoundSeconds);
+    TFigure figure;
+    figure.Name = "link transactions / bare pty loop";
+    figure.Goal = ">= 0.80";
+    figure.Measured = Fixed(ratio, 2);
+    figure.Raw = Fixed(Median(link.Rates), 0) + " vs " + Fixed(Median(bare.Rates), 0) +
+                 " transactions/s; median ratio of " + std::to_string(Rounds) + " pairs of " +
+                 Fixed(RoundSeconds, 1) + " s rounds";
+    figure.Pass = ratio >= 0.8 && link.Failed == 0 && bare.Failed == 0;
+    return Print(figure);
+}
+
+int Fail(const std::string& what) {
+    std::fprintf(stderr, "bench_link: %s\n", what.c_str());
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    Heading("link transactions per second ('p' + WaitReply) vs a bare pty echo loop");
+    const std::string only = argc > 1 ? argv[1] : "";
+    std::string error;
+    TLinkRig linkRig;
+    TBareRig bareRig;
+    if (!linkRig.Start(&error) || !bareRig.Start(&error)) return Fail(error);
+
+    TSeries link, bare;
+    for (int r = 0; r < Rounds; ++r) {
+        if (only != "link") bare.Add(bareRig.Round());
+        if (only != "bare") link.Add(linkRig.Round());
+    }
+    if (only != "link") PrintSeries("bare pty echo loop", bare);
+    if (only != "bare") PrintSeries("link + simulator", link);
+    if (!only.empty()) return 0;  // one side alone has no ratio
+    return PrintFigure(link, bare) ? 0 : 1;
+}

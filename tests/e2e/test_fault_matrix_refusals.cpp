@@ -1,0 +1,179 @@
+// Fault matrix, refusals: the controller answers "-" to one kind of command
+// while the user does what sends it. The window keeps showing what the
+// controller holds, names the refused command in the status bar, and shows
+// no message box (none is defined for a refusal).
+#include "test_fault_matrix.h"
+
+using namespace faultmatrix;
+
+namespace {
+
+struct TRefusal;
+using TStep = std::function<void(TFaultMatrix&, const TRefusal&)>;
+
+struct TRefusal {
+    char code;
+    TStep arrange;  // before the connect
+    TStep act;      // the user's action that sends the refused command
+    TStep check;    // what the window shows afterwards
+    bool noted = true;  // the status bar names the refusal
+};
+
+void Nothing(TFaultMatrix&, const TRefusal&) {}
+
+QString Param1(TFaultMatrix& rig) { return rig.Form->edtParam1->text(); }
+
+void TypeParam1(TFaultMatrix& rig, const char* text) {
+    rig.Form->edtParam1->clear();
+    QTest::keyClicks(rig.Form->edtParam1, text);
+}
+
+const TRefusal Refusals[] = {
+    {'I',
+     [](TFaultMatrix& rig, const TRefusal&) {
+         rig.SetFaults([](sim::TFaults& f) { f.RefuseCodes = "I"; });
+         rig.Sim->SetPosition(77);
+     },
+     [](TFaultMatrix& rig, const TRefusal&) {
+         rig.SelectPort(rig.Sim->Path());
+         rig.Click(rig.Form->btnConnect);
+     },
+     [](TFaultMatrix& rig, const TRefusal&) {
+         EXPECT_TRUE(rig.Connected());
+         // The identification ends at its status character, and "-" ends it too.
+         EXPECT_EQ(rig.Form->StatusBar->PanelText(1), U("Контроллер: -"));
+         EXPECT_EQ(rig.Form->edtPosition->text(), "77");
+         EXPECT_EQ(Param1(rig), "300");
+     },
+     false},
+    {'M', Nothing, [](TFaultMatrix& rig, const TRefusal&) { rig.ChooseMode(2); },
+     [](TFaultMatrix& rig, const TRefusal&) {
+         EXPECT_EQ(rig.Sim->State().Mode, 0);
+         EXPECT_EQ(rig.Form->rgServoMode->ItemIndex(), 0);  // the mode read back
+     }},
+    {'m', Nothing, [](TFaultMatrix& rig, const TRefusal&) { rig.ChooseMode(2); },
+     [](TFaultMatrix& rig, const TRefusal&) {
+         EXPECT_EQ(rig.Sim->State().Mode, 2);
+         EXPECT_EQ(rig.Form->rgServoMode->ItemIndex(), 2);
+     }},
+    {'z', Nothing,
+     [](TFaultMatrix& rig, const TRefusal&) {
+         rig.Sim->SetTarget(4321);
+         rig.Click(rig.Form->btnGetZ);
+     },
+     [](TFaultMatrix& rig, const TRefusal&) {
+         EXPECT_EQ(rig.Form->edtPosTo->text(), "");
+         EXPECT_EQ(rig.Form->Link->FTargetPosition, 0);
+     }},
+    {'p', [](TFaultMatrix& rig, const TRefusal&) { rig.Sim->SetPosition(12); },
+     [](TFaultMatrix& rig, const TRefusal&) {
+         rig.Sim->SetPosition(4321);
+         rig.Click(rig.Form->btnGetPosition);
+     },
+     [](TFaultMatrix& rig, const TRefusal&) { EXPECT_EQ(rig.Form->edtPosition->text(), "12"); }},
+    {'P',
+     [](TFaultMatrix& rig, const TRefusal&) {
+         rig.Sim->SetMode(3);
+         rig.Sim->SetPosition(1000);
+         rig.Sim->SetTarget(1000);
+     },
+     [](TFaultMatrix& rig, const TRefusal&) {
+         QTest::keyClicks(rig.Form->edtPosTo, "250");
+         rig.Click(rig.Form->btnSetPosition);
+     },
+     [](TFaultMatrix& rig, const TRefusal&) {
+         EXPECT_EQ(rig.Sim->State().Target, 1000);
+         EXPECT_EQ(uitest::OfCode(rig.Sim->Frames(), 'P').size(), 1u);
+     }},
+    {'V', Nothing,
+     [](TFaultMatrix& rig, const TRefusal&) {
+         rig.Click(rig.Form->btnGraph);
+         rig.Sim->AdvanceClock(100);
+         EXPECT_TRUE(WaitUntil([&] { return uitest::OfCode(rig.Sim->Frames(), 'V').size() >= 6; }));
+     },
+     [](TFaultMatrix& rig, const TRefusal&) {
+         // Polling goes on, but no sample was accepted, so nothing is plotted.
+         EXPECT_EQ(rig.Form->FMeasureStopped, 0);
+         EXPECT_TRUE(rig.Form->Series1->data()->isEmpty());
+         rig.Click(rig.Form->btnGraph);
+         EXPECT_EQ(rig.Form->FMeasureStopped, 1);
+     }},
+    {'S', Nothing,
+     [](TFaultMatrix& rig, const TRefusal&) {
+         TypeParam1(rig, "555");
+         rig.Click(rig.Form->btnSaveEEPROM);
+     },
+     [](TFaultMatrix& rig, const TRefusal&) {
+         EXPECT_EQ(rig.Sim->State().Params[0], 555);    // the writes went through
+         EXPECT_EQ(rig.Sim->State().Banks[0][0], 300);  // the bank was not stored
+     }},
+    {'L',
+     [](TFaultMatrix& rig, const TRefusal&) { rig.Sim->SetBank(1, {111, 256, 256, 64, 200, 256}); },
+     [](TFaultMatrix& rig, const TRefusal&) {
+         rig.Sim->SetParam(0, 777);
+         rig.Click(rig.Form->rgrpEEPROM->Item(1));
+         rig.Click(rig.Form->btnLoadEEPROM);
+     },
+     [](TFaultMatrix& rig, const TRefusal&) {
+         // The read after the load shows the working set the controller kept.
+         EXPECT_EQ(Param1(rig), "777");
+     }},
+    {'R', Nothing,
+     [](TFaultMatrix& rig, const TRefusal&) {
+         rig.Sim->SetParam(0, 777);
+         rig.Click(rig.Form->btnGetParams);
+     },
+     [](TFaultMatrix& rig, const TRefusal&) {
+         EXPECT_EQ(Param1(rig), "300");
+         EXPECT_EQ(rig.Form->Link->FParams[0], 300);
+     }},
+    {'W', Nothing,
+     [](TFaultMatrix& rig, const TRefusal&) {
+         TypeParam1(rig, "555");
+         rig.Click(rig.Form->btnSetParams);
+     },
+     [](TFaultMatrix& rig, const TRefusal&) {
+         EXPECT_EQ(rig.Sim->State().Params[0], 300);
+         EXPECT_EQ(uitest::OfCode(rig.Sim->Frames(), 'W').size(), 6u);
+         // Reading back shows what the controller kept.
+         rig.Sim->SetFaults(sim::TFaults{});
+         rig.Click(rig.Form->btnGetParams);
+         EXPECT_EQ(Param1(rig), "300");
+     }},
+    {'B', Nothing,
+     [](TFaultMatrix& rig, const TRefusal&) { rig.Form->tbarSubCommand->SetPosition(300); },
+     [](TFaultMatrix& rig, const TRefusal&) {
+         EXPECT_EQ(rig.Sim->State().Drive, 0);
+         EXPECT_EQ(uitest::OfCode(rig.Sim->Frames(), 'B').size(), 1u);
+     }},
+};
+
+void PrintTo(const TRefusal& refusal, std::ostream* os) { *os << "refused " << refusal.code; }
+
+class TRefusals : public TFaultMatrix, public ::testing::WithParamInterface<TRefusal> {};
+
+}  // namespace
+
+TEST_P(TRefusals, TheWindowKeepsWhatTheControllerHoldsAndNamesTheRefusal) {
+    const TRefusal& refusal = GetParam();
+    refusal.arrange(*this, refusal);
+    if (refusal.code != 'I') {
+        Connect();
+        ASSERT_EQ(Form->Link->FLinkState, lsDone);
+        SetFaults([&](sim::TFaults& f) { f.RefuseCodes = std::string(1, refusal.code); });
+    }
+    ASSERT_TRUE(EndsInTime([&] { refusal.act(*this, refusal); }));
+    ASSERT_FALSE(OfCode(Sim->Frames(), refusal.code).empty());
+    if (refusal.noted) {
+        EXPECT_TRUE(WaitUntil([&] { return Panel0() == RefusedNote(refusal.code); }))
+            << Panel0().toStdString();
+    }
+    refusal.check(*this, refusal);
+    EXPECT_TRUE(Boxes.Boxes().empty()) << BoxList();
+    ExpectNextCommandAccepted();
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, TRefusals, ::testing::ValuesIn(Refusals), [](const auto& info) {
+    const char code = info.param.code;
+    return std::string(std::isupper(code) ? "Upper" : "Lower") + code;
+});

@@ -1,0 +1,146 @@
+// Fault matrix, reply faults: the user reads the actual position while the
+// controller's reply is dropped, late, split, wrapped in garbage, carries a
+// wrong status or is buried in a flood.
+#include "test_fault_matrix.h"
+
+using namespace faultmatrix;
+
+namespace {
+
+// No byte of either position is "+" or "-", so a reply shifted by garbage
+// cannot end on a status character by chance.
+constexpr int32_t OldPosition = 0x010203;
+constexpr int32_t NewPosition = 0x040506;
+
+enum class EOutcome { Shown, TimedOut, Unreadable };
+
+struct TReplyFault {
+    const char* name;
+    std::function<void(sim::TFaults&)> apply;
+    EOutcome outcome;
+    int lateMs = 0;         // a late reply still on its way when the action has ended
+    bool overflow = false;  // more than 128 bytes arrive at once
+};
+
+std::vector<uint8_t> Filled(size_t count, uint8_t byte) { return std::vector<uint8_t>(count, byte); }
+
+const TReplyFault ReplyFaults[] = {
+    {"Dropped", [](sim::TFaults& f) { f.DropNext = 1; }, EOutcome::TimedOut},
+    {"Delayed900ms", [](sim::TFaults& f) { f.DelayMs = 900; }, EOutcome::Shown},
+    {"Delayed1100ms", [](sim::TFaults& f) { f.DelayMs = 1100; }, EOutcome::TimedOut, 400},
+    {"SplitByteByByte", [](sim::TFaults& f) { f.ChunkBytes = 1; f.ChunkGapMs = 15; },
+     EOutcome::Shown},
+    {"GarbageBefore", [](sim::TFaults& f) { f.GarbageBefore = {0x00, 0x11}; }, EOutcome::Unreadable},
+    {"GarbageAfter", [](sim::TFaults& f) { f.GarbageAfter = {0x11, '+', '-', 0x00}; },
+     EOutcome::Shown},
+    {"GarbageBeforeAndAfterSplit",
+     [](sim::TFaults& f) {
+         f.GarbageBefore = {0x7F};
+         f.GarbageAfter = {'+'};
+         f.ChunkBytes = 2;
+     },
+     EOutcome::Unreadable},
+    {"WrongStatus", [](sim::TFaults& f) { f.WrongStatus = uint8_t('?'); }, EOutcome::Unreadable},
+    {"NulStatus", [](sim::TFaults& f) { f.WrongStatus = uint8_t(0); }, EOutcome::Unreadable},
+    {"FloodInPlaceOfTheReply", [](sim::TFaults& f) { f.GarbageBefore = Filled(1000, 0x55); },
+     EOutcome::Unreadable, 0, true},
+};
+
+void PrintTo(const TReplyFault& fault, std::ostream* os) { *os << fault.name; }
+
+class TReplyFaults : public TFaultMatrix, public ::testing::WithParamInterface<TReplyFault> {};
+
+}  // namespace
+
+TEST_P(TReplyFaults, ThePositionReadEndsAndTheLinkRecovers) {
+    const TReplyFault& fault = GetParam();
+    Sim->SetPosition(OldPosition);
+    Connect();
+    ASSERT_EQ(Form->edtPosition->text(), QString::number(OldPosition));
+
+    Sim->SetPosition(NewPosition);
+    SetFaults([&](sim::TFaults& f) {
+        f.ReplyCodes = "p";
+        fault.apply(f);
+    });
+    ASSERT_TRUE(EndsInTime([this] { Click(Form->btnGetPosition); }));
+    if (fault.lateMs) QTest::qWait(fault.lateMs);  // the late reply arrives and is dropped
+
+    const QString shown = QString::number(fault.outcome == EOutcome::Shown ? NewPosition : OldPosition);
+    EXPECT_EQ(Form->edtPosition->text(), shown);
+    switch (fault.outcome) {
+    case EOutcome::Shown:
+        EXPECT_EQ(Form->Link->FLinkState, lsDone);
+        EXPECT_EQ(Form->Link->FPosition, NewPosition);
+        EXPECT_EQ(Panel0(), "");
+        break;
+    case EOutcome::TimedOut:
+        EXPECT_EQ(Form->Link->FLinkState, lsTimedOut);
+        EXPECT_EQ(Panel0(), "Timeout");
+        break;
+    case EOutcome::Unreadable:
+        EXPECT_EQ(Form->Link->FLinkState, lsUnparsed);
+        EXPECT_EQ(Panel0(), UnreadableNote('p'));
+        break;
+    }
+    EXPECT_EQ(Form->Link->FPosition, fault.outcome == EOutcome::Shown ? NewPosition : OldPosition);
+    EXPECT_EQ(Form->windowTitle(), fault.overflow ? ">128" : "Servo-Controller setup");
+    EXPECT_TRUE(Boxes.Boxes().empty()) << BoxList();
+
+    ExpectNextCommandAccepted();
+    EXPECT_TRUE(Boxes.Boxes().empty()) << BoxList();
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, TReplyFaults, ::testing::ValuesIn(ReplyFaults),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A reply that comes after its time-out must not be taken for the answer to
+// the command after it, even when that command is of the same kind.
+TEST_F(TFaultMatrix, ALateReplyIsNotShownWhenItFinallyArrives) {
+    Sim->SetPosition(OldPosition);
+    Connect();
+    Sim->SetPosition(NewPosition);
+    SetFaults([](sim::TFaults& f) { f.ReplyCodes = "p"; f.DelayMs = 1100; });
+    ASSERT_TRUE(EndsInTime([this] { Click(Form->btnGetPosition); }));
+    ASSERT_EQ(Form->Link->FLinkState, lsTimedOut);
+    // The late bytes land while nothing is pending: read and dropped.
+    QTest::qWait(400);
+    EXPECT_EQ(Form->Link->FLinkState, lsTimedOut);
+    EXPECT_EQ(Form->edtPosition->text(), QString::number(OldPosition));
+    EXPECT_EQ(Panel0(), "Timeout");
+}
+
+// Unasked bytes, far more than one receive event may hold, while the link is idle.
+TEST_F(TFaultMatrix, AFloodWhileIdleMarksTheCaptionAndChangesNothingElse) {
+    Sim->SetPosition(OldPosition);
+    Connect();
+    const TLinkState before = Form->Link->FLinkState;
+    Sim->Flood(1000);
+    ASSERT_TRUE(WaitUntil([this] { return Form->windowTitle() == ">128"; }));
+    // Everything was read and dropped: the queue is empty again.
+    ASSERT_TRUE(WaitUntil([this] { return Form->UART->InQueCount() == 0; }));
+    EXPECT_EQ(Form->Link->FLinkState, before);
+    EXPECT_EQ(Form->edtPosition->text(), QString::number(OldPosition));
+    EXPECT_EQ(Panel0(), "");
+    EXPECT_TRUE(Boxes.Boxes().empty()) << BoxList();
+    ExpectNextCommandAccepted();
+}
+
+// Every reply of the connect sequence split into single bytes: the whole
+// window fills in as usual, the open-ended identification included.
+TEST_F(TFaultMatrix, AConnectWithEveryReplySplitByteByByteFillsTheWindow) {
+    SetFaults([](sim::TFaults& f) { f.ChunkBytes = 1; f.ChunkGapMs = 2; });
+    Sim->SetMode(2);
+    Sim->SetPosition(-5);
+    Sim->SetParam(0, uint16_t(-7));
+    Sim->SetParam(5, 65535);
+    ASSERT_TRUE(EndsInTime([this] { Connect(); }));
+    EXPECT_EQ(Form->StatusBar->PanelText(1), U("Контроллер: SRV2 servo ctl v1.4+"));
+    EXPECT_EQ(Form->rgServoMode->ItemIndex(), 2);
+    EXPECT_EQ(Form->edtPosition->text(), "-5");
+    EXPECT_EQ(Form->edtParam1->text(), "-7");
+    EXPECT_EQ(Form->edtParam2->text(), "1");
+    EXPECT_EQ(Form->edtParam6->text(), "65535");
+    EXPECT_EQ(Panel0(), "");
+    EXPECT_TRUE(Boxes.Boxes().empty()) << BoxList();
+}
