@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <optional>
 
 #include <qcustomplot.h>
+
+#include "ChartReplot.h"
 
 namespace {
 
@@ -21,49 +22,81 @@ QCPRange Padded(double min, double max) {
 }  // namespace
 
 TChartFeed::TChartFeed(QCustomPlot* chart, const std::array<QCPGraph*, SeriesCount>& series)
-    : QObject(chart), FChart(chart), FSeries(series) {
-    for (int i = 0; i < SeriesCount; ++i) SyncExtremes(i);
+    : QObject(chart), FChart(chart), FReplot(new TChartReplot(chart)), FSeries(series) {
+    for (int i = 0; i < SeriesCount; ++i) Sync(i);
     // Undo zoom: a double click while the chart may be zoomed brings back the automatic ranges.
     connect(FChart, &QCustomPlot::mouseDoubleClick, this, [this](QMouseEvent*) {
         if (!Interactive()) return;
         ApplyAutoRanges();
         RequestReplot();
     });
+    // Zooming and panning change the ranges many times a frame: the drawn
+    // points follow them once, just before the chart draws.
+    connect(FChart, &QCustomPlot::beforeReplot, this, &TChartFeed::FitViewsToKeyRange);
 }
 
-int TChartFeed::Count(int series) const { return FSeries[series]->data()->size(); }
+TChartFeed::TStamp TChartFeed::StampOf(int series) const {
+    const auto data = FSeries[series]->data();
+    TStamp stamp;
+    stamp.container = data.data();
+    stamp.size = data->size();
+    if (data->isEmpty()) return stamp;
+    stamp.firstKey = data->constBegin()->key;
+    stamp.lastKey = (data->constEnd() - 1)->key;
+    stamp.lastValue = (data->constEnd() - 1)->value;
+    return stamp;
+}
 
-void TChartFeed::SyncExtremes(int series) {
-    // Someone else changed the series' data: rebuild the window once.
+bool TChartFeed::InSync(int series) const { return StampOf(series) == FStamps[series]; }
+
+void TChartFeed::Sync(int series) {
+    if (InSync(series)) return;
+    TChartHistory& history = FHistory[series];
+    history.Assign(*FSeries[series]->data());
     TSlidingExtremes& extremes = FExtremes[series];
-    const auto& data = *FSeries[series]->data();
-    if (extremes.Count() == data.size()) return;
     extremes.Clear();
-    for (auto it = data.constBegin(); it != data.constEnd(); ++it) extremes.Push(it->value);
+    for (int i = 0; i < history.Count(); ++i) extremes.Push(history.At(i).value);
+    FZoomed[series].reset();
+    FSeries[series]->setData(history.View());
+    FStamps[series] = StampOf(series);
+}
+
+void TChartFeed::ShowHistory(int series) {
+    if (FSeries[series]->data() != FHistory[series].View())
+        FSeries[series]->setData(FHistory[series].View());
+    FZoomed[series].reset();
+    FStamps[series] = StampOf(series);
+}
+
+int TChartFeed::Count(int series) const {
+    return InSync(series) ? FHistory[series].Count() : FSeries[series]->data()->size();
+}
+
+const TChartHistory& TChartFeed::History(int series) {
+    Sync(series);
+    return FHistory[series];
 }
 
 void TChartFeed::Add(int series, double x, double y) {
-    SyncExtremes(series);
-    FSeries[series]->addData(x, y);
+    Sync(series);
+    FHistory[series].Add(x, y);
     FExtremes[series].Push(y);
+    ShowHistory(series);
 }
 
 void TChartFeed::RemoveFirst(int series) {
-    SyncExtremes(series);
-    auto data = FSeries[series]->data();
-    if (data->isEmpty()) return;
-    // removeBefore drops the keys below its argument by moving the container's
-    // start, without copying: the next representable key above the first one
-    // removes exactly the first point (keys of a run are distinct).
-    const double first = data->constBegin()->key;
-    data->removeBefore(std::nextafter(first, std::numeric_limits<double>::infinity()));
+    Sync(series);
+    if (FHistory[series].Count() == 0) return;
+    FHistory[series].RemoveFirst();
     FExtremes[series].PopFront();
+    ShowHistory(series);
 }
 
 void TChartFeed::Clear() {
     for (int i = 0; i < SeriesCount; ++i) {
-        FSeries[i]->data()->clear();
+        FHistory[i].Clear();
         FExtremes[i].Clear();
+        ShowHistory(i);
     }
 }
 
@@ -89,11 +122,42 @@ bool TChartFeed::Interactive() const {
     return FChart->interactions().testFlag(QCP::iRangeZoom);
 }
 
+void TChartFeed::FitViewsToKeyRange() {
+    for (int i = 0; i < SeriesCount; ++i) {
+        Sync(i);
+        if (Interactive())
+            FitViewToKeyRange(i, FSeries[i]->keyAxis()->range());
+        else if (FZoomed[i])
+            ShowHistory(i);
+    }
+}
+
+// Zoomed in on part of the history, the chart draws that part (and one point
+// either side, so the line runs to the frame) at full detail when it fits.
+void TChartFeed::FitViewToKeyRange(int series, const QCPRange& keys) {
+    const TChartHistory& history = FHistory[series];
+    const int count = history.Count();
+    const int from = std::max(history.LowerIndex(keys.lower) - 1, 0);
+    const double above = std::nextafter(keys.upper, std::numeric_limits<double>::infinity());
+    const int to = std::min(history.LowerIndex(above) + 1, count);
+    if (from == 0 && to == count) {
+        if (FZoomed[series]) ShowHistory(series);
+        return;
+    }
+    const std::pair<int, int> part(from, to);
+    if (FZoomed[series] == part) return;
+    auto view = QSharedPointer<QCPGraphDataContainer>::create();
+    view->set(history.Reduced(from, to), true);
+    FSeries[series]->setData(view);
+    FZoomed[series] = part;
+    FStamps[series] = StampOf(series);
+}
+
 void TChartFeed::ApplyValueRange(QCPAxis* axis) {
     std::optional<TSlidingExtremes::TRange> range;
     for (int i = 0; i < SeriesCount; ++i) {
         if (FSeries[i]->valueAxis() != axis) continue;
-        SyncExtremes(i);
+        Sync(i);
         const auto r = FExtremes[i].Range();
         if (!r) continue;
         if (!range) range = r;
@@ -105,11 +169,12 @@ void TChartFeed::ApplyValueRange(QCPAxis* axis) {
 
 void TChartFeed::ApplyAutoRanges() {
     std::optional<QCPRange> keys;
-    for (QCPGraph* graph : FSeries) {
-        const auto data = graph->data();
-        if (data->isEmpty()) continue;
-        const double first = data->constBegin()->key;
-        const double last = (data->constEnd() - 1)->key;
+    for (int i = 0; i < SeriesCount; ++i) {
+        Sync(i);
+        const TChartHistory& history = FHistory[i];
+        if (history.Count() == 0) continue;
+        const double first = history.At(0).key;
+        const double last = history.At(history.Count() - 1).key;
         keys = keys ? QCPRange(std::min(keys->lower, first), std::max(keys->upper, last))
                     : QCPRange(first, last);
     }
@@ -125,4 +190,4 @@ void TChartFeed::ApplyAutoRanges() {
     }
 }
 
-void TChartFeed::RequestReplot() { FChart->replot(QCustomPlot::rpQueuedReplot); }
+void TChartFeed::RequestReplot() { FReplot->Request(!Interactive()); }

@@ -1,18 +1,24 @@
 // The live chart's data side: points enter at the end of a series and leave
-// at its front in constant time, and the axes follow the points held, so a
-// measurement tick costs the same however long the history is.
+// at its front in constant time, the chart draws a bounded number of points
+// per series however long the history is, and the axes follow the points
+// held, so a measurement tick costs the same whatever the history's length.
 // Main thread only; a child of its chart.
 #pragma once
 
 #include <array>
+#include <optional>
+#include <utility>
 
 #include <QObject>
 
+#include "ChartHistory.h"
 #include "SlidingExtremes.h"
 
 class QCustomPlot;
 class QCPAxis;
 class QCPGraph;
+class QCPRange;
+class TChartReplot;
 
 class TChartFeed : public QObject {
     Q_OBJECT
@@ -22,12 +28,14 @@ public:
     TChartFeed(QCustomPlot* chart, const std::array<QCPGraph*, SeriesCount>& series);
 
     int Count(int series) const;
-    // Appends (x, y); x should not lie below the series' last key.
+    // Appends (x, y); x must be finite and should not lie below the series' last key.
     void Add(int series, double x, double y);
     // Drops the point with the lowest key; nothing when the series is empty.
     void RemoveFirst(int series);
     // Removes every point of every series.
     void Clear();
+    // The history of a series, every point of it (the chart may draw fewer).
+    const TChartHistory& History(int series);
 
     // Zoom with the wheel and pan by dragging, on every axis, or neither.
     void SetInteractive(bool allowed);
@@ -36,14 +44,36 @@ public:
     // The automatic ranges: the key axis over every point held, each value
     // axis over the points of the series drawn against it. Also "undo zoom".
     void ApplyAutoRanges();
-    // One redraw on the next pass of the event loop, however often asked.
+    // One redraw on the next pass of the event loop, however often asked;
+    // while the chart cannot be zoomed (a measurement runs) at most one per
+    // TChartReplot::MinGapMs.
     void RequestReplot();
 
 private:
-    void SyncExtremes(int series);
+    // What the graph's container looked like after our last change to it.
+    struct TStamp {
+        const void* container = nullptr;
+        int size = 0;
+        double firstKey = 0;
+        double lastKey = 0;
+        double lastValue = 0;
+        bool operator==(const TStamp&) const = default;
+    };
+    TStamp StampOf(int series) const;
+    bool InSync(int series) const;
+    // Someone else changed the graph's data: it becomes the history.
+    void Sync(int series);
+    void ShowHistory(int series);
+    void FitViewsToKeyRange();
+    void FitViewToKeyRange(int series, const QCPRange& keys);
     void ApplyValueRange(QCPAxis* axis);
 
     QCustomPlot* FChart;
+    TChartReplot* FReplot;
     std::array<QCPGraph*, SeriesCount> FSeries;
+    std::array<TChartHistory, SeriesCount> FHistory;
     std::array<TSlidingExtremes, SeriesCount> FExtremes;
+    std::array<TStamp, SeriesCount> FStamps;
+    // The part of the history drawn at full detail while zoomed in.
+    std::array<std::optional<std::pair<int, int>>, SeriesCount> FZoomed;
 };

@@ -25,3 +25,8 @@ std::optional<TSlidingExtremes::TRange> TSlidingExtremes::Range() const {
     if (Count() == 0) return std::nullopt;
     return TRange{FMin.front().value, FMax.front().value};
 }
+
+std::optional<TSlidingExtremes::TPlaces> TSlidingExtremes::Places() const {
+    if (Count() == 0) return std::nullopt;
+    return TPlaces{FMin.front().index - FFront, FMax.front().index - FFront};
+}

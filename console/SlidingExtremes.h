@@ -13,6 +13,11 @@ public:
         double min;
         double max;
     };
+    // Where the extremes lie, counted from the oldest value held (0).
+    struct TPlaces {
+        int64_t min;
+        int64_t max;
+    };
 
     void Push(double value);
     // Drops the oldest value; does nothing when empty.
@@ -20,6 +25,7 @@ public:
     void Clear();
     int64_t Count() const { return FBack - FFront; }
     std::optional<TRange> Range() const;
+    std::optional<TPlaces> Places() const;
 
 private:
     struct TEntry {
