@@ -3,6 +3,7 @@
 #include <utility>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
 #include "CommInt.h"
 
@@ -15,11 +16,14 @@ enum class TWaitOutcome { Event, NoEvent, Failed };
 constexpr uint32_t AllPurges = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
 constexpr int MaxPauseMs = 500;
 
+std::atomic<int> LiveThreads{0};  // constructed and not yet freed
+
 }  // namespace
 
 // Main thread (called by Open).
 TCommEventThread::TCommEventThread(HANDLE commHandle, TCommEventTypes events, TCommApi& api)
     : FApi(api), FCommHandle(commHandle) {
+    LiveThreads.fetch_add(1);
     connect(this, &QThread::finished, this, &QObject::deleteLater);  // frees itself when its run ends
     FApi.SetCommMask(FCommHandle, EventMaskOf(events));
     FEvent = std::make_unique<TSimpleEvent>(FApi);
@@ -27,7 +31,23 @@ TCommEventThread::TCommEventThread(HANDLE commHandle, TCommEventTypes events, TC
 }
 
 // Main thread (deleteLater after the run ended).
-TCommEventThread::~TCommEventThread() { FEvent.reset(); }
+TCommEventThread::~TCommEventThread() {
+    FEvent.reset();
+    LiveThreads.fetch_sub(1);
+}
+
+// Main thread. A stopped thread frees itself through the main thread's event
+// queue, which no longer runs once the program leaves its message loop.
+bool TCommEventThread::ReapAll(int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (LiveThreads.load() > 0 && clock.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (LiveThreads.load() > 0) QThread::msleep(1);
+    }
+    return LiveThreads.load() == 0;
+}
 
 // Main thread. The flag goes first so that a run woken by the event sees it.
 void TCommEventThread::Stop() {

@@ -203,6 +203,9 @@ public:
 
     // Asks the run to end and returns at once.
     void Stop();
+    // Main thread, at exit: lets stopped threads end and free themselves, so
+    // nothing is left behind. True when none is left within the time.
+    static bool ReapAll(int timeoutMs);
     bool Terminated() const { return FTerminated.load(std::memory_order_acquire); }
 
     TSignalEvent OnSignal;
