@@ -11,8 +11,6 @@ using namespace commapi;
 
 namespace {
 
-enum class TWaitOutcome { Event, NoEvent, Failed };
-
 constexpr uint32_t AllPurges = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
 constexpr int MaxPauseMs = 500;
 
@@ -32,6 +30,9 @@ TCommEventThread::TCommEventThread(HANDLE commHandle, TCommEventTypes events, TC
 
 // Main thread (deleteLater after the run ended).
 TCommEventThread::~TCommEventThread() {
+    // Pairs with the end of the run: Qt's finished -> deleteLater hand-over is
+    // invisible to race detectors, this edge is not.
+    (void)FRunEnded.load(std::memory_order_acquire);
     FEvent.reset();
     LiveThreads.fetch_sub(1);
 }
@@ -62,6 +63,7 @@ void TCommEventThread::run() {
         // A handler raised on the main thread: delivery ends here, without the
         // final purge; the port stays open until it is closed and reopened.
     }
+    FRunEnded.store(true, std::memory_order_release);
 }
 
 void TCommEventThread::Execute() {
@@ -82,17 +84,28 @@ void TCommEventThread::Execute() {
 // One pass: a wait and, when it completed with events, their hand-over.
 // False when the device failed the wait.
 bool TCommEventThread::WaitForEvent(OVERLAPPED& ov) {
-    TWaitOutcome outcome = TWaitOutcome::Event;
     if (!FApi.WaitCommEvent(FCommHandle, &FEventMask, &ov)) {
-        if (TCommApi::GetLastError() != ERROR_IO_PENDING) return false;
+        const DWORD error = TCommApi::GetLastError();
+        if (error != ERROR_IO_PENDING) return WaitFailed(error);
         if (FEvent->WaitFor(INFINITE) != wrSignaled) return false;
         DWORD unused = 0;
-        if (!FApi.GetOverlappedResult(FCommHandle, &ov, &unused, 0))
-            outcome = TCommApi::GetLastError() == ERROR_IO_INCOMPLETE ? TWaitOutcome::NoEvent  // woken by Stop
-                                                                      : TWaitOutcome::Failed;
+        if (!FApi.GetOverlappedResult(FCommHandle, &ov, &unused, 0)) {
+            const DWORD result = TCommApi::GetLastError();
+            return result == ERROR_IO_INCOMPLETE || WaitFailed(result);  // incomplete: woken by Stop
+        }
     }
-    if (outcome == TWaitOutcome::Event && FEventMask != 0 && !Terminated()) HandOver();
-    return outcome != TWaitOutcome::Failed;
+    if (FEventMask != 0 && !Terminated()) HandOver(&TCommEventThread::DoOnSignal);
+    return true;
+}
+
+// A device that is gone fails every wait from now on: reported once, then
+// the waits go on failing with pauses until the port is closed. Always false.
+bool TCommEventThread::WaitFailed(DWORD error) {
+    if (FLineLostReported || Terminated() || !IsLineGoneError(int32_t(error))) return false;
+    FLineLostReported = true;
+    FLineLostCode = int32_t(error);
+    HandOver(&TCommEventThread::DoOnLineLost);
+    return false;
 }
 
 // A device that fails every wait at once is asked again after a growing pause
@@ -109,8 +122,9 @@ void TCommEventThread::PauseAfterFailure(int failures) {
 // to the call happens to be the last.
 class TCommEventThread::THandOverTicket {
 public:
-    explicit THandOverTicket(TCommEventThread* thread) : FThread(thread) {}
-    THandOverTicket(THandOverTicket&& other) noexcept : FThread(std::exchange(other.FThread, nullptr)) {}
+    THandOverTicket(TCommEventThread* thread, THandedOverCall call) : FThread(thread), FCall(call) {}
+    THandOverTicket(THandOverTicket&& other) noexcept
+        : FThread(std::exchange(other.FThread, nullptr)), FCall(other.FCall) {}
     THandOverTicket(const THandOverTicket&) = delete;
     THandOverTicket& operator=(const THandOverTicket&) = delete;
     THandOverTicket& operator=(THandOverTicket&&) = delete;
@@ -119,40 +133,41 @@ public:
     }
 
     // Main thread.
-    void Run() const { FThread->RunHandedOver(); }
+    void Run() const { FThread->RunHandedOver(FCall); }
 
 private:
     TCommEventThread* FThread;  // alive: its run waits for this ticket's answer
+    THandedOverCall FCall;
 };
 
-// Runs DoOnSignal on the main thread, inside its event processing, and waits
+// Runs `call` on the main thread, inside its event processing, and waits
 // until it has run. What the call raised is raised again here.
-void TCommEventThread::HandOver() {
+void TCommEventThread::HandOver(THandedOverCall call) {
     QObject* mainThreadObject = QCoreApplication::instance();
     if (!mainThreadObject) return;
     {
         // Released before the call is queued: the call takes this lock first,
-        // which orders everything this thread wrote before it (the event mask).
+        // which orders everything this thread wrote before it (mask, code).
         std::lock_guard lock(FHandOverMutex);
         FHandOverDone = false;
         FHandOverError = nullptr;
     }
     QMetaObject::invokeMethod(
-        mainThreadObject, [ticket = THandOverTicket(this)] { ticket.Run(); }, Qt::QueuedConnection);
+        mainThreadObject, [ticket = THandOverTicket(this, call)] { ticket.Run(); }, Qt::QueuedConnection);
     std::unique_lock lock(FHandOverMutex);
     FHandOverAnswered.wait(lock, [this] { return FHandOverDone; });
     if (FHandOverError) std::rethrow_exception(std::exchange(FHandOverError, nullptr));
 }
 
 // Main thread, while the event thread waits in HandOver.
-void TCommEventThread::RunHandedOver() {
+void TCommEventThread::RunHandedOver(THandedOverCall call) {
     // Taken first, so everything the event thread wrote before queuing this
     // call is seen here; not held while the handlers run.
     std::unique_lock lock(FHandOverMutex);
     lock.unlock();
     std::exception_ptr error;
     try {
-        DoOnSignal();
+        (this->*call)();
     } catch (...) {
         error = std::current_exception();
     }
@@ -171,4 +186,9 @@ void TCommEventThread::AnswerHandOver() {
 // Main thread, while the event thread waits in HandOver.
 void TCommEventThread::DoOnSignal() {
     if (OnSignal) OnSignal(this, FEventMask);
+}
+
+// Main thread, while the event thread waits in HandOver.
+void TCommEventThread::DoOnLineLost() {
+    if (OnLineLost) OnLineLost(this, FLineLostCode);
 }

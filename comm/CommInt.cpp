@@ -73,6 +73,9 @@ void TCustomComm::StartEventThread() {
     thread->OnSignal = [token = FLiveness](TObject* sender, uint32_t mask) {
         if (token->port) token->port->HandleCommEvent(sender, mask);
     };
+    thread->OnLineLost = [token = FLiveness](TObject*, int32_t code) {
+        if (token->port) token->port->HandleLineLost(code);
+    };
 }
 
 void TCustomComm::Close() {
@@ -287,6 +290,12 @@ void TCustomComm::ApplyFlowControl(DCB& dcb) const {
 }
 
 // ------------------------------------------------------------------ event dispatch
+
+void TCustomComm::HandleLineLost(int32_t code) {
+    // A copy: the handler may close or destroy this port, or replace itself.
+    const TCommLineLostEvent handler = OnLineLost;
+    if (handler) handler(this, code);
+}
 
 void TCustomComm::HandleCommEvent(TObject* Sender, uint32_t Status) {
     (void)Sender;

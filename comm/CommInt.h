@@ -63,11 +63,15 @@ public:
 // Builds "<message> (Error: <code>) " and throws ECommError.
 [[noreturn]] void RaiseCommError(const std::string& message, int32_t code);
 
+// True for the system codes a device fails with once it has hung up or gone away.
+bool IsLineGoneError(int32_t code);
+
 class TCustomComm;
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 using TCommRxCharEvent = std::function<void(TObject* Sender, int32_t Count)>;
 using TCommErrorEvent = std::function<void(TObject* Sender, int32_t Errors)>;
+using TCommLineLostEvent = std::function<void(TObject* Sender, int32_t Code)>;
 
 class TCommEventChars : public TObject {
 public:
@@ -145,6 +149,10 @@ public:
     TNotifyEvent OnBreak, OnCts, OnDsr, OnRing, OnRlsd, OnRxFlag, OnTxEmpty;
     TCommErrorEvent OnError;
     TCommRxCharEvent OnRxChar;
+    // The device hung up or went away while the port was open (Code: the
+    // system code of the failed wait). Called on the main thread once per
+    // Open, after the events that came before; the handler may close the port.
+    TCommLineLostEvent OnLineLost;
 
     void UpdateDataControlBlock();
     void UpdateCommTimeouts();
@@ -158,6 +166,7 @@ protected:
 
 private:
     struct Liveness;
+    void HandleLineLost(int32_t code);
     int32_t FinishTransfer(commapi::OVERLAPPED& ov, int32_t timeout, const char* message);
     void AbandonTransfer(commapi::OVERLAPPED& ov);
     void StartEventThread();
@@ -196,6 +205,8 @@ class TCommEventThread final : public QThread, public TObject {
 public:
     // Sender: this thread; Mask: the EV_ bits of the completed wait. Runs on the main thread.
     using TSignalEvent = std::function<void(TObject* Sender, uint32_t Mask)>;
+    // Sender: this thread; Code: what the wait failed with (IsLineGoneError). Runs on the main thread.
+    using TLineLostEvent = TCommLineLostEvent;
 
     TCommEventThread(commapi::HANDLE commHandle, TCommEventTypes events,
                      commapi::TCommApi& api = commapi::Current());
@@ -209,6 +220,8 @@ public:
     bool Terminated() const { return FTerminated.load(std::memory_order_acquire); }
 
     TSignalEvent OnSignal;
+    // Once per run, after every event that came before.
+    TLineLostEvent OnLineLost;
 
 protected:
     void run() override;
@@ -216,18 +229,24 @@ protected:
 private:
     void Execute();
     bool WaitForEvent(commapi::OVERLAPPED& ov);
+    bool WaitFailed(commapi::DWORD error);
     void PauseAfterFailure(int failures);
     class THandOverTicket;
-    void HandOver();
-    void RunHandedOver();
+    using THandedOverCall = void (TCommEventThread::*)();
+    void HandOver(THandedOverCall call);
+    void RunHandedOver(THandedOverCall call);
     void AnswerHandOver();
     void DoOnSignal();
+    void DoOnLineLost();
 
     commapi::TCommApi& FApi;
     const commapi::HANDLE FCommHandle;  // a copy: neither owned nor closed here
     std::unique_ptr<TSimpleEvent> FEvent;
     uint32_t FEventMask = 0;
+    bool FLineLostReported = false;
+    int32_t FLineLostCode = 0;  // written before its hand-over, like the mask
     std::atomic<bool> FTerminated{false};
+    std::atomic<bool> FRunEnded{false};  // the run touches nothing of this object after it
     // The hand-over's own handshake. Qt's queue and semaphores are invisible
     // to race detectors, so the wait for the answer does not rely on them.
     std::mutex FHandOverMutex;

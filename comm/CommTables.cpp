@@ -1,5 +1,5 @@
-// What the settings contribute to the DCB and to the event mask, and the
-// component's error text.
+// What the settings contribute to the DCB and to the event mask, the
+// component's error text and the codes of a line that is gone.
 #include <array>
 
 #include "CommInt.h"
@@ -38,6 +38,17 @@ uint32_t EventMaskOf(TCommEventTypes events) {
     for (unsigned e = evBreak; e <= evTxEmpty; ++e)
         if (events & EventBit(TCommEventType(e))) mask |= EventMask(TCommEventType(e));
     return mask;
+}
+
+bool IsLineGoneError(int32_t code) {
+    switch (uint32_t(code)) {
+    case ERROR_GEN_FAILURE:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_BAD_COMMAND:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED: return true;
+    default: return false;
+    }
 }
 
 void RaiseCommError(const std::string& message, int32_t code) {

@@ -25,7 +25,6 @@ bool FrameSupported(const DCB& dcb) {
 bool HandshakeSupported(const DCB& dcb) {
     if (dcb.Flags & DCB_fOutxDsrFlow) return false;
     if (DtrControl(dcb) == DTR_CONTROL_HANDSHAKE) return false;
-    if (RtsControl(dcb) == RTS_CONTROL_TOGGLE) return false;
     return !((dcb.Flags & (DCB_fOutX | DCB_fInX)) && dcb.XonChar == dcb.XoffChar);
 }
 
@@ -106,8 +105,10 @@ void DcbFromLine(const TLineSettings& line, DCB& dcb) {
     const bool ctsFlow = line.cflag & CRTSCTS;
     dcb.Flags = (dcb.Flags & ~(DCB_fOutxCtsFlow | DCB_fParity | DCB_fOutX | DCB_fInX)) | DCB_fBinary;
     if (ctsFlow) dcb.Flags |= DCB_fOutxCtsFlow;
-    if (ctsFlow) SetRtsControl(dcb, RTS_CONTROL_HANDSHAKE);
-    else if (RtsControl(dcb) == RTS_CONTROL_HANDSHAKE) SetRtsControl(dcb, RTS_CONTROL_ENABLE);
+    // Toggle stays toggle: with CRTSCTS it is what the handshake was asked as.
+    const DWORD rts = RtsControl(dcb);
+    if (ctsFlow && rts != RTS_CONTROL_TOGGLE) SetRtsControl(dcb, RTS_CONTROL_HANDSHAKE);
+    else if (!ctsFlow && rts == RTS_CONTROL_HANDSHAKE) SetRtsControl(dcb, RTS_CONTROL_ENABLE);
     if (line.iflag & INPCK) dcb.Flags |= DCB_fParity;
     if (line.iflag & IXON) dcb.Flags |= DCB_fOutX;
     if (line.iflag & IXOFF) dcb.Flags |= DCB_fInX;
@@ -117,8 +118,13 @@ void DcbFromLine(const TLineSettings& line, DCB& dcb) {
 
 TModemLineRequest DcbModemLines(const DCB& dcb) {
     const DWORD dtr = DtrControl(dcb), rts = RtsControl(dcb);
-    return {dtr != DTR_CONTROL_HANDSHAKE, dtr == DTR_CONTROL_ENABLE,
-            rts != RTS_CONTROL_HANDSHAKE, rts == RTS_CONTROL_ENABLE};
+    const bool rtsByDriver =
+        rts == RTS_CONTROL_HANDSHAKE || (rts == RTS_CONTROL_TOGGLE && (dcb.Flags & DCB_fOutxCtsFlow));
+    return {dtr != DTR_CONTROL_HANDSHAKE, dtr == DTR_CONTROL_ENABLE, !rtsByDriver, rts == RTS_CONTROL_ENABLE};
+}
+
+bool RtsRaisedWhileSending(const DCB& dcb) {
+    return RtsControl(dcb) == RTS_CONTROL_TOGGLE && !(dcb.Flags & DCB_fOutxCtsFlow);
 }
 
 }  // namespace commapi::posix

@@ -47,6 +47,16 @@ int TakeLine(int fd, TLineSettings& line) {
 
 bool IsHangUp(int err) { return err == EIO || err == ENXIO || err == ENODEV || err == EPIPE; }
 
+// The device's own word on a hang-up. A read of 0 bytes alone is none: with
+// VMIN=0, set by another program, it only means that nothing is there.
+bool SignalsHangUp(int fd) {
+    pollfd pfd{fd, POLLIN, 0};
+    int ready;
+    do ready = poll(&pfd, 1, 0);
+    while (ready < 0 && errno == EINTR);
+    return ready > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
 }  // namespace
 
 std::shared_ptr<TPosixDevice> TPosixDevice::Open(const std::string& path, DWORD desiredAccess) {
@@ -127,6 +137,10 @@ BOOL TPosixDevice::SetCommState(const DCB& dcb) {
     if (const DWORD err = LineFromDcb(dcb, line)) return Fail(err);
     if (const int err = WriteLineSettings(FFd, line)) return FailWithErrno(err);
     if (const int err = SetModemLines(FFd, DcbModemLines(dcb))) return FailWithErrno(err);
+    // Asked for on a change only: an RS-485 mode the system set up is left alone.
+    const bool rtsOnSend = RtsRaisedWhileSending(dcb);
+    if (rtsOnSend != FRtsOnSend) RequestRtsOnSend(FFd, rtsOnSend);
+    FRtsOnSend = rtsOnSend;
     FDcb = dcb;
     FDcb.DCBlength = sizeof(DCB);
     FStripNull = dcb.Flags & DCB_fNull;
@@ -343,7 +357,8 @@ void TPosixDevice::Pump(short revents) {
 }
 
 void TPosixDevice::PumpLocked(short revents) {
-    if (FClosed || !FTty || FHangUp) return;
+    if (FClosed || !FTty) return;
+    if (FHangUp) return FeedRead();  // what arrived before the hang-up is still read
     const bool wasFull = FInput.Room() == 0;
     for (;;) {
         const bool more = ReadInput();
@@ -370,7 +385,8 @@ bool TPosixDevice::ReadInput() {
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno == EAGAIN) return false;
-        HangUp(n == 0 ? ERROR_GEN_FAILURE : Win32Error(errno));  // 0 bytes: the line hung up
+        if (n < 0) HangUp(Win32Error(errno));
+        else if (SignalsHangUp(FFd)) HangUp(ERROR_GEN_FAILURE);
         return false;
     }
     return true;
@@ -450,6 +466,7 @@ void TPosixDevice::Record(DWORD events) {
 
 void TPosixDevice::HangUp(DWORD code) {
     FHangUp = code;
+    FeedRead();  // the read in progress first takes what arrived before
     if (FWait.active) Complete(FWait, code);
     if (FRead.active) Complete(FRead, FRead.done > 0 ? ERROR_SUCCESS : code);
     if (FWrite.active) Complete(FWrite, code);

@@ -97,6 +97,7 @@ private:
     DCB FDcb{};
     COMMTIMEOUTS FTimeouts{};
     bool FStripNull = false;
+    bool FRtsOnSend = false;  // the driver was asked to raise RTS while sending
     DWORD FMask = 0, FHistory = 0, FErrors = 0;
     TInputQueue FInput;
 

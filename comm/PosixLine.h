@@ -31,7 +31,8 @@ void MakeRaw(TLineSettings& line);
 // Applies the DCB's speed, frame, parity check and handshakes to `line`.
 // ERROR_INVALID_PARAMETER (and `line` unchanged) for what Linux cannot do:
 // 4 data bits, 1.5 stop bits with more than 5 data bits, 2 with 5, DTR/DSR
-// handshake, RTS toggle, a zero speed, equal XON and XOFF characters.
+// handshake, a zero speed, equal XON and XOFF characters. RTS toggle with
+// the CTS handshake is the handshake; see RtsRaisedWhileSending for it alone.
 // DTR and RTS line levels are not part of the settings; see DcbModemLines.
 DWORD LineFromDcb(const DCB& dcb, TLineSettings& line);
 
@@ -39,10 +40,15 @@ DWORD LineFromDcb(const DCB& dcb, TLineSettings& line);
 void DcbFromLine(const TLineSettings& line, DCB& dcb);
 
 // The DTR and RTS levels a DCB asks for; `set` false means leave the line alone
-// (handshake modes are refused by LineFromDcb before this is asked).
+// (the driver drives RTS in handshake modes; DTR handshake is refused by
+// LineFromDcb before this is asked).
 struct TModemLineRequest {
     bool setDtr, dtrOn, setRts, rtsOn;
 };
 TModemLineRequest DcbModemLines(const DCB& dcb);
+
+// RTS toggle without the CTS handshake: RTS up only while sending, which only
+// a driver can do (RS-485 mode); otherwise it stays down.
+bool RtsRaisedWhileSending(const DCB& dcb);
 
 }  // namespace commapi::posix

@@ -66,6 +66,14 @@ void RequestLowLatency(int fd) {
     (void)ioctl(fd, TIOCSSERIAL, &info);
 }
 
+void RequestRtsOnSend(int fd, bool on) {
+    serial_rs485 rs485{};
+    if (ioctl(fd, TIOCGRS485, &rs485) != 0) return;
+    constexpr uint32_t bits = SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
+    rs485.flags = on ? (rs485.flags | bits) & ~SER_RS485_RTS_AFTER_SEND : rs485.flags & ~bits;
+    (void)ioctl(fd, TIOCSRS485, &rs485);
+}
+
 DWORD OutputQueueBytes(int fd) {
     int bytes = 0;
     return ioctl(fd, TIOCOUTQ, &bytes) == 0 && bytes > 0 ? DWORD(bytes) : 0;

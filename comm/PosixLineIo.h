@@ -35,6 +35,9 @@ DWORD ModemChange(int before, int after);
 
 // Asks the driver to hand received bytes over at once (best effort).
 void RequestLowLatency(int fd);
+// Asks the driver to raise RTS only while it sends, or no longer (best effort:
+// only RS-485 capable drivers can).
+void RequestRtsOnSend(int fd, bool on);
 // Bytes in the driver's output queue, 0 when unknown.
 DWORD OutputQueueBytes(int fd);
 

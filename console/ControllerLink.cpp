@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QThread>
 
 #include "NumberText.h"
@@ -69,7 +70,8 @@ void TControllerLink::ResetToIdle() {
 // ---------------------------------------------------------------- sending
 
 bool TControllerLink::Send(uint8_t code, const uint8_t* payload, uint8_t length, uint8_t expected) {
-    if (FLinkState == lsPending) return false;
+    if (FLinkState == lsPending || FLineLost) return false;
+    SettleLine();
     const TransactionArea before = SaveArea();
     std::string identBefore;
     if (code == 'I') identBefore.swap(FIdentText);  // empties it, without a copy
@@ -91,6 +93,24 @@ bool TControllerLink::Send(uint8_t code, const uint8_t* payload, uint8_t length,
     }
     StartReplyTimer();
     return true;
+}
+
+// A reply that came too late (or a garbled stream) may still be arriving:
+// its tail must not be taken for the next command's reply. The main thread
+// blocks here, as in the probe, at most QuietLimitMs.
+void TControllerLink::SettleLine() {
+    if (!FSettleBeforeSend) return;
+    FSettleBeforeSend = false;
+    QElapsedTimer total, quiet;
+    total.start();
+    quiet.start();
+    while (quiet.elapsed() < FQuietMs && total.elapsed() < QuietLimitMs) {
+        if (FPort.InQueCount() > 0) {
+            FPort.PurgeIn();
+            quiet.restart();
+        }
+        QThread::msleep(2);
+    }
 }
 
 TControllerLink::TransactionArea TControllerLink::SaveArea() const {
@@ -149,6 +169,8 @@ bool TControllerLink::SendSubCommand(int16_t value) {
 // ---------------------------------------------------------------- probe and wait
 
 bool TControllerLink::ProbeController() {
+    FLineLost = false;
+    FSettleBeforeSend = false;  // the probe purges the line itself
     FCmdFrame[0] = NoCommand;
     FLinkState = lsDone;  // the receive handler now discards whatever arrives
     FPort.PurgeIn();
@@ -178,7 +200,19 @@ TLinkState TControllerLink::WaitReply() {
         if (!tmrTimeout.isActive()) SetReplyTimerEnabled(true);
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
+    CheckLine();
     return FLinkState;
+}
+
+void TControllerLink::CheckLine() const {
+    if (FLineLost) throw ELinkLost();
+}
+
+void TControllerLink::DropLine() {
+    FLineLost = true;
+    SetReplyTimerEnabled(false);
+    // Ended, not answered: no decoder and no time-out notice runs for it.
+    if (FLinkState == lsPending) FLinkState = lsTimedOut;
 }
 
 // ---------------------------------------------------------------- reply timer
@@ -205,6 +239,7 @@ void TControllerLink::tmrTimeoutTimer() {
     SetReplyTimerEnabled(false);
     if (FLinkState != lsPending) return;
     FLinkState = lsTimedOut;
+    FSettleBeforeSend = true;
     Listener().LinkStatusText(QStringLiteral("Timeout"));
     Listener().LinkTimedOut();
 }

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 
 #include <QObject>
@@ -34,6 +35,13 @@ public:
     virtual void LinkReplyFailed(uint8_t code, TLinkState state) { (void)code; (void)state; }
 };
 
+// Raised by the waits of the link once the line is gone: whatever handler was
+// waiting ends there, without acting on replies that will never come.
+class ELinkLost : public std::runtime_error {
+public:
+    ELinkLost() : std::runtime_error("line lost") {}
+};
+
 class TControllerLink : public QObject {
     Q_OBJECT
 public:
@@ -41,6 +49,11 @@ public:
     static constexpr int ReplySize = 32;
     static constexpr int RxBufferSize = 128;
     static constexpr int ReplyTimeoutMs = 1000;
+    // After a time-out the controller may still be sending its late reply:
+    // the next command waits until the line has been quiet this long (bytes
+    // arriving meanwhile are discarded), but never longer than the limit.
+    static constexpr int DefaultQuietMs = 100;
+    static constexpr int QuietLimitMs = 1000;
 
     explicit TControllerLink(TCustomComm& port, TLinkListener* listener = nullptr,
                              QObject* parent = nullptr);
@@ -70,6 +83,17 @@ public:
     // OnRxChar handler of the port.
     void UARTRxChar(TObject* Sender, int32_t Count);
     void DecodeReply();
+
+    // The line is gone (hang-up, device removed): a pending transaction ends
+    // at once and quietly, later sends are refused and send nothing, and the
+    // waits raise ELinkLost. The next probe (a new connection) clears it.
+    void DropLine();
+    bool LineLost() const { return FLineLost; }
+    // Raises ELinkLost when the line is gone; for loops that wait on their own.
+    void CheckLine() const;
+    // How long the line must be quiet before a command that follows a
+    // time-out; tests lengthen it.
+    void SetQuietMs(int ms) { FQuietMs = ms; }
 
     // Zeroes the transaction area; used by window creation.
     void ClearTransactionArea();
@@ -111,6 +135,7 @@ private:
     };
 
     bool Send(uint8_t code, const uint8_t* payload, uint8_t length, uint8_t expected);
+    void SettleLine();
     TransactionArea SaveArea() const;
     void RestoreArea(const TransactionArea& area);
     void SetReplyTimerEnabled(bool enabled);
@@ -130,4 +155,7 @@ private:
 
     TCustomComm& FPort;
     TLinkListener* FListener;
+    bool FLineLost = false;
+    bool FSettleBeforeSend = false;  // the last transaction timed out: a late tail may follow
+    int FQuietMs = DefaultQuietMs;
 };

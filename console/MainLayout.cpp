@@ -9,6 +9,7 @@
 #include <qcustomplot.h>
 
 #include "MainUnit.h"
+#include "PortBox.h"
 #include "RadioGroup.h"
 #include "StatusBar.h"
 #include "TrackBar.h"
@@ -73,7 +74,7 @@ void TMainForm::BuildLayout() {
     btnConnect = Button(gboxController, "Подключить", {8, 44, 106, 23});
     btnDisconnect = Button(gboxController, "Отключить", {8, 69, 106, 23});
     btnDisconnect->setEnabled(false);
-    cbPort = Place<QComboBox>(gboxController, {8, 18, 106, 22});
+    cbPort = Place<TPortBox>(gboxController, {8, 18, 106, 22}, T(SimulatorEntry));
     FillPortList();
 
     rgServoMode = Place<TRadioGroup>(this, {130, 8, 146, 97}, T(" Серво-режим "),

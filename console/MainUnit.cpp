@@ -6,6 +6,7 @@
 
 #include <exception>
 #include <stdexcept>
+#include <utility>
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -20,6 +21,7 @@
 #include "DefaultReport.h"
 #include "FormStyle.h"
 #include "OwnEnabled.h"
+#include "PortAdvice.h"
 #include "PtySimulator.h"
 #include "RadioGroup.h"
 #include "ShortcutHook.h"
@@ -45,6 +47,7 @@ void WalkTwoLevels(const QWidget* window, bool enabled) {
         for (QWidget* inner : DirectControls(control)) inner->setEnabled(enabled);
     }
 }
+
 
 }  // namespace
 
@@ -74,7 +77,8 @@ TMainForm::TMainForm(QWidget* parent)
     UART->SetMonitorEvents(EventBit(evBreak) | EventBit(evError) | EventBit(evRxChar) |
                            EventBit(evRxFlag));
     Link = std::make_unique<TControllerLink>(*UART, this);
-    UART->OnRxChar = [this](TObject* sender, int32_t count) { Link->UARTRxChar(sender, count); };
+    UART->OnRxChar = [this](TObject* sender, int32_t count) { ReceiveReply(sender, count); };
+    UART->OnLineLost = [this](TObject*, int32_t code) { LineLost(code); };
     Timer1 = new QTimer(this);
     Timer1->setInterval(16);
     Timer1->setTimerType(Qt::PreciseTimer);
@@ -130,13 +134,50 @@ void TMainForm::RunHandler(const std::function<void()>& handler) {
     } catch (...) {
         error = std::current_exception();
     }
-    // A failure caused by the window going away (its port is closed) is not news.
-    if (error && !FClosed) report::RunHandler([&error] { std::rethrow_exception(error); });
+    // A failure caused by the window going away (its port is closed) is not
+    // news, and a lost line has its own message.
+    if (!error || FClosed || AbsorbLineFailure(error)) return;
+    report::RunHandler([&error] { std::rethrow_exception(error); });
+}
+
+// True for what a lost line raises: the link's own ELinkLost, or a port error
+// whose code says the device hung up or went away (a write that met it before
+// the event thread did).
+bool TMainForm::AbsorbLineFailure(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const ELinkLost&) {
+        return true;
+    } catch (const ECommError& e) {
+        // A port that failed to open is reported as it is, whatever its code.
+        if (!IsLineGoneError(e.ErrorCode) || !UART->Enabled()) return false;
+        LineLost(e.ErrorCode);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+// The receive handler of the port. A read that finds the line gone ends the
+// connection here rather than ending the port's event delivery.
+void TMainForm::ReceiveReply(TObject* sender, int32_t count) {
+    try {
+        Link->UARTRxChar(sender, count);
+    } catch (const ECommError& e) {
+        if (!IsLineGoneError(e.ErrorCode)) throw;
+        LineLost(e.ErrorCode);
+    }
 }
 
 void TMainForm::LeaveBusy() {
     if (--FBusyDepth > 0) return;
     ShowLinkNote();
+    if (FLostWalkPending) {
+        // A handler unwinding from the lost line may have enabled controls again.
+        FLostWalkPending = false;
+        if (!UART->Enabled()) SetDisconnectedState();
+    }
+    if (!FLostMessage.isEmpty()) ShowLostMessage();
     if (!FDeleteWhenIdle) return;
     FDeleteWhenIdle = false;
     deleteLater();
@@ -187,6 +228,20 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+// When a handler disables the control that has the focus, Qt hands the focus
+// on to the next control, where a press of Enter or an arrow would then act
+// (Enter on "Отключить", Right into the servo-mode group). The focus goes to
+// the window itself instead: Enter reaches the default button, and arrows act
+// only through the shortcut hook.
+bool TMainForm::focusNextPrevChild(bool next) {
+    QWidget* focused = focusWidget();
+    if (focused && focused != this && !focused->isEnabled()) {
+        setFocus(Qt::OtherFocusReason);
+        return true;
+    }
+    return QWidget::focusNextPrevChild(next);
+}
+
 // Enter runs the default button unless a push button has the focus (it takes
 // Enter itself and never lets it reach the window).
 void TMainForm::keyPressEvent(QKeyEvent* event) {
@@ -217,9 +272,9 @@ void TMainForm::btnConnectClick() {
     // While the port is open Open refuses (the running sequence goes on); the
     // handler in use stays untouched.
     UART->CheckOpen();
-    UART->OnRxChar = [this](TObject* sender, int32_t count) { Link->UARTRxChar(sender, count); };
+    UART->OnRxChar = [this](TObject* sender, int32_t count) { ReceiveReply(sender, count); };
     try {
-        UART->Open();
+        OpenPort();
         if (!Link->ProbeController()) {
             UART->Close();
             ShowError(QString::fromUtf8("Контроллер не найден"));
@@ -227,22 +282,30 @@ void TMainForm::btnConnectClick() {
         }
         ConnectSequence();
     } catch (...) {
-        // A port that failed while opening, or a line that failed during the
-        // sequence, is closed again: never left open behind a disconnected
-        // window, where "Подключить" would only meet "Port already assigned".
+        // A line that went away during the sequence ends as any lost line.
+        if (AbsorbLineFailure(std::current_exception())) return;
+        // A port that failed while opening, or during the sequence, is closed
+        // again: never left open behind a disconnected window, where
+        // "Подключить" would only meet "Port already assigned".
         UART->Close();
         throw;
     }
 }
 
+// The component's message stays as it is; a second line names the device
+// and what the user can do about it.
+void TMainForm::OpenPort() {
+    try {
+        UART->Open();
+    } catch (const ECommError& e) {
+        const QString advice = PortAdvice(UART->DeviceName(), e.ErrorCode);
+        if (advice.isEmpty()) throw;
+        throw ECommError(std::string(e.what()) + "\n" + advice.toStdString(), e.ErrorCode);
+    }
+}
+
 void TMainForm::ConnectSequence() {
-    Link->SendIdentify();
-    Link->WaitReply();
-    Link->SendGetMode();
-    Link->WaitReply();
-    Link->SendGetPosition();
-    Link->WaitReply();
-    btnGetParamsClick();
+    RunReadSteps(ConnectReadSteps());
     EnableControls();
     btnConnect->setEnabled(false);
     btnDisconnect->setEnabled(true);
@@ -256,10 +319,37 @@ void TMainForm::btnDisconnectClick() {
     UART->Close();
     // A running measurement would go on polling the closed port.
     StopMeasurementForDisconnect();
+    SetDisconnectedState();
+}
+
+void TMainForm::SetDisconnectedState() {
     DisableControls();
     btnConnect->setEnabled(true);
     btnDisconnect->setEnabled(false);
     cbPort->setEnabled(true);
+}
+
+void TMainForm::LineLost(int32_t code) {
+    (void)code;
+    if (FClosed || !UART->Enabled()) return;  // told already
+    const QString device = QString::fromStdString(portadvice::DevicePath(UART->DeviceName()));
+    StopMeasurementForDisconnect();  // the chart keeps its points
+    UART->OnRxChar = nullptr;
+    UART->Close();
+    Link->DropLine();
+    SetDisconnectedState();
+    FLostMessage = QString::fromUtf8("Связь с %1 потеряна (устройство отключено)").arg(device);
+    if (FBusyDepth > 0) {
+        FLostWalkPending = true;  // the handlers unwind first; LeaveBusy shows it
+        return;
+    }
+    QTimer::singleShot(0, this, [this] { ShowLostMessage(); });
+}
+
+void TMainForm::ShowLostMessage() {
+    if (FBusyDepth > 0 || FLostMessage.isEmpty()) return;  // LeaveBusy comes back to it
+    const QString text = std::exchange(FLostMessage, QString());
+    ShowError(text);
 }
 
 void TMainForm::DisableControls() {
@@ -331,15 +421,26 @@ void TMainForm::LinkParamsDecoded(const std::array<QString, 6>& texts) {
     for (size_t i = 0; i < edits.size(); ++i) edits[i]->setText(texts[i]);
 }
 
-void TMainForm::LinkStatusText(const QString& text) { StatusBar->SetPanelText(0, text); }
+void TMainForm::LinkStatusText(const QString& text) {
+    // While measuring, the next poll follows a lost one within milliseconds
+    // and would empty "Timeout" before anyone could read it.
+    const bool holding = Timer1->isActive() && FNoteShown.isValid() && FNoteShown.elapsed() < NoteHoldMs;
+    if (text.isEmpty() && holding) return;
+    StatusBar->SetPanelText(0, text);
+}
 
 void TMainForm::LinkCaptionOverflow() { setWindowTitle(QStringLiteral(">128")); }
 
 void TMainForm::LinkReadError() { ShowError(QStringLiteral("Port Read Error")); }
 
 void TMainForm::LinkTimedOut() {
-    FMeasureStopped = 1;
+    // A lost poll of a running measurement does not stop it: the toggle must
+    // go on doing what the window shows (stop, keeping the points), not start
+    // anew and clear the chart. Only a start whose priming polls time out
+    // ends stopped.
+    if (!Timer1->isActive()) FMeasureStopped = 1;
     NoteLinkFailure(QStringLiteral("Timeout"));
+    FNoteShown.start();
 }
 
 void TMainForm::LinkReplyFailed(uint8_t code, TLinkState state) {

@@ -4,10 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -79,11 +82,18 @@ public:
     void Timer1Timer();
     void PlotSample();
 
-    // Keyboard shortcuts: called for every key press before dispatch.
-    void ApplicationMessage(int virtualKey);
+    // Keyboard shortcuts: called for every key press before dispatch; true
+    // when the key acted.
+    bool ApplicationMessage(int virtualKey);
 
     // Modal error box: stop icon, caption "Error", one OK.
     void ShowError(const QString& text);
+
+    // The device hung up or went away (code: the system's error code): the
+    // measurement stops, the port is closed, the window is disconnected with
+    // the chart kept, and one message naming the device is shown once no
+    // handler is running any more.
+    void LineLost(int32_t code);
 
     // Runs an event handler of this window: whatever escapes it goes to the
     // default report, and the window is not destroyed before it has returned.
@@ -102,6 +112,7 @@ public:
     void LinkReadError() override;
     void LinkTimedOut() override;
     void LinkReplyFailed(uint8_t code, TLinkState state) override;
+    void LinkSampleDecoded() override;
 
     // Components without a window.
     TComm* UART = nullptr;
@@ -169,6 +180,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     class TBusyScope;  // counts a handler of this window on the stack
@@ -177,15 +189,37 @@ private:
     void ApplyHintTiming();
     std::string SimulatorDevice();
     void LeaveBusy();
+    void OpenPort();
     void ConnectSequence();
     void SwitchMode(uint8_t mode);  // steps of rgServoModeClick after the group is disabled
     void NoteLinkFailure(const QString& text);
     void ShowLinkNote();
+    bool AbsorbLineFailure(const std::exception_ptr& error);
+    void ReceiveReply(TObject* sender, int32_t count);
+    void SetDisconnectedState();
+    void ShowLostMessage();
+
+    // Multi-step reads (ReadSteps.cpp): each step sends one command and waits;
+    // the read stops at the first step that does not end accepted, empties
+    // the fields of that step and of those after it, and names it in panel 0.
+    struct TReadStep {
+        QString name;                 // the command as the status bar names it, e.g. "R2"
+        std::function<bool()> send;   // the send operation
+        std::function<void()> clear;  // empties what the step would have filled
+    };
+    bool RunReadSteps(const std::vector<TReadStep>& steps);
+    TLinkState RunReadStep(const TReadStep& step);
+    std::vector<TReadStep> ParamReadSteps();
+    std::vector<TReadStep> ConnectReadSteps();
 
     int FBusyDepth = 0;             // handlers of this window now on the stack
     bool FClosed = false;           // closed: the port is shut and handlers stop
     bool FDeleteWhenIdle = false;   // delete-on-close waits for the handlers
     QString FLinkNote;              // first link failure met while handlers ran
+    QElapsedTimer FNoteShown;       // when panel 0 last told of a time-out
+    static constexpr int NoteHoldMs = 1500;
+    QString FLostMessage;           // the line-lost message, until it can be shown
+    bool FLostWalkPending = false;  // the disconnect walk runs again once handlers end
 
     void BuildLayout();
     void BuildChart();
@@ -201,4 +235,5 @@ private:
     void StopMeasurementForDisconnect();  // also when a poll finds the port gone
     TChartFeed* ChartFeed();               // made on first use
     TChartFeed* FChartFeed = nullptr;      // a child of Chart1
+    bool FSampleFresh = false;             // a sample arrived that is not plotted yet
 };

@@ -2,6 +2,7 @@
 // controller for velocity samples, and the plotting of each sample. Main thread.
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 #include <QLineEdit>
 #include <qcustomplot.h>
@@ -130,7 +131,9 @@ void TMainForm::Timer1Timer() {
         return;
     }
     if (Link->FLinkState == lsPending) return;
-    PlotSample();
+    // A poll that was lost or refused left the last sample in place: plotting
+    // it again would draw a point nobody measured.
+    if (std::exchange(FSampleFresh, false)) PlotSample();
     try {
         Link->SendGetSample();
     } catch (...) {
@@ -139,6 +142,8 @@ void TMainForm::Timer1Timer() {
         throw;
     }
 }
+
+void TMainForm::LinkSampleDecoded() { FSampleFresh = true; }
 
 void TMainForm::PlotSample() {
     const uint32_t ticks = sampleplot::TickDistance(Link->FPrevSampleTick, Link->FSampleTick);

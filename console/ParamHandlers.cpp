@@ -55,12 +55,7 @@ bool TMainForm::ConvertParamEdits() {
     return true;
 }
 
-void TMainForm::btnGetParamsClick() {
-    for (uint8_t i = 0; i < ParamCount; ++i) {
-        Link->SendReadParam(i);
-        Link->WaitReply();
-    }
-}
+void TMainForm::btnGetParamsClick() { RunReadSteps(ParamReadSteps()); }
 
 void TMainForm::btnSetParamsClick() {
     if (!ConvertParamEdits()) return;
@@ -71,11 +66,12 @@ void TMainForm::btnSetParamsClick() {
 }
 
 void TMainForm::btnLoadEEPROMClick() {
-    if (const auto bank = SelectedBank(*rgrpEEPROM)) {
-        Link->SendLoadBank(*bank);
-        Link->WaitReply();
-    }
-    btnGetParamsClick();
+    std::vector<TReadStep> steps;
+    if (const auto bank = SelectedBank(*rgrpEEPROM))
+        steps.push_back({QStringLiteral("L%1").arg(*bank),
+                         [this, bank] { return Link->SendLoadBank(*bank); }, nullptr});
+    for (TReadStep& step : ParamReadSteps()) steps.push_back(std::move(step));
+    RunReadSteps(steps);
 }
 
 void TMainForm::btnSaveEEPROMClick() {

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <utility>
 
-#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 
 #include "MainUnit.h"
+#include "PortBox.h"
 
 namespace portlist {
 
@@ -63,9 +63,9 @@ QStringList FindSerialDevices(const QString& devRoot) {
 }  // namespace portlist
 
 void TMainForm::FillPortList() {
-    cbPort->clear();
-    cbPort->addItems({"COM1", "COM2", "COM3", "COM4"});
-    cbPort->addItems(portlist::FindSerialDevices());
-    cbPort->addItem(QString::fromUtf8(SimulatorEntry));
-    cbPort->setCurrentIndex(0);
+    // The layout makes the port box a TPortBox; the box knows its entries.
+    auto* box = qobject_cast<TPortBox*>(cbPort);
+    Q_ASSERT(box);
+    box->Refresh();
+    box->setCurrentIndex(0);
 }

@@ -31,6 +31,7 @@ int VerifyMode(TControllerLink& link) {
         // (a pending transaction always ends, by reply or by the reply timer).
         QCoreApplication::processEvents(first ? QEventLoop::AllEvents
                                               : QEventLoop::WaitForMoreEvents);
+        link.CheckLine();  // the line went away while waiting: nothing will answer
         const TLinkState state = link.FLinkState;
         const bool answered = link.FCmdFrame[0] == 'm' && state != lsPending && state != lsUnparsed;
         if (answered || retries > MaxVerifyRetries || state == lsTimedOut) return retries;

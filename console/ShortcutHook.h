@@ -1,6 +1,7 @@
 // The application-wide keyboard hook: sees every key press of every window
 // before it is dispatched (also inside modal boxes and nested event loops),
-// hands its virtual-key code to the main window once, and never consumes it.
+// hands its virtual-key code to the main window once, and lets it go on,
+// except an arrow that drove the bar while a radio group or a button had the focus.
 #pragma once
 
 #include <QObject>
@@ -36,6 +37,7 @@ private:
         QPointer<QObject> watched;
     };
     bool IsNewPress(QObject* watched, const QKeyEvent* event);
+    static bool TakesArrowsItself(QObject* watched);
     void Forget(const QKeyEvent* event);
 
     TMainForm* FForm;

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QWidget>
 #include <QWindow>
@@ -22,6 +23,8 @@ namespace {
 enum : int {
     vkLeft = 37, vkUp = 38, vkRight = 39, vkF2 = 113, vkF3 = 114, vkF11 = 122, vkF12 = 123
 };
+
+bool IsArrow(int virtualKey) { return virtualKey == vkLeft || virtualKey == vkUp || virtualKey == vkRight; }
 
 // Presses remembered for telling continuations apart; nesting is shallow.
 constexpr size_t MaxSightings = 16;
@@ -89,34 +92,45 @@ bool TShortcutHook::eventFilter(QObject* watched, QEvent* event) {
     // Record the press before acting: the action may run nested event loops.
     if (!IsNewPress(watched, key)) return false;
     const int virtualKey = VirtualKeyOf(key->key());
+    if (virtualKey == 0) return false;
+    // Where the press would go, taken before acting (the action may move the focus).
+    const bool arrowsMoveTheControl = TakesArrowsItself(watched);
+    bool acted = false;
     // As any handler of the window: nothing is thrown through Qt's event
     // delivery, and a closed window no longer acts.
-    if (virtualKey != 0) FForm->RunHandler([this, virtualKey] { FForm->ApplicationMessage(virtualKey); });
-    return false;
+    FForm->RunHandler([this, virtualKey, &acted] { acted = FForm->ApplicationMessage(virtualKey); });
+    // An arrow that drove the bar must not also switch a radio group (the
+    // servo mode) or move the focus between buttons; an edit and the bar
+    // itself still get it.
+    return acted && IsArrow(virtualKey) && !arrowsMoveTheControl;
 }
 
-void TMainForm::ApplicationMessage(int virtualKey) {
+// True when the control a press seen at `watched` goes to is an edit or the
+// drive bar, which take the arrows themselves.
+bool TShortcutHook::TakesArrowsItself(QObject* watched) {
+    QObject* target = watched->isWidgetType() ? watched : QApplication::focusWidget();
+    return qobject_cast<QLineEdit*>(target) || qobject_cast<TTrackBar*>(target);
+}
+
+bool TMainForm::ApplicationMessage(int virtualKey) {
+    const auto act = [](bool when, const auto& action) {
+        if (when) action();
+        return when;
+    };
+    const int position = tbarSubCommand->Position();
+    const bool drive = OwnEnabled(tbarSubCommand);
     switch (virtualKey) {
     case vkLeft:
-        if (OwnEnabled(tbarSubCommand) && tbarSubCommand->Position() > tbarSubCommand->minimum())
-            tbarSubCommand->SetPosition(tbarSubCommand->Position() - 1);
-        break;
+        return act(drive && position > tbarSubCommand->minimum(),
+                   [&] { tbarSubCommand->SetPosition(position - 1); });
     case vkRight:
-        if (OwnEnabled(tbarSubCommand) && tbarSubCommand->Position() < tbarSubCommand->maximum())
-            tbarSubCommand->SetPosition(tbarSubCommand->Position() + 1);
-        break;
-    case vkUp:
-        if (OwnEnabled(tbarSubCommand)) sbtnCenterClick();
-        break;
+        return act(drive && position < tbarSubCommand->maximum(),
+                   [&] { tbarSubCommand->SetPosition(position + 1); });
+    case vkUp: return act(drive, [&] { sbtnCenterClick(); });
     case vkF2:
-    case vkF12:
-        if (OwnEnabled(btnGraph)) btnGraphClick();
-        break;
+    case vkF12: return act(OwnEnabled(btnGraph), [&] { btnGraphClick(); });
     case vkF3:
-    case vkF11:
-        if (OwnEnabled(btnSTOP)) btnSTOPClick();
-        break;
-    default:
-        break;  // Down and every other key: nothing
+    case vkF11: return act(OwnEnabled(btnSTOP), [&] { btnSTOPClick(); });
+    default: return false;  // Down and every other key: nothing
     }
 }

@@ -1,9 +1,17 @@
-// Program entry: the application, its title, the main window, the message loop.
+// Program entry: the command line, the application, its title, the main
+// window, the message loop.
+#include <iostream>
+
 #include <QApplication>
 
 #include "MainUnit.h"
+#include "ProgramOptions.h"
 
 int main(int argc, char** argv) {
+    // Before the application: help and version need no display.
+    if (const auto status = options::HandleArguments({argv + 1, argv + argc}, SERVO_CONSOLE_VERSION,
+                                                     std::cout, std::cerr))
+        return *status;
     QApplication app(argc, argv);
     // The title names the program in the task bar and captions the default
     // error report; the window keeps its own caption.

@@ -71,7 +71,11 @@ std::string UsageText() {
            "  --baud N            pace replies as a line of N baud (10 bits a byte)\n"
            "  --refuse CODES      answer these command codes with \"-\", e.g. WS\n"
            "  --drop-every N      leave every Nth reply unsent\n"
-           "  --delay MS          hold every reply back MS milliseconds\n";
+           "  --delay MS          hold every reply back MS milliseconds (not the probe's\n"
+           "                      X, though it never overtakes a reply held before it)\n"
+           "\n"
+           "Replies the console leaves unread are held up to 64 KiB; newer ones are\n"
+           "dropped, as by a full transmit FIFO.\n";
 }
 
 }  // namespace sim

@@ -5,14 +5,33 @@
 namespace sim {
 
 void TOutputQueue::Push(int64_t dueUs, std::vector<uint8_t> bytes) {
+    Fit(bytes);
     if (bytes.empty()) return;
-    if (!FPieces.empty()) dueUs = std::max(dueUs, FPieces.back().DueUs);
+    FQueued += bytes.size();
+    if (!FPieces.empty()) {
+        TPending& back = FPieces.back();
+        // Due no later than the back piece, so due with it: one piece, and a
+        // stream of one-byte replies costs little more than its bytes.
+        if (dueUs <= back.DueUs) {
+            back.Bytes.insert(back.Bytes.end(), bytes.begin(), bytes.end());
+            return;
+        }
+    }
     FPieces.push_back(TPending{dueUs, std::move(bytes)});
 }
 
-std::vector<uint8_t> TOutputQueue::TakeDue(int64_t nowUs) {
+void TOutputQueue::Fit(std::vector<uint8_t>& bytes) {
+    if (FLimit == 0) return;
+    const size_t room = FLimit > FQueued ? FLimit - FQueued : 0;
+    if (bytes.size() <= room) return;
+    FDropped += bytes.size() - room;
+    bytes.resize(room);
+}
+
+std::vector<uint8_t> TOutputQueue::TakeDue(int64_t nowUs, size_t maxBytes) {
     std::vector<uint8_t> out;
-    while (!FPieces.empty() && TakeFromFront(nowUs, out) > 0) {
+    while (!FPieces.empty() && out.size() < maxBytes &&
+           TakeFromFront(nowUs, maxBytes - out.size(), out) > 0) {
         if (FPieces.front().Sent == FPieces.front().Bytes.size())
             FPieces.pop_front();
         else
@@ -21,11 +40,12 @@ std::vector<uint8_t> TOutputQueue::TakeDue(int64_t nowUs) {
     return out;
 }
 
-// Takes what is due of the front piece; returns the number of bytes taken.
-size_t TOutputQueue::TakeFromFront(int64_t nowUs, std::vector<uint8_t>& out) {
+// Takes what is due of the front piece, up to maxBytes; returns the number of
+// bytes taken.
+size_t TOutputQueue::TakeFromFront(int64_t nowUs, size_t maxBytes, std::vector<uint8_t>& out) {
     TPending& piece = FPieces.front();
     if (piece.DueUs > nowUs) return 0;
-    size_t count = piece.Bytes.size() - piece.Sent;
+    size_t count = std::min(piece.Bytes.size() - piece.Sent, maxBytes);
     if (FBaud) {
         const int64_t start = std::max(FLineFreeUs, piece.DueUs);
         const int64_t done = nowUs >= start ? (nowUs - start) / ByteUs() : 0;
@@ -35,6 +55,7 @@ size_t TOutputQueue::TakeFromFront(int64_t nowUs, std::vector<uint8_t>& out) {
     auto from = piece.Bytes.begin() + long(piece.Sent);
     out.insert(out.end(), from, from + long(count));
     piece.Sent += count;
+    FQueued -= count;
     return count;
 }
 
@@ -45,6 +66,9 @@ std::optional<int64_t> TOutputQueue::NextDueUs() const {
     return std::max(FLineFreeUs, due) + ByteUs();
 }
 
-void TOutputQueue::Clear() { FPieces.clear(); }
+void TOutputQueue::Clear() {
+    FPieces.clear();
+    FQueued = 0;
+}
 
 }  // namespace sim

@@ -2,11 +2,19 @@
 // order. Optionally paced like a real line: 10 bits a byte at a baud rate, a
 // byte counting as sent once its last bit is out. Times are microseconds of
 // one monotonic clock that the caller passes in, so the queue is testable
-// without waiting. Not thread-safe: the owner serialises access.
+// without waiting.
+//
+// Optionally bounded, like a controller's transmit FIFO: what does not fit is
+// dropped, newest bytes first, and counted. A full FIFO refuses the bytes
+// written into it; what it already holds still leaves in order, so a console
+// that reads late gets an unbroken stretch of the stream and then a gap.
+// Not thread-safe: the owner serialises access.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -15,13 +23,19 @@ namespace sim {
 class TOutputQueue {
 public:
     void SetBaudRate(uint32_t baud) { FBaud = baud; }
-    // A piece never overtakes the pieces queued before it.
+    // At most this many bytes held at once; 0: no bound.
+    void SetLimit(size_t bytes) { FLimit = bytes; }
+    // A piece never overtakes the pieces queued before it. Only the part
+    // that fits under the limit is queued.
     void Push(int64_t dueUs, std::vector<uint8_t> bytes);
-    // Everything that may be written at nowUs, as one block.
-    std::vector<uint8_t> TakeDue(int64_t nowUs);
+    // What may be written at nowUs, up to maxBytes, as one block.
+    std::vector<uint8_t> TakeDue(int64_t nowUs,
+                                 size_t maxBytes = std::numeric_limits<size_t>::max());
     // When TakeDue will next have bytes; nothing when the queue is empty.
     std::optional<int64_t> NextDueUs() const;
     bool Empty() const { return FPieces.empty(); }
+    size_t Queued() const { return FQueued; }     // bytes held, not yet taken
+    uint64_t Dropped() const { return FDropped; }  // bytes the limit turned away
     void Clear();
 
 private:
@@ -31,11 +45,15 @@ private:
         size_t Sent = 0;
     };
     int64_t ByteUs() const { return FBaud ? (10'000'000 + FBaud - 1) / FBaud : 0; }
-    size_t TakeFromFront(int64_t nowUs, std::vector<uint8_t>& out);
+    void Fit(std::vector<uint8_t>& bytes);
+    size_t TakeFromFront(int64_t nowUs, size_t maxBytes, std::vector<uint8_t>& out);
 
     std::deque<TPending> FPieces;
     uint32_t FBaud = 0;
     int64_t FLineFreeUs = 0;  // when the line has finished the last byte taken
+    size_t FLimit = 0;
+    size_t FQueued = 0;
+    uint64_t FDropped = 0;
 };
 
 }  // namespace sim

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "Controller.h"
+#include "FrameLog.h"
 #include "OutputQueue.h"
 #include "ProtocolEngine.h"
 #include "ReplyShaper.h"
@@ -37,8 +38,10 @@ public:
           Controller(*Clock),
           Engine(Controller),
           Faults(Options.Faults),
+          Log(Options.FrameLogLimit),
           WakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
         Output.SetBaudRate(Faults.BaudRate);
+        Output.SetLimit(Options.OutputLimit);
     }
     ~TImpl() {
         Stop();
@@ -70,8 +73,7 @@ public:
     TReplyShaper Shaper;
     TFaults Faults;
     TOutputQueue Output;
-    std::vector<TFrame> Frames;
-    size_t Probes = 0;
+    TFrameLog Log;
 
     const int WakeFd;  // lives as long as the object, so Queue may always poke it
     TLineFds Line;
@@ -176,9 +178,9 @@ bool TPtySimulator::TImpl::ReadInput() {
         const int64_t now = Real.NowUs();
         for (const TExchange& exchange : Engine.Feed({buffer, size_t(got)}, Faults)) {
             if (exchange.Probe)
-                ++Probes;
+                Log.AddProbe();
             else
-                Frames.push_back(exchange.Frame);
+                Log.Add(exchange.Frame);
             for (TPiece& piece : Shaper.Shape(exchange, Faults))
                 Output.Push(now + piece.OffsetUs, std::move(piece.Bytes));
         }
@@ -187,11 +189,12 @@ bool TPtySimulator::TImpl::ReadInput() {
     return true;
 }
 
-// Serving thread: writes what is due, all of it in one write when it can.
+// Serving thread: writes what is due, a block at a time, so that what waits
+// for a console that does not read stays in the bounded queue.
 bool TPtySimulator::TImpl::Flush() {
     if (Unwritten.empty()) {
         std::lock_guard guard(Lock);
-        Unwritten = Output.TakeDue(Real.NowUs());
+        Unwritten = Output.TakeDue(Real.NowUs(), WriteBlock);
     }
     return WriteOut();
 }
@@ -230,29 +233,43 @@ bool TPtySimulator::AdvanceClock(uint32_t ms) {
 
 std::vector<TFrame> TPtySimulator::Frames() const {
     std::lock_guard guard(FImpl->Lock);
-    return FImpl->Frames;
+    return FImpl->Log.Frames();
 }
 
 size_t TPtySimulator::FrameCount() const {
     std::lock_guard guard(FImpl->Lock);
-    return FImpl->Frames.size();
+    return FImpl->Log.Count();
+}
+
+size_t TPtySimulator::FrameCount(uint8_t code) const {
+    std::lock_guard guard(FImpl->Lock);
+    return FImpl->Log.CountOf(code);
+}
+
+size_t TPtySimulator::ProbeCount() const {
+    std::lock_guard guard(FImpl->Lock);
+    return FImpl->Log.Probes();
 }
 
 bool TPtySimulator::WaitForFrames(size_t count, std::chrono::milliseconds timeout) const {
     std::unique_lock guard(FImpl->Lock);
     return FImpl->FramesChanged.wait_for(guard, timeout,
-                                         [&] { return FImpl->Frames.size() >= count; });
+                                         [&] { return FImpl->Log.Count() >= count; });
 }
 
 void TPtySimulator::ClearFrames() {
     std::lock_guard guard(FImpl->Lock);
-    FImpl->Frames.clear();
-    FImpl->Probes = 0;
+    FImpl->Log.Clear();
 }
 
-size_t TPtySimulator::ProbeCount() const {
+size_t TPtySimulator::QueuedOutputBytes() const {
     std::lock_guard guard(FImpl->Lock);
-    return FImpl->Probes;
+    return FImpl->Output.Queued();
+}
+
+uint64_t TPtySimulator::DroppedOutputBytes() const {
+    std::lock_guard guard(FImpl->Lock);
+    return FImpl->Output.Dropped();
 }
 
 TControllerState TPtySimulator::State() const {

@@ -17,10 +17,28 @@
 
 namespace sim {
 
+// At the console's fastest poll (1 ms) the last four seconds of traffic: far
+// more than a test looks back over, and a few hundred kilobytes at most.
+constexpr size_t DefaultFrameLogLimit = 4096;
+// A real controller's transmit FIFO is tiny; this one is big enough for the
+// floods and for the replies held back by a delay at a 1 ms poll (about
+// 10 KB a second), and small enough that a console that stops reading, or
+// garbage answered "-" byte after byte, costs nothing worth noticing.
+constexpr size_t DefaultOutputLimit = 64 * 1024;
+
+// The most the serving thread writes at once.
+constexpr size_t WriteBlock = 4096;
+
 struct TSimOptions {
     EClockKind Clock = EClockKind::Wall;
     std::string TtyPath;  // empty: create a pty; otherwise serve this tty (raw, 38400 baud)
     TFaults Faults;
+    // Frames the log keeps, the most recent ones; 0 keeps all of them, for a
+    // test that needs the whole log of a long run.
+    size_t FrameLogLimit = DefaultFrameLogLimit;
+    // Output bytes held for a console that does not read; the newest beyond
+    // it are dropped. 0: no bound.
+    size_t OutputLimit = DefaultOutputLimit;
 };
 
 class TPtySimulator {
@@ -40,12 +58,22 @@ public:
     // Stepped clock only: moves the motor model on; false with the wall clock.
     bool AdvanceClock(uint32_t ms);
 
-    // Log of received command frames (the probe is counted, not logged).
+    // Log of received command frames: the most recent FrameLogLimit of them,
+    // oldest first. The counts take in every frame (and probe) received since
+    // the last ClearFrames, whether the log still holds it or not.
     std::vector<TFrame> Frames() const;
     size_t FrameCount() const;
-    bool WaitForFrames(size_t count, std::chrono::milliseconds timeout) const;
-    void ClearFrames();
+    size_t FrameCount(uint8_t code) const;  // frames with this command code
     size_t ProbeCount() const;
+    // Until FrameCount() reaches count; false when the timeout passed first.
+    bool WaitForFrames(size_t count, std::chrono::milliseconds timeout) const;
+    void ClearFrames();  // empties the log and zeroes the counts
+
+    // Output queued and not yet written (up to OutputLimit, besides one block
+    // of WriteBlock bytes being written), and the bytes dropped since the start
+    // because the queue was full.
+    size_t QueuedOutputBytes() const;
+    uint64_t DroppedOutputBytes() const;
 
     // Controller state; State() brings the motor model up to the clock first.
     TControllerState State() const;
@@ -60,7 +88,8 @@ public:
     TFaults Faults() const;
     void SetFaults(const TFaults& faults);
 
-    // Unasked output: arbitrary bytes, or a flood of n bytes, sent as one write.
+    // Unasked output: arbitrary bytes, or a flood of n bytes, in one write
+    // when no longer than WriteBlock; bound by OutputLimit like any reply.
     void Inject(std::vector<uint8_t> bytes);
     void Flood(size_t count);
     // Closes the line as a pulled cable would: the console's side sees a hang-up.

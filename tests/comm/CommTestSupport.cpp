@@ -32,6 +32,16 @@ void PumpFor(int ms) {
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs) return false;
+        SleepMs(2);
+    }
+    return true;
+}
+
 static size_t CountEntries(const char* dir) {
     size_t n = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir)) ++n;
@@ -143,4 +153,5 @@ void THandlerLog::Bind(TCustomComm& port) {
     port.OnRxChar = [note](TObject*, int32_t count) { note("rxchar " + std::to_string(count)); };
     port.OnRxFlag = [note](TObject*) { note("rxflag"); };
     port.OnTxEmpty = [note](TObject*) { note("txempty"); };
+    port.OnLineLost = [note](TObject*, int32_t code) { note("lost " + std::to_string(code)); };
 }

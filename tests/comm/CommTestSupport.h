@@ -19,6 +19,8 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 void PumpFor(int ms);
 // Sleeps without processing events, so queued hand-overs stay queued.
 void SleepMs(int ms);
+// Checks `done` until it holds or `timeoutMs` passed, without processing events.
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 
 size_t OpenFdCount();
 size_t ThreadCount();

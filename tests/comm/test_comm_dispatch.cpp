@@ -2,6 +2,7 @@
 // Against the recording fake, with a real event thread and real hand-overs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include <QElapsedTimer>
@@ -237,6 +238,51 @@ TEST_F(Dispatch, FailingWaitsDoNotSpin) {
     Port->Close();
     ASSERT_TRUE(PumpUntil([&] { return Api.OpenHandles() == 1; }));
     EXPECT_LT(clock.elapsed(), 2000) << "Stop cuts the pause short";
+}
+
+TEST_F(Dispatch, FailedWaitsReportALostLineOncePerOpen) {
+    struct Case {
+        DWORD code;
+        bool lost;
+    };
+    const Case cases[] = {{ERROR_GEN_FAILURE, true},        {ERROR_DEV_NOT_EXIST, true},
+                          {ERROR_BAD_COMMAND, true},        {ERROR_DEVICE_NOT_CONNECTED, true},
+                          {ERROR_DEVICE_REMOVED, true},     {ERROR_INVALID_HANDLE, false},
+                          {ERROR_ACCESS_DENIED, false},     {ERROR_OPERATION_ABORTED, false},
+                          {ERROR_INVALID_PARAMETER, false}};
+    Port->SetMonitorEvents(WindowEvents);
+    THandlerLog log;
+    log.Bind(*Port);
+    for (const Case& c : cases) {
+        log.Calls.clear();
+        Api.Fail("WaitCommEvent", c.code);
+        Port->Open();
+        const auto waits = [&] {
+            const auto calls = Api.CallsOf("WaitCommEvent");
+            const HANDLE device = Port->Handle();
+            return std::count_if(calls.begin(), calls.end(), [&](const auto& w) { return w.handle == device; });
+        };
+        // A report is answered before the next wait: three more waits, no second report.
+        ASSERT_TRUE(PumpUntil([&] { return waits() >= 4; })) << c.code;
+        const std::vector<std::string> expected = {"lost " + std::to_string(c.code)};
+        EXPECT_EQ(log.Calls, c.lost ? expected : std::vector<std::string>{}) << c.code;
+        Port->Close();
+    }
+    EXPECT_TRUE(log.AllOnMainThread);
+    EXPECT_TRUE(IsLineGoneError(ERROR_DEVICE_REMOVED));
+    EXPECT_FALSE(IsLineGoneError(-1));
+}
+
+TEST_F(Dispatch, WaitEndingWithALostDeviceIsReported) {
+    Port->SetMonitorEvents(WindowEvents);
+    Port->Open();
+    THandlerLog log;
+    log.Bind(*Port);
+    AwaitPendingWait();
+    Api.Fail("GetOverlappedResult", ERROR_DEVICE_NOT_CONNECTED, 1);
+    Api.RaiseEvents(EV_BREAK);
+    ASSERT_TRUE(PumpUntil([&] { return !log.Calls.empty(); }));
+    EXPECT_EQ(log.Calls, std::vector<std::string>{"lost 1167"});
 }
 
 TEST_F(Dispatch, NoMonitoredEventsDoNotSpin) {

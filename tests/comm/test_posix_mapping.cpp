@@ -138,11 +138,40 @@ TEST(LineFromDcb, Handshakes) {
     EXPECT_EQ(back.Flags & (DCB_fOutX | DCB_fInX | DCB_fParity | DCB_fOutxCtsFlow),
               DCB_fOutX | DCB_fInX | DCB_fParity);
 
-    const DWORD refused[] = {DCB_fOutxDsrFlow, DTR_CONTROL_HANDSHAKE << 4, RTS_CONTROL_TOGGLE << 12};
+    const DWORD refused[] = {DCB_fOutxDsrFlow, DTR_CONTROL_HANDSHAKE << 4};
     for (const DWORD flags : refused)
         EXPECT_EQ(LineFromDcb(Dcb(8, NOPARITY, ONESTOPBIT, flags), line), ERROR_INVALID_PARAMETER) << flags;
     xon.XoffChar = xon.XonChar;
     EXPECT_EQ(LineFromDcb(xon, line), ERROR_INVALID_PARAMETER);
+}
+
+TEST(LineFromDcb, RtsControlModes) {
+    struct Case {
+        DWORD flags;
+        bool crtscts, setRts, rtsOn;
+        DWORD readBack;  // the RTS field and fOutxCtsFlow after a refresh from the line
+    };
+    constexpr DWORD Cts = DCB_fOutxCtsFlow;
+    const Case cases[] = {
+        {RTS_CONTROL_ENABLE << 12, false, true, true, RTS_CONTROL_ENABLE << 12},
+        {RTS_CONTROL_DISABLE << 12, false, true, false, RTS_CONTROL_DISABLE << 12},
+        {Cts | (RTS_CONTROL_HANDSHAKE << 12), true, false, false, Cts | (RTS_CONTROL_HANDSHAKE << 12)},
+        {RTS_CONTROL_HANDSHAKE << 12, true, false, false, Cts | (RTS_CONTROL_HANDSHAKE << 12)},
+        // toggle: with the CTS handshake the driver's; alone, RTS is down while idle
+        {Cts | (RTS_CONTROL_TOGGLE << 12), true, false, false, Cts | (RTS_CONTROL_TOGGLE << 12)},
+        {RTS_CONTROL_TOGGLE << 12, false, true, false, RTS_CONTROL_TOGGLE << 12}};
+    for (const Case& c : cases) {
+        TLineSettings line;
+        const DCB dcb = Dcb(8, NOPARITY, ONESTOPBIT, DCB_fBinary | c.flags);
+        ASSERT_EQ(LineFromDcb(dcb, line), ERROR_SUCCESS) << c.flags;
+        EXPECT_EQ(bool(line.cflag & CRTSCTS), c.crtscts) << c.flags;
+        const TModemLineRequest lines = DcbModemLines(dcb);
+        EXPECT_EQ(lines.setRts, c.setRts) << c.flags;
+        EXPECT_EQ(lines.rtsOn, c.rtsOn) << c.flags;
+        DCB back = dcb;
+        DcbFromLine(line, back);
+        EXPECT_EQ(back.Flags & (DCB_fRtsControlMask | Cts), c.readBack) << c.flags;
+    }
 }
 
 TEST(LineFromDcb, ModemLinesFollowTheControlModes) {

@@ -82,6 +82,22 @@ TEST_F(PtyPort, SettingsLinuxCannotDoAreRefusedAndLeaveTheLineAlone) {
     EXPECT_TRUE(Line().cflag & CRTSCTS);
 }
 
+// Over the device's RTS on, the handshake bits make the RTS field "toggle".
+TEST_F(PtyPort, CtsHandshakeChosenBeforeOpenOpensTheLine) {
+    Port.SetFlowControl(fcCTS);
+    Port.Open();
+    EXPECT_TRUE(Line().cflag & CRTSCTS);
+    DCB dcb{};
+    ASSERT_TRUE(LinuxProvider().GetCommState(Port.Handle(), &dcb));
+    EXPECT_EQ(RtsControl(dcb), RTS_CONTROL_TOGGLE) << "read back as it was set";
+    EXPECT_TRUE(dcb.Flags & DCB_fOutxCtsFlow);
+    dcb.Flags &= ~DCB_fOutxCtsFlow;  // RTS only while sending: a pty cannot, and that is no error
+    ASSERT_TRUE(LinuxProvider().SetCommState(Port.Handle(), &dcb));
+    EXPECT_FALSE(Line().cflag & CRTSCTS);
+    EXPECT_EQ(Port.Write("ok", 2), 2);
+    EXPECT_EQ(Pty.Receive(2), "ok");
+}
+
 TEST_F(PtyPort, RegularFileIsRefusedAndThePortStaysClosed) {
     char path[] = "/tmp/comm-test-XXXXXX";
     const int fd = mkstemp(path);

@@ -115,18 +115,26 @@ const TRefusal Refusals[] = {
          rig.Click(rig.Form->btnLoadEEPROM);
      },
      [](TFaultMatrix& rig, const TRefusal&) {
-         // The read after the load shows the working set the controller kept.
-         EXPECT_EQ(Param1(rig), "777");
-     }},
+         // A refused load reads nothing after it: no edit may show a set the
+         // user could take for the bank's.
+         EXPECT_EQ(rig.Panel0(), U("Команда L1 отклонена"));
+         EXPECT_EQ(Param1(rig), "");
+         EXPECT_TRUE(uitest::OfCode(rig.Sim->Frames(), 'R').empty());
+     },
+     false},
     {'R', Nothing,
      [](TFaultMatrix& rig, const TRefusal&) {
          rig.Sim->SetParam(0, 777);
          rig.Click(rig.Form->btnGetParams);
      },
      [](TFaultMatrix& rig, const TRefusal&) {
-         EXPECT_EQ(Param1(rig), "300");
+         // The read stops at its first step; the edits it could not read are empty.
+         EXPECT_EQ(rig.Panel0(), U("Команда R0 отклонена"));
+         EXPECT_EQ(Param1(rig), "");
          EXPECT_EQ(rig.Form->Link->FParams[0], 300);
-     }},
+         EXPECT_EQ(uitest::OfCode(rig.Sim->Frames(), 'R').size(), 1u);
+     },
+     false},
     {'W', Nothing,
      [](TFaultMatrix& rig, const TRefusal&) {
          TypeParam1(rig, "555");

@@ -1,5 +1,6 @@
 #include "SlaveLine.h"
 
+#include <cerrno>
 #include <chrono>
 #include <fcntl.h>
 #include <poll.h>
@@ -29,13 +30,22 @@ TSlaveLine::~TSlaveLine() {
     if (FFd >= 0) close(FFd);
 }
 
-void TSlaveLine::Write(const std::vector<uint8_t>& bytes) {
+bool TSlaveLine::Write(const std::vector<uint8_t>& bytes, int timeoutMs) {
     size_t done = 0;
+    const auto start = std::chrono::steady_clock::now();
     while (done < bytes.size()) {
         const ssize_t put = write(FFd, bytes.data() + done, bytes.size() - done);
-        if (put <= 0) return;
-        done += size_t(put);
+        if (put > 0) {
+            done += size_t(put);
+            continue;
+        }
+        if (put < 0 && errno != EAGAIN && errno != EINTR) return false;
+        // The line is full until the simulator reads: wait for room.
+        const int left = timeoutMs - ElapsedMs(start);
+        pollfd pfd{FFd, POLLOUT, 0};
+        if (left <= 0 || poll(&pfd, 1, left) < 0) return false;
     }
+    return true;
 }
 
 std::vector<uint8_t> TSlaveLine::Read(size_t count, int timeoutMs) {
@@ -55,6 +65,14 @@ std::vector<uint8_t> TSlaveLine::Read(size_t count, int timeoutMs) {
 }
 
 std::vector<uint8_t> TSlaveLine::ReadFor(int waitMs) { return Read(4096, waitMs); }
+
+std::vector<uint8_t> TSlaveLine::ReadSome(int timeoutMs) {
+    pollfd pfd{FFd, POLLIN, 0};
+    if (poll(&pfd, 1, timeoutMs) <= 0) return {};
+    uint8_t buffer[4096];
+    const ssize_t n = read(FFd, buffer, sizeof buffer);
+    return n > 0 ? std::vector<uint8_t>(buffer, buffer + n) : std::vector<uint8_t>{};
+}
 
 std::vector<uint8_t> TSlaveLine::Exchange(const std::vector<uint8_t>& frame, size_t replyBytes) {
     Write(frame);

@@ -116,3 +116,41 @@ TEST(OutputQueue, PacesBytesAtTheBaudRate) {
 }
 
 }  // namespace
+
+// A console that does not read: the queue holds its limit, drops the newest
+// bytes beyond it and counts them; what it holds still leaves in order.
+TEST(OutputQueue, DropsTheNewestBytesBeyondItsLimit) {
+    sim::TOutputQueue queue;
+    queue.SetLimit(10);
+    queue.Push(0, {1, 2, 3, 4, 5, 6});
+    queue.Push(0, {7, 8, 9, 10, 11, 12});
+    EXPECT_EQ(queue.Queued(), 10u);
+    EXPECT_EQ(queue.Dropped(), 2u);
+    queue.Push(5, {13});
+    EXPECT_EQ(queue.Dropped(), 3u);
+    EXPECT_EQ(queue.TakeDue(0), (TBytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(queue.Queued(), 0u);
+    queue.Push(0, {14, 15});  // room again once taken
+    EXPECT_EQ(queue.TakeDue(0), (TBytes{14, 15}));
+    EXPECT_EQ(queue.Dropped(), 3u);
+
+    size_t pushed = 0;
+    for (int i = 0; i < 1000; ++i) {
+        queue.Push(i, TBytes(size_t(1 + i % 7), uint8_t(i)));
+        pushed += size_t(1 + i % 7);
+        ASSERT_LE(queue.Queued(), 10u) << "after push " << i;
+    }
+    EXPECT_EQ(queue.Queued() + queue.Dropped(), pushed + 3);
+}
+
+TEST(OutputQueue, TakesAtMostTheBlockAskedFor) {
+    sim::TOutputQueue queue;
+    queue.Push(0, {1, 2, 3});
+    queue.Push(10, {4, 5, 6, 7});
+    EXPECT_EQ(queue.TakeDue(20, 2), (TBytes{1, 2}));
+    EXPECT_EQ(queue.Queued(), 5u);
+    EXPECT_EQ(queue.NextDueUs(), 0);
+    EXPECT_EQ(queue.TakeDue(20, 4), (TBytes{3, 4, 5, 6}));
+    EXPECT_EQ(queue.TakeDue(20, 4), (TBytes{7}));
+    EXPECT_TRUE(queue.Empty());
+}

@@ -92,6 +92,59 @@ TEST_F(PtySimulator, FrameLogWaitsAndClears) {
     EXPECT_EQ(Sim->FrameCount(), 0u);
 }
 
+// A long run: the log keeps only its window while the counts, and the wait
+// on them, take in every frame.
+TEST_F(PtySimulator, FrameLogKeepsAWindowWhileTheCountsGoOn) {
+    sim::TSimOptions options{sim::EClockKind::Stepped, "", {}};
+    options.FrameLogLimit = 8;
+    StartWith(options);
+    TBytes input;
+    for (uint8_t i = 0; i < 20; ++i) input.insert(input.end(), {0xFF, 'R', 1, i});
+    input.insert(input.end(), {'m', 0});
+    ASSERT_TRUE(Line->Write(input));
+    ASSERT_TRUE(Sim->WaitForFrames(21, 10s));
+    EXPECT_EQ(Sim->FrameCount(), 21u);
+    EXPECT_EQ(Sim->FrameCount('R'), 20u);
+    EXPECT_EQ(Sim->ProbeCount(), 20u);
+    std::vector<sim::TFrame> recent;
+    for (uint8_t i = 13; i < 20; ++i) recent.push_back({'R', {i}});
+    recent.push_back({'m', {}});
+    EXPECT_EQ(Sim->Frames(), recent);
+}
+
+// What the console's built-in simulator and servo-sim get.
+TEST_F(PtySimulator, DefaultLogIsBounded) {
+    const size_t sent = sim::DefaultFrameLogLimit + 100;
+    TBytes input;
+    for (size_t i = 0; i < sent; ++i) input.insert(input.end(), {'m', 0});
+    ASSERT_TRUE(Line->Write(input));
+    ASSERT_TRUE(Sim->WaitForFrames(sent, 10s));
+    EXPECT_EQ(Sim->FrameCount(), sent);
+    EXPECT_EQ(Sim->Frames().size(), sim::DefaultFrameLogLimit);
+}
+
+// Nobody reads while unknown codes are answered "-" one by one, far more than
+// the pty holds: the simulator keeps no more than its limit, counts what it
+// dropped, and once the console reads it gets every byte that was not dropped.
+TEST_F(PtySimulator, OutputNobodyReadsIsBoundedAndCounted) {
+    sim::TSimOptions options{sim::EClockKind::Stepped, "", {}};
+    options.OutputLimit = 1000;
+    StartWith(options);
+    constexpr size_t Replies = 100000;
+    TBytes input;
+    for (size_t i = 0; i < Replies; ++i) input.insert(input.end(), {'a', 0});
+    ASSERT_TRUE(Line->Write(input, 60000));
+    ASSERT_TRUE(Sim->WaitForFrames(Replies, 60s));
+    EXPECT_LE(Sim->QueuedOutputBytes(), 1000u);
+    const uint64_t dropped = Sim->DroppedOutputBytes();
+    EXPECT_GT(dropped, 0u);
+    ASSERT_LE(dropped, Replies);
+    const TBytes got = Line->Read(Replies - dropped, 30000);
+    EXPECT_EQ(got.size(), Replies - dropped);
+    EXPECT_EQ(size_t(std::count(got.begin(), got.end(), '-')), got.size());
+    EXPECT_TRUE(Line->ReadFor(100).empty());
+}
+
 TEST_F(PtySimulator, StateHooksShowOnTheWire) {
     Sim->SetPosition(-2);
     Sim->SetTarget(0x123456);

@@ -1,75 +1,36 @@
 // The servo-sim command: its arguments and the program itself.
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <cstdio>
+#include <chrono>
+#include <fstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "CommandLine.h"
+#include "CommandTable.h"
+#include "Controller.h"
+#include "SimChild.h"
 #include "SlaveLine.h"
 
 namespace {
 
 using TBytes = std::vector<uint8_t>;
 
-struct TChild {
-    pid_t Pid = -1;
-    FILE* Out = nullptr;  // the child's stdout
-};
-
-// Starts servo-sim with the arguments, its stdout on a pipe.
-TChild Spawn(const std::vector<std::string>& args) {
-    int fds[2];
-    if (pipe(fds) != 0) return {};
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fds[1], STDOUT_FILENO);
-        close(fds[0]);
-        close(fds[1]);
-        std::vector<char*> argv{const_cast<char*>(SERVO_SIM_BINARY)};
-        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(SERVO_SIM_BINARY, argv.data());
-        _exit(127);
-    }
-    close(fds[1]);
-    return {pid, fdopen(fds[0], "r")};
-}
-
-int ExitCode(pid_t pid) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string ReadAll(FILE* file) {
-    std::string text;
-    char buffer[512];
-    while (fgets(buffer, sizeof buffer, file)) text += buffer;
-    return text;
-}
+constexpr int StartMs = 10000;
+constexpr int ExitMs = 10000;
 
 TEST(ServoSimCommand, HelpDescribesUsage) {
-    TChild child = Spawn({"--help"});
-    ASSERT_NE(child.Out, nullptr);
-    const std::string text = ReadAll(child.Out);
-    fclose(child.Out);
-    EXPECT_EQ(ExitCode(child.Pid), 0);
+    TSimChild child({"--help"});
+    ASSERT_TRUE(child.Started());
+    const std::string text = child.ReadAll(StartMs);
+    EXPECT_EQ(child.Wait(ExitMs), 0);
     EXPECT_NE(text.find("Usage: servo-sim"), std::string::npos);
     EXPECT_NE(text.find("--refuse"), std::string::npos);
 }
 
 TEST(ServoSimCommand, PrintsAUsablePtyPathAndStopsOnSigterm) {
-    TChild child = Spawn({"--refuse", "W"});
-    ASSERT_NE(child.Out, nullptr);
-    char line[256] = {};
-    ASSERT_NE(fgets(line, sizeof line, child.Out), nullptr);
-    std::string path(line);
-    ASSERT_FALSE(path.empty());
-    EXPECT_EQ(path.back(), '\n');
-    path.pop_back();
+    TSimChild child({"--refuse", "W"});
+    std::string path;
+    ASSERT_TRUE(child.ReadLine(path, StartMs));
     {
         TSlaveLine slave(path);
         ASSERT_TRUE(slave.IsOpen()) << path;
@@ -77,9 +38,7 @@ TEST(ServoSimCommand, PrintsAUsablePtyPathAndStopsOnSigterm) {
         EXPECT_EQ(slave.Exchange({'W', 3, 0, 1, 0}, 1), (TBytes{'-'}));
         EXPECT_EQ(slave.Exchange({'m', 0}, 2), (TBytes{0, '+'}));
     }
-    kill(child.Pid, SIGTERM);
-    EXPECT_EQ(ExitCode(child.Pid), 0);
-    fclose(child.Out);
+    EXPECT_EQ(child.Terminate(ExitMs), 0);
 }
 
 struct TArgsCase {
@@ -113,6 +72,79 @@ TEST(ServoSimCommand, ParsesItsArguments) {
         const sim::TCommandLine parsed = sim::ParseCommandLine(c.Args);
         EXPECT_EQ(parsed.Error.empty(), c.Ok) << (c.Args.empty() ? "" : c.Args[0]);
     }
+}
+
+// A field of /proc/<pid>/status in kilobytes; -1 when it cannot be read.
+long StatusKb(pid_t pid, const std::string& field) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string name;
+    long kb = -1;
+    while (status >> name) {
+        if (name == field + ":" && status >> kb) return kb;
+        status.ignore(1 << 16, '\n');
+    }
+    return -1;
+}
+
+// Line noise without the probe byte and without 'I', so that later on only
+// the test's own 'I' frame brings the identification back.
+TBytes Garbage(size_t size) {
+    TBytes bytes(size);
+    uint32_t state = 12345;
+    for (uint8_t& byte : bytes) {
+        state = state * 1103515245 + 12345;
+        byte = uint8_t(state >> 16);
+        if (byte == sim::ProbeByte || byte == 'I') byte ^= 0x80;
+    }
+    return bytes;
+}
+
+// Reads everything that comes while asking for the identification now and
+// again, until it arrives: then the program has served every byte written
+// before it. Probes first bring the stream into step, whatever frame the
+// garbage left open (the longest frame still swallows MaxPayload bytes).
+bool IdentifiesAfterAll(TSlaveLine& line, int timeoutMs) {
+    const std::string ident = std::string(sim::IdentText) + "+";
+    TBytes query(sim::MaxPayload + 2, sim::ProbeByte);
+    query.push_back('I');
+    query.push_back(0);
+    const auto start = std::chrono::steady_clock::now();
+    const auto deadline = start + std::chrono::milliseconds(timeoutMs);
+    auto askAgain = start;
+    std::string seen;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (std::chrono::steady_clock::now() >= askAgain) {
+            if (!line.Write(query, timeoutMs)) return false;
+            askAgain = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        }
+        const TBytes got = line.ReadSome(100);
+        seen.append(got.begin(), got.end());
+        if (seen.find(ident) != std::string::npos) return true;
+        if (seen.size() > ident.size()) seen.erase(0, seen.size() - ident.size());
+    }
+    return false;
+}
+
+// 10 MB of garbage and nobody reading the replies: the program holds a
+// bounded frame log and a bounded output queue, so its peak resident size
+// stays within a few megabytes of what it took to start.
+TEST(ServoSimCommand, GarbageNobodyReadsDoesNotGrowTheProgram) {
+    constexpr long GrowthLimitKb = 24 * 1024;
+    TSimChild child({}, EnvironmentWithoutQuarantine());
+    std::string path;
+    ASSERT_TRUE(child.ReadLine(path, StartMs));
+    TSlaveLine line(path);
+    ASSERT_TRUE(line.IsOpen()) << path;
+    ASSERT_TRUE(line.Write({sim::ProbeByte}));
+    ASSERT_EQ(line.Read(1, StartMs), (TBytes{'X'}));
+    const long startKb = StatusKb(child.Pid(), "VmRSS");
+    ASSERT_GT(startKb, 0);
+
+    ASSERT_TRUE(line.Write(Garbage(10 << 20), 300000));  // ~45 s in a debug ASan build
+    ASSERT_TRUE(IdentifiesAfterAll(line, 120000));
+    const long peakKb = StatusKb(child.Pid(), "VmHWM");
+    EXPECT_LT(peakKb, startKb + GrowthLimitKb) << "started at " << startKb << " kB";
+    EXPECT_EQ(child.Terminate(ExitMs), 0);
 }
 
 }  // namespace

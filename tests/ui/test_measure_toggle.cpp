@@ -228,18 +228,42 @@ TEST_F(TMeasureToggle, AHungUpLineGivesOneReportAndStops) {
     EXPECT_TRUE(Zoomable());
 }
 
-TEST_F(TMeasureToggle, ATimeoutWhileRunningKeepsPollingAndTheNextToggleStartsAnew) {
+// A lost poll does not stop a running measurement behind the user's back: the
+// timer polls on, "Timeout" stays readable, and the toggle then stops and
+// keeps the points instead of starting anew and clearing the chart.
+TEST_F(TMeasureToggle, ALostPollKeepsTheMeasurementRunningAndTheToggleStopsIt) {
     ChooseMode(2);
     Click(Form->btnGraph);
     ASSERT_TRUE(WaitUntil([this] { return Points() > 0; }));
     SetFaults([](sim::TFaults& f) { f.ReplyCodes = "V"; f.DropNext = 1; });
-    ASSERT_TRUE(WaitUntil([this] { return Form->FMeasureStopped == 1; }, 4000));
-    EXPECT_TRUE(Form->Timer1->isActive());  // the timeout does not switch it off
+    ASSERT_TRUE(WaitUntil([this] { return Form->StatusBar->PanelText(0) == QStringLiteral("Timeout"); }, 4000));
+    EXPECT_EQ(Form->FMeasureStopped, 0);
+    EXPECT_TRUE(Form->Timer1->isActive());
     const int before = Form->Series1->data()->size();
     ASSERT_TRUE(WaitUntil([&] { return Form->Series1->data()->size() > before; }));
-    Click(Form->btnGraph);  // a start: the chart is cleared
-    EXPECT_EQ(Form->FMeasureStopped, 0);
-    EXPECT_LE(Form->Series1->data()->size(), 1);
+    EXPECT_EQ(Form->StatusBar->PanelText(0), QStringLiteral("Timeout"));  // the next polls do not wipe it at once
+    const int kept = Form->Series1->data()->size();
+    QTest::keyClick(Form->windowHandle(), Qt::Key_F2);
+    EXPECT_EQ(Form->FMeasureStopped, 1);
+    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_GE(Form->Series1->data()->size(), kept) << "the toggle cleared the chart";
+    ExpectSettingsEnabled(true, true);
+}
+
+// While the polls get no answer the chart gains no point: the last sample is
+// not drawn again as if it had been measured anew.
+TEST_F(TMeasureToggle, LostPollsAddNoPoints) {
+    ChooseMode(2);
+    Click(Form->btnGraph);
+    ASSERT_TRUE(WaitUntil([this] { return Points() > 2; }));
+    SetFaults([](sim::TFaults& f) { f.ReplyCodes = "V"; f.DropEvery = 1; });
+    const size_t polls = Sim->FrameCount('V');
+    ASSERT_TRUE(WaitUntil([&] { return Sim->FrameCount('V') >= polls + 2; }, 8000));
+    const int stalled = Points();  // at most the sample that was under way
+    ASSERT_TRUE(WaitUntil([&] { return Sim->FrameCount('V') >= polls + 4; }, 8000));
+    EXPECT_EQ(Points(), stalled);
+    SetFaults([](sim::TFaults& f) { f = sim::TFaults{}; });
+    EXPECT_TRUE(WaitUntil([&] { return Points() > stalled; }, 8000));
     Click(Form->btnGraph);
 }
 

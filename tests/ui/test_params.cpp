@@ -180,11 +180,11 @@ TEST_F(TParamWire, SaveWritesThenStoresAndReturnsWithTheSavePending) {
     Type(*Form, {"100", "2", "3", "0.5", "50", "7"});
     Form->btnSaveEEPROMClick();
     EXPECT_EQ(Form->Link->FLinkState, lsPending);  // the save's reply is not waited for
-    // A sequence started at once has its first send refused.
+    // A read started at once waits for it instead of losing its first step.
     Form->btnGetParamsClick();
-    EXPECT_EQ(uitest::Codes(FramesSettled()), "WWWWWWSRRRRR");
+    EXPECT_EQ(uitest::Codes(FramesSettled()), "WWWWWWSRRRRRR");
     EXPECT_EQ(OfCode(Sim->Frames(), 'S').at(0).Payload, Bytes({4}));
-    EXPECT_EQ(OfCode(Sim->Frames(), 'R').at(0).Payload, Bytes({1}));
+    EXPECT_EQ(OfCode(Sim->Frames(), 'R').at(0).Payload, Bytes({0}));
     EXPECT_EQ(Sim->State().Banks[4], (sim::TParamSet{100, 512, 768, 128, 50, 7}));
 }
 
@@ -201,10 +201,14 @@ TEST_F(TParamWire, LoadSendsTheBankThenReadsAllSix) {
     EXPECT_EQ(Form->edtParam6->text(), U("65535"));
 }
 
-TEST_F(TParamWire, RefusedStepsDoNotStopTheSequence) {
+TEST_F(TParamWire, ARefusedLoadReadsNothingAfterIt) {
     SetFaults([](sim::TFaults& f) { f.RefuseCodes = "L"; });
     Form->Link->FParams.fill(0);
+    Click(Form->rgrpEEPROM->Item(3));
     Click(Form->btnLoadEEPROM);
-    EXPECT_EQ(uitest::Codes(FramesSettled()), "LRRRRRR");
-    EXPECT_EQ(Form->Link->FParams, Sim->State().Params);  // read all the same
+    EXPECT_EQ(uitest::Codes(FramesSettled()), "L");
+    EXPECT_EQ(Form->Link->FParams, (std::array<uint16_t, 6>{}));
+    for (QLineEdit* edit : {Form->edtParam1, Form->edtParam4, Form->edtParam6})
+        EXPECT_TRUE(edit->text().isEmpty());  // no edit shows a set the bank did not give
+    EXPECT_EQ(Form->StatusBar->PanelText(0), U("Команда L3 отклонена"));
 }

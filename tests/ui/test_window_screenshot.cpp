@@ -1,5 +1,6 @@
 // Saves a picture of the connected window for a person to look at. Runs only
 // when SERVO_SCREENSHOT names the file to write (for example under Xvfb).
+#include <QPainter>
 #include <QPixmap>
 
 #include "WindowFixture.h"
@@ -19,4 +20,29 @@ TEST_F(TScreenshot, ConnectedWindow) {
     const QPixmap picture = Form->grab();
     EXPECT_EQ(picture.size(), QSize(782, 525) * picture.devicePixelRatio());
     EXPECT_TRUE(picture.save(path));
+}
+
+// The message a pulled cable gives, over the disconnected window.
+TEST_F(TScreenshot, LineLostMessage) {
+    const QString path = qEnvironmentVariable("SERVO_SCREENSHOT");
+    if (path.isEmpty()) GTEST_SKIP() << "SERVO_SCREENSHOT not set";
+    Connect();
+    Form->activateWindow();
+    QPixmap picture;
+    QTimer grabber;
+    QObject::connect(&grabber, &QTimer::timeout, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (!box || !picture.isNull()) return;
+        QTest::qWait(100);  // laid out and painted
+        picture = Form->grab();
+        QPainter painter(&picture);
+        painter.drawPixmap((Form->width() - box->width()) / 2, (Form->height() - box->height()) / 2,
+                           box->grab());
+    });
+    grabber.start(1);
+    Sim->HangUp();
+    ASSERT_TRUE(WaitUntil([&] { return !picture.isNull(); }, 5000));
+    QString boxPath = path;
+    boxPath.replace(".png", "-lost.png");
+    EXPECT_TRUE(picture.save(boxPath));
 }

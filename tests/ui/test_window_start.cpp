@@ -89,12 +89,13 @@ TEST_F(TWindowStart, DefaultsAsDesigned) {
     EXPECT_EQ(Form->FPulsesPerMm, 80);
 }
 
-TEST_F(TWindowStart, PortListHasComPortsThenDevicesThenSimulator) {
+TEST_F(TWindowStart, PortListHasComPortsThenDevicesThenSimulatorThenOtherPort) {
     QComboBox* box = Form->cbPort;
-    ASSERT_GE(box->count(), 5);
+    ASSERT_GE(box->count(), 6);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(box->itemText(i), QString("COM%1").arg(i + 1));
-    EXPECT_EQ(box->itemText(box->count() - 1), U("Симулятор"));
-    for (int i = 4; i < box->count() - 1; ++i) EXPECT_TRUE(box->itemText(i).startsWith("/dev/"));
+    EXPECT_EQ(box->itemText(box->count() - 2), U("Симулятор"));
+    EXPECT_EQ(box->itemText(box->count() - 1), U("Другой порт…"));
+    for (int i = 4; i < box->count() - 2; ++i) EXPECT_TRUE(box->itemText(i).startsWith("/dev/"));
     EXPECT_FALSE(box->isEditable());
 }
 

@@ -1,0 +1,33 @@
+// The Linux side of the port advice: the provider's device names and what
+// the file system says about a node.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "PortAdvice.h"
+#include "PosixCommApi.h"
+
+namespace portadvice {
+
+namespace {
+
+ENodeKind KindOf(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return ENodeKind::Missing;
+    return S_ISCHR(st.st_mode) ? ENodeKind::CharDevice : ENodeKind::Other;
+}
+
+// Effective ids, as open(2) checks them.
+bool UserMayReadWrite(const std::string& path) {
+    return faccessat(AT_FDCWD, path.c_str(), R_OK | W_OK, AT_EACCESS) == 0;
+}
+
+}  // namespace
+
+TNodeProbe SystemProbe() { return {KindOf, UserMayReadWrite}; }
+
+std::string DevicePath(const std::string& deviceName) {
+    return commapi::TPosixCommApi::DevicePath(deviceName);
+}
+
+}  // namespace portadvice

@@ -1,0 +1,78 @@
+#include "PortBox.h"
+
+#include <QInputDialog>
+#include <QPointer>
+#include <QSignalBlocker>
+
+#include "DefaultReport.h"
+#include "PortList.h"
+
+namespace {
+
+QString U(const char* text) { return QString::fromUtf8(text); }
+
+QStringList FixedPorts() { return {"COM1", "COM2", "COM3", "COM4"}; }
+
+}  // namespace
+
+TPortBox::TPortBox(const QString& simulatorEntry, QWidget* parent)
+    : QComboBox(parent),
+      FSimulatorEntry(simulatorEntry),
+      FFinder([] { return portlist::FindSerialDevices(); }) {
+    connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0 && itemText(index) != U(OtherPortEntry)) FChoice = itemText(index);
+    });
+    // Only a choice the user makes asks for a path, never one set by the program.
+    connect(this, &QComboBox::activated, this, [this] { report::RunHandler([this] { ChoiceMade(); }); });
+}
+
+void TPortBox::SetDeviceFinder(TDeviceFinder finder) { FFinder = std::move(finder); }
+
+void TPortBox::Refresh() {
+    QStringList entries = FixedPorts();
+    entries << FFinder() << FTypedPaths << FSimulatorEntry << U(OtherPortEntry);
+    entries.removeDuplicates();
+    const QString choice = FChoice;
+    {
+        // Listeners see the outcome, not the list emptied and refilled.
+        const QSignalBlocker quiet(this);
+        clear();
+        addItems(entries);
+    }
+    Select(choice);
+    FChoice = currentText();
+}
+
+void TPortBox::showPopup() {
+    Refresh();
+    QComboBox::showPopup();
+}
+
+void TPortBox::ChoiceMade() {
+    if (currentText() == U(OtherPortEntry)) AskForPath();
+}
+
+void TPortBox::AskForPath() {
+    const QPointer<TPortBox> alive(this);
+    bool accepted = false;
+    const QString path = QInputDialog::getText(this, U("Другой порт"), U("Путь к устройству:"),
+                                               QLineEdit::Normal, QString(), &accepted)
+                             .trimmed();
+    if (!alive) return;  // the window was closed while the dialog was up
+    if (accepted && !path.isEmpty() && path != U(OtherPortEntry))
+        AddTypedPath(path);
+    else
+        Select(FChoice);
+}
+
+// A name already listed is listed once all the same: Refresh drops repeats.
+void TPortBox::AddTypedPath(const QString& path) {
+    if (!FTypedPaths.contains(path)) FTypedPaths << path;
+    Refresh();
+    Select(path);
+}
+
+void TPortBox::Select(const QString& entry) {
+    const int index = findText(entry);
+    setCurrentIndex(index >= 0 ? index : 0);
+}

@@ -1,0 +1,82 @@
+// Multi-step reads: the connect read-out, the parameter read and the read
+// after a bank load. A field shows only the reply to its own command, so a
+// read stops at its first step that does not end accepted, empties what that
+// step and the steps after it would have filled (a later "Задать" then meets
+// the input error mark instead of writing a stale value), and says in panel 0
+// of the status bar which step failed. Main thread.
+#include <array>
+
+#include <QLineEdit>
+
+#include "MainUnit.h"
+#include "RadioGroup.h"
+#include "StatusBar.h"
+
+namespace {
+
+constexpr int ParamCount = 6;
+
+QString FailureText(TLinkState state, const QString& step) {
+    switch (state) {
+    case lsTimedOut: return QString::fromUtf8("Нет ответа: %1").arg(step);
+    case lsRefused: return QString::fromUtf8("Команда %1 отклонена").arg(step);
+    default: return QString::fromUtf8("Неверный ответ (%1)").arg(step);
+    }
+}
+
+}  // namespace
+
+// A step waits for a transaction that another handler (a measurement poll)
+// has under way instead of being refused: its field must come from its own reply.
+TLinkState TMainForm::RunReadStep(const TReadStep& step) {
+    while (!step.send()) Link->WaitReply();
+    return Link->WaitReply();
+}
+
+bool TMainForm::RunReadSteps(const std::vector<TReadStep>& steps) {
+    const auto ClearFrom = [&steps](size_t first) {
+        for (size_t j = first; j < steps.size(); ++j)
+            if (steps[j].clear) steps[j].clear();
+    };
+    for (size_t i = 0; i < steps.size(); ++i) {
+        TLinkState state;
+        try {
+            state = RunReadStep(steps[i]);
+        } catch (const ELinkLost&) {
+            ClearFrom(i);  // the line went: these will never be read
+            throw;
+        }
+        if (state == lsDone) continue;
+        ClearFrom(i);
+        const QString text = FailureText(state, steps[i].name);
+        StatusBar->SetPanelText(0, text);
+        FLinkNote = text;  // outlasts the notes of the failure itself
+        return false;
+    }
+    return true;
+}
+
+std::vector<TMainForm::TReadStep> TMainForm::ParamReadSteps() {
+    const std::array<QLineEdit*, ParamCount> edits{edtParam1, edtParam2, edtParam3,
+                                                   edtParam4, edtParam5, edtParam6};
+    std::vector<TReadStep> steps;
+    for (uint8_t i = 0; i < ParamCount; ++i) {
+        QLineEdit* edit = edits[i];
+        steps.push_back({QStringLiteral("R%1").arg(i), [this, i] { return Link->SendReadParam(i); },
+                         [edit] { edit->clear(); }});
+    }
+    return steps;
+}
+
+std::vector<TMainForm::TReadStep> TMainForm::ConnectReadSteps() {
+    std::vector<TReadStep> steps{
+        {QStringLiteral("I"), [this] { return Link->SendIdentify(); },
+         [this] { StatusBar->SetPanelText(1, QString()); }},
+        {QStringLiteral("m"), [this] { return Link->SendGetMode(); },
+         [this] { rgServoMode->SetItemIndex(-1); }},
+        {QStringLiteral("p"), [this] { return Link->SendGetPosition(); },
+         [this] { edtPosition->clear(); }},
+    };
+    for (TReadStep& step : ParamReadSteps()) steps.push_back(std::move(step));
+    return steps;
+}

@@ -1,0 +1,95 @@
+// A controller that answers after the reply timer: the tail of its late reply
+// must never be taken for the reply to the next command, and a lost line ends
+// the link's waits at once.
+#include <atomic>
+#include <thread>
+
+#include "LinkFixture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class LinkLateReply : public LinkOnPty {
+protected:
+    void SetUp() override {
+        LinkOnPty::SetUp();
+        BindReceiveHandler();
+        // Long enough that a loaded machine cannot make the late bytes look
+        // like a quiet line; the default is much shorter.
+        Link->SetQuietMs(600);
+    }
+    void TearDown() override {
+        if (Streamer.joinable()) Streamer.join();
+        LinkOnPty::TearDown();
+    }
+    // The late reply trickles in a byte every 20 ms from another thread,
+    // while the next command is being sent.
+    void StreamLate(Bytes late) {
+        Streamer = std::thread([this, late] {
+            for (uint8_t byte : late) {
+                Device.Send({byte});
+                std::this_thread::sleep_for(20ms);
+            }
+            Streamed = true;
+        });
+    }
+
+    std::thread Streamer;
+    std::atomic<bool> Streamed{false};
+};
+
+TEST_F(LinkLateReply, TheNextCommandWaitsForTheLineToBeQuiet) {
+    ASSERT_TRUE(Link->SendGetPosition());
+    Device.Receive(2);
+    ASSERT_EQ(Link->WaitReply(), lsTimedOut);
+    // The first position reply comes now, too late: 0x11 0x00 0x00 "+".
+    StreamLate({0x11, 0x00, 0x00, '+'});
+    ASSERT_TRUE(PumpUntil([&] { return Port.InQueCount() > 0 || Streamed; }, 5000));
+    ASSERT_TRUE(Link->SendGetPosition());
+    EXPECT_TRUE(Streamed) << "the command went out while the late reply was still arriving";
+    EXPECT_EQ(Device.Receive(2), (Bytes{'p', 0x00}));
+    Device.Send({0x22, 0x00, 0x00, '+'});
+    EXPECT_EQ(Link->WaitReply(), lsDone);
+    EXPECT_EQ(Link->FPosition, 0x22);
+    ASSERT_FALSE(Listener.Positions.empty());
+    EXPECT_EQ(Listener.Positions.back(), 0x22);
+}
+
+TEST_F(LinkLateReply, AQuietLineCostsNoWaitAfterAnAcceptedReply) {
+    ASSERT_TRUE(Link->SendGetPosition());
+    Device.Receive(2);
+    Device.Send({0x01, 0x00, 0x00, '+'});
+    ASSERT_EQ(Link->WaitReply(), lsDone);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(Link->SendGetPosition());
+    EXPECT_LT(clock.elapsed(), 500) << "an ordinary send waited for the line";
+    Device.Receive(2);
+}
+
+TEST_F(LinkLateReply, ADroppedLineEndsTheWaitAndRefusesSends) {
+    ASSERT_TRUE(Link->SendGetPosition());
+    Device.Receive(2);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [this] { Link->DropLine(); }, Qt::QueuedConnection);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_THROW(Link->WaitReply(), ELinkLost);
+    EXPECT_LT(clock.elapsed(), 900) << "the wait ran into the reply timer";
+    EXPECT_FALSE(Link->SendGetMode());
+    EXPECT_TRUE(Device.Drain(50ms).empty());
+    EXPECT_EQ(Listener.TimedOut, 0);  // ended, not timed out: no "Timeout" notice
+    // A new probe (a new connection) takes the line again.
+    std::atomic<bool> found{false};
+    std::thread answer([this, &found] {
+        while (!found)
+            if (!Device.Receive(1, 50ms).empty()) Device.Send({'X'});
+    });
+    EXPECT_TRUE(Link->ProbeController());
+    found = true;
+    answer.join();
+    EXPECT_FALSE(Link->LineLost());
+}
+
+}  // namespace

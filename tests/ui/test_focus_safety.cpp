@@ -1,0 +1,187 @@
+// Keys on a bench with a motor attached: a control that a handler disables
+// hands the keyboard focus to the window, not to its neighbour, so Enter
+// reaches the default button (stop and reset) and an arrow never lands on
+// "Отключить" or in the servo-mode group; an arrow that drove the bar never
+// also switches a radio group or moves the focus between buttons.
+#include <QApplication>
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include "test_measure_helpers.h"
+
+using namespace measuretest;
+
+namespace {
+
+class TFocusSafety : public TSimRig {
+protected:
+    void SetUp() override {
+        TSimRig::SetUp();
+        if (HasFatalFailure()) return;
+        Form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    }
+    // Connects the way a user does: the click leaves the focus on "Подключить".
+    void ConnectByClick() {
+        Form->btnConnect->setFocus();
+        Connect();
+        if (HasFatalFailure()) return;
+        ASSERT_TRUE(WaitUntil([this] { return LinkIdle(); }));
+        Sim->ClearFrames();
+    }
+    void Press(Qt::Key key) { QTest::keyClick(Form->windowHandle(), key); }
+    bool FocusOnWindow() const {
+        QWidget* focus = QApplication::focusWidget();
+        return focus == nullptr || focus == Form.get();
+    }
+    int Bar() const { return Form->tbarSubCommand->Position(); }
+    std::string WireCodes() { return uitest::Codes(FramesSettled()); }
+    // Waits until the link is idle again and forgets what went out.
+    void Settle() {
+        ASSERT_TRUE(WaitUntil([this] { return LinkIdle(); }));
+        QTest::qWait(50);
+        Sim->ClearFrames();
+    }
+};
+
+}  // namespace
+
+TEST_F(TFocusSafety, AfterConnectingTheFocusIsOnTheWindowAndEnterStops) {
+    ConnectByClick();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_TRUE(FocusOnWindow()) << "focus went to "
+                                 << QApplication::focusWidget()->metaObject()->className();
+    ChooseMode(0);
+    Settle();
+    Press(Qt::Key_Return);
+    EXPECT_TRUE(Form->UART->Enabled()) << "Enter disconnected";
+    const std::string codes = WireCodes();
+    EXPECT_NE(codes.find('M'), std::string::npos) << "Enter did not run stop and reset: " << codes;
+}
+
+TEST_F(TFocusSafety, ArrowsAfterConnectingDriveTheBarAndNeverSwitchTheMode) {
+    ConnectByClick();
+    ASSERT_FALSE(HasFatalFailure());
+    const int mode = Form->rgServoMode->ItemIndex();
+    for (int i = 0; i < 3; ++i) {
+        Press(Qt::Key_Right);
+        ASSERT_TRUE(WaitUntil([this] { return LinkIdle(); }));
+    }
+    EXPECT_EQ(Bar(), 259);
+    EXPECT_EQ(Form->rgServoMode->ItemIndex(), mode);
+    EXPECT_EQ(WireCodes().find('M'), std::string::npos);
+    EXPECT_TRUE(Form->UART->Enabled());
+}
+
+TEST_F(TFocusSafety, AnArrowOnAFocusedRadioItemDrivesTheBarOnly) {
+    ConnectByClick();
+    ASSERT_FALSE(HasFatalFailure());
+    ChooseMode(0);
+    QTest::mouseClick(Form->rgrpEEPROM->Item(2), Qt::LeftButton);
+    Settle();
+    // The user deliberately puts the focus on the selected item of each radio
+    // group: "ШИМ" has items to its right and below, "Bank 2" items above.
+    for (TRadioGroup* group : {Form->rgServoMode, Form->rgrpEEPROM}) {
+        const int selected = group->ItemIndex();
+        QRadioButton* item = group->Item(selected);
+        item->setFocus();
+        for (Qt::Key key : {Qt::Key_Right, Qt::Key_Left, Qt::Key_Up}) {
+            Press(key);
+            Settle();
+            EXPECT_EQ(group->ItemIndex(), selected) << group->title().toStdString() << " key " << key;
+            EXPECT_TRUE(item->hasFocus()) << group->title().toStdString() << " key " << key;
+        }
+    }
+    EXPECT_EQ(Form->rgServoMode->ItemIndex(), 0);
+    EXPECT_EQ(uitest::OfCode(Sim->Frames(), 'M').size(), 0u);
+}
+
+TEST_F(TFocusSafety, AnArrowOnAFocusedButtonKeepsTheFocusThere) {
+    ConnectByClick();
+    ASSERT_FALSE(HasFatalFailure());
+    ChooseMode(0);
+    Settle();
+    for (QPushButton* button : {Form->btnGetParams, Form->btnDisconnect, Form->btnGraph}) {
+        button->setFocus();
+        const int before = Bar();
+        Press(Qt::Key_Right);
+        Settle();
+        EXPECT_EQ(Bar(), before + 1) << button->text().toStdString();
+        EXPECT_TRUE(button->hasFocus()) << button->text().toStdString();
+    }
+    EXPECT_TRUE(Form->UART->Enabled());
+}
+
+TEST_F(TFocusSafety, EditsAndTheBarStillTakeTheArrows) {
+    ConnectByClick();
+    ASSERT_FALSE(HasFatalFailure());
+    ChooseMode(0);
+    Settle();
+    Form->edtPosTo->setText(QStringLiteral("1234"));
+    Form->edtPosTo->setFocus();
+    Form->edtPosTo->setCursorPosition(4);
+    Press(Qt::Key_Left);
+    EXPECT_EQ(Form->edtPosTo->cursorPosition(), 3);
+    EXPECT_EQ(Bar(), 255);
+    Settle();
+    Form->tbarSubCommand->setFocus();
+    Press(Qt::Key_Right);
+    EXPECT_EQ(Bar(), 257);  // once by the hook, once by the bar itself
+}
+
+TEST_F(TFocusSafety, AModeSwitchLeavesTheFocusOnTheWindow) {
+    ConnectByClick();
+    ASSERT_FALSE(HasFatalFailure());
+    ChooseMode(0);  // the click puts the focus on the item; the switch disables the group
+    Settle();
+    EXPECT_FALSE(Form->rgServoMode->Item(1)->hasFocus());
+    Press(Qt::Key_Right);
+    Settle();
+    EXPECT_EQ(Form->rgServoMode->ItemIndex(), 0);
+    EXPECT_EQ(Bar(), 257);  // 256 after the switch, then one step
+}
+
+TEST_F(TFocusSafety, F2WithABadPeriodLeavesTheFocusOnTheWindow) {
+    ConnectByClick();
+    ASSERT_FALSE(HasFatalFailure());
+    ChooseMode(0);
+    Settle();
+    Form->edtTimerPeriod->setFocus();
+    Form->edtTimerPeriod->selectAll();
+    QTest::keyClicks(Form->edtTimerPeriod, QStringLiteral("abc"));
+    Press(Qt::Key_F2);
+    ASSERT_TRUE(Marked(Form->edtTimerPeriod));
+    EXPECT_FALSE(Form->btnDisconnect->hasFocus());
+    Press(Qt::Key_Return);
+    EXPECT_TRUE(Form->UART->Enabled()) << "Enter disconnected";
+    EXPECT_NE(WireCodes().find('M'), std::string::npos);
+}
+
+TEST_F(TFocusSafety, BeforeConnectingNoKeyActsWhereverTheFocusIs) {
+    for (QWidget* focus : std::initializer_list<QWidget*>{Form->cbPort, Form->btnConnect, Form.get()}) {
+        focus->setFocus();
+        for (Qt::Key key : {Qt::Key_Right, Qt::Key_Left, Qt::Key_Up, Qt::Key_F2, Qt::Key_F3,
+                            Qt::Key_F11, Qt::Key_F12})
+            Press(key);
+    }
+    EXPECT_FALSE(Form->UART->Enabled());
+    EXPECT_EQ(Bar(), 256);
+    EXPECT_EQ(Form->FMeasureStopped, 1);
+    EXPECT_TRUE(Boxes->Texts().isEmpty());
+}
+
+TEST_F(TFocusSafety, StopLeavesArrowsOnTheBar) {
+    ConnectByClick();
+    ASSERT_FALSE(HasFatalFailure());
+    ChooseMode(2);
+    Settle();
+    Form->btnSTOP->setFocus();
+    Press(Qt::Key_F3);
+    Settle();
+    Press(Qt::Key_Right);
+    Press(Qt::Key_Right);
+    Settle();
+    EXPECT_EQ(Form->rgServoMode->ItemIndex(), 2);
+    EXPECT_EQ(Bar(), 258);
+    EXPECT_TRUE(Form->btnSTOP->hasFocus());
+}

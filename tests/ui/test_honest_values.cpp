@@ -1,0 +1,98 @@
+// What the window shows is true: a field shows only the reply to its own
+// command (a multi-step read stops at its first failed step and empties the
+// rest), and a late reply is never taken for the next command's.
+#include "test_measure_helpers.h"
+
+using namespace measuretest;
+
+namespace {
+
+class THonestValues : public TSimRig {
+protected:
+    void SetUp() override {
+        TSimRig::SetUp();
+        if (HasFatalFailure()) return;
+        const std::array<uint16_t, 6> words{100, 384, 512, 256, 200, 7};
+        for (int i = 0; i < 6; ++i) Sim->SetParam(i, words[size_t(i)]);
+        Connect();
+    }
+    QStringList ParamTexts() const {
+        QStringList texts;
+        for (QLineEdit* edit : ParamEdits()) texts << edit->text();
+        return texts;
+    }
+    std::array<QLineEdit*, 6> ParamEdits() const {
+        return {Form->edtParam1, Form->edtParam2, Form->edtParam3,
+                Form->edtParam4, Form->edtParam5, Form->edtParam6};
+    }
+    QString Panel0() const { return Form->StatusBar->PanelText(0); }
+    static QStringList SixEmpty() { return QStringList(6, QString()); }
+    static QStringList TheWords() { return {"100", "1.5", "2", "1", "200", "7"}; }
+};
+
+}  // namespace
+
+TEST_F(THonestValues, TheConnectReadFillsEveryField) {
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(ParamTexts(), TheWords());
+    EXPECT_TRUE(Panel0().isEmpty()) << Panel0().toStdString();
+}
+
+TEST_F(THonestValues, ARefusedReadStopsAtItsFirstStepAndEmptiesTheEdits) {
+    ASSERT_FALSE(HasFatalFailure());
+    SetFaults([](sim::TFaults& f) { f.RefuseCodes = "R"; });
+    Click(Form->btnGetParams);
+    EXPECT_EQ(ParamTexts(), SixEmpty());
+    EXPECT_EQ(Panel0(), U("Команда R0 отклонена"));
+    EXPECT_EQ(OfCode(FramesSettled(), 'R').size(), 1u);
+    // "Задать" now meets the input error mark instead of writing stale words.
+    Sim->ClearFrames();
+    Click(Form->btnSetParams);
+    EXPECT_TRUE(Marked(Form->edtParam1));
+    EXPECT_TRUE(OfCode(FramesSettled(), 'W').empty());
+}
+
+TEST_F(THonestValues, ALateReplyIsNeverShownAsTheAnswerToTheNextCommand) {
+    ASSERT_FALSE(HasFatalFailure());
+    SetFaults([](sim::TFaults& f) {
+        f.ReplyCodes = "R";
+        f.DelayMs = 1500;
+    });
+    Click(Form->btnGetParams);
+    EXPECT_EQ(Panel0(), U("Нет ответа: R0"));
+    EXPECT_EQ(ParamTexts(), SixEmpty());
+    // The late reply comes in while nothing waits for it, and is dropped.
+    QTest::qWait(900);
+    EXPECT_EQ(ParamTexts(), SixEmpty());
+    EXPECT_EQ(OfCode(Sim->Frames(), 'R').size(), 1u);
+    SetFaults([](sim::TFaults& f) { f = sim::TFaults{}; });
+    Click(Form->btnGetParams);
+    EXPECT_EQ(ParamTexts(), TheWords());
+}
+
+TEST_F(THonestValues, AReadDuringAMeasurementWaitsForThePollInsteadOfSkippingAStep) {
+    ASSERT_FALSE(HasFatalFailure());
+    Click(Form->btnGraph);
+    ASSERT_TRUE(WaitUntil([this] { return Form->Series1->data()->size() >= 3; }, 8000));
+    for (QLineEdit* edit : ParamEdits()) edit->clear();
+    Sim->ClearFrames();
+    Click(Form->btnGetParams);
+    EXPECT_EQ(ParamTexts(), TheWords());
+    std::vector<int> indices;
+    for (const sim::TFrame& frame : OfCode(Sim->Frames(), 'R')) indices.push_back(frame.Payload.at(0));
+    EXPECT_EQ(indices, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+    Click(Form->btnGraph);
+}
+
+TEST_F(THonestValues, AConnectWhoseModeQueryFailsShowsNoModeAndReadsNoFurther) {
+    ASSERT_FALSE(HasFatalFailure());
+    Click(Form->btnDisconnect);
+    SetFaults([](sim::TFaults& f) { f.RefuseCodes = "m"; });
+    Click(Form->btnConnect);
+    ASSERT_TRUE(Form->UART->Enabled());
+    EXPECT_EQ(Form->rgServoMode->ItemIndex(), -1);
+    EXPECT_TRUE(Form->edtPosition->text().isEmpty());
+    EXPECT_EQ(ParamTexts(), SixEmpty());
+    EXPECT_EQ(Panel0(), U("Команда m отклонена"));
+    EXPECT_EQ(OfCode(Sim->Frames(), 'R').size(), 0u);
+}
