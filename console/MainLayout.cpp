@@ -74,8 +74,9 @@ void TMainForm::BuildLayout() {
     btnConnect = Button(gboxController, "Подключить", {8, 44, 106, 23});
     btnDisconnect = Button(gboxController, "Отключить", {8, 69, 106, 23});
     btnDisconnect->setEnabled(false);
-    cbPort = Place<TPortBox>(gboxController, {8, 18, 106, 22}, T(SimulatorEntry));
-    FillPortList();
+    auto* portBox = Place<TPortBox>(gboxController, {8, 18, 106, 22}, T(SimulatorEntry));
+    cbPort = portBox;
+    FillPortList(*portBox);
 
     rgServoMode = Place<TRadioGroup>(this, {130, 8, 146, 97}, T(" Серво-режим "),
                                      QStringList{T("ШИМ"), T("Крутящий момент"), T("Скорость"),
@@ -179,4 +180,11 @@ void TMainForm::BuildChart() {
     Series2 = addSeries(Chart1->yAxis2, Qt::darkGreen);  // (0, 128, 0): readable on grey
     Series3 = addSeries(Chart1->yAxis, Qt::blue);
     SetZoomAllowed(true);
+}
+
+// The box knows its entries: the fixed ports, the devices found now, the
+// simulator and "Другой порт…"; the first port is chosen at start.
+void TMainForm::FillPortList(TPortBox& box) {
+    box.Refresh();
+    box.setCurrentIndex(0);
 }

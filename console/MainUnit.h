@@ -30,6 +30,7 @@ class QToolButton;
 class TRadioGroup;
 class TStatusBar;
 class TTrackBar;
+class TPortBox;
 class TShortcutHook;
 class TChartFeed;
 namespace sim { class TPtySimulator; }
@@ -44,8 +45,9 @@ public:
     static constexpr int ClientHeight = 525;
     static inline const char* SimulatorEntry = "Симулятор";
 
-    // Part of the port box: the fixed COM entries, devices found, the simulator.
-    void FillPortList();
+    // The port box at start: the fixed COM entries, the devices found, the
+    // simulator and "Другой порт…", with "COM1" chosen.
+    void FillPortList(TPortBox& box);
 
     // Window events.
     void FormCreate();

@@ -6,9 +6,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "MainUnit.h"
-#include "PortBox.h"
-
 namespace portlist {
 
 namespace {
@@ -61,11 +58,3 @@ QStringList FindSerialDevices(const QString& devRoot) {
 }
 
 }  // namespace portlist
-
-void TMainForm::FillPortList() {
-    // The layout makes the port box a TPortBox; the box knows its entries.
-    auto* box = qobject_cast<TPortBox*>(cbPort);
-    Q_ASSERT(box);
-    box->Refresh();
-    box->setCurrentIndex(0);
-}
