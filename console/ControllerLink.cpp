@@ -95,7 +95,7 @@ bool TControllerLink::Send(uint8_t code, const uint8_t* payload, uint8_t length,
     return true;
 }
 
-// A reply that came too late (or a garbled stream) may still be arriving:
+// A reply that came too late may still be arriving:
 // its tail must not be taken for the next command's reply. The main thread
 // blocks here, as in the probe, at most QuietLimitMs.
 void TControllerLink::SettleLine() {

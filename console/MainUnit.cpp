@@ -78,7 +78,7 @@ TMainForm::TMainForm(QWidget* parent)
                            EventBit(evRxFlag));
     Link = std::make_unique<TControllerLink>(*UART, this);
     UART->OnRxChar = [this](TObject* sender, int32_t count) { ReceiveReply(sender, count); };
-    UART->OnLineLost = [this](TObject*, int32_t code) { LineLost(code); };
+    UART->OnLineLost = [this](TObject*, int32_t) { LineLost(); };
     Timer1 = new QTimer(this);
     Timer1->setInterval(16);
     Timer1->setTimerType(Qt::PreciseTimer);
@@ -151,7 +151,7 @@ bool TMainForm::AbsorbLineFailure(const std::exception_ptr& error) {
     } catch (const ECommError& e) {
         // A port that failed to open is reported as it is, whatever its code.
         if (!IsLineGoneError(e.ErrorCode) || !UART->Enabled()) return false;
-        LineLost(e.ErrorCode);
+        LineLost();
         return true;
     } catch (...) {
         return false;
@@ -165,7 +165,7 @@ void TMainForm::ReceiveReply(TObject* sender, int32_t count) {
         Link->UARTRxChar(sender, count);
     } catch (const ECommError& e) {
         if (!IsLineGoneError(e.ErrorCode)) throw;
-        LineLost(e.ErrorCode);
+        LineLost();
     }
 }
 
@@ -329,8 +329,7 @@ void TMainForm::SetDisconnectedState() {
     cbPort->setEnabled(true);
 }
 
-void TMainForm::LineLost(int32_t code) {
-    (void)code;
+void TMainForm::LineLost() {
     if (FClosed || !UART->Enabled()) return;  // told already
     const QString device = QString::fromStdString(portadvice::DevicePath(UART->DeviceName()));
     StopMeasurementForDisconnect();  // the chart keeps its points
@@ -416,8 +415,7 @@ void TMainForm::LinkPositionDecoded(int32_t position) {
 void TMainForm::LinkTargetDecoded(int32_t target) { edtPosTo->setText(QString::number(target)); }
 
 void TMainForm::LinkParamsDecoded(const std::array<QString, 6>& texts) {
-    const std::array<QLineEdit*, 6> edits{edtParam1, edtParam2, edtParam3,
-                                          edtParam4, edtParam5, edtParam6};
+    const std::array<QLineEdit*, 6> edits = ParamEdits();
     for (size_t i = 0; i < edits.size(); ++i) edits[i]->setText(texts[i]);
 }
 

@@ -76,6 +76,8 @@ public:
     void btnSetParamsClick();
     void btnLoadEEPROMClick();
     void btnSaveEEPROMClick();
+    // The edits of parameters #1 to #6, in wire order.
+    std::array<QLineEdit*, 6> ParamEdits() const;
     // Converts the six edits into FParams; false (edit marked) at the first bad one.
     bool ConvertParamEdits();
 
@@ -91,11 +93,10 @@ public:
     // Modal error box: stop icon, caption "Error", one OK.
     void ShowError(const QString& text);
 
-    // The device hung up or went away (code: the system's error code): the
-    // measurement stops, the port is closed, the window is disconnected with
+    // The device hung up or went away: the measurement stops, the port is closed, the window is disconnected with
     // the chart kept, and one message naming the device is shown once no
     // handler is running any more.
-    void LineLost(int32_t code);
+    void LineLost();
 
     // Runs an event handler of this window: whatever escapes it goes to the
     // default report, and the window is not destroyed before it has returned.
@@ -209,7 +210,7 @@ private:
         std::function<bool()> send;   // the send operation
         std::function<void()> clear;  // empties what the step would have filled
     };
-    bool RunReadSteps(const std::vector<TReadStep>& steps);
+    void RunReadSteps(const std::vector<TReadStep>& steps);
     TLinkState RunReadStep(const TReadStep& step);
     std::vector<TReadStep> ParamReadSteps();
     std::vector<TReadStep> ConnectReadSteps();

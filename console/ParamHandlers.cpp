@@ -39,9 +39,12 @@ std::optional<uint8_t> SelectedBank(const TRadioGroup& group) {
 
 }  // namespace
 
+std::array<QLineEdit*, ParamCount> TMainForm::ParamEdits() const {
+    return {edtParam1, edtParam2, edtParam3, edtParam4, edtParam5, edtParam6};
+}
+
 bool TMainForm::ConvertParamEdits() {
-    const std::array<QLineEdit*, ParamCount> edits{edtParam1, edtParam2, edtParam3,
-                                                   edtParam4, edtParam5, edtParam6};
+    const std::array<QLineEdit*, ParamCount> edits = ParamEdits();
     for (int i = 0; i < ParamCount; ++i) {
         // Each word is stored before the next edit is read: a later bad edit
         // leaves the earlier words new (the chart uses word 1 at once).

@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr int ParamCount = 6;
-
 QString FailureText(TLinkState state, const QString& step) {
     switch (state) {
     case lsTimedOut: return QString::fromUtf8("Нет ответа: %1").arg(step);
@@ -33,7 +31,7 @@ TLinkState TMainForm::RunReadStep(const TReadStep& step) {
     return Link->WaitReply();
 }
 
-bool TMainForm::RunReadSteps(const std::vector<TReadStep>& steps) {
+void TMainForm::RunReadSteps(const std::vector<TReadStep>& steps) {
     const auto ClearFrom = [&steps](size_t first) {
         for (size_t j = first; j < steps.size(); ++j)
             if (steps[j].clear) steps[j].clear();
@@ -51,16 +49,14 @@ bool TMainForm::RunReadSteps(const std::vector<TReadStep>& steps) {
         const QString text = FailureText(state, steps[i].name);
         StatusBar->SetPanelText(0, text);
         FLinkNote = text;  // outlasts the notes of the failure itself
-        return false;
+        return;
     }
-    return true;
 }
 
 std::vector<TMainForm::TReadStep> TMainForm::ParamReadSteps() {
-    const std::array<QLineEdit*, ParamCount> edits{edtParam1, edtParam2, edtParam3,
-                                                   edtParam4, edtParam5, edtParam6};
+    const std::array<QLineEdit*, 6> edits = ParamEdits();
     std::vector<TReadStep> steps;
-    for (uint8_t i = 0; i < ParamCount; ++i) {
+    for (uint8_t i = 0; i < edits.size(); ++i) {
         QLineEdit* edit = edits[i];
         steps.push_back({QStringLiteral("R%1").arg(i), [this, i] { return Link->SendReadParam(i); },
                          [edit] { edit->clear(); }});

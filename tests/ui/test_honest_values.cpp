@@ -18,12 +18,8 @@ protected:
     }
     QStringList ParamTexts() const {
         QStringList texts;
-        for (QLineEdit* edit : ParamEdits()) texts << edit->text();
+        for (QLineEdit* edit : Form->ParamEdits()) texts << edit->text();
         return texts;
-    }
-    std::array<QLineEdit*, 6> ParamEdits() const {
-        return {Form->edtParam1, Form->edtParam2, Form->edtParam3,
-                Form->edtParam4, Form->edtParam5, Form->edtParam6};
     }
     QString Panel0() const { return Form->StatusBar->PanelText(0); }
     static QStringList SixEmpty() { return QStringList(6, QString()); }
@@ -74,7 +70,7 @@ TEST_F(THonestValues, AReadDuringAMeasurementWaitsForThePollInsteadOfSkippingASt
     ASSERT_FALSE(HasFatalFailure());
     Click(Form->btnGraph);
     ASSERT_TRUE(WaitUntil([this] { return Form->Series1->data()->size() >= 3; }, 8000));
-    for (QLineEdit* edit : ParamEdits()) edit->clear();
+    for (QLineEdit* edit : Form->ParamEdits()) edit->clear();
     Sim->ClearFrames();
     Click(Form->btnGetParams);
     EXPECT_EQ(ParamTexts(), TheWords());
