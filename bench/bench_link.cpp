@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 
 #include "CommInt.h"
+#include "ConsoleLine.h"
 #include "ControllerLink.h"
 #include "ProcessStats.h"
 #include "PtyEcho.h"
@@ -61,21 +62,15 @@ public:
         if (!FSimulator.Start(error)) return false;
         FSimulator.SetPosition(Position);
         FPort.SetDeviceName(FSimulator.Path());
-        FPort.SetBaudRate(br38400);
-        FPort.SetFlowControl(fcNone);
-        FPort.SetWriteTimeout(200);
-        FPort.SetReadBufSize(1024);
-        FPort.SetWriteBufSize(1024);
-        FPort.SetMonitorEvents(EventBit(evBreak) | EventBit(evError) | EventBit(evRxChar) |
-                               EventBit(evRxFlag));
-        FPort.OnRxChar = [this](TObject* sender, int32_t count) { FLink.UARTRxChar(sender, count); };
+        consoleline::Configure(FPort);
+        consoleline::Bind(FPort, FLink);
         FPort.Open();
         if (FLink.ProbeController()) return true;
         *error = "the simulated controller did not answer the probe";
         return false;
     }
     ~TLinkRig() {
-        FPort.OnRxChar = nullptr;
+        consoleline::Unbind(FPort);
         FPort.Close();
     }
 

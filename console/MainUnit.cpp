@@ -18,6 +18,7 @@
 #include <QToolButton>
 #include <qcustomplot.h>
 
+#include "ConsoleLine.h"
 #include "DefaultReport.h"
 #include "FormStyle.h"
 #include "OwnEnabled.h"
@@ -68,17 +69,9 @@ TMainForm::TMainForm(QWidget* parent)
     setWindowTitle(QStringLiteral("Servo-Controller setup"));
     UART = new TComm(this);
     UART->SetDeviceName("COM1");
-    UART->SetBaudRate(br38400);
-    UART->SetFlowControl(fcNone);
-    UART->SetOptions(0);
-    UART->SetWriteTimeout(200);
-    UART->SetReadBufSize(1024);
-    UART->SetWriteBufSize(1024);
-    UART->SetMonitorEvents(EventBit(evBreak) | EventBit(evError) | EventBit(evRxChar) |
-                           EventBit(evRxFlag));
+    consoleline::Configure(*UART);
     Link = std::make_unique<TControllerLink>(*UART, this);
-    UART->OnRxChar = [this](TObject* sender, int32_t count) { ReceiveReply(sender, count); };
-    UART->OnLineLost = [this](TObject*, int32_t) { LineLost(); };
+    consoleline::Bind(*UART, *Link, [this] { LineLost(); });
     Timer1 = new QTimer(this);
     Timer1->setInterval(16);
     Timer1->setTimerType(Qt::PreciseTimer);
@@ -155,17 +148,6 @@ bool TMainForm::AbsorbLineFailure(const std::exception_ptr& error) {
         return true;
     } catch (...) {
         return false;
-    }
-}
-
-// The receive handler of the port. A read that finds the line gone ends the
-// connection here rather than ending the port's event delivery.
-void TMainForm::ReceiveReply(TObject* sender, int32_t count) {
-    try {
-        Link->UARTRxChar(sender, count);
-    } catch (const ECommError& e) {
-        if (!IsLineGoneError(e.ErrorCode)) throw;
-        LineLost();
     }
 }
 
@@ -272,7 +254,7 @@ void TMainForm::btnConnectClick() {
     // While the port is open Open refuses (the running sequence goes on); the
     // handler in use stays untouched.
     UART->CheckOpen();
-    UART->OnRxChar = [this](TObject* sender, int32_t count) { ReceiveReply(sender, count); };
+    consoleline::Bind(*UART, *Link, [this] { LineLost(); });
     try {
         OpenPort();
         if (!Link->ProbeController()) {
@@ -315,7 +297,7 @@ void TMainForm::ConnectSequence() {
 void TMainForm::btnDisconnectClick() {
     UART->PurgeOut();
     UART->PurgeIn();
-    UART->OnRxChar = nullptr;
+    consoleline::Unbind(*UART);
     UART->Close();
     // A running measurement would go on polling the closed port.
     StopMeasurementForDisconnect();
@@ -333,7 +315,7 @@ void TMainForm::LineLost() {
     if (FClosed || !UART->Enabled()) return;  // told already
     const QString device = QString::fromStdString(portadvice::DevicePath(UART->DeviceName()));
     StopMeasurementForDisconnect();  // the chart keeps its points
-    UART->OnRxChar = nullptr;
+    consoleline::Unbind(*UART);
     UART->Close();
     Link->DropLine();
     SetDisconnectedState();

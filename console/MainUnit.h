@@ -198,7 +198,6 @@ private:
     void NoteLinkFailure(const QString& text);
     void ShowLinkNote();
     bool AbsorbLineFailure(const std::exception_ptr& error);
-    void ReceiveReply(TObject* sender, int32_t count);
     void SetDisconnectedState();
     void ShowLostMessage();
 

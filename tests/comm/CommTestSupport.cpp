@@ -59,15 +59,6 @@ double ProcessCpuMs() {
 
 bool OnMainThread() { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
 
-void ConfigureLikeWindow(TCustomComm& port) {
-    port.SetWriteTimeout(200);
-    port.SetReadBufSize(1024);
-    port.SetWriteBufSize(1024);
-    port.SetMonitorEvents(WindowEvents);
-    port.SetBaudRate(br38400);
-    port.SetFlowControl(fcNone);
-}
-
 // ------------------------------------------------------------------ pty
 
 static void Check(bool ok, const char* what) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CommInt.h"
+#include "ConsoleLine.h"
 #include "FakeCommApi.h"
 
 // Processes events until `done` or `timeoutMs`; true when done.
@@ -28,10 +29,6 @@ size_t ThreadCount();
 double ProcessCpuMs();
 bool OnMainThread();
 
-// The line settings the main window gives its port.
-void ConfigureLikeWindow(TCustomComm& port);
-constexpr TCommEventTypes WindowEvents =
-    EventBit(evBreak) | EventBit(evError) | EventBit(evRxChar) | EventBit(evRxFlag);
 
 // The far end of a pseudo-terminal: the port opens SlavePath(), the test uses the master.
 class TPtyPair {

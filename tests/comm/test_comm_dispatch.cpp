@@ -65,7 +65,7 @@ TEST_F(Dispatch, ClosedPortDispatchesNothing) {
 // ------------------------------------------------------------------ through the event thread
 
 TEST_F(Dispatch, ReceivedCharsAndEventCharComeInOneDispatchOnTheMainThread) {
-    Port->SetMonitorEvents(WindowEvents);
+    Port->SetMonitorEvents(consoleline::Events);
     Port->EventChars()->SetEvtChar('\n');
     Port->Open();
     EXPECT_EQ(Api.AppliedDcbs().back().EvtChar, '\n');
@@ -80,7 +80,7 @@ TEST_F(Dispatch, ReceivedCharsAndEventCharComeInOneDispatchOnTheMainThread) {
 }
 
 TEST_F(Dispatch, HandlersAreLookedUpWhenTheDispatchRuns) {
-    Port->SetMonitorEvents(WindowEvents);
+    Port->SetMonitorEvents(consoleline::Events);
     Port->Open();
     std::vector<int32_t> counts;
     AwaitPendingWait();
@@ -105,7 +105,7 @@ TEST_F(Dispatch, HandlersAreLookedUpWhenTheDispatchRuns) {
 }
 
 TEST_F(Dispatch, RaisingHandlerEndsDeliveryUntilReopen) {
-    Port->SetMonitorEvents(WindowEvents);
+    Port->SetMonitorEvents(consoleline::Events);
     Port->Open();
     int calls = 0;
     Port->OnRxChar = [&](TObject*, int32_t) {
@@ -134,7 +134,7 @@ TEST_F(Dispatch, RaisingHandlerEndsDeliveryUntilReopen) {
 }
 
 TEST_F(Dispatch, TheThreadWaitsUntilItsHandOverRanBeforeWaitingAgain) {
-    Port->SetMonitorEvents(WindowEvents);
+    Port->SetMonitorEvents(consoleline::Events);
     Port->Open();
     int calls = 0;
     Port->OnRxChar = [&](TObject*, int32_t) { ++calls; };
@@ -152,7 +152,7 @@ TEST_F(Dispatch, TheThreadWaitsUntilItsHandOverRanBeforeWaitingAgain) {
 }
 
 TEST_F(Dispatch, CloseWithAHandOverPendingReturnsAtOnceAndNothingRunsAfter) {
-    Port->SetMonitorEvents(WindowEvents);
+    Port->SetMonitorEvents(consoleline::Events);
     Port->Open();
     THandlerLog log;
     log.Bind(*Port);
@@ -171,7 +171,7 @@ TEST_F(Dispatch, CloseWithAHandOverPendingReturnsAtOnceAndNothingRunsAfter) {
 }
 
 TEST_F(Dispatch, DestroyingThePortWithAHandOverPendingIsSafe) {
-    Port->SetMonitorEvents(WindowEvents);
+    Port->SetMonitorEvents(consoleline::Events);
     Port->Open();
     int calls = 0;
     Port->OnRxChar = [&](TObject*, int32_t) { ++calls; };
@@ -199,7 +199,7 @@ TEST_F(Dispatch, HandlerMayCloseThePortMidDispatch) {
 }
 
 TEST_F(Dispatch, StopWakeUpIsNoDeviceEvent) {
-    Port->SetMonitorEvents(WindowEvents);
+    Port->SetMonitorEvents(consoleline::Events);
     Port->Open();
     THandlerLog log;
     log.Bind(*Port);
@@ -211,7 +211,7 @@ TEST_F(Dispatch, StopWakeUpIsNoDeviceEvent) {
 }
 
 TEST_F(Dispatch, FinalPurgeNeverReachesALaterDevice) {
-    Port->SetMonitorEvents(WindowEvents);
+    Port->SetMonitorEvents(consoleline::Events);
     Port->Open();
     const HANDLE first = Port->Handle();
     AwaitPendingWait();
@@ -250,7 +250,7 @@ TEST_F(Dispatch, FailedWaitsReportALostLineOncePerOpen) {
                           {ERROR_DEVICE_REMOVED, true},     {ERROR_INVALID_HANDLE, false},
                           {ERROR_ACCESS_DENIED, false},     {ERROR_OPERATION_ABORTED, false},
                           {ERROR_INVALID_PARAMETER, false}};
-    Port->SetMonitorEvents(WindowEvents);
+    Port->SetMonitorEvents(consoleline::Events);
     THandlerLog log;
     log.Bind(*Port);
     for (const Case& c : cases) {
@@ -274,7 +274,7 @@ TEST_F(Dispatch, FailedWaitsReportALostLineOncePerOpen) {
 }
 
 TEST_F(Dispatch, WaitEndingWithALostDeviceIsReported) {
-    Port->SetMonitorEvents(WindowEvents);
+    Port->SetMonitorEvents(consoleline::Events);
     Port->Open();
     THandlerLog log;
     log.Bind(*Port);

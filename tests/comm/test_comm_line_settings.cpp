@@ -21,7 +21,7 @@ using LineSettings = FakePortTest;
 
 TEST_F(LineSettings, WindowSettingsGiveExactlyTheBinaryFlag) {
     Api.SetDeviceDcb(DeviceWithFlags(0x7FFF));  // every handshake and option bit set on the device
-    ConfigureLikeWindow(*Port);
+    consoleline::Configure(*Port);
     Port->Open();
     ASSERT_EQ(Api.AppliedDcbs().size(), 1u);
     const DCB dcb = Api.AppliedDcbs().back();
@@ -41,7 +41,7 @@ TEST_F(LineSettings, WindowSettingsGiveExactlyTheBinaryFlag) {
 }
 
 TEST_F(LineSettings, OpenConfiguresTheDeviceInOrder) {
-    ConfigureLikeWindow(*Port);
+    consoleline::Configure(*Port);
     Port->Open();
     std::vector<std::string> order;
     for (const auto& call : Api.Calls()) {
@@ -150,7 +150,7 @@ TEST_F(Tables, TimeoutRecordIsFixedAndQueueSizesAreRequested) {
     EXPECT_EQ(Api.OutQueueSize(), 2048u);
     Port->Close();
 
-    ConfigureLikeWindow(*Port);
+    consoleline::Configure(*Port);
     Port->Open();
     EXPECT_EQ(Api.InQueueSize(), 1024u);
     EXPECT_EQ(Api.OutQueueSize(), 1024u);
@@ -160,7 +160,7 @@ TEST_F(Tables, DeviceIsAskedForTheMonitoredEvents) {
     Port->Open();
     EXPECT_EQ(Api.CommMask(), 0x01FFu);
     Port->Close();
-    Port->SetMonitorEvents(WindowEvents);
+    Port->SetMonitorEvents(consoleline::Events);
     Port->Open();
     EXPECT_EQ(Api.CommMask(), 0x00C3u);
 

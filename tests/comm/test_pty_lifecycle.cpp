@@ -22,7 +22,7 @@ bool SettlesTo(size_t fds, size_t threads) {
 TEST(PtyLifecycle, ThousandOpenCloseCyclesLeaveNothingBehind) {
     TPtyPair pty;
     TComm port;
-    ConfigureLikeWindow(port);
+    consoleline::Configure(port);
     port.SetDeviceName(pty.SlavePath());
     port.Open();  // first use creates what lives for the whole process
     port.Close();
@@ -43,7 +43,7 @@ TEST(PtyLifecycle, ThousandOpenCloseCyclesLeaveNothingBehind) {
 TEST(PtyLifecycle, IdlePortCostsNoCpu) {
     TPtyPair pty;
     TComm port;
-    ConfigureLikeWindow(port);
+    consoleline::Configure(port);
     port.SetDeviceName(pty.SlavePath());
     port.Open();
     SleepMs(50);
@@ -55,7 +55,7 @@ TEST(PtyLifecycle, IdlePortCostsNoCpu) {
 TEST(PtyLifecycle, HangUpFailsTransfersAndDoesNotSpin) {
     TPtyPair pty;
     TComm port;
-    ConfigureLikeWindow(port);
+    consoleline::Configure(port);
     port.SetDeviceName(pty.SlavePath());
     port.Open();
     int calls = 0;

@@ -16,7 +16,7 @@ namespace {
 class LineLoss : public ::testing::Test {
 protected:
     void SetUp() override {
-        ConfigureLikeWindow(Port);
+        consoleline::Configure(Port);
         Port.SetDeviceName(Pty.SlavePath());
     }
 

@@ -21,7 +21,7 @@ namespace {
 class PtyPort : public ::testing::Test {
 protected:
     void SetUp() override {
-        ConfigureLikeWindow(Port);
+        consoleline::Configure(Port);
         Port.SetDeviceName(Pty.SlavePath());
     }
 

@@ -14,6 +14,7 @@
 #include <QString>
 
 #include "CommInt.h"
+#include "ConsoleLine.h"
 #include "ControllerLink.h"
 #include "PtyDevice.h"
 #include "QStringPrint.h"
@@ -61,20 +62,10 @@ inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 3000) {
     return true;
 }
 
-// The line settings the main window gives its port.
-inline void ConfigureLikeWindow(TComm& port) {
-    port.SetWriteTimeout(200);
-    port.SetReadBufSize(1024);
-    port.SetWriteBufSize(1024);
-    port.SetMonitorEvents(EventBit(evBreak) | EventBit(evError) | EventBit(evRxChar) | EventBit(evRxFlag));
-    port.SetBaudRate(br38400);
-    port.SetFlowControl(fcNone);
-}
-
 class LinkOnPty : public ::testing::Test {
 protected:
     void SetUp() override {
-        ConfigureLikeWindow(Port);
+        consoleline::Configure(Port);
         Port.SetDeviceName(Device.SlavePath());
         Port.Open();
         Link = std::make_unique<TControllerLink>(Port, &Listener);
@@ -86,7 +77,7 @@ protected:
 
     // Lets the event thread deliver OnRxChar to the link, as the window does.
     void BindReceiveHandler() {
-        Port.OnRxChar = [this](TObject* sender, int32_t count) { Link->UARTRxChar(sender, count); };
+        consoleline::Bind(Port, *Link);
     }
 
     // One receive event carrying exactly `bytes`: they are put on the line,

@@ -24,15 +24,15 @@ protected:
         Sim = std::make_unique<sim::TPtySimulator>(options);
         std::string error;
         ASSERT_TRUE(Sim->Start(&error)) << error;
-        ConfigureLikeWindow(Port);
+        consoleline::Configure(Port);
         Port.SetDeviceName(Sim->Path());
         Link = std::make_unique<TControllerLink>(Port, &Listener);
-        Port.OnRxChar = [this](TObject* sender, int32_t count) { Link->UARTRxChar(sender, count); };
+        consoleline::Bind(Port, *Link);
         Port.Open();
         numtext::SetDecimalSeparator(u'.');
     }
     void TearDown() override {
-        Port.OnRxChar = nullptr;
+        consoleline::Unbind(Port);
         Port.Close();
         Link.reset();
         Sim.reset();

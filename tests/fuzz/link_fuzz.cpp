@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 
 #include "CommInt.h"
+#include "ConsoleLine.h"
 #include "ControllerLink.h"
 #include "PtyDevice.h"
 
@@ -28,9 +29,7 @@ class THarness {
 public:
     THarness() {
         Port.SetDeviceName(Device.SlavePath());
-        Port.SetReadBufSize(1024);
-        Port.SetBaudRate(br38400);
-        Port.SetFlowControl(fcNone);
+        consoleline::Configure(Port);
         Port.Open();
         // The wait for a quiet line after a time-out sleeps; the fuzzer calls
         // the time-out directly and would spend its time asleep.

@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include "CommInt.h"
+#include "ConsoleLine.h"
 #include "ControllerLink.h"
 #include "LinkSoakPlan.h"
 #include "PtySimulator.h"
@@ -37,24 +38,13 @@ void Settle(int ms) {
     }
 }
 
-void ConfigureLikeWindow(TComm& port, const std::string& device) {
-    port.SetDeviceName(device);
-    port.SetBaudRate(br38400);
-    port.SetFlowControl(fcNone);
-    port.SetOptions(0);
-    port.SetWriteTimeout(200);
-    port.SetReadBufSize(1024);
-    port.SetWriteBufSize(1024);
-    port.SetMonitorEvents(EventBit(evBreak) | EventBit(evError) | EventBit(evRxChar) |
-                          EventBit(evRxFlag));
-}
-
 class TLinkSoak {
 public:
     TLinkSoak(sim::TPtySimulator& sim, TLinkSoakReport& report, std::ostream& log)
         : FSim(sim), FReport(report), FLog(log), FLink(FPort, &FListener), FModel(sim.State()) {
-        ConfigureLikeWindow(FPort, sim.Path());
-        FPort.OnRxChar = [this](TObject* sender, int32_t count) { FLink.UARTRxChar(sender, count); };
+        consoleline::Configure(FPort);
+        FPort.SetDeviceName(sim.Path());
+        consoleline::Bind(FPort, FLink);
     }
     ~TLinkSoak() { FPort.Close(); }
 
