@@ -15,7 +15,6 @@
 namespace {
 
 constexpr int ProbeAttempts = 16;
-constexpr unsigned long ProbePauseMs = 10;
 constexpr uint8_t ProbeByte = 0xFF;
 constexpr uint8_t ProbeAnswer = 'X';
 constexpr uint8_t NoCommand = 0xFF;
@@ -178,7 +177,9 @@ bool TControllerLink::ProbeController() {
     for (int attempt = 0; attempt < ProbeAttempts; ++attempt) {
         uint8_t byte = ProbeByte;
         FPort.Write(&byte, 1);
-        QThread::msleep(ProbePauseMs);  // the controller's time to answer
+        // The controller's time to answer.
+        if (FProbePause) FProbePause(ProbePauseMs);
+        else QThread::msleep(ProbePauseMs);
         if (FPort.InQueCount() == 1) {
             FPort.Read(&byte, 1);  // a failed read leaves 0xFF, which is not the answer
             if (byte == ProbeAnswer) {

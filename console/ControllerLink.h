@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -94,6 +95,11 @@ public:
     // How long the line must be quiet before a command that follows a
     // time-out; tests lengthen it.
     void SetQuietMs(int ms) { FQuietMs = ms; }
+    // The probe's pause for the controller's answer (ProbePauseMs); tests
+    // give a pause that waits for their scripted device instead of the clock.
+    static constexpr int ProbePauseMs = 10;
+    using TPause = std::function<void(int ms)>;
+    void SetProbePause(TPause pause) { FProbePause = std::move(pause); }
 
     // Zeroes the transaction area; used by window creation.
     void ClearTransactionArea();
@@ -158,4 +164,5 @@ private:
     bool FLineLost = false;
     bool FSettleBeforeSend = false;  // the last transaction timed out: a late tail may follow
     int FQuietMs = DefaultQuietMs;
+    TPause FProbePause;
 };

@@ -16,8 +16,8 @@
 #include "CommInt.h"
 #include "ConsoleLine.h"
 #include "ControllerLink.h"
-#include "PtyDevice.h"
-#include "QStringPrint.h"
+#include "PtyPair.h"
+#include "Wait.h"
 
 // Remembers every notice of the link, in order.
 class TRecordingListener : public TLinkListener {
@@ -51,16 +51,10 @@ public:
     int TimedOut = 0;
 };
 
-// Processes events until `done` or `timeoutMs`; true when done.
-inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 3000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
+using testsupport::Bytes;
+using testsupport::PumpFor;
+using testsupport::TPtyPair;
+using testsupport::WaitFor;
 
 class LinkOnPty : public ::testing::Test {
 protected:
@@ -86,14 +80,14 @@ protected:
         const int32_t before = Port.InQueCount();
         Device.Send(bytes);
         const int32_t want = before + int32_t(bytes.size());
-        ASSERT_TRUE(PumpUntil([&] { return Port.InQueCount() >= want; })) << "bytes did not arrive";
+        ASSERT_TRUE(WaitFor([&] { return Port.InQueCount() >= want; })) << "bytes did not arrive";
         Link->UARTRxChar(&Port, want);
     }
 
     // The frame the last send put on the line.
     Bytes Wire(size_t count) { return Device.Receive(count); }
 
-    TPtyDevice Device;
+    TPtyPair Device;
     TComm Port;
     TRecordingListener Listener;
     std::unique_ptr<TControllerLink> Link;

@@ -50,7 +50,7 @@ TEST_F(LinkFrames, EverySendPutsItsFrameOnTheWireAndOpensATransaction) {
         Listener.StatusTexts.clear();
         ASSERT_TRUE(c.send(*Link));
         EXPECT_EQ(Wire(c.wire.size()), c.wire);
-        EXPECT_EQ(Device.Drain(std::chrono::milliseconds(20)), Bytes{});  // and nothing more
+        EXPECT_EQ(Device.Drain(20), Bytes{});  // and nothing more
         EXPECT_EQ(Link->FLinkState, lsPending);
         EXPECT_EQ(Link->FReplyExpected, c.expected);
         EXPECT_EQ(Link->FReplyCount, 0);
@@ -107,7 +107,7 @@ TEST_F(LinkFrames, EveryStateButPendingAllowsASend) {
 
 TEST_F(LinkFrames, ASendDiscardsBytesLeftOverFromEarlierTraffic) {
     Device.Send({'+', 0x01, 0x02});
-    ASSERT_TRUE(PumpUntil([&] { return Port.InQueCount() == 3; }));
+    ASSERT_TRUE(WaitFor([&] { return Port.InQueCount() == 3; }));
     ASSERT_TRUE(Link->SendGetMode());
     EXPECT_EQ(Port.InQueCount(), 0);
     Deliver({0x03, '+'});

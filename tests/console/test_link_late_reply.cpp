@@ -45,7 +45,7 @@ TEST_F(LinkLateReply, TheNextCommandWaitsForTheLineToBeQuiet) {
     ASSERT_EQ(Link->WaitReply(), lsTimedOut);
     // The first position reply comes now, too late: 0x11 0x00 0x00 "+".
     StreamLate({0x11, 0x00, 0x00, '+'});
-    ASSERT_TRUE(PumpUntil([&] { return Port.InQueCount() > 0 || Streamed; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return Port.InQueCount() > 0 || Streamed; }, 5000));
     ASSERT_TRUE(Link->SendGetPosition());
     EXPECT_TRUE(Streamed) << "the command went out while the late reply was still arriving";
     EXPECT_EQ(Device.Receive(2), (Bytes{'p', 0x00}));
@@ -78,17 +78,15 @@ TEST_F(LinkLateReply, ADroppedLineEndsTheWaitAndRefusesSends) {
     EXPECT_THROW(Link->WaitReply(), ELinkLost);
     EXPECT_LT(clock.elapsed(), 900) << "the wait ran into the reply timer";
     EXPECT_FALSE(Link->SendGetMode());
-    EXPECT_TRUE(Device.Drain(50ms).empty());
+    EXPECT_TRUE(Device.Drain(50).empty());
     EXPECT_EQ(Listener.TimedOut, 0);  // ended, not timed out: no "Timeout" notice
     // A new probe (a new connection) takes the line again.
-    std::atomic<bool> found{false};
-    std::thread answer([this, &found] {
-        while (!found)
-            if (!Device.Receive(1, 50ms).empty()) Device.Send({'X'});
+    Link->SetProbePause([this](int) {
+        if (Device.Receive(1).empty()) return;
+        Device.Send(Bytes{'X'});
+        EXPECT_TRUE(testsupport::WaitWithoutEvents([this] { return Port.InQueCount() >= 1; }));
     });
     EXPECT_TRUE(Link->ProbeController());
-    found = true;
-    answer.join();
     EXPECT_FALSE(Link->LineLost());
 }
 

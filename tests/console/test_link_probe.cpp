@@ -4,16 +4,14 @@
 #include <thread>
 
 #include <poll.h>
-#include <pthread.h>
-#include <sched.h>
 #include <unistd.h>
 
 #include "LinkFixture.h"
 
 namespace {
 
-// Answers the n-th probe byte with script[n] (the last entry repeats).
-// Runs its own thread; answers at once so the probe's 10 ms pause is ample.
+// Answers the n-th probe byte with script[n] (the last entry repeats), on
+// its own thread.
 class TScriptedDevice {
 public:
     TScriptedDevice(int master, std::vector<Bytes> script) : FMaster(master), FScript(std::move(script)) {
@@ -24,6 +22,8 @@ public:
         FThread.join();
     }
     int ProbesSeen() const { return FProbes; }
+    int ProbesAnswered() const { return FAnswered; }
+    size_t AnswerSize(int attempt) const { return FScript[std::min<size_t>(size_t(attempt), FScript.size() - 1)].size(); }
     Bytes OtherBytes() {
         std::lock_guard<std::mutex> lock(FMutex);
         return FOther;
@@ -32,9 +32,6 @@ public:
 private:
     // Device thread.
     void Serve() {
-        sched_param param{};
-        param.sched_priority = 1;
-        pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);  // best effort
         while (!FStop) {
             pollfd p{FMaster, POLLIN, 0};
             if (poll(&p, 1, 20) <= 0) continue;
@@ -52,12 +49,14 @@ private:
         const Bytes& reply = FScript[std::min<size_t>(FProbes, FScript.size() - 1)];
         ++FProbes;
         if (!reply.empty()) (void)!write(FMaster, reply.data(), reply.size());
+        ++FAnswered;
     }
 
     int FMaster;
     std::vector<Bytes> FScript;
     std::atomic<bool> FStop{false};
     std::atomic<int> FProbes{0};
+    std::atomic<int> FAnswered{0};
     std::mutex FMutex;
     Bytes FOther;
     std::thread FThread;
@@ -82,7 +81,21 @@ const ProbeCase kProbeCases[] = {
     {"silence, then several, then X", {{}, {'1', '2', '3'}, {'X'}}, true, 3},
 };
 
-using LinkProbe = LinkOnPty;
+class LinkProbe : public LinkOnPty {
+protected:
+    // The probe's pause ends once the device has answered this attempt and
+    // its answer waits in the port, not after 10 ms of a clock that a loaded
+    // machine may not give the device.
+    void PauseFor(const TScriptedDevice& device) {
+        Link->SetProbePause([this, &device, attempt = 0](int ms) mutable {
+            EXPECT_EQ(ms, 10);
+            ++attempt;
+            const size_t size = device.AnswerSize(attempt - 1);
+            EXPECT_TRUE(testsupport::WaitWithoutEvents([&] { return device.ProbesAnswered() >= attempt; }));
+            EXPECT_TRUE(testsupport::WaitWithoutEvents([&] { return size_t(Port.InQueCount()) >= size; }));
+        });
+    }
+};
 
 TEST_F(LinkProbe, ScriptedDevices) {
     BindReceiveHandler();  // as the window has it: events during the probe must not disturb it
@@ -93,8 +106,9 @@ TEST_F(LinkProbe, ScriptedDevices) {
         bool found = false;
         {
             TScriptedDevice device(Device.MasterFd(), c.script);
+            PauseFor(device);
             found = Link->ProbeController();
-            PumpUntil([] { return false; }, 50);  // let queued receive events run
+            PumpFor(50);  // let queued receive events run
             EXPECT_EQ(device.ProbesSeen(), c.probes);
             EXPECT_EQ(device.OtherBytes(), Bytes{});  // nothing but 0xFF bytes
         }

@@ -326,7 +326,7 @@ TEST_F(LinkReplies, AShortReadReportsTheErrorAndLeavesTheTransactionPending) {
     ASSERT_TRUE(Link->SendGetPosition());
     Device.Receive(2);
     Device.Send({0x01, 0x02});
-    ASSERT_TRUE(PumpUntil([&] { return Port.InQueCount() == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return Port.InQueCount() == 2; }));
     Link->UARTRxChar(&Port, 5);
     EXPECT_EQ(Listener.ReadErrors, 1);
     EXPECT_EQ(Link->FLinkState, lsPending);

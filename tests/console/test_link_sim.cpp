@@ -16,7 +16,7 @@ class LinkWithSimulator : public ::testing::Test {
 protected:
     // Lets bytes that the controller sends late (garbage after a reply, the
     // rest of a dropped reply) arrive and be discarded before the next send.
-    static void Settle() { PumpUntil([] { return false; }, 100); }
+    static void Settle() { PumpFor(100); }
 
     void SetUp() override {
         sim::TSimOptions options;
@@ -173,7 +173,7 @@ TEST_F(LinkWithSimulator, AFloodIsConsumedAndTheNextTransactionWorks) {
     ASSERT_TRUE(Link->ProbeController());
     Sim->Flood(600);
     QThread::msleep(300);  // not handling events: the whole flood waits as one event
-    ASSERT_TRUE(PumpUntil([&] { return Listener.Overflows > 0 && Port.InQueCount() == 0; }));
+    ASSERT_TRUE(WaitFor([&] { return Listener.Overflows > 0 && Port.InQueCount() == 0; }));
     Link->SendGetMode();
     EXPECT_EQ(Link->WaitReply(), lsDone);
     EXPECT_EQ(Listener.ReadErrors, 0);

@@ -27,7 +27,7 @@ TEST_F(LinkTimer, ASecondCommandTimesOutASecondAfterTheFirstSend) {
     ASSERT_EQ(Link->FLinkState, lsDone);
     ASSERT_TRUE(Link->tmrTimeout.isActive());  // an ordinary reply leaves it running
 
-    PumpUntil([&] { return sinceFirst.elapsed() >= 900; }, 5000);
+    WaitFor([&] { return sinceFirst.elapsed() >= 900; }, 5000);
     ASSERT_TRUE(Link->tmrTimeout.isActive()) << "machine too slow: the first period ended before the second send";
     QElapsedTimer sinceSecond;
     sinceSecond.start();
@@ -43,7 +43,7 @@ TEST_F(LinkTimer, ASecondCommandTimesOutASecondAfterTheFirstSend) {
 TEST_F(LinkTimer, ATimerEndingWithNoTransactionOnlyDisablesItself) {
     ASSERT_TRUE(Link->SendGetMode());
     Deliver({0x03, '+'});
-    ASSERT_TRUE(PumpUntil([&] { return !Link->tmrTimeout.isActive(); }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return !Link->tmrTimeout.isActive(); }, 5000));
     EXPECT_EQ(Link->FLinkState, lsDone);
     EXPECT_EQ(Listener.TimedOut, 0);
     EXPECT_EQ(std::count(Listener.StatusTexts.begin(), Listener.StatusTexts.end(), QStringLiteral("Timeout")), 0);

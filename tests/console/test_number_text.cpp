@@ -8,7 +8,6 @@
 #include <QLocale>
 
 #include "NumberText.h"
-#include "QStringPrint.h"
 
 using namespace numtext;
 

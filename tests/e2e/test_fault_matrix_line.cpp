@@ -6,7 +6,7 @@
 // was lost, and a new line connects and works.
 #include <QKeyEvent>
 
-#include "test_fault_matrix.h"
+#include "FaultMatrix.h"
 
 using namespace faultmatrix;
 
@@ -16,23 +16,23 @@ class TLineFaults : public TFaultMatrix {
 protected:
     // The one box a dead line gives, naming the device.
     void ExpectOneLostReport(const std::string& path) {
-        ASSERT_TRUE(WaitUntil([this] { return !Boxes.Boxes().empty(); }, ActionLimitMs)) << "no report";
+        ASSERT_TRUE(WaitFor([this] { return !Boxes->Boxes().empty(); }, ActionLimitMs)) << "no report";
         QTest::qWait(300);  // a second box would come within a few ticks
-        ASSERT_EQ(Boxes.Boxes().size(), 1u) << BoxList();
-        const TBoxRecord& box = Boxes.Boxes()[0];
+        ASSERT_EQ(Boxes->Boxes().size(), 1u) << BoxList();
+        const TBoxRecord& box = Boxes->Boxes()[0];
         EXPECT_EQ(box.text, U("Связь с %1 потеряна (устройство отключено)").arg(QString::fromStdString(path)));
         EXPECT_EQ(box.title, "Error");
         EXPECT_EQ(box.icon, QMessageBox::Critical);
     }
     void ExpectDisconnected() {
         EXPECT_FALSE(Form->UART->Enabled());
-        EXPECT_TRUE(OwnEnabledOf(Form->btnConnect));
-        EXPECT_TRUE(OwnEnabledOf(Form->cbPort));
-        EXPECT_FALSE(OwnEnabledOf(Form->btnDisconnect));
+        EXPECT_TRUE(OwnEnabled(Form->btnConnect));
+        EXPECT_TRUE(OwnEnabled(Form->cbPort));
+        EXPECT_FALSE(OwnEnabled(Form->btnDisconnect));
     }
     // Another line and controller: connecting works, and so does a command.
     void ExpectANewLineWorks() {
-        ReplaceController();
+        StartSimulator();
         Sim->SetPosition(31337);
         Connect();
         EXPECT_EQ(Form->edtPosition->text(), "31337");
@@ -58,9 +58,9 @@ TEST_F(TLineFaults, HangUpInTheMiddleOfTheConnectSequence) {
     EXPECT_EQ(Form->edtParam1->text(), "");
     // Not left half connected: the port is closed and "Подключить" works again.
     ExpectDisconnected();
-    EXPECT_FALSE(OwnEnabledOf(Form->btnSTOP));
+    EXPECT_FALSE(OwnEnabled(Form->btnSTOP));
     ExpectANewLineWorks();
-    EXPECT_EQ(Boxes.Boxes().size(), 1u) << BoxList();
+    EXPECT_EQ(Boxes->Boxes().size(), 1u) << BoxList();
 }
 
 TEST_F(TLineFaults, HangUpWhileReadingTheParameters) {
@@ -87,7 +87,7 @@ TEST_F(TLineFaults, HangUpInTheMiddleOfAReply) {
     SetFaults([](sim::TFaults& f) { f.ChunkBytes = 1; f.ChunkGapMs = 150; });
     Click(Form->btnGetPosition);
     // The first byte of the reply is in; the line goes before the second.
-    ASSERT_TRUE(WaitUntil([this] { return Form->Link->FReplyCount == 1; }));
+    ASSERT_TRUE(WaitFor([this] { return Form->Link->FReplyCount == 1; }));
     Sim->HangUp();
     ExpectOneLostReport(path);
     EXPECT_NE(Form->Link->FLinkState, lsPending);
@@ -106,7 +106,7 @@ TEST_F(TLineFaults, HangUpDuringTheModeSwitchEndsWithoutItsOwnMessages) {
     ExpectOneLostReport(path);
     EXPECT_EQ(Form->rgServoMode->ItemIndex(), -1);  // the controller's mode is unknown
     ExpectDisconnected();
-    EXPECT_FALSE(OwnEnabledOf(Form->rgServoMode));
+    EXPECT_FALSE(OwnEnabled(Form->rgServoMode));
     ExpectANewLineWorks();
 }
 
@@ -130,11 +130,11 @@ TEST_F(TLineFaults, TheDeviceDisappearsWhileMeasuring) {
     QObject::connect(&clock, &QTimer::timeout, [this] { Sim->AdvanceClock(20); });
     clock.start(10);
     Click(Form->btnGraph);
-    ASSERT_TRUE(WaitUntil([this] { return Points() >= 3; }));
+    ASSERT_TRUE(WaitFor([this] { return Points() >= 3; }));
     // Once the clock stands still, two samples alike end the plotting.
     clock.stop();
     const size_t polls = Sim->FrameCount('V');
-    ASSERT_TRUE(WaitUntil([&] { return Sim->FrameCount('V') >= polls + 3; }));
+    ASSERT_TRUE(WaitFor([&] { return Sim->FrameCount('V') >= polls + 3; }));
     QTest::qWait(30);
     const int plotted = Points();
     Sim->HangUp();
@@ -145,7 +145,7 @@ TEST_F(TLineFaults, TheDeviceDisappearsWhileMeasuring) {
     EXPECT_EQ(Points(), plotted);
     ExpectDisconnected();
     ExpectANewLineWorks();
-    EXPECT_EQ(Boxes.Boxes().size(), 1u) << BoxList();
+    EXPECT_EQ(Boxes->Boxes().size(), 1u) << BoxList();
 }
 
 // A drive key held down (the keyboard repeats it) on a line that is gone:
@@ -154,7 +154,7 @@ TEST_F(TLineFaults, TheDeviceDisappearsWhileMeasuring) {
 TEST_F(TLineFaults, AKeyHeldDownOnADeadLineGivesOneReport) {
     Connect();
     const std::string path = Sim->Path();
-    ASSERT_TRUE(OwnEnabledOf(Form->tbarSubCommand));
+    ASSERT_TRUE(OwnEnabled(Form->tbarSubCommand));
     Sim->HangUp();
     constexpr int Repeats = 10;
     for (int i = 0; i < Repeats; ++i) {
@@ -166,5 +166,5 @@ TEST_F(TLineFaults, AKeyHeldDownOnADeadLineGivesOneReport) {
     EXPECT_LE(Form->tbarSubCommand->Position(), 256 + Repeats);
     ExpectDisconnected();
     ExpectANewLineWorks();
-    EXPECT_EQ(Boxes.Boxes().size(), 1u) << BoxList();
+    EXPECT_EQ(Boxes->Boxes().size(), 1u) << BoxList();
 }

@@ -2,7 +2,7 @@
 // while the user does what sends it. The window keeps showing what the
 // controller holds, names the refused command in the status bar, and shows
 // no message box (none is defined for a refusal).
-#include "test_fault_matrix.h"
+#include "FaultMatrix.h"
 
 using namespace faultmatrix;
 
@@ -83,13 +83,13 @@ const TRefusal Refusals[] = {
      },
      [](TFaultMatrix& rig, const TRefusal&) {
          EXPECT_EQ(rig.Sim->State().Target, 1000);
-         EXPECT_EQ(uitest::OfCode(rig.Sim->Frames(), 'P').size(), 1u);
+         EXPECT_EQ(testsupport::OfCode(rig.Sim->Frames(), 'P').size(), 1u);
      }},
     {'V', Nothing,
      [](TFaultMatrix& rig, const TRefusal&) {
          rig.Click(rig.Form->btnGraph);
          rig.Sim->AdvanceClock(100);
-         EXPECT_TRUE(WaitUntil([&] { return uitest::OfCode(rig.Sim->Frames(), 'V').size() >= 6; }));
+         EXPECT_TRUE(WaitFor([&] { return testsupport::OfCode(rig.Sim->Frames(), 'V').size() >= 6; }));
      },
      [](TFaultMatrix& rig, const TRefusal&) {
          // Polling goes on, but no sample was accepted, so nothing is plotted.
@@ -119,7 +119,7 @@ const TRefusal Refusals[] = {
          // user could take for the bank's.
          EXPECT_EQ(rig.Panel0(), U("Команда L1 отклонена"));
          EXPECT_EQ(Param1(rig), "");
-         EXPECT_TRUE(uitest::OfCode(rig.Sim->Frames(), 'R').empty());
+         EXPECT_TRUE(testsupport::OfCode(rig.Sim->Frames(), 'R').empty());
      },
      false},
     {'R', Nothing,
@@ -132,7 +132,7 @@ const TRefusal Refusals[] = {
          EXPECT_EQ(rig.Panel0(), U("Команда R0 отклонена"));
          EXPECT_EQ(Param1(rig), "");
          EXPECT_EQ(rig.Form->Link->FParams[0], 300);
-         EXPECT_EQ(uitest::OfCode(rig.Sim->Frames(), 'R').size(), 1u);
+         EXPECT_EQ(testsupport::OfCode(rig.Sim->Frames(), 'R').size(), 1u);
      },
      false},
     {'W', Nothing,
@@ -142,7 +142,7 @@ const TRefusal Refusals[] = {
      },
      [](TFaultMatrix& rig, const TRefusal&) {
          EXPECT_EQ(rig.Sim->State().Params[0], 300);
-         EXPECT_EQ(uitest::OfCode(rig.Sim->Frames(), 'W').size(), 6u);
+         EXPECT_EQ(testsupport::OfCode(rig.Sim->Frames(), 'W').size(), 6u);
          // Reading back shows what the controller kept.
          rig.Sim->SetFaults(sim::TFaults{});
          rig.Click(rig.Form->btnGetParams);
@@ -152,7 +152,7 @@ const TRefusal Refusals[] = {
      [](TFaultMatrix& rig, const TRefusal&) { rig.Form->tbarSubCommand->SetPosition(300); },
      [](TFaultMatrix& rig, const TRefusal&) {
          EXPECT_EQ(rig.Sim->State().Drive, 0);
-         EXPECT_EQ(uitest::OfCode(rig.Sim->Frames(), 'B').size(), 1u);
+         EXPECT_EQ(testsupport::OfCode(rig.Sim->Frames(), 'B').size(), 1u);
      }},
 };
 
@@ -173,11 +173,11 @@ TEST_P(TRefusals, TheWindowKeepsWhatTheControllerHoldsAndNamesTheRefusal) {
     ASSERT_TRUE(EndsInTime([&] { refusal.act(*this, refusal); }));
     ASSERT_FALSE(OfCode(Sim->Frames(), refusal.code).empty());
     if (refusal.noted) {
-        EXPECT_TRUE(WaitUntil([&] { return Panel0() == RefusedNote(refusal.code); }))
+        EXPECT_TRUE(WaitFor([&] { return Panel0() == RefusedNote(refusal.code); }))
             << Panel0().toStdString();
     }
     refusal.check(*this, refusal);
-    EXPECT_TRUE(Boxes.Boxes().empty()) << BoxList();
+    EXPECT_TRUE(Boxes->Boxes().empty()) << BoxList();
     ExpectNextCommandAccepted();
 }
 

@@ -1,7 +1,7 @@
 // Fault matrix, reply faults: the user reads the actual position while the
 // controller's reply is dropped, late, split, wrapped in garbage, carries a
 // wrong status or is buried in a flood.
-#include "test_fault_matrix.h"
+#include "FaultMatrix.h"
 
 using namespace faultmatrix;
 
@@ -18,7 +18,6 @@ struct TReplyFault {
     const char* name;
     std::function<void(sim::TFaults&)> apply;
     EOutcome outcome;
-    int lateMs = 0;         // a late reply still on its way when the action has ended
     bool overflow = false;  // more than 128 bytes arrive at once
 };
 
@@ -27,7 +26,7 @@ std::vector<uint8_t> Filled(size_t count, uint8_t byte) { return std::vector<uin
 const TReplyFault ReplyFaults[] = {
     {"Dropped", [](sim::TFaults& f) { f.DropNext = 1; }, EOutcome::TimedOut},
     {"Delayed900ms", [](sim::TFaults& f) { f.DelayMs = 900; }, EOutcome::Shown},
-    {"Delayed1100ms", [](sim::TFaults& f) { f.DelayMs = 1100; }, EOutcome::TimedOut, 400},
+    {"Delayed1100ms", [](sim::TFaults& f) { f.DelayMs = 1100; }, EOutcome::TimedOut},
     {"SplitByteByByte", [](sim::TFaults& f) { f.ChunkBytes = 1; f.ChunkGapMs = 15; },
      EOutcome::Shown},
     {"GarbageBefore", [](sim::TFaults& f) { f.GarbageBefore = {0x00, 0x11}; }, EOutcome::Unreadable},
@@ -43,7 +42,7 @@ const TReplyFault ReplyFaults[] = {
     {"WrongStatus", [](sim::TFaults& f) { f.WrongStatus = uint8_t('?'); }, EOutcome::Unreadable},
     {"NulStatus", [](sim::TFaults& f) { f.WrongStatus = uint8_t(0); }, EOutcome::Unreadable},
     {"FloodInPlaceOfTheReply", [](sim::TFaults& f) { f.GarbageBefore = Filled(1000, 0x55); },
-     EOutcome::Unreadable, 0, true},
+     EOutcome::Unreadable, true},
 };
 
 void PrintTo(const TReplyFault& fault, std::ostream* os) { *os << fault.name; }
@@ -64,7 +63,7 @@ TEST_P(TReplyFaults, ThePositionReadEndsAndTheLinkRecovers) {
         fault.apply(f);
     });
     ASSERT_TRUE(EndsInTime([this] { Click(Form->btnGetPosition); }));
-    if (fault.lateMs) QTest::qWait(fault.lateMs);  // the late reply arrives and is dropped
+    ASSERT_TRUE(LineQuiet());  // a late reply arrives and is dropped
 
     const QString shown = QString::number(fault.outcome == EOutcome::Shown ? NewPosition : OldPosition);
     EXPECT_EQ(Form->edtPosition->text(), shown);
@@ -85,10 +84,10 @@ TEST_P(TReplyFaults, ThePositionReadEndsAndTheLinkRecovers) {
     }
     EXPECT_EQ(Form->Link->FPosition, fault.outcome == EOutcome::Shown ? NewPosition : OldPosition);
     EXPECT_EQ(Form->windowTitle(), fault.overflow ? ">128" : "Servo-Controller setup");
-    EXPECT_TRUE(Boxes.Boxes().empty()) << BoxList();
+    EXPECT_TRUE(Boxes->Boxes().empty()) << BoxList();
 
     ExpectNextCommandAccepted();
-    EXPECT_TRUE(Boxes.Boxes().empty()) << BoxList();
+    EXPECT_TRUE(Boxes->Boxes().empty()) << BoxList();
 }
 
 INSTANTIATE_TEST_SUITE_P(Matrix, TReplyFaults, ::testing::ValuesIn(ReplyFaults),
@@ -116,13 +115,13 @@ TEST_F(TFaultMatrix, AFloodWhileIdleMarksTheCaptionAndChangesNothingElse) {
     Connect();
     const TLinkState before = Form->Link->FLinkState;
     Sim->Flood(1000);
-    ASSERT_TRUE(WaitUntil([this] { return Form->windowTitle() == ">128"; }));
+    ASSERT_TRUE(WaitFor([this] { return Form->windowTitle() == ">128"; }));
     // Everything was read and dropped: the queue is empty again.
-    ASSERT_TRUE(WaitUntil([this] { return Form->UART->InQueCount() == 0; }));
+    ASSERT_TRUE(WaitFor([this] { return Form->UART->InQueCount() == 0; }));
     EXPECT_EQ(Form->Link->FLinkState, before);
     EXPECT_EQ(Form->edtPosition->text(), QString::number(OldPosition));
     EXPECT_EQ(Panel0(), "");
-    EXPECT_TRUE(Boxes.Boxes().empty()) << BoxList();
+    EXPECT_TRUE(Boxes->Boxes().empty()) << BoxList();
     ExpectNextCommandAccepted();
 }
 
@@ -142,5 +141,5 @@ TEST_F(TFaultMatrix, AConnectWithEveryReplySplitByteByByteFillsTheWindow) {
     EXPECT_EQ(Form->edtParam2->text(), "1");
     EXPECT_EQ(Form->edtParam6->text(), "65535");
     EXPECT_EQ(Panel0(), "");
-    EXPECT_TRUE(Boxes.Boxes().empty()) << BoxList();
+    EXPECT_TRUE(Boxes->Boxes().empty()) << BoxList();
 }

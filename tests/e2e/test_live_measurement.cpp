@@ -4,28 +4,27 @@
 #include <QElapsedTimer>
 #include <QImage>
 
-#include "test_measure_helpers.h"
+#include "ChartReaders.h"
+#include "WindowFixture.h"
 
-using namespace measuretest;
+using namespace testsupport;
 
 namespace {
 
-class TLiveMeasurement : public TSimRig {
+class TLiveMeasurement : public TLiveWindowTest {
 protected:
     void SetUp() override {
-        TSimRig::SetUp();
+        TLiveWindowTest::SetUp();
         if (HasFatalFailure()) return;
-        Connect();
-        if (HasFatalFailure()) return;
-        ChooseMode(2);
+        ConnectInMode(2);
         if (HasFatalFailure()) return;
         Drive(300);
     }
     // Moves the bar as the user does once the link is idle, so the drive goes out.
     void Drive(int position) {
-        ASSERT_TRUE(WaitUntil([this] { return LinkIdle(); }));
+        ASSERT_TRUE(LinkIdle());
         Form->tbarSubCommand->SetPosition(position);
-        ASSERT_TRUE(WaitUntil([&] { return Sim->State().Drive == position - 256; }));
+        ASSERT_TRUE(WaitFor([&] { return Sim->State().Drive == position - 256; }));
     }
     // Runs the measurement for about `ms` of wall time; returns the time it ran.
     qint64 Measure(int ms) {
@@ -86,17 +85,17 @@ TEST_F(TLiveMeasurement, StopKeepsThePointsAndTheNextStartClearsThem) {
     Click(Form->btnGraph);
     EXPECT_TRUE(Form->Series1->data()->isEmpty());
     EXPECT_TRUE(Form->Series3->data()->isEmpty());
-    ASSERT_TRUE(WaitUntil([this] { return Form->Series1->data()->size() >= 3; }));
+    ASSERT_TRUE(WaitFor([this] { return Form->Series1->data()->size() >= 3; }));
     EXPECT_LT(Keys(Form->Series1).front(), 50.0);  // the time axis starts again at 0
     Click(Form->btnGraph);
 }
 
 TEST_F(TLiveMeasurement, ADriveChangeWhileMeasuringMovesTheCommandLine) {
     Click(Form->btnGraph);
-    ASSERT_TRUE(WaitUntil([this] { return Form->Series3->data()->size() >= 3; }));
+    ASSERT_TRUE(WaitFor([this] { return Form->Series3->data()->size() >= 3; }));
     Drive(200);  // (200 - 256) x 250 = -14000 pulses/s
-    ASSERT_TRUE(WaitUntil([this] { return LastValue(Form->Series3) == -14.0; }));
-    ASSERT_TRUE(WaitUntil([this] { return std::fabs(*LastValue(Form->Series1) + 14.0) < 1.5; },
+    ASSERT_TRUE(WaitFor([this] { return LastValue(Form->Series3) == -14.0; }));
+    ASSERT_TRUE(WaitFor([this] { return std::fabs(*LastValue(Form->Series1) + 14.0) < 1.5; },
                           4000));
     Click(Form->btnGraph);
     const std::vector<double> command = Values(Form->Series3);

@@ -17,7 +17,7 @@
 #include "CommInt.h"
 #include "ConsoleLine.h"
 #include "ControllerLink.h"
-#include "PtyDevice.h"
+#include "PtyPair.h"
 
 namespace {
 
@@ -78,7 +78,7 @@ private:
         }
         if (sent) {
             Expected = Link.FReplyExpected;
-            Device.Drain(std::chrono::milliseconds(0));
+            Device.Drain(0);
         }
     }
 
@@ -86,7 +86,7 @@ private:
     void Deliver(const uint8_t* bytes, size_t length) {
         const int32_t before = Port.InQueCount();
         Require(before >= 0);
-        Device.Send(Bytes(bytes, bytes + length));
+        Device.Send(testsupport::Bytes(bytes, bytes + length));
         const int32_t want = before + int32_t(length);
         QElapsedTimer clock;
         clock.start();
@@ -105,7 +105,7 @@ private:
         Require(Link.FIdentText.size() < TControllerLink::ReplySize);
     }
 
-    TPtyDevice Device;
+    testsupport::TPtyPair Device;
     TComm Port;
     TControllerLink Link{Port};
     uint8_t Expected = 0;

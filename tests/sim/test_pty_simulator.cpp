@@ -12,7 +12,7 @@
 
 #include "Controller.h"
 #include "PtySimulator.h"
-#include "SlaveLine.h"
+#include "PtyPair.h"
 
 namespace {
 
@@ -27,12 +27,12 @@ protected:
         Sim = std::make_unique<sim::TPtySimulator>(std::move(options));
         std::string error;
         ASSERT_TRUE(Sim->Start(&error)) << error;
-        Line = std::make_unique<TSlaveLine>(Sim->Path());
+        Line = std::make_unique<testsupport::TLineEnd>(testsupport::TLineEnd::OpenRaw(Sim->Path()));
         ASSERT_TRUE(Line->IsOpen());
     }
 
     std::unique_ptr<sim::TPtySimulator> Sim;
-    std::unique_ptr<TSlaveLine> Line;
+    std::unique_ptr<testsupport::TLineEnd> Line;
 };
 
 TEST_F(PtySimulator, AnswersFramesWrittenOnTheSlave) {
@@ -62,11 +62,11 @@ TEST(PtySimulatorRaw, SlaveIsRawAndTheRepliesAreNotEchoedBack) {
     EXPECT_EQ(tio.c_lflag & (ECHO | ICANON | ISIG), 0u);
     EXPECT_EQ(tio.c_oflag & OPOST, 0u);
     EXPECT_EQ(tio.c_iflag & (ICRNL | IXON), 0u);
-    TSlaveLine line(fd);
+    testsupport::TLineEnd line(fd);
     // 0x0D would turn into 0x0A with ICRNL; 0x03 would raise SIGINT with ISIG.
     EXPECT_EQ(line.Exchange({'W', 3, 2, 0x0D, 0x03}, 1), (TBytes{'+'}));
     EXPECT_EQ(simulator.State().Params[2], 0x030D);
-    EXPECT_TRUE(line.ReadFor(100).empty());
+    EXPECT_TRUE(line.Read(4096, 100).empty());
     EXPECT_EQ(simulator.FrameCount(), 1u);
 }
 
@@ -74,7 +74,7 @@ TEST_F(PtySimulator, SurvivesTheConsoleClosingAndReopeningTheSlave) {
     EXPECT_EQ(Line->Exchange({0xFF}, 1), (TBytes{'X'}));
     Line.reset();
     std::this_thread::sleep_for(50ms);
-    Line = std::make_unique<TSlaveLine>(Sim->Path());
+    Line = std::make_unique<testsupport::TLineEnd>(testsupport::TLineEnd::OpenRaw(Sim->Path()));
     EXPECT_EQ(Line->Exchange({0xFF}, 1), (TBytes{'X'}));
     EXPECT_TRUE(Sim->Running());
 }
@@ -142,7 +142,7 @@ TEST_F(PtySimulator, OutputNobodyReadsIsBoundedAndCounted) {
     const TBytes got = Line->Read(Replies - dropped, 30000);
     EXPECT_EQ(got.size(), Replies - dropped);
     EXPECT_EQ(size_t(std::count(got.begin(), got.end(), '-')), got.size());
-    EXPECT_TRUE(Line->ReadFor(100).empty());
+    EXPECT_TRUE(Line->Read(4096, 100).empty());
 }
 
 TEST_F(PtySimulator, StateHooksShowOnTheWire) {
@@ -209,7 +209,7 @@ TEST_F(PtySimulator, DroppedAndRefusedReplies) {
     faults.RefuseCodes = "S";
     Sim->SetFaults(faults);
     Line->Write({'m', 0});
-    EXPECT_TRUE(Line->ReadFor(150).empty());
+    EXPECT_TRUE(Line->Read(4096, 150).empty());
     EXPECT_EQ(Sim->Faults().DropNext, 0u);
     EXPECT_EQ(Line->Exchange({'S', 1, 0}, 1), (TBytes{'-'}));
     EXPECT_EQ(Line->Exchange({'m', 0}, 2), (TBytes{0, '+'}));
@@ -254,7 +254,7 @@ TEST(PtySimulatorTty, ServesAnExistingTty) {
     ASSERT_EQ(grantpt(master), 0);
     ASSERT_EQ(unlockpt(master), 0);
     const std::string slave = ptsname(master);
-    TSlaveLine far(master);
+    testsupport::TLineEnd far(master);
     termios tio{};
     tcgetattr(master, &tio);
     cfmakeraw(&tio);

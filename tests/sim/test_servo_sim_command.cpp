@@ -9,7 +9,7 @@
 #include "CommandTable.h"
 #include "Controller.h"
 #include "SimChild.h"
-#include "SlaveLine.h"
+#include "PtyPair.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ TEST(ServoSimCommand, PrintsAUsablePtyPathAndStopsOnSigterm) {
     std::string path;
     ASSERT_TRUE(child.ReadLine(path, StartMs));
     {
-        TSlaveLine slave(path);
+        testsupport::TLineEnd slave = testsupport::TLineEnd::OpenRaw(path);
         ASSERT_TRUE(slave.IsOpen()) << path;
         EXPECT_EQ(slave.Exchange({0xFF}, 1), (TBytes{'X'}));
         EXPECT_EQ(slave.Exchange({'W', 3, 0, 1, 0}, 1), (TBytes{'-'}));
@@ -103,7 +103,7 @@ TBytes Garbage(size_t size) {
 // again, until it arrives: then the program has served every byte written
 // before it. Probes first bring the stream into step, whatever frame the
 // garbage left open (the longest frame still swallows MaxPayload bytes).
-bool IdentifiesAfterAll(TSlaveLine& line, int timeoutMs) {
+bool IdentifiesAfterAll(testsupport::TLineEnd& line, int timeoutMs) {
     const std::string ident = std::string(sim::IdentText) + "+";
     TBytes query(sim::MaxPayload + 2, sim::ProbeByte);
     query.push_back('I');
@@ -133,7 +133,7 @@ TEST(ServoSimCommand, GarbageNobodyReadsDoesNotGrowTheProgram) {
     TSimChild child({}, EnvironmentWithoutQuarantine());
     std::string path;
     ASSERT_TRUE(child.ReadLine(path, StartMs));
-    TSlaveLine line(path);
+    testsupport::TLineEnd line = testsupport::TLineEnd::OpenRaw(path);
     ASSERT_TRUE(line.IsOpen()) << path;
     ASSERT_TRUE(line.Write({sim::ProbeByte}));
     ASSERT_EQ(line.Read(1, StartMs), (TBytes{'X'}));

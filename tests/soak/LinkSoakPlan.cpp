@@ -1,5 +1,7 @@
 #include "LinkSoakPlan.h"
 
+#include "SimFrames.h"
+
 #include "Controller.h"
 
 namespace soak {
@@ -13,8 +15,6 @@ constexpr std::array<uint8_t, 12> Cycle = {'I', 'M', 'm', 'P', 'z', 'p', 'V', 'W
 constexpr uint64_t DropPeriod = 20000;
 constexpr uint64_t PhaseBlock = 1000;
 constexpr int32_t Span24 = 1 << 24;
-
-int32_t SignExtend24(int32_t value) { return int32_t(uint32_t(value) << 8) >> 8; }
 
 }  // namespace
 
@@ -135,7 +135,7 @@ void TControllerModel::Execute(const TCommand& command) {
         mode = command.arg;
         target = position;  // a mode change holds the shaft where it is
         break;
-    case 'P': target = SignExtend24(command.value); break;
+    case 'P': target = testsupport::SignExtend24(uint32_t(command.value)); break;
     case 'S': banks[command.arg] = params; break;
     case 'L': params = banks[command.arg]; break;
     case 'W': params[command.arg] = uint16_t(command.value); break;

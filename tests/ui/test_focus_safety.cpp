@@ -7,16 +7,17 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-#include "test_measure_helpers.h"
+#include "ChartReaders.h"
+#include "WindowFixture.h"
 
-using namespace measuretest;
+using namespace testsupport;
 
 namespace {
 
-class TFocusSafety : public TSimRig {
+class TFocusSafety : public TLiveWindowTest {
 protected:
     void SetUp() override {
-        TSimRig::SetUp();
+        TLiveWindowTest::SetUp();
         if (HasFatalFailure()) return;
         Form->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
@@ -26,7 +27,7 @@ protected:
         Form->btnConnect->setFocus();
         Connect();
         if (HasFatalFailure()) return;
-        ASSERT_TRUE(WaitUntil([this] { return LinkIdle(); }));
+        ASSERT_TRUE(LinkIdle());
         Sim->ClearFrames();
     }
     void Press(Qt::Key key) { QTest::keyClick(Form->windowHandle(), key); }
@@ -35,14 +36,14 @@ protected:
         return focus == nullptr || focus == Form.get();
     }
     int Bar() const { return Form->tbarSubCommand->Position(); }
-    std::string WireCodes() { return uitest::Codes(FramesSettled()); }
+    std::string WireCodes() { return testsupport::Codes(FramesSettled()); }
     // Stop and reset sends the present mode again.
     bool ModeSent() {
-        return WaitUntil([this] { return Sim->FrameCount('M') > 0; }, 5000);
+        return WaitFor([this] { return Sim->FrameCount('M') > 0; }, 5000);
     }
     // Waits until the link is idle again and forgets what went out.
     void Settle() {
-        ASSERT_TRUE(WaitUntil([this] { return LinkIdle(); }));
+        ASSERT_TRUE(LinkIdle());
         QTest::qWait(50);
         Sim->ClearFrames();
     }
@@ -68,7 +69,7 @@ TEST_F(TFocusSafety, ArrowsAfterConnectingDriveTheBarAndNeverSwitchTheMode) {
     const int mode = Form->rgServoMode->ItemIndex();
     for (int i = 0; i < 3; ++i) {
         Press(Qt::Key_Right);
-        ASSERT_TRUE(WaitUntil([this] { return LinkIdle(); }));
+        ASSERT_TRUE(LinkIdle());
     }
     EXPECT_EQ(Bar(), 259);
     EXPECT_EQ(Form->rgServoMode->ItemIndex(), mode);
@@ -96,7 +97,7 @@ TEST_F(TFocusSafety, AnArrowOnAFocusedRadioItemDrivesTheBarOnly) {
         }
     }
     EXPECT_EQ(Form->rgServoMode->ItemIndex(), 0);
-    EXPECT_EQ(uitest::OfCode(Sim->Frames(), 'M').size(), 0u);
+    EXPECT_EQ(testsupport::OfCode(Sim->Frames(), 'M').size(), 0u);
 }
 
 TEST_F(TFocusSafety, AnArrowOnAFocusedButtonKeepsTheFocusThere) {

@@ -1,16 +1,17 @@
 // What the window shows is true: a field shows only the reply to its own
 // command (a multi-step read stops at its first failed step and empties the
 // rest), and a late reply is never taken for the next command's.
-#include "test_measure_helpers.h"
+#include "ChartReaders.h"
+#include "WindowFixture.h"
 
-using namespace measuretest;
+using namespace testsupport;
 
 namespace {
 
-class THonestValues : public TSimRig {
+class THonestValues : public TLiveWindowTest {
 protected:
     void SetUp() override {
-        TSimRig::SetUp();
+        TLiveWindowTest::SetUp();
         if (HasFatalFailure()) return;
         const std::array<uint16_t, 6> words{100, 384, 512, 256, 200, 7};
         for (int i = 0; i < 6; ++i) Sim->SetParam(i, words[size_t(i)]);
@@ -69,7 +70,7 @@ TEST_F(THonestValues, ALateReplyIsNeverShownAsTheAnswerToTheNextCommand) {
 TEST_F(THonestValues, AReadDuringAMeasurementWaitsForThePollInsteadOfSkippingAStep) {
     ASSERT_FALSE(HasFatalFailure());
     Click(Form->btnGraph);
-    ASSERT_TRUE(WaitUntil([this] { return Form->Series1->data()->size() >= 3; }, 8000));
+    ASSERT_TRUE(WaitFor([this] { return Form->Series1->data()->size() >= 3; }, 8000));
     for (QLineEdit* edit : Form->ParamEdits()) edit->clear();
     Sim->ClearFrames();
     Click(Form->btnGetParams);

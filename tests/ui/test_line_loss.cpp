@@ -3,32 +3,33 @@
 // state with the chart kept, and says once, naming the device, that the link
 // is lost; whatever it was doing ends without further boxes, and connecting
 // again works once a device is back.
-#include "test_measure_helpers.h"
+#include "ChartReaders.h"
+#include "WindowFixture.h"
 
-using namespace measuretest;
+using namespace testsupport;
 
 namespace {
 
-class TLineLoss : public TSimRig {
+class TLineLoss : public TLiveWindowTest {
 protected:
     void SetUp() override {
-        TSimRig::SetUp();
+        TLiveWindowTest::SetUp();
         if (HasFatalFailure()) return;
         Path = Sim->Path();
         Connect();
     }
     bool Disconnected() const {
-        return !Form->UART->Enabled() && OwnEnabledOf(Form->btnConnect) &&
-               !OwnEnabledOf(Form->btnDisconnect) && OwnEnabledOf(Form->cbPort) &&
-               !OwnEnabledOf(Form->btnSTOP) && !OwnEnabledOf(Form->tbarSubCommand) &&
-               !OwnEnabledOf(Form->gboxParams);
+        return !Form->UART->Enabled() && OwnEnabled(Form->btnConnect) &&
+               !OwnEnabled(Form->btnDisconnect) && OwnEnabled(Form->cbPort) &&
+               !OwnEnabled(Form->btnSTOP) && !OwnEnabled(Form->tbarSubCommand) &&
+               !OwnEnabled(Form->gboxParams);
     }
     QString LostText() const {
         return U("Связь с %1 потеряна (устройство отключено)").arg(QString::fromStdString(Path));
     }
     // Waits (generously) for the window to have told the user.
     void ExpectToldOnce() {
-        ASSERT_TRUE(WaitUntil([this] { return !Boxes->Texts().isEmpty(); }, 8000))
+        ASSERT_TRUE(WaitFor([this] { return !Boxes->Texts().isEmpty(); }, 8000))
             << "no message";
         QTest::qWait(300);  // any further box would have come by now
         EXPECT_EQ(Boxes->Texts(), QStringList{LostText()});
@@ -49,7 +50,7 @@ TEST_F(TLineLoss, AnIdleLineThatHangsUpIsSeenWithoutAnyCommand) {
 TEST_F(TLineLoss, AMeasurementStopsAndKeepsItsPoints) {
     ASSERT_FALSE(HasFatalFailure());
     Click(Form->btnGraph);
-    ASSERT_TRUE(WaitUntil([this] { return Form->Series1->data()->size() >= 5; }, 8000));
+    ASSERT_TRUE(WaitFor([this] { return Form->Series1->data()->size() >= 5; }, 8000));
     Sim->HangUp();
     ExpectToldOnce();
     EXPECT_EQ(Form->FMeasureStopped, 1);
@@ -76,7 +77,7 @@ TEST_F(TLineLoss, AModeSwitchUnderWayEndsWithoutItsOwnMessages) {
     QTimer::singleShot(100, [this] { Sim->HangUp(); });
     Click(Form->rgServoMode->Item(2));
     ExpectToldOnce();
-    EXPECT_FALSE(OwnEnabledOf(Form->rgServoMode));
+    EXPECT_FALSE(OwnEnabled(Form->rgServoMode));
 }
 
 TEST_F(TLineLoss, ConnectingAgainWorksOnceADeviceIsBack) {
@@ -90,7 +91,7 @@ TEST_F(TLineLoss, ConnectingAgainWorksOnceADeviceIsBack) {
     Form->cbPort->setCurrentIndex(Form->cbPort->count() - 1);
     Click(Form->btnConnect);
     EXPECT_TRUE(Form->UART->Enabled());
-    EXPECT_TRUE(OwnEnabledOf(Form->btnDisconnect));
+    EXPECT_TRUE(OwnEnabled(Form->btnDisconnect));
     EXPECT_FALSE(Form->Link->LineLost());
     EXPECT_EQ(Boxes->Texts().size(), 1);
     Form.reset();  // closes the port before its device goes

@@ -4,16 +4,17 @@
 // decoded reply would set them; no controller is needed.
 #include <cmath>
 
-#include "test_measure_helpers.h"
+#include "ChartReaders.h"
+#include "WindowFixture.h"
 
-using namespace measuretest;
+using namespace testsupport;
 
 namespace {
 
-class TPlotSample : public uitest::TWindowTest {
+class TPlotSample : public testsupport::TWindowTest {
 protected:
     void SetUp() override {
-        uitest::TWindowTest::SetUp();
+        testsupport::TWindowTest::SetUp();
         Form->FTimeMs = 0;
     }
     // Program changes of the bar fire its change handler; with a transaction

@@ -1,16 +1,17 @@
 // The start/stop toggle against a simulated controller: settings and their
 // enabling, axis titles, clearing, zoom and pan, the priming polls, failed
 // starts, and what stops a running measurement.
-#include "test_measure_helpers.h"
+#include "ChartReaders.h"
+#include "WindowFixture.h"
 
-using namespace measuretest;
+using namespace testsupport;
 
 namespace {
 
-class TMeasureToggle : public TSimRig {
+class TMeasureToggle : public TLiveWindowTest {
 protected:
     void SetUp() override {
-        TSimRig::SetUp();
+        TLiveWindowTest::SetUp();
         if (HasFatalFailure()) return;
         Connect();
     }
@@ -30,14 +31,14 @@ protected:
     // Starts, waits for some plotted points, stops.
     void MeasureBriefly() {
         Click(Form->btnGraph);
-        ASSERT_TRUE(WaitUntil([this] { return Form->Series1->data()->size() >= 3; }));
+        ASSERT_TRUE(WaitFor([this] { return Form->Series1->data()->size() >= 3; }));
         Click(Form->btnGraph);
     }
     void ExpectSettingsEnabled(bool history, bool unit) {
-        EXPECT_EQ(OwnEnabledOf(Form->edtHistoryDepth), history);
-        EXPECT_EQ(OwnEnabledOf(Form->edtTimerPeriod), history);
-        EXPECT_EQ(OwnEnabledOf(Form->rgVelocityRaz), unit);
-        EXPECT_EQ(OwnEnabledOf(Form->edtPulsesPerMilimeter), unit);
+        EXPECT_EQ(OwnEnabled(Form->edtHistoryDepth), history);
+        EXPECT_EQ(OwnEnabled(Form->edtTimerPeriod), history);
+        EXPECT_EQ(OwnEnabled(Form->rgVelocityRaz), unit);
+        EXPECT_EQ(OwnEnabled(Form->edtPulsesPerMilimeter), unit);
     }
 };
 
@@ -51,13 +52,13 @@ TEST_F(TMeasureToggle, StartPrimesTwiceThenPollsOnTheTimer) {
     EXPECT_TRUE(Form->Timer1->isActive());
     EXPECT_EQ(Form->Timer1->interval(), 16);
     EXPECT_EQ(Form->FTimeMs, 0u);
-    EXPECT_EQ(uitest::Codes(Sim->Frames()), "VV");  // both answered before the timer runs
+    EXPECT_EQ(testsupport::Codes(Sim->Frames()), "VV");  // both answered before the timer runs
     EXPECT_EQ(Points(), 0);
     ExpectSettingsEnabled(false, false);
     EXPECT_TRUE(Panless());
-    EXPECT_TRUE(OwnEnabledOf(Form->btnGraph));
+    EXPECT_TRUE(OwnEnabled(Form->btnGraph));
 
-    ASSERT_TRUE(WaitUntil([this] { return Form->Series1->data()->size() >= 5; }));
+    ASSERT_TRUE(WaitFor([this] { return Form->Series1->data()->size() >= 5; }));
     EXPECT_EQ(Form->Series2->data()->size(), Form->Series1->data()->size());
     EXPECT_EQ(Form->Series3->data()->size(), Form->Series1->data()->size());
     for (const sim::TFrame& frame : Sim->Frames()) EXPECT_EQ(frame.Code, 'V');
@@ -72,6 +73,7 @@ TEST_F(TMeasureToggle, StopKeepsThePointsAndAllowsZoomTheNextStartClears) {
     ExpectSettingsEnabled(true, true);
     const int kept = Points();
     EXPECT_GT(kept, 0);
+    ASSERT_TRUE(LinkIdle());  // a poll sent before the stop has reached the controller
     Sim->ClearFrames();
     EXPECT_TRUE(FramesSettled(100).empty());  // nothing is sent on stop, nor after it
     EXPECT_EQ(Points(), kept);
@@ -193,7 +195,7 @@ TEST_F(TMeasureToggle, PrimingTimeoutLeavesTheTimerOffAndTheSettingsDisabled) {
 TEST_F(TMeasureToggle, DisconnectWhileMeasuringStopsPollingWithoutBoxes) {
     ChooseMode(2);
     Click(Form->btnGraph);
-    ASSERT_TRUE(WaitUntil([this] { return Points() > 0; }));
+    ASSERT_TRUE(WaitFor([this] { return Points() > 0; }));
     Click(Form->btnDisconnect);
     EXPECT_FALSE(Form->Timer1->isActive());
     EXPECT_EQ(Form->FMeasureStopped, 1);
@@ -204,10 +206,10 @@ TEST_F(TMeasureToggle, DisconnectWhileMeasuringStopsPollingWithoutBoxes) {
 TEST_F(TMeasureToggle, APortClosedUnderTheMeasurementStopsItAtTheNextTick) {
     ChooseMode(2);
     Click(Form->btnGraph);
-    ASSERT_TRUE(WaitUntil([this] { return Points() > 0; }));
-    ASSERT_TRUE(WaitUntil([this] { return LinkIdle(); }));
+    ASSERT_TRUE(WaitFor([this] { return Points() > 0; }));
+    ASSERT_TRUE(LinkIdle());
     Form->UART->Close();
-    ASSERT_TRUE(WaitUntil([this] { return !Form->Timer1->isActive(); }));
+    ASSERT_TRUE(WaitFor([this] { return !Form->Timer1->isActive(); }));
     EXPECT_EQ(Form->FMeasureStopped, 1);
     QTest::qWait(100);
     EXPECT_TRUE(Boxes->Boxes().empty());
@@ -216,11 +218,11 @@ TEST_F(TMeasureToggle, APortClosedUnderTheMeasurementStopsItAtTheNextTick) {
 TEST_F(TMeasureToggle, AHungUpLineGivesOneReportAndStops) {
     ChooseMode(2);
     Click(Form->btnGraph);
-    ASSERT_TRUE(WaitUntil([this] { return Points() > 0; }));
+    ASSERT_TRUE(WaitFor([this] { return Points() > 0; }));
     Sim->HangUp();
     // The next poll's write fails: one report, and the measurement ends
     // instead of reporting again on every tick.
-    ASSERT_TRUE(WaitUntil([this] { return !Boxes->Boxes().empty(); }, 4000));
+    ASSERT_TRUE(WaitFor([this] { return !Boxes->Boxes().empty(); }, 4000));
     QTest::qWait(300);
     EXPECT_EQ(Boxes->Boxes().size(), 1u);
     EXPECT_FALSE(Form->Timer1->isActive());
@@ -234,13 +236,13 @@ TEST_F(TMeasureToggle, AHungUpLineGivesOneReportAndStops) {
 TEST_F(TMeasureToggle, ALostPollKeepsTheMeasurementRunningAndTheToggleStopsIt) {
     ChooseMode(2);
     Click(Form->btnGraph);
-    ASSERT_TRUE(WaitUntil([this] { return Points() > 0; }));
+    ASSERT_TRUE(WaitFor([this] { return Points() > 0; }));
     SetFaults([](sim::TFaults& f) { f.ReplyCodes = "V"; f.DropNext = 1; });
-    ASSERT_TRUE(WaitUntil([this] { return Form->StatusBar->PanelText(0) == QStringLiteral("Timeout"); }, 4000));
+    ASSERT_TRUE(WaitFor([this] { return Form->StatusBar->PanelText(0) == QStringLiteral("Timeout"); }, 4000));
     EXPECT_EQ(Form->FMeasureStopped, 0);
     EXPECT_TRUE(Form->Timer1->isActive());
     const int before = Form->Series1->data()->size();
-    ASSERT_TRUE(WaitUntil([&] { return Form->Series1->data()->size() > before; }));
+    ASSERT_TRUE(WaitFor([&] { return Form->Series1->data()->size() > before; }));
     EXPECT_EQ(Form->StatusBar->PanelText(0), QStringLiteral("Timeout"));  // the next polls do not wipe it at once
     const int kept = Form->Series1->data()->size();
     QTest::keyClick(Form->windowHandle(), Qt::Key_F2);
@@ -255,21 +257,21 @@ TEST_F(TMeasureToggle, ALostPollKeepsTheMeasurementRunningAndTheToggleStopsIt) {
 TEST_F(TMeasureToggle, LostPollsAddNoPoints) {
     ChooseMode(2);
     Click(Form->btnGraph);
-    ASSERT_TRUE(WaitUntil([this] { return Points() > 2; }));
+    ASSERT_TRUE(WaitFor([this] { return Points() > 2; }));
     SetFaults([](sim::TFaults& f) { f.ReplyCodes = "V"; f.DropEvery = 1; });
     const size_t polls = Sim->FrameCount('V');
-    ASSERT_TRUE(WaitUntil([&] { return Sim->FrameCount('V') >= polls + 2; }, 8000));
+    ASSERT_TRUE(WaitFor([&] { return Sim->FrameCount('V') >= polls + 2; }, 8000));
     const int stalled = Points();  // at most the sample that was under way
-    ASSERT_TRUE(WaitUntil([&] { return Sim->FrameCount('V') >= polls + 4; }, 8000));
+    ASSERT_TRUE(WaitFor([&] { return Sim->FrameCount('V') >= polls + 4; }, 8000));
     EXPECT_EQ(Points(), stalled);
     SetFaults([](sim::TFaults& f) { f = sim::TFaults{}; });
-    EXPECT_TRUE(WaitUntil([&] { return Points() > stalled; }, 8000));
+    EXPECT_TRUE(WaitFor([&] { return Points() > stalled; }, 8000));
     Click(Form->btnGraph);
 }
 
 TEST_F(TMeasureToggle, AStartWhoseFirstPollFailsIsReportedAndEndsStopped) {
     ChooseMode(2);
-    ASSERT_TRUE(WaitUntil([this] { return LinkIdle(); }));
+    ASSERT_TRUE(LinkIdle());
     Form->UART->Close();  // the port is gone, the window does not know yet
     Click(Form->btnGraph);
     ASSERT_EQ(Boxes->Boxes().size(), 1u);

@@ -3,9 +3,10 @@
 #include <array>
 
 #include "NumberText.h"
-#include "test_measure_helpers.h"
+#include "ChartReaders.h"
+#include "WindowFixture.h"
 
-using namespace measuretest;
+using namespace testsupport;
 
 namespace {
 
@@ -28,7 +29,7 @@ public:
     ~TDecimalPoint() { numtext::ResetDecimalSeparator(); }
 };
 
-class TParamConversion : public uitest::TWindowTest {
+class TParamConversion : public testsupport::TWindowTest {
 protected:
     TDecimalPoint FPoint;
 };
@@ -106,10 +107,10 @@ TEST_F(TParamConversion, AValueBeyondSixtyFourBitsRaisesAfterTheEarlierWords) {
 
 namespace {
 
-class TParamWire : public TSimRig {
+class TParamWire : public TLiveWindowTest {
 protected:
     void SetUp() override {
-        TSimRig::SetUp();
+        TLiveWindowTest::SetUp();
         if (HasFatalFailure()) return;
         Connect();
     }
@@ -133,7 +134,7 @@ TEST_F(TParamWire, SetWritesTheSixWordsAndGetReadsThemBack) {
 
     Sim->ClearFrames();
     Click(Form->btnGetParams);
-    EXPECT_EQ(uitest::Codes(FramesSettled()), "RRRRRR");
+    EXPECT_EQ(testsupport::Codes(FramesSettled()), "RRRRRR");
     EXPECT_EQ(Form->edtParam1->text(), U("-25536"));
     EXPECT_EQ(Form->edtParam2->text(), U("255"));
     EXPECT_EQ(Form->edtParam3->text(), U("1.5"));
@@ -182,7 +183,7 @@ TEST_F(TParamWire, SaveWritesThenStoresAndReturnsWithTheSavePending) {
     EXPECT_EQ(Form->Link->FLinkState, lsPending);  // the save's reply is not waited for
     // A read started at once waits for it instead of losing its first step.
     Form->btnGetParamsClick();
-    EXPECT_EQ(uitest::Codes(FramesSettled()), "WWWWWWSRRRRRR");
+    EXPECT_EQ(testsupport::Codes(FramesSettled()), "WWWWWWSRRRRRR");
     EXPECT_EQ(OfCode(Sim->Frames(), 'S').at(0).Payload, Bytes({4}));
     EXPECT_EQ(OfCode(Sim->Frames(), 'R').at(0).Payload, Bytes({0}));
     EXPECT_EQ(Sim->State().Banks[4], (sim::TParamSet{100, 512, 768, 128, 50, 7}));
@@ -193,7 +194,7 @@ TEST_F(TParamWire, LoadSendsTheBankThenReadsAllSix) {
     Click(Form->rgrpEEPROM->Item(3));
     Click(Form->btnLoadEEPROM);
     std::vector<sim::TFrame> expected{Frame('L', Bytes({3}))};
-    for (int i = 0; i < 6; ++i) expected.push_back(Frame('R', Bytes({i})));
+    for (int i = 0; i < 6; ++i) expected.push_back(Frame('R', Bytes{uint8_t(i)}));
     EXPECT_EQ(FramesSettled(), expected);
     EXPECT_EQ(Form->Link->FParams, (std::array<uint16_t, 6>{65531, 384, 25601, 2560, 100, 65535}));
     EXPECT_EQ(Form->edtParam1->text(), U("-5"));
@@ -206,7 +207,7 @@ TEST_F(TParamWire, ARefusedLoadReadsNothingAfterIt) {
     Form->Link->FParams.fill(0);
     Click(Form->rgrpEEPROM->Item(3));
     Click(Form->btnLoadEEPROM);
-    EXPECT_EQ(uitest::Codes(FramesSettled()), "L");
+    EXPECT_EQ(testsupport::Codes(FramesSettled()), "L");
     EXPECT_EQ(Form->Link->FParams, (std::array<uint16_t, 6>{}));
     for (QLineEdit* edit : {Form->edtParam1, Form->edtParam4, Form->edtParam6})
         EXPECT_TRUE(edit->text().isEmpty());  // no edit shows a set the bank did not give

@@ -1,6 +1,8 @@
 // The line of advice under a port error: from the codes with a stand-in file
 // system, from real failed opens of nodes in a temporary directory, and the
 // rights check as a user who is not root.
+#include <fcntl.h>
+
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
@@ -14,7 +16,7 @@
 #include "PortAdvice.h"
 #include "WindowFixture.h"
 
-using namespace uitest;
+using namespace testsupport;
 using portadvice::ENodeKind;
 
 namespace {
@@ -87,9 +89,9 @@ TEST(TPortAdvice, FailedOpensOfRealNodes) {
     QTemporaryDir dir;
     const std::string root = dir.path().toStdString();
     ASSERT_TRUE(QFile(dir.filePath("log")).open(QIODevice::WriteOnly));
-    TSilentLine line;
+    TPtyPair line;
     TComm holder;  // another program that has the line open
-    holder.SetDeviceName(line.Path());
+    holder.SetDeviceName(line.SlavePath());
     holder.Open();
     const bool noDriver = MakeNodeWithoutDriver(root + "/ttyNoDriver", 0666);
     const struct {
@@ -99,7 +101,7 @@ TEST(TPortAdvice, FailedOpensOfRealNodes) {
     } cases[] = {
         {root + "/ttyUSB9", 2, NotFound},        {root + "/log/ttyUSB0", 3, NotFound},
         {root + "/ttyNoDriver", 55, NotFound},   {root + "/log", -1, NotSerial},
-        {root, 5, NotSerial},                     {line.Path(), 5, Busy},
+        {root, 5, NotSerial},                     {line.SlavePath(), 5, Busy},
     };
     for (const auto& c : cases) {
         if (c.code == 55 && !noDriver) continue;  // no mknod here
@@ -144,12 +146,12 @@ TEST_F(TWindowTest, AnOpenFailingLikeALostLineIsReportedWithItsAdvice) {
     SelectPort(slave);
     Click(Form->btnConnect);
     close(master);
-    ASSERT_EQ(Boxes.Boxes().size(), 1u) << Boxes.Texts().join("; ").toStdString();
-    const QStringList lines = Boxes.Boxes()[0].text.split('\n');
-    ASSERT_EQ(lines.size(), 2) << Boxes.Boxes()[0].text.toStdString();
+    ASSERT_EQ(Boxes->Boxes().size(), 1u) << Boxes->Texts().join("; ").toStdString();
+    const QStringList lines = Boxes->Boxes()[0].text.split('\n');
+    ASSERT_EQ(lines.size(), 2) << Boxes->Boxes()[0].text.toStdString();
     EXPECT_EQ(lines[0], "Error accessing specified device (Error: 31) ");
     ExpectAdvice(lines[1], NoHardware, slave);
     EXPECT_FALSE(Form->UART->Enabled());
-    EXPECT_TRUE(OwnEnabledOf(Form->btnConnect));
+    EXPECT_TRUE(OwnEnabled(Form->btnConnect));
 }
 

@@ -12,7 +12,7 @@
 #include "PortList.h"
 #include "WindowFixture.h"
 
-using namespace uitest;
+using namespace testsupport;
 
 namespace {
 
@@ -57,7 +57,7 @@ protected:
     // Clicks the box open and returns what it lists; Escape closes it again.
     QStringList OpenAndClose() {
         QTest::mouseClick(Box, Qt::LeftButton);
-        EXPECT_TRUE(WaitUntil([this] { return Box->view()->isVisible(); }));
+        EXPECT_TRUE(WaitFor([this] { return Box->view()->isVisible(); }));
         QStringList entries;
         for (int i = 0; i < Box->count(); ++i) entries << Box->itemText(i);
         QTest::keyClick(Box->view(), Qt::Key_Escape);
@@ -66,7 +66,7 @@ protected:
     // Opens the list, walks down to the entry and presses Enter.
     void Choose(const QString& entry) {
         QTest::mouseClick(Box, Qt::LeftButton);
-        ASSERT_TRUE(WaitUntil([this] { return Box->view()->isVisible(); }));
+        ASSERT_TRUE(WaitFor([this] { return Box->view()->isVisible(); }));
         QTest::keyClick(Box->view(), Qt::Key_Home);
         for (int i = 0; i < Box->count() && Box->view()->currentIndex().data() != entry; ++i)
             QTest::keyClick(Box->view(), Qt::Key_Down);
@@ -76,7 +76,7 @@ protected:
     }
     void ChooseOther(TDialogAnswer& answer) {
         Choose(U("Другой порт…"));
-        ASSERT_TRUE(WaitUntil([&] { return !answer.Asked.isEmpty() && !QApplication::activeModalWidget(); }));
+        ASSERT_TRUE(WaitFor([&] { return !answer.Asked.isEmpty() && !QApplication::activeModalWidget(); }));
         EXPECT_EQ(answer.Asked, U("Другой порт|Путь к устройству:"));
     }
 
@@ -126,9 +126,9 @@ TEST_F(TPortBoxSim, ATypedPathConnectsToTheController) {
     TDialogAnswer answer(QString::fromStdString(Sim->Path()));
     ChooseOther(answer);
     Click(Form->btnConnect);
-    ASSERT_TRUE(WaitUntil([this] { return OwnEnabledOf(Form->btnDisconnect); }, 10000));
+    ASSERT_TRUE(WaitFor([this] { return OwnEnabled(Form->btnDisconnect); }, 10000));
     EXPECT_TRUE(Connected());
     EXPECT_EQ(Form->UART->DeviceName(), Sim->Path());
     EXPECT_EQ(Codes(Sim->Frames()), "ImpRRRRRR");
-    EXPECT_TRUE(Boxes.Boxes().empty()) << Boxes.Texts().join("; ").toStdString();
+    EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
 }

@@ -3,24 +3,23 @@
 // press still reaches the focused control.
 #include <QMessageBox>
 
-#include "test_measure_helpers.h"
+#include "ChartReaders.h"
+#include "WindowFixture.h"
 
-using namespace measuretest;
+using namespace testsupport;
 
 namespace {
 
-class TShortcuts : public TSimRig {
+class TShortcuts : public TLiveWindowTest {
 protected:
     void SetUp() override {
-        TSimRig::SetUp();
+        TLiveWindowTest::SetUp();
         if (HasFatalFailure()) return;
-        Connect();
+        ConnectInMode(0);
         if (HasFatalFailure()) return;
-        ChooseMode(0);
         Form->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
         Form->edtPosTo->setFocus();  // an edit that lets these keys travel on
-        ASSERT_TRUE(WaitUntil([this] { return LinkIdle(); }));
         Sim->ClearFrames();
     }
     // A key pressed and released on the keyboard: delivered through the
@@ -32,13 +31,13 @@ protected:
     int Bar() const { return Form->tbarSubCommand->Position(); }
     void SetBarIdle(int position) {
         Form->tbarSubCommand->SetPosition(position);
-        ASSERT_TRUE(WaitUntil([this] { return LinkIdle(); }));
+        ASSERT_TRUE(LinkIdle());
         Sim->ClearFrames();
     }
     std::vector<int16_t> Drives() {
         std::vector<int16_t> values;
         for (const sim::TFrame& frame : OfCode(FramesSettled(), 'B'))
-            values.push_back(uitest::DriveValue(frame));
+            values.push_back(testsupport::DriveValue(frame));
         return values;
     }
 };
@@ -49,7 +48,7 @@ TEST_F(TShortcuts, ArrowsStepTheBarOnceAndSendTheDrive) {
     Press(Qt::Key_Left);
     EXPECT_EQ(Bar(), 255);
     EXPECT_EQ(Drives(), std::vector<int16_t>{-1});
-    ASSERT_TRUE(WaitUntil([this] { return LinkIdle(); }));
+    ASSERT_TRUE(LinkIdle());
     Sim->ClearFrames();
     Press(Qt::Key_Right);
     Press(Qt::Key_Right);  // the second comes while the first drive is pending
@@ -82,8 +81,8 @@ TEST_F(TShortcuts, DownNeverActs) {
 
 TEST_F(TShortcuts, ArrowsDoNothingWhileTheBarIsDisabled) {
     ChooseMode(3);
-    ASSERT_FALSE(OwnEnabledOf(Form->tbarSubCommand));
-    ASSERT_TRUE(WaitUntil([this] { return LinkIdle(); }));
+    ASSERT_FALSE(OwnEnabled(Form->tbarSubCommand));
+    ASSERT_TRUE(LinkIdle());
     Sim->ClearFrames();
     for (Qt::Key key : {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up}) Press(key);
     EXPECT_EQ(Bar(), 256);
@@ -153,7 +152,7 @@ TEST_F(TShortcuts, StopAndResetRunsEvenWithAMessageBoxOpen) {
     EXPECT_EQ(Form->FMeasureStopped, 1);
     EXPECT_FALSE(Form->Timer1->isActive());
     // Stop and reset sends the present mode again.
-    ASSERT_TRUE(WaitUntil([this] { return !OfCode(Sim->Frames(), 'M').empty(); }));
+    ASSERT_TRUE(WaitFor([this] { return !OfCode(Sim->Frames(), 'M').empty(); }));
     EXPECT_EQ(OfCode(Sim->Frames(), 'M').back().Payload, Bytes({2}));
 }
 

@@ -9,7 +9,7 @@
 #include "PortList.h"
 #include "WindowFixture.h"
 
-using namespace uitest;
+using namespace testsupport;
 
 namespace {
 

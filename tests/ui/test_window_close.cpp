@@ -5,7 +5,7 @@
 
 #include "WindowFixture.h"
 
-using namespace uitest;
+using namespace testsupport;
 
 namespace {
 
@@ -23,7 +23,7 @@ protected:
         form.cbPort->setCurrentIndex(form.cbPort->count() - 1);
     }
 
-    TBoxCloser Boxes;
+    std::unique_ptr<TBoxCloser> Boxes = std::make_unique<TBoxCloser>();
     std::unique_ptr<sim::TPtySimulator> Sim;
 };
 
@@ -49,8 +49,8 @@ TEST_F(TCloseWhileWaiting, SelfDeletingWindowWaitsForTheHandler) {
     // until the event loop takes the deferred deletion.
     EXPECT_TRUE(portClosedAtClose);
     EXPECT_TRUE(aliveAfterClose);
-    EXPECT_TRUE(WaitUntil([&] { return form.isNull(); }));
-    EXPECT_TRUE(Boxes.Boxes().empty()) << Boxes.Texts().join("; ").toStdString();
+    EXPECT_TRUE(WaitFor([&] { return form.isNull(); }));
+    EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
 }
 
 TEST_F(TCloseWhileWaiting, OwnedWindowEndsTheSequenceQuietly) {
@@ -65,7 +65,7 @@ TEST_F(TCloseWhileWaiting, OwnedWindowEndsTheSequenceQuietly) {
     EXPECT_FALSE(form->UART->Enabled());
     EXPECT_FALSE(form->isVisible());
     // The rest of the sequence was dropped with the port: no report, no box.
-    EXPECT_TRUE(Boxes.Boxes().empty()) << Boxes.Texts().join("; ").toStdString();
+    EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
     EXPECT_LT(Sim->FrameCount(), 9u);
     // Handlers no longer run once closed.
     Sim->ClearFrames();
@@ -91,6 +91,6 @@ TEST_F(TCloseWhileWaiting, ClosingDuringTheModeSwitchEndsItsLoop) {
     Sim->SetFaults(silentMode);
     QTimer::singleShot(200, form, [&] { form->close(); });
     QTest::mouseClick(form->rgServoMode->Item(2), Qt::LeftButton);
-    EXPECT_TRUE(WaitUntil([&] { return form.isNull(); }));
-    EXPECT_TRUE(Boxes.Boxes().empty()) << Boxes.Texts().join("; ").toStdString();
+    EXPECT_TRUE(WaitFor([&] { return form.isNull(); }));
+    EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
 }

@@ -7,7 +7,7 @@
 #include "NumberText.h"
 #include "WindowFixture.h"
 
-using namespace uitest;
+using namespace testsupport;
 
 namespace {
 
@@ -24,29 +24,29 @@ void ExpectErrorBox(const TBoxRecord& box, const QString& text) {
 }  // namespace
 
 TEST_F(TConnectNoController, ReportsNoControllerAndStaysDisconnected) {
-    TSilentLine line;
-    ASSERT_FALSE(line.Path().empty());
-    SelectPort(line.Path());
+    TPtyPair line;
+    ASSERT_FALSE(line.SlavePath().empty());
+    SelectPort(line.SlavePath());
     Click(Form->btnConnect);
 
-    ASSERT_EQ(Boxes.Boxes().size(), 1u);
-    ExpectErrorBox(Boxes.Boxes()[0], U("Контроллер не найден"));
+    ASSERT_EQ(Boxes->Boxes().size(), 1u);
+    ExpectErrorBox(Boxes->Boxes()[0], U("Контроллер не найден"));
     EXPECT_FALSE(Form->UART->Enabled());
-    EXPECT_TRUE(OwnEnabledOf(Form->btnConnect));
-    EXPECT_TRUE(OwnEnabledOf(Form->cbPort));
-    EXPECT_FALSE(OwnEnabledOf(Form->btnDisconnect));
-    EXPECT_FALSE(OwnEnabledOf(Form->btnSTOP));
+    EXPECT_TRUE(OwnEnabled(Form->btnConnect));
+    EXPECT_TRUE(OwnEnabled(Form->cbPort));
+    EXPECT_FALSE(OwnEnabled(Form->btnDisconnect));
+    EXPECT_FALSE(OwnEnabled(Form->btnSTOP));
 }
 
 TEST_F(TConnectNoController, APortThatCannotOpenGoesToTheDefaultReport) {
     SelectPort("/nonexistent/ttyNothing");
     Click(Form->btnConnect);
-    ASSERT_EQ(Boxes.Boxes().size(), 1u);
-    EXPECT_EQ(Boxes.Boxes()[0].title, QCoreApplication::applicationName());
-    EXPECT_EQ(Boxes.Boxes()[0].icon, QMessageBox::Critical);
-    EXPECT_TRUE(Boxes.Boxes()[0].text.contains("(Error: ")) << Boxes.Boxes()[0].text.toStdString();
+    ASSERT_EQ(Boxes->Boxes().size(), 1u);
+    EXPECT_EQ(Boxes->Boxes()[0].title, QCoreApplication::applicationName());
+    EXPECT_EQ(Boxes->Boxes()[0].icon, QMessageBox::Critical);
+    EXPECT_TRUE(Boxes->Boxes()[0].text.contains("(Error: ")) << Boxes->Boxes()[0].text.toStdString();
     EXPECT_FALSE(Form->UART->Enabled());
-    EXPECT_TRUE(OwnEnabledOf(Form->btnConnect));
+    EXPECT_TRUE(OwnEnabled(Form->btnConnect));
 }
 
 TEST_F(TConnectSim, FillsTheWindowAndEnablesItByMode) {
@@ -58,7 +58,7 @@ TEST_F(TConnectSim, FillsTheWindowAndEnablesItByMode) {
     SelectPort(Sim->Path());
     Click(Form->btnConnect);
 
-    EXPECT_TRUE(Boxes.Boxes().empty()) << Boxes.Texts().join("; ").toStdString();
+    EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
     EXPECT_EQ(Codes(Sim->Frames()), "ImpRRRRRR");
     EXPECT_TRUE(Form->StatusBar->PanelText(1).startsWith(U("Контроллер: ")));
     EXPECT_GT(Form->StatusBar->PanelText(1).size(), U("Контроллер: ").size());
@@ -68,14 +68,14 @@ TEST_F(TConnectSim, FillsTheWindowAndEnablesItByMode) {
     EXPECT_EQ(Form->edtParam2->text(), QString("1") + numtext::DecimalSeparator() + "5");
     EXPECT_EQ(Form->edtParam6->text(), "65535");
     // Connected: the connection buttons swap, the rest follows the mode rule.
-    EXPECT_FALSE(OwnEnabledOf(Form->btnConnect));
-    EXPECT_FALSE(OwnEnabledOf(Form->cbPort));
-    EXPECT_TRUE(OwnEnabledOf(Form->btnDisconnect));
-    EXPECT_TRUE(OwnEnabledOf(Form->btnSTOP));
-    EXPECT_TRUE(OwnEnabledOf(Form->tbarSubCommand));
-    EXPECT_TRUE(OwnEnabledOf(Form->sbtnCenter));
-    EXPECT_FALSE(OwnEnabledOf(Form->btnSetPosition));
-    EXPECT_TRUE(OwnEnabledOf(Form->rgVelocityRaz));
+    EXPECT_FALSE(OwnEnabled(Form->btnConnect));
+    EXPECT_FALSE(OwnEnabled(Form->cbPort));
+    EXPECT_TRUE(OwnEnabled(Form->btnDisconnect));
+    EXPECT_TRUE(OwnEnabled(Form->btnSTOP));
+    EXPECT_TRUE(OwnEnabled(Form->tbarSubCommand));
+    EXPECT_TRUE(OwnEnabled(Form->sbtnCenter));
+    EXPECT_FALSE(OwnEnabled(Form->btnSetPosition));
+    EXPECT_TRUE(OwnEnabled(Form->rgVelocityRaz));
     EXPECT_EQ(Form->gboxSubCommand->title(), U(" Управление (Скорость) "));
 }
 
@@ -88,8 +88,8 @@ TEST_F(TConnectSim, SecondConnectDuringTheSequenceIsReportedAndTheSequenceGoesOn
     QTimer::singleShot(150, Form.get(), [this] { Click(Form->btnConnect); });
     Click(Form->btnConnect);
 
-    ASSERT_EQ(Boxes.Boxes().size(), 1u);
-    const TBoxRecord& box = Boxes.Boxes()[0];
+    ASSERT_EQ(Boxes->Boxes().size(), 1u);
+    const TBoxRecord& box = Boxes->Boxes()[0];
     EXPECT_EQ(box.title, QCoreApplication::applicationName());
     EXPECT_EQ(box.icon, QMessageBox::Critical);
     EXPECT_TRUE(box.text.startsWith("Port already assigned (open)")) << box.text.toStdString();
@@ -101,11 +101,11 @@ TEST_F(TConnectSim, DisconnectDisablesAndAReconnectRunsTheWholeSequence) {
     Connect();
     Click(Form->btnDisconnect);
     EXPECT_FALSE(Form->UART->Enabled());
-    EXPECT_TRUE(OwnEnabledOf(Form->btnConnect));
-    EXPECT_TRUE(OwnEnabledOf(Form->cbPort));
-    EXPECT_FALSE(OwnEnabledOf(Form->btnDisconnect));
-    EXPECT_FALSE(OwnEnabledOf(Form->tbarSubCommand));
-    EXPECT_FALSE(OwnEnabledOf(Form->rgServoMode));
+    EXPECT_TRUE(OwnEnabled(Form->btnConnect));
+    EXPECT_TRUE(OwnEnabled(Form->cbPort));
+    EXPECT_FALSE(OwnEnabled(Form->btnDisconnect));
+    EXPECT_FALSE(OwnEnabled(Form->tbarSubCommand));
+    EXPECT_FALSE(OwnEnabled(Form->rgServoMode));
     // Nothing else is reset.
     EXPECT_EQ(Form->rgServoMode->ItemIndex(), 0);
     EXPECT_FALSE(Form->edtParam1->text().isEmpty());
@@ -125,7 +125,7 @@ TEST_F(TConnectSim, DisconnectStopsARunningMeasurement) {
     EXPECT_FALSE(Form->Timer1->isActive());
     EXPECT_EQ(Form->FMeasureStopped, 1);
     QTest::qWait(100);
-    EXPECT_TRUE(Boxes.Boxes().empty()) << Boxes.Texts().join("; ").toStdString();
+    EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
 }
 
 TEST_F(TConnectSim, TheSimulatorEntryConnectsThroughTheSameWorkflow) {
@@ -133,7 +133,7 @@ TEST_F(TConnectSim, TheSimulatorEntryConnectsThroughTheSameWorkflow) {
     ASSERT_EQ(Form->cbPort->currentText(), U("Симулятор"));
     Click(Form->btnConnect);
     EXPECT_TRUE(Connected());
-    EXPECT_TRUE(Boxes.Boxes().empty()) << Boxes.Texts().join("; ").toStdString();
+    EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
     EXPECT_TRUE(QString::fromStdString(Form->UART->DeviceName()).startsWith("/dev/pts/"));
     EXPECT_TRUE(Form->StatusBar->PanelText(1).startsWith(U("Контроллер: ")));
     // The built-in controller is started once and kept across reconnects.
@@ -165,6 +165,6 @@ TEST_F(TConnectSim, AFloodOfWaitingBytesMarksTheCaption) {
     Connect();
     ASSERT_EQ(Form->windowTitle(), "Servo-Controller setup");
     Sim->Flood(200);
-    EXPECT_TRUE(WaitUntil([this] { return Form->windowTitle() == ">128"; }));
-    EXPECT_TRUE(Boxes.Boxes().empty()) << Boxes.Texts().join("; ").toStdString();
+    EXPECT_TRUE(WaitFor([this] { return Form->windowTitle() == ">128"; }));
+    EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
 }

@@ -5,7 +5,7 @@
 
 #include "WindowFixture.h"
 
-using namespace uitest;
+using namespace testsupport;
 
 using TScreenshot = TSimWindowTest;
 
@@ -41,7 +41,7 @@ TEST_F(TScreenshot, LineLostMessage) {
     });
     grabber.start(1);
     Sim->HangUp();
-    ASSERT_TRUE(WaitUntil([&] { return !picture.isNull(); }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return !picture.isNull(); }, 5000));
     QString boxPath = path;
     boxPath.replace(".png", "-lost.png");
     EXPECT_TRUE(picture.save(boxPath));

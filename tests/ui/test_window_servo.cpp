@@ -6,7 +6,7 @@
 
 #include "WindowFixture.h"
 
-using namespace uitest;
+using namespace testsupport;
 
 namespace {
 
@@ -44,17 +44,17 @@ TEST_F(TServoSim, ControlsFollowEachModeTheUserChooses) {
         EXPECT_EQ(frames[0].Code, 'M');
         EXPECT_EQ(frames[0].Payload, std::vector<uint8_t>{uint8_t(row.mode)});
         EXPECT_EQ(frames[1].Code, 'm');
-        EXPECT_EQ(OwnEnabledOf(Form->tbarSubCommand), row.drive);
-        EXPECT_EQ(OwnEnabledOf(Form->sbtnCenter), row.drive);
-        EXPECT_EQ(OwnEnabledOf(Form->gboxSubCommand), row.drive);
-        EXPECT_EQ(OwnEnabledOf(Form->btnSetPosition), row.setTarget);
-        EXPECT_EQ(OwnEnabledOf(Form->rgVelocityRaz), row.velocityUnit);
-        EXPECT_EQ(OwnEnabledOf(Form->edtPulsesPerMilimeter), row.velocityUnit);
+        EXPECT_EQ(OwnEnabled(Form->tbarSubCommand), row.drive);
+        EXPECT_EQ(OwnEnabled(Form->sbtnCenter), row.drive);
+        EXPECT_EQ(OwnEnabled(Form->gboxSubCommand), row.drive);
+        EXPECT_EQ(OwnEnabled(Form->btnSetPosition), row.setTarget);
+        EXPECT_EQ(OwnEnabled(Form->rgVelocityRaz), row.velocityUnit);
+        EXPECT_EQ(OwnEnabled(Form->edtPulsesPerMilimeter), row.velocityUnit);
         EXPECT_EQ(Form->gboxSubCommand->title(), U(row.caption));
         EXPECT_EQ(Form->gboxSubCommand->title().size(), QString::fromUtf8(row.caption).size());
-        EXPECT_TRUE(OwnEnabledOf(Form->rgServoMode));
+        EXPECT_TRUE(OwnEnabled(Form->rgServoMode));
     }
-    EXPECT_TRUE(Boxes.Boxes().empty()) << Boxes.Texts().join("; ").toStdString();
+    EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
 }
 
 TEST_F(TServoSim, NoModeReportedLeavesTheDriveOnWithThePlainCaption) {
@@ -62,10 +62,10 @@ TEST_F(TServoSim, NoModeReportedLeavesTheDriveOnWithThePlainCaption) {
     Connect();
     EXPECT_EQ(Form->rgServoMode->ItemIndex(), -1);
     EXPECT_EQ(Form->gboxSubCommand->title(), U(" Управление "));
-    EXPECT_TRUE(OwnEnabledOf(Form->tbarSubCommand));
-    EXPECT_TRUE(OwnEnabledOf(Form->sbtnCenter));
-    EXPECT_FALSE(OwnEnabledOf(Form->btnSetPosition));
-    EXPECT_FALSE(OwnEnabledOf(Form->rgVelocityRaz));
+    EXPECT_TRUE(OwnEnabled(Form->tbarSubCommand));
+    EXPECT_TRUE(OwnEnabled(Form->sbtnCenter));
+    EXPECT_FALSE(OwnEnabled(Form->btnSetPosition));
+    EXPECT_FALSE(OwnEnabled(Form->rgVelocityRaz));
 }
 
 TEST_F(TServoSim, SwitchWithTheBarOffCentreCentresItAndStillSetsTheMode) {
@@ -93,15 +93,15 @@ TEST_F(TServoSim, ARefusedSwitchShowsTheReportedModeWithTheChosenControls) {
     ChooseMode(3);
     EXPECT_EQ(Form->rgServoMode->ItemIndex(), 0);  // what the controller reports
     EXPECT_EQ(Form->gboxSubCommand->title(), U(" В режиме \"Позиция\" недоступно "));
-    EXPECT_FALSE(OwnEnabledOf(Form->tbarSubCommand));
-    EXPECT_TRUE(Boxes.Boxes().empty());
+    EXPECT_FALSE(OwnEnabled(Form->tbarSubCommand));
+    EXPECT_TRUE(Boxes->Boxes().empty());
 }
 
 TEST_F(TServoSim, ARefusedModeQueryKeepsTheUsersChoiceSilently) {
     Connect();
     SetFaults([](sim::TFaults& f) { f.RefuseCodes = "m"; });
     ChooseMode(2);
-    EXPECT_TRUE(Boxes.Boxes().empty()) << Boxes.Texts().join("; ").toStdString();
+    EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
     EXPECT_EQ(Form->rgServoMode->ItemIndex(), 2);
     EXPECT_EQ(Sim->State().Mode, 2);
 }
@@ -113,11 +113,11 @@ TEST_F(TServoSim, AnUnreadableModeReplyGivesUpAfterTenRetries) {
         f.WrongStatus = uint8_t('?');
     });
     ChooseMode(2);
-    ASSERT_EQ(Boxes.Boxes().size(), 1u);
-    EXPECT_EQ(Boxes.Boxes()[0].text, U("Нет ответа от устройства (10 retry)"));
-    EXPECT_EQ(Boxes.Boxes()[0].title, "Error");
+    ASSERT_EQ(Boxes->Boxes().size(), 1u);
+    EXPECT_EQ(Boxes->Boxes()[0].text, U("Нет ответа от устройства (10 retry)"));
+    EXPECT_EQ(Boxes->Boxes()[0].title, "Error");
     EXPECT_EQ(Form->rgServoMode->ItemIndex(), -1);
-    EXPECT_TRUE(OwnEnabledOf(Form->rgServoMode));
+    EXPECT_TRUE(OwnEnabled(Form->rgServoMode));
     // The first query and eleven retries.
     EXPECT_EQ(OfCode(Sim->Frames(), 'm').size(), 12u);
 }
@@ -129,11 +129,11 @@ TEST_F(TServoSim, AnUnansweredModeQueryTimesOutAndClearsTheSelection) {
         f.DropEvery = 1;
     });
     ChooseMode(1);
-    ASSERT_EQ(Boxes.Boxes().size(), 1u);
-    EXPECT_EQ(Boxes.Boxes()[0].text, U("Нет ответа от устройства (timeout)"));
-    EXPECT_EQ(Boxes.Boxes()[0].icon, QMessageBox::Critical);
+    ASSERT_EQ(Boxes->Boxes().size(), 1u);
+    EXPECT_EQ(Boxes->Boxes()[0].text, U("Нет ответа от устройства (timeout)"));
+    EXPECT_EQ(Boxes->Boxes()[0].icon, QMessageBox::Critical);
     EXPECT_EQ(Form->rgServoMode->ItemIndex(), -1);
-    EXPECT_TRUE(OwnEnabledOf(Form->rgServoMode));
+    EXPECT_TRUE(OwnEnabled(Form->rgServoMode));
     EXPECT_EQ(Form->StatusBar->PanelText(0), "Timeout");
     // Stop and reset now does nothing until a mode is chosen again.
     Sim->ClearFrames();
@@ -147,9 +147,9 @@ TEST_F(TServoSim, PositionsAreReadIntoTheirEdits) {
     Sim->SetPosition(-8388608);
     Sim->SetTarget(8388607);
     Click(Form->btnGetPosition);
-    ASSERT_TRUE(WaitUntil([this] { return Form->edtPosition->text() == "-8388608"; }));
+    ASSERT_TRUE(WaitFor([this] { return Form->edtPosition->text() == "-8388608"; }));
     Click(Form->btnGetZ);
-    ASSERT_TRUE(WaitUntil([this] { return Form->edtPosTo->text() == "8388607"; }));
+    ASSERT_TRUE(WaitFor([this] { return Form->edtPosTo->text() == "8388607"; }));
     EXPECT_EQ(Codes(Sim->Frames()), "pz");
 }
 
@@ -204,7 +204,7 @@ TEST_F(TServoSim, TheTargetIsTheEnteredDistanceFromAFreshPosition) {
     Sim->SetTarget(-300);
     Sim->SetPosition(1000);
     Click(Form->btnGetZ);
-    ASSERT_TRUE(WaitUntil([this] { return Form->edtPosTo->text() == "-300"; }));
+    ASSERT_TRUE(WaitFor([this] { return Form->edtPosTo->text() == "-300"; }));
     Click(Form->btnSetPosition);
     frames = FramesAfter(3);
     ASSERT_EQ(Codes(frames), "zpP");
@@ -282,11 +282,11 @@ TEST_F(TServoSim, StopAndResetCentresStopsTheMeasurementAndResendsTheMode) {
     EXPECT_EQ(Form->tbarSubCommand->Position(), 256);
     EXPECT_FALSE(Form->Timer1->isActive());
     EXPECT_EQ(Form->FMeasureStopped, 1);
-    EXPECT_TRUE(OwnEnabledOf(Form->edtHistoryDepth));
-    EXPECT_TRUE(OwnEnabledOf(Form->edtTimerPeriod));
-    EXPECT_TRUE(OwnEnabledOf(Form->rgVelocityRaz));
-    EXPECT_TRUE(OwnEnabledOf(Form->edtPulsesPerMilimeter));
-    EXPECT_TRUE(OwnEnabledOf(Form->sbtnCenter));
+    EXPECT_TRUE(OwnEnabled(Form->edtHistoryDepth));
+    EXPECT_TRUE(OwnEnabled(Form->edtTimerPeriod));
+    EXPECT_TRUE(OwnEnabled(Form->rgVelocityRaz));
+    EXPECT_TRUE(OwnEnabled(Form->edtPulsesPerMilimeter));
+    EXPECT_TRUE(OwnEnabled(Form->sbtnCenter));
     // The centring's drive command goes out unless a sample poll holds the
     // link at that moment; the mode always follows, last.
     const auto frames = FramesSettled();

@@ -12,7 +12,7 @@
 
 #include "WindowFixture.h"
 
-using namespace uitest;
+using namespace testsupport;
 
 namespace {
 
@@ -45,14 +45,14 @@ QRect CaptionRect(QGroupBox* box) {
 TEST_F(TWindowStart, OnlyTheConnectionGroupIsEnabled) {
     const QList<QWidget*> expectedOn{Form->gboxController, Form->btnConnect, Form->cbPort};
     for (QWidget* control : WalkedControls(Form.get())) {
-        EXPECT_EQ(OwnEnabledOf(control), expectedOn.contains(control))
+        EXPECT_EQ(OwnEnabled(control), expectedOn.contains(control))
             << control->metaObject()->className() << " " << control->objectName().toStdString();
     }
-    EXPECT_FALSE(OwnEnabledOf(Form->btnDisconnect));
+    EXPECT_FALSE(OwnEnabled(Form->btnDisconnect));
     EXPECT_FALSE(Form->Label1->isEnabled());  // labels are walked too
     // The walk stops at two levels: the bank items inside gboxParams keep their own state.
-    EXPECT_TRUE(OwnEnabledOf(Form->rgrpEEPROM->Item(0)));
-    EXPECT_FALSE(OwnEnabledOf(Form->rgrpEEPROM));
+    EXPECT_TRUE(OwnEnabled(Form->rgrpEEPROM->Item(0)));
+    EXPECT_FALSE(OwnEnabled(Form->rgrpEEPROM));
     EXPECT_FALSE(Form->UART->Enabled());
 }
 
@@ -260,8 +260,8 @@ TEST_F(TWindowStart, HintsOnlyOnTheFiveParametersAndTheBanks) {
 }
 
 TEST_F(TWindowStart, ClosingTheWindowClosesAnOpenPort) {
-    TSilentLine line;
-    Form->UART->SetDeviceName(line.Path());
+    TPtyPair line;
+    Form->UART->SetDeviceName(line.SlavePath());
     Form->UART->Open();
     ASSERT_TRUE(Form->UART->Enabled());
     Form->close();
@@ -280,7 +280,7 @@ TEST_F(TWindowStart, HintAppearsAfterTheMouseRests) {
     if (rested.elapsed() < 450) {
         EXPECT_FALSE(QToolTip::isVisible());
     }
-    ASSERT_TRUE(WaitUntil([] { return QToolTip::isVisible(); }));
+    ASSERT_TRUE(WaitFor([] { return QToolTip::isVisible(); }));
     EXPECT_GE(rested.elapsed(), 450);
     EXPECT_EQ(QToolTip::text(), U("Ограничение скорости"));
     QToolTip::hideText();

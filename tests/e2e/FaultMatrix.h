@@ -12,12 +12,11 @@
 #include <QLineEdit>
 #include <qcustomplot.h>
 
-#include "../console/QStringPrint.h"
 #include "WindowFixture.h"
 
 namespace faultmatrix {
 
-using namespace uitest;
+using namespace testsupport;
 
 // The longest any single action may take: the reply timer's second, one more
 // for a failure that follows it, and room for a loaded machine.
@@ -48,15 +47,17 @@ private:
 class TFaultMatrix : public TSimWindowTest {
 public:
     // The cases of a table reach the rig through these.
-    using TSimWindowTest::ChooseMode;
-    using TSimWindowTest::Click;
-    using TSimWindowTest::Connect;
-    using TSimWindowTest::SetFaults;
     using TWindowTest::Boxes;
+    using TWindowTest::ChooseMode;
+    using TWindowTest::Click;
+    using TWindowTest::Connect;
     using TWindowTest::Connected;
-    using TWindowTest::SelectPort;
     using TWindowTest::Form;
-    using TSimWindowTest::Sim;
+    using TWindowTest::SelectPort;
+    using TWindowTest::LineQuiet;
+    using TWindowTest::SetFaults;
+    using TWindowTest::Sim;
+    using TWindowTest::StartSimulator;
 
     QString Panel0() const { return Form->StatusBar->PanelText(0); }
 
@@ -66,7 +67,7 @@ public:
         QElapsedTimer clock;
         clock.start();
         action();
-        const bool idle = WaitUntil([this] { return Form->Link->FLinkState != lsPending; },
+        const bool idle = WaitFor([this] { return Form->Link->FLinkState != lsPending; },
                                     ActionLimitMs);
         return idle && clock.elapsed() < ActionLimitMs;
     }
@@ -76,24 +77,16 @@ public:
     void ExpectNextCommandAccepted(int32_t position = 7654321) {
         Sim->SetFaults(sim::TFaults{});
         ASSERT_TRUE(LinkIdle());
+        ASSERT_TRUE(LineQuiet());
         Sim->SetPosition(position);
         Click(Form->btnGetPosition);
-        EXPECT_TRUE(WaitUntil([&] { return Form->edtPosition->text() == QString::number(position); }))
+        EXPECT_TRUE(WaitFor([&] { return Form->edtPosition->text() == QString::number(position); }))
             << Form->edtPosition->text().toStdString();
         EXPECT_EQ(Form->Link->FLinkState, lsDone);
         EXPECT_EQ(Panel0(), "");
     }
 
-    // A new controller on a new line, as after plugging in another cable.
-    void ReplaceController() {
-        sim::TSimOptions options;
-        options.Clock = sim::EClockKind::Stepped;
-        Sim = std::make_unique<sim::TPtySimulator>(options);
-        std::string error;
-        ASSERT_TRUE(Sim->Start(&error)) << error;
-    }
-
-    std::string BoxList() const { return Boxes.Texts().join("; ").toStdString(); }
+    std::string BoxList() const { return Boxes->Texts().join("; ").toStdString(); }
 };
 
 }  // namespace faultmatrix

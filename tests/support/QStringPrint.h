@@ -1,5 +1,5 @@
-// Readable QString values in test failure messages. Every test file that
-// compares QStrings includes this, so all of them print the same way.
+// Readable QString values in test failure messages. The support library
+// forces this into every test source, so all of them print the same way.
 #pragma once
 
 #include <ostream>
