@@ -3,8 +3,6 @@
 
 #include <atomic>
 
-#include "PosixCommApi.h"
-
 namespace commapi {
 
 namespace {
@@ -21,12 +19,6 @@ void TCommApi::InitializeCriticalSection(CRITICAL_SECTION*) {}
 void TCommApi::EnterCriticalSection(CRITICAL_SECTION* section) { section->Mutex.lock(); }
 void TCommApi::LeaveCriticalSection(CRITICAL_SECTION* section) { section->Mutex.unlock(); }
 void TCommApi::DeleteCriticalSection(CRITICAL_SECTION*) {}
-
-TCommApi& LinuxProvider() {
-    // Never destroyed: event threads may still finish against it at process exit.
-    static TCommApi* const provider = new TPosixCommApi;
-    return *provider;
-}
 
 TCommApi& Current() {
     TCommApi* api = gCurrent.load(std::memory_order_acquire);

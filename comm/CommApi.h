@@ -216,7 +216,8 @@ public:
 TCommApi& Current();
 // Installs `api` (not owned); null restores the Linux provider.
 void SetCurrent(TCommApi* api);
-// The Linux provider (created on first use, lives for the whole process).
+// The Linux provider (created on first use, lives for the whole process);
+// defined with the provider itself, in posix/.
 TCommApi& LinuxProvider();
 
 // Installs a provider for a scope, restoring the previous one at its end.

@@ -1,9 +1,12 @@
 // The event thread: waits for the device's events and hands each completed
 // wait to the main thread. Functions run on the event thread unless marked.
+#include <algorithm>
+#include <set>
 #include <utility>
+#include <vector>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 
 #include "CommInt.h"
 
@@ -13,41 +16,80 @@ namespace {
 
 constexpr uint32_t AllPurges = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
 constexpr int MaxPauseMs = 500;
+constexpr qint64 ReapLimitMs = 5000;  // for all stopped threads together
+constexpr qint64 ReapStepMs = 20;     // between drops of newly queued hand-overs
 
-std::atomic<int> LiveThreads{0};  // constructed and not yet freed
+// Every event thread from its construction until it is freed. A stopped
+// thread frees itself through the main thread's event queue, which no longer
+// runs once the program leaves its message loop; the application object's
+// destruction then frees the rest (ReapStoppedThreads), so no program has to.
+// An ordinary static, destroyed at exit, so that it never hides a thread
+// nobody freed from a leak check.
+constinit bool RegistryGone = false;  // trivially destructible: readable to the very end
+
+struct TThreadRegistry {
+    ~TThreadRegistry() { RegistryGone = true; }
+    std::mutex Mutex;
+    std::set<TCommEventThread*> Threads;
+    bool ReaperInstalled = false;  // for the current application object
+};
+
+TThreadRegistry Registry;
+
+// Main thread, called by the application object's destructor while its event
+// queue still exists. A stopped thread may be waiting there for a hand-over
+// that will never run: dropping the queued call answers it (the call of a
+// closed port would do nothing), so the thread ends and can be freed here.
+// A thread whose port is still open is left alone: it cannot be joined.
+void ReapStoppedThreads() {
+    std::vector<TCommEventThread*> stopped;
+    {
+        std::lock_guard lock(Registry.Mutex);
+        Registry.ReaperInstalled = false;  // post routines run once; a later application installs it again
+        for (TCommEventThread* thread : Registry.Threads)
+            if (thread->Terminated() || thread->isFinished()) stopped.push_back(thread);
+    }
+    const QDeadlineTimer limit(ReapLimitMs);
+    for (TCommEventThread* thread : stopped) {
+        for (;;) {
+            QCoreApplication::removePostedEvents(thread, QEvent::MetaCall);
+            const qint64 step = std::clamp<qint64>(limit.remainingTime(), 0, ReapStepMs);
+            if (thread->wait(QDeadlineTimer(step))) {
+                delete thread;  // also drops its queued deleteLater
+                break;
+            }
+            if (limit.hasExpired()) break;
+        }
+    }
+}
 
 }  // namespace
 
 // Main thread (called by Open).
 TCommEventThread::TCommEventThread(HANDLE commHandle, TCommEventTypes events, TCommApi& api)
     : FApi(api), FCommHandle(commHandle) {
-    LiveThreads.fetch_add(1);
+    bool installReaper = false;
+    {
+        std::lock_guard lock(Registry.Mutex);
+        Registry.Threads.insert(this);
+        installReaper = !std::exchange(Registry.ReaperInstalled, true);
+    }
+    if (installReaper) qAddPostRoutine(ReapStoppedThreads);
     connect(this, &QThread::finished, this, &QObject::deleteLater);  // frees itself when its run ends
     FApi.SetCommMask(FCommHandle, EventMaskOf(events));
     FEvent = std::make_unique<TSimpleEvent>(FApi);
     start(QThread::HighPriority);  // construction is complete: the class is final
 }
 
-// Main thread (deleteLater after the run ended).
+// Main thread (deleteLater after the run ended, or ReapStoppedThreads).
 TCommEventThread::~TCommEventThread() {
-    // Pairs with the end of the run: Qt's finished -> deleteLater hand-over is
-    // invisible to race detectors, this edge is not.
+    // Pairs with the end of the run: Qt's finished -> deleteLater hand-over and
+    // QThread::wait are invisible to race detectors, this edge is not.
     (void)FRunEnded.load(std::memory_order_acquire);
     FEvent.reset();
-    LiveThreads.fetch_sub(1);
-}
-
-// Main thread. A stopped thread frees itself through the main thread's event
-// queue, which no longer runs once the program leaves its message loop.
-bool TCommEventThread::ReapAll(int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (LiveThreads.load() > 0 && clock.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        if (LiveThreads.load() > 0) QThread::msleep(1);
-    }
-    return LiveThreads.load() == 0;
+    if (RegistryGone) return;  // freed during static destruction, after the registry
+    std::lock_guard lock(Registry.Mutex);
+    Registry.Threads.erase(this);
 }
 
 // Main thread. The flag goes first so that a run woken by the event sees it.
@@ -116,8 +158,9 @@ void TCommEventThread::PauseAfterFailure(int failures) {
 }
 
 // Travels inside the queued call. Qt destroys the call once it has run, or
-// unrun when it drops it (the application is going away): either way the
-// ticket's destruction answers the waiting event thread, so it never hangs.
+// unrun when it is dropped (the application is going away, or the stopped
+// thread is being reaped): either way the ticket's destruction answers the
+// waiting event thread, so it never hangs.
 // Destroyed on the main thread, or on the event thread when its own reference
 // to the call happens to be the last.
 class TCommEventThread::THandOverTicket {
@@ -141,10 +184,11 @@ private:
 };
 
 // Runs `call` on the main thread, inside its event processing, and waits
-// until it has run. What the call raised is raised again here.
+// until it has run. What the call raised is raised again here. The call is
+// queued to this object (it lives on the main thread) so that the reaper can
+// drop exactly this thread's calls.
 void TCommEventThread::HandOver(THandedOverCall call) {
-    QObject* mainThreadObject = QCoreApplication::instance();
-    if (!mainThreadObject) return;
+    if (!QCoreApplication::instance()) return;
     {
         // Released before the call is queued: the call takes this lock first,
         // which orders everything this thread wrote before it (mask, code).
@@ -153,7 +197,7 @@ void TCommEventThread::HandOver(THandedOverCall call) {
         FHandOverError = nullptr;
     }
     QMetaObject::invokeMethod(
-        mainThreadObject, [ticket = THandOverTicket(this, call)] { ticket.Run(); }, Qt::QueuedConnection);
+        this, [ticket = THandOverTicket(this, call)] { ticket.Run(); }, Qt::QueuedConnection);
     std::unique_lock lock(FHandOverMutex);
     FHandOverAnswered.wait(lock, [this] { return FHandOverDone; });
     if (FHandOverError) std::rethrow_exception(std::exchange(FHandOverError, nullptr));

@@ -199,7 +199,8 @@ public:
 };
 
 // Waits for the device's events while its port is open and hands each one to
-// the main thread. Started by its constructor; frees itself when its run ends.
+// the main thread. Started by its constructor; frees itself when its run ends,
+// or, once stopped, at the latest when the application object is destroyed.
 class TCommEventThread final : public QThread, public TObject {
     Q_OBJECT
 public:
@@ -214,9 +215,6 @@ public:
 
     // Asks the run to end and returns at once.
     void Stop();
-    // Main thread, at exit: lets stopped threads end and free themselves, so
-    // nothing is left behind. True when none is left within the time.
-    static bool ReapAll(int timeoutMs);
     bool Terminated() const { return FTerminated.load(std::memory_order_acquire); }
 
     TSignalEvent OnSignal;

@@ -1,12 +1,14 @@
 // Resources and robustness of the Linux provider: no descriptor or thread
-// left behind, no CPU while idle or after a hang-up, released handles stay
-// dead, events behave as manual- or automatic-reset events.
+// left behind (also by a program that never reaps its stopped event threads),
+// no CPU while idle or after a hang-up, released handles stay dead, events
+// behave as manual- or automatic-reset events.
 #include <gtest/gtest.h>
 
 #include <thread>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 
 #include "CommTestSupport.h"
 
@@ -38,6 +40,15 @@ TEST(PtyLifecycle, ThousandOpenCloseCyclesLeaveNothingBehind) {
     port.Open();  // and the line is still usable
     EXPECT_EQ(port.Write("x", 1), 1);
     EXPECT_EQ(pty.Receive(1), "x");
+}
+
+// No program reaps event threads itself: the application's end frees them.
+TEST(EventThreadLifecycle, StoppedThreadIsFreedWhenTheApplicationEnds) {
+    QProcess probe;
+    probe.start(QStringLiteral(COMM_EXIT_PROBE), {});
+    ASSERT_TRUE(probe.waitForFinished(60000)) << "the probe did not end";
+    EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(probe.exitCode(), 0) << probe.readAllStandardError().toStdString();
 }
 
 TEST(PtyLifecycle, IdlePortCostsNoCpu) {

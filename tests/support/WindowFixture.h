@@ -79,7 +79,9 @@ protected:
     explicit TWindowTest(ESim sim = ESim::None) : FSimKind(sim) {}
 
     void SetUp() override {
-        if (FSimKind != ESim::None) ASSERT_NO_FATAL_FAILURE(StartSimulator());
+        if (FSimKind != ESim::None) {
+            ASSERT_NO_FATAL_FAILURE(StartSimulator());
+        }
         Form = std::make_unique<TMainForm>();
         Form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));

@@ -43,8 +43,6 @@ public:
     // The device path behind a name: "COM1".."COM9" and "\\.\COMn" (any case)
     // are /dev/ttyS0.. ; any other name is used unchanged.
     static std::string DevicePath(const std::string& name);
-    // Handles currently open (devices and events).
-    size_t HandleCount() const { return FHandles.Count(); }
 
 private:
     std::shared_ptr<posix::TPosixDevice> Device(HANDLE file) const;

@@ -93,6 +93,7 @@ bool TFakeCommApi::CompletePendingWrite() {
     if (!device || !device->write.ov) return false;
     FWritten.append(reinterpret_cast<const char*>(device->write.data), device->write.size);
     Complete(device->write, ERROR_SUCCESS, device->write.size);
+    RecordEvents(*device, EV_TXEMPTY);
     return true;
 }
 
@@ -351,6 +352,8 @@ BOOL TFakeCommApi::PurgeComm(HANDLE file, DWORD flags) {
     std::lock_guard lock(FMutex);
     TDevice* device = Begin("PurgeComm", file, flags);
     if (!device) return 0;
+    if (flags & ~(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR))
+        return Record("PurgeComm", file, flags, FailWith(ERROR_INVALID_PARAMETER));
     if ((flags & PURGE_TXABORT) && device->write.ov) Complete(device->write, ERROR_OPERATION_ABORTED, 0);
     if ((flags & PURGE_RXABORT) && device->read.ov) Complete(device->read, ERROR_OPERATION_ABORTED, 0);
     if (flags & PURGE_RXCLEAR) device->input.clear();
@@ -363,6 +366,8 @@ BOOL TFakeCommApi::WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD
     std::lock_guard lock(FMutex);
     TDevice* device = Begin("WriteFile", file, count);
     if (!device) return 0;
+    // The line carries one transfer per direction at a time.
+    if (device->write.ov) return Record("WriteFile", file, count, FailWith(ERROR_BUSY));
     Start(device->write, overlapped);
     if (FWritesPending) {
         device->write.data = static_cast<uint8_t*>(const_cast<void*>(buffer));
@@ -372,6 +377,7 @@ BOOL TFakeCommApi::WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD
     FWritten.append(static_cast<const char*>(buffer), count);
     if (written) *written = count;
     Complete(device->write, ERROR_SUCCESS, count);
+    RecordEvents(*device, EV_TXEMPTY);
     return Record("WriteFile", file, count, 1);
 }
 
@@ -379,6 +385,7 @@ BOOL TFakeCommApi::ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* read,
     std::lock_guard lock(FMutex);
     TDevice* device = Begin("ReadFile", file, count);
     if (!device) return 0;
+    if (device->read.ov) return Record("ReadFile", file, count, FailWith(ERROR_BUSY));
     Start(device->read, overlapped);
     if (FReadsPending) {
         device->read.data = static_cast<uint8_t*>(buffer);

@@ -37,6 +37,7 @@ public:
     // The state that GetCommState reports for a newly opened device.
     void SetDeviceDcb(const commapi::DCB& dcb);
     // Transfers that go pending and stay so until completed or cancelled.
+    // A write that completes reports EV_TXEMPTY, as the real line does.
     void SetWritesPending(bool pending);
     void SetReadsPending(bool pending);
     // Bytes arrive at the most recently opened device: EV_RXCHAR, and EV_RXFLAG

@@ -20,11 +20,6 @@ bool THandleTable::Release(HANDLE handle) {
     return true;
 }
 
-size_t THandleTable::Count() const {
-    std::lock_guard lock(FMutex);
-    return FObjects.size();
-}
-
 std::shared_ptr<TKernelObject> THandleTable::Find(HANDLE handle) const {
     std::lock_guard lock(FMutex);
     const auto it = FObjects.find(reinterpret_cast<uintptr_t>(handle));

@@ -31,7 +31,6 @@ public:
     // Removes the handle and tells its object, under the table's lock: when this
     // returns, no later lookup can reach the object and its release is complete.
     bool Release(HANDLE handle);
-    size_t Count() const;
 
 private:
     std::shared_ptr<TKernelObject> Find(HANDLE handle) const;

@@ -179,4 +179,10 @@ DWORD TPosixCommApi::WaitForSingleObject(HANDLE object, DWORD milliseconds) {
     return event ? event->Wait(milliseconds) : WAIT_FAILED;
 }
 
+TCommApi& LinuxProvider() {
+    // Never destroyed: a thread still running at process exit may call it.
+    static TCommApi* const provider = new TPosixCommApi;
+    return *provider;
+}
+
 }  // namespace commapi
