@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <qcustomplot.h>
 
+#include "ChartFeed.h"
 #include "MainUnit.h"
 #include "RadioGroup.h"
 #include "SamplePlot.h"
@@ -75,9 +76,8 @@ void TTickDriver::Fill(int depth) {
         ++FTick;
         FForm.FTimeMs += sampleplot::MsPerTick;
     }
-    FForm.Series1->data()->set(series[0], true);
-    FForm.Series2->data()->set(series[1], true);
-    FForm.Series3->data()->set(series[2], true);
+    TChartFeed* feed = FForm.ChartFeed();
+    for (int s = 0; s < TChartFeed::SeriesCount; ++s) feed->Assign(s, series[size_t(s)]);
     FForm.Link->FSampleTick = FTick;
 }
 

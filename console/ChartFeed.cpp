@@ -23,7 +23,7 @@ QCPRange Padded(double min, double max) {
 
 TChartFeed::TChartFeed(QCustomPlot* chart, const std::array<QCPGraph*, SeriesCount>& series)
     : QObject(chart), FChart(chart), FReplot(new TChartReplot(chart)), FSeries(series) {
-    for (int i = 0; i < SeriesCount; ++i) Sync(i);
+    for (int i = 0; i < SeriesCount; ++i) ShowHistory(i);
     // Undo zoom: a double click while the chart may be zoomed brings back the automatic ranges.
     connect(FChart, &QCustomPlot::mouseDoubleClick, this, [this](QMouseEvent*) {
         if (!Interactive()) return;
@@ -35,57 +35,23 @@ TChartFeed::TChartFeed(QCustomPlot* chart, const std::array<QCPGraph*, SeriesCou
     connect(FChart, &QCustomPlot::beforeReplot, this, &TChartFeed::FitViewsToKeyRange);
 }
 
-TChartFeed::TStamp TChartFeed::StampOf(int series) const {
-    const auto data = FSeries[series]->data();
-    TStamp stamp;
-    stamp.container = data.data();
-    stamp.size = data->size();
-    if (data->isEmpty()) return stamp;
-    stamp.firstKey = data->constBegin()->key;
-    stamp.lastKey = (data->constEnd() - 1)->key;
-    stamp.lastValue = (data->constEnd() - 1)->value;
-    return stamp;
-}
-
-bool TChartFeed::InSync(int series) const { return StampOf(series) == FStamps[series]; }
-
-void TChartFeed::Sync(int series) {
-    if (InSync(series)) return;
-    TChartHistory& history = FHistory[series];
-    history.Assign(*FSeries[series]->data());
-    TSlidingExtremes& extremes = FExtremes[series];
-    extremes.Clear();
-    for (int i = 0; i < history.Count(); ++i) extremes.Push(history.At(i).value);
-    FZoomed[series].reset();
-    FSeries[series]->setData(history.View());
-    FStamps[series] = StampOf(series);
-}
-
 void TChartFeed::ShowHistory(int series) {
     if (FSeries[series]->data() != FHistory[series].View())
         FSeries[series]->setData(FHistory[series].View());
     FZoomed[series].reset();
-    FStamps[series] = StampOf(series);
 }
 
-int TChartFeed::Count(int series) const {
-    return InSync(series) ? FHistory[series].Count() : FSeries[series]->data()->size();
-}
+int TChartFeed::Count(int series) const { return FHistory[series].Count(); }
 
-const TChartHistory& TChartFeed::History(int series) {
-    Sync(series);
-    return FHistory[series];
-}
+const TChartHistory& TChartFeed::History(int series) const { return FHistory[series]; }
 
 void TChartFeed::Add(int series, double x, double y) {
-    Sync(series);
     FHistory[series].Add(x, y);
     FExtremes[series].Push(y);
     ShowHistory(series);
 }
 
 void TChartFeed::RemoveFirst(int series) {
-    Sync(series);
     if (FHistory[series].Count() == 0) return;
     FHistory[series].RemoveFirst();
     FExtremes[series].PopFront();
@@ -98,6 +64,15 @@ void TChartFeed::Clear() {
         FExtremes[i].Clear();
         ShowHistory(i);
     }
+}
+
+void TChartFeed::Assign(int series, const QVector<QCPGraphData>& points) {
+    TChartHistory& history = FHistory[size_t(series)];
+    history.Assign(points);
+    TSlidingExtremes& extremes = FExtremes[size_t(series)];
+    extremes.Clear();
+    for (int i = 0; i < history.Count(); ++i) extremes.Push(history.At(i).value);
+    ShowHistory(series);
 }
 
 void TChartFeed::SetInteractive(bool allowed) {
@@ -124,7 +99,6 @@ bool TChartFeed::Interactive() const {
 
 void TChartFeed::FitViewsToKeyRange() {
     for (int i = 0; i < SeriesCount; ++i) {
-        Sync(i);
         if (Interactive())
             FitViewToKeyRange(i, FSeries[i]->keyAxis()->range());
         else if (FZoomed[i])
@@ -150,14 +124,12 @@ void TChartFeed::FitViewToKeyRange(int series, const QCPRange& keys) {
     view->set(history.Reduced(from, to), true);
     FSeries[series]->setData(view);
     FZoomed[series] = part;
-    FStamps[series] = StampOf(series);
 }
 
 void TChartFeed::ApplyValueRange(QCPAxis* axis) {
     std::optional<TSlidingExtremes::TRange> range;
     for (int i = 0; i < SeriesCount; ++i) {
         if (FSeries[i]->valueAxis() != axis) continue;
-        Sync(i);
         const auto r = FExtremes[i].Range();
         if (!r) continue;
         if (!range) range = r;
@@ -170,7 +142,6 @@ void TChartFeed::ApplyValueRange(QCPAxis* axis) {
 void TChartFeed::ApplyAutoRanges() {
     std::optional<QCPRange> keys;
     for (int i = 0; i < SeriesCount; ++i) {
-        Sync(i);
         const TChartHistory& history = FHistory[i];
         if (history.Count() == 0) continue;
         const double first = history.At(0).key;

@@ -2,7 +2,8 @@
 // at its front in constant time, the chart draws a bounded number of points
 // per series however long the history is, and the axes follow the points
 // held, so a measurement tick costs the same whatever the history's length.
-// Main thread only; a child of its chart.
+// The series' points are written only through it. Main thread only; a child
+// of its chart.
 #pragma once
 
 #include <array>
@@ -10,6 +11,7 @@
 #include <utility>
 
 #include <QObject>
+#include <QVector>
 
 #include "ChartHistory.h"
 #include "SlidingExtremes.h"
@@ -25,6 +27,7 @@ class TChartFeed : public QObject {
 public:
     static constexpr int SeriesCount = 3;
 
+    // The series must be empty; their points are the feed's from now on.
     TChartFeed(QCustomPlot* chart, const std::array<QCPGraph*, SeriesCount>& series);
 
     int Count(int series) const;
@@ -34,8 +37,10 @@ public:
     void RemoveFirst(int series);
     // Removes every point of every series.
     void Clear();
+    // Takes the points, keys not decreasing, as the whole history of a series.
+    void Assign(int series, const QVector<QCPGraphData>& points);
     // The history of a series, every point of it (the chart may draw fewer).
-    const TChartHistory& History(int series);
+    const TChartHistory& History(int series) const;
 
     // Zoom with the wheel and pan by dragging, on every axis, or neither.
     void SetInteractive(bool allowed);
@@ -50,19 +55,6 @@ public:
     void RequestReplot();
 
 private:
-    // What the graph's container looked like after our last change to it.
-    struct TStamp {
-        const void* container = nullptr;
-        int size = 0;
-        double firstKey = 0;
-        double lastKey = 0;
-        double lastValue = 0;
-        bool operator==(const TStamp&) const = default;
-    };
-    TStamp StampOf(int series) const;
-    bool InSync(int series) const;
-    // Someone else changed the graph's data: it becomes the history.
-    void Sync(int series);
     void ShowHistory(int series);
     void FitViewsToKeyRange();
     void FitViewToKeyRange(int series, const QCPRange& keys);
@@ -73,7 +65,6 @@ private:
     std::array<QCPGraph*, SeriesCount> FSeries;
     std::array<TChartHistory, SeriesCount> FHistory;
     std::array<TSlidingExtremes, SeriesCount> FExtremes;
-    std::array<TStamp, SeriesCount> FStamps;
     // The part of the history drawn at full detail while zoomed in.
     std::array<std::optional<std::pair<int, int>>, SeriesCount> FZoomed;
 };

@@ -85,11 +85,9 @@ void TChartHistory::Clear() {
     FView->clear();
 }
 
-void TChartHistory::Assign(const QCPGraphDataContainer& points) {
-    // The points may be our own view's: copied before it is cleared.
-    std::deque<QCPGraphData> copy(points.constBegin(), points.constEnd());
+void TChartHistory::Assign(const QVector<QCPGraphData>& points) {
     Clear();
-    FPoints.swap(copy);
+    FPoints.assign(points.constBegin(), points.constEnd());
     if (!FPoints.empty()) Regroup(ExactLimit);
 }
 

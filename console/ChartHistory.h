@@ -39,8 +39,8 @@ public:
     // Drops the oldest point; nothing when empty.
     void RemoveFirst();
     void Clear();
-    // Takes the points of a container as the whole history.
-    void Assign(const QCPGraphDataContainer& points);
+    // Takes the points as the whole history.
+    void Assign(const QVector<QCPGraphData>& points);
 
     // The first point whose key is not below key (Count() when none).
     int LowerIndex(double key) const;

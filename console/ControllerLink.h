@@ -106,8 +106,6 @@ public:
     // Window-creation state: area cleared, no command (0xFF), lsDone.
     void ResetToIdle();
 
-    TCustomComm& Port() { return FPort; }
-
     // Transaction area.
     uint8_t FCmdFrame[CmdFrameSize] = {};
     uint8_t FReply[ReplySize] = {};

@@ -22,12 +22,4 @@ void ShowDefaultReport(const QString& message);
 // Runs a handler and reports whatever escapes it.
 void RunHandler(const std::function<void()>& handler);
 
-// Wraps a handler for connecting to a signal.
-template <typename F>
-auto Guarded(F handler) {
-    return [handler](auto&&... args) {
-        RunHandler([&] { handler(args...); });
-    };
-}
-
 }  // namespace report

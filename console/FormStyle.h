@@ -15,7 +15,6 @@ class TFormStyle : public QProxyStyle {
     Q_OBJECT
 public:
     static constexpr int HintShowDelayMs = 500;
-    static constexpr int HintHideDelayMs = 10000;
     static constexpr int SliderThumbLength = 15;
 
     // Owned by parent; wraps a fresh instance of the application's style.

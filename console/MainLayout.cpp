@@ -10,6 +10,7 @@
 
 #include "MainUnit.h"
 #include "PortBox.h"
+#include "PortChoice.h"
 #include "RadioGroup.h"
 #include "StatusBar.h"
 #include "TrackBar.h"
@@ -58,6 +59,13 @@ QRect ParamEditRect(int row, int column) {
     return {ParamColumnX[column], ParamEditY[row], ParamEditWidth, 21};
 }
 
+// The box knows its entries: the fixed ports, the devices found now, the
+// simulator and "Другой порт…"; the first port is chosen at start.
+void FillPortList(TPortBox& box) {
+    box.Refresh();
+    box.setCurrentIndex(0);
+}
+
 }  // namespace
 
 void TMainForm::BuildLayout() {
@@ -74,9 +82,10 @@ void TMainForm::BuildLayout() {
     btnConnect = Button(gboxController, "Подключить", {8, 44, 106, 23});
     btnDisconnect = Button(gboxController, "Отключить", {8, 69, 106, 23});
     btnDisconnect->setEnabled(false);
-    auto* portBox = Place<TPortBox>(gboxController, {8, 18, 106, 22}, T(SimulatorEntry));
+    auto* portBox = Place<TPortBox>(gboxController, {8, 18, 106, 22}, T(TPortChoice::SimulatorEntry));
     cbPort = portBox;
     FillPortList(*portBox);
+    FPortChoice = std::make_unique<TPortChoice>(*portBox);
 
     rgServoMode = Place<TRadioGroup>(this, {130, 8, 146, 97}, T(" Серво-режим "),
                                      QStringList{T("ШИМ"), T("Крутящий момент"), T("Скорость"),
@@ -180,11 +189,4 @@ void TMainForm::BuildChart() {
     Series2 = addSeries(Chart1->yAxis2, Qt::darkGreen);  // (0, 128, 0): readable on grey
     Series3 = addSeries(Chart1->yAxis, Qt::blue);
     SetZoomAllowed(true);
-}
-
-// The box knows its entries: the fixed ports, the devices found now, the
-// simulator and "Другой порт…"; the first port is chosen at start.
-void TMainForm::FillPortList(TPortBox& box) {
-    box.Refresh();
-    box.setCurrentIndex(0);
 }

@@ -5,7 +5,6 @@
 #include "MainUnit.h"
 
 #include <exception>
-#include <stdexcept>
 #include <utility>
 
 #include <QCloseEvent>
@@ -18,12 +17,13 @@
 #include <QToolButton>
 #include <qcustomplot.h>
 
+#include "ChartFeed.h"
 #include "ConsoleLine.h"
 #include "DefaultReport.h"
 #include "FormStyle.h"
 #include "OwnEnabled.h"
 #include "PortAdvice.h"
-#include "PtySimulator.h"
+#include "PortChoice.h"
 #include "RadioGroup.h"
 #include "ShortcutHook.h"
 #include "StatusBar.h"
@@ -49,19 +49,7 @@ void WalkTwoLevels(const QWidget* window, bool enabled) {
     }
 }
 
-
 }  // namespace
-
-class TMainForm::TBusyScope {
-public:
-    explicit TBusyScope(TMainForm& form) : FForm(form) { ++FForm.FBusyDepth; }
-    ~TBusyScope() { FForm.LeaveBusy(); }
-    TBusyScope(const TBusyScope&) = delete;
-    TBusyScope& operator=(const TBusyScope&) = delete;
-
-private:
-    TMainForm& FForm;
-};
 
 TMainForm::TMainForm(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -119,18 +107,10 @@ void TMainForm::BindEditChange(QLineEdit* edit) {
 }
 
 void TMainForm::RunHandler(const std::function<void()>& handler) {
-    if (FClosed) return;
-    TBusyScope busy(*this);
-    std::exception_ptr error;
-    try {
-        handler();
-    } catch (...) {
-        error = std::current_exception();
-    }
-    // A failure caused by the window going away (its port is closed) is not
-    // news, and a lost line has its own message.
-    if (!error || FClosed || AbsorbLineFailure(error)) return;
-    report::RunHandler([&error] { std::rethrow_exception(error); });
+    FHandlers.Run(handler, [this](const std::exception_ptr& error) {
+        // A lost line has its own message.
+        if (!AbsorbLineFailure(error)) report::RunHandler([&error] { std::rethrow_exception(error); });
+    });
 }
 
 // True for what a lost line raises: the link's own ELinkLost, or a port error
@@ -151,26 +131,12 @@ bool TMainForm::AbsorbLineFailure(const std::exception_ptr& error) {
     }
 }
 
-void TMainForm::LeaveBusy() {
-    if (--FBusyDepth > 0) return;
-    ShowLinkNote();
-    if (FLostWalkPending) {
-        // A handler unwinding from the lost line may have enabled controls again.
-        FLostWalkPending = false;
-        if (!UART->Enabled()) SetDisconnectedState();
-    }
-    if (!FLostMessage.isEmpty()) ShowLostMessage();
-    if (!FDeleteWhenIdle) return;
-    FDeleteWhenIdle = false;
-    deleteLater();
-}
-
 void TMainForm::FormCreate() {
     FShortcutHook = std::make_unique<TShortcutHook>(this);
     ApplyHintTiming();
     FHistoryDepth = 100;
     FPulsesPerMm = 80;
-    for (int i = 0; i < Chart1->graphCount(); ++i) Chart1->graph(i)->data()->clear();
+    ChartFeed()->Clear();
     Link->ClearTransactionArea();
     Chart1->yAxis->setLabelColor(Series1->pen().color());
     Chart1->yAxis2->setLabelColor(Series2->pen().color());
@@ -197,16 +163,10 @@ void TMainForm::ApplyHintTiming() {
 void TMainForm::FormDestroy() { UART->Close(); }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    FClosed = true;
+    FHandlers.Close();
     Timer1->stop();
     FMeasureStopped = 1;
     UART->Close();
-    // A handler still waiting for a reply runs on until it returns; deleting
-    // the window under it would pull its controls away.
-    if (FBusyDepth > 0 && testAttribute(Qt::WA_DeleteOnClose)) {
-        setAttribute(Qt::WA_DeleteOnClose, false);
-        FDeleteWhenIdle = true;
-    }
     event->accept();
 }
 
@@ -236,21 +196,8 @@ void TMainForm::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-std::string TMainForm::SimulatorDevice() {
-    if (!FSimulator) {
-        auto simulator = std::make_unique<sim::TPtySimulator>(sim::TSimOptions{});
-        std::string error;
-        if (!simulator->Start(&error))
-            throw std::runtime_error("Симулятор не запущен: " + error);
-        FSimulator = std::move(simulator);
-    }
-    return FSimulator->Path();
-}
-
 void TMainForm::btnConnectClick() {
-    const QString port = cbPort->currentText();
-    UART->SetDeviceName(port == QString::fromUtf8(SimulatorEntry) ? SimulatorDevice()
-                                                                   : port.toStdString());
+    UART->SetDeviceName(FPortChoice->CurrentDevice());
     // While the port is open Open refuses (the running sequence goes on); the
     // handler in use stays untouched.
     UART->CheckOpen();
@@ -312,25 +259,27 @@ void TMainForm::SetDisconnectedState() {
 }
 
 void TMainForm::LineLost() {
-    if (FClosed || !UART->Enabled()) return;  // told already
+    if (Closed() || !UART->Enabled()) return;  // told already
     const QString device = QString::fromStdString(portadvice::DevicePath(UART->DeviceName()));
     StopMeasurementForDisconnect();  // the chart keeps its points
     consoleline::Unbind(*UART);
     UART->Close();
     Link->DropLine();
     SetDisconnectedState();
+    // A handler unwinding from the lost line may enable controls again: the
+    // walk runs once more when it has returned.
+    if (FHandlers.Busy()) FHandlers.WhenIdle([this] { RepeatDisconnectedState(); });
     FLostMessage = QString::fromUtf8("Связь с %1 потеряна (устройство отключено)").arg(device);
-    if (FBusyDepth > 0) {
-        FLostWalkPending = true;  // the handlers unwind first; LeaveBusy shows it
-        return;
-    }
-    QTimer::singleShot(0, this, [this] { ShowLostMessage(); });
+    FHandlers.WhenIdle([this] { ShowLostMessage(); });
+}
+
+void TMainForm::RepeatDisconnectedState() {
+    if (!UART->Enabled()) SetDisconnectedState();
 }
 
 void TMainForm::ShowLostMessage() {
-    if (FBusyDepth > 0 || FLostMessage.isEmpty()) return;  // LeaveBusy comes back to it
-    const QString text = std::exchange(FLostMessage, QString());
-    ShowError(text);
+    if (FLostMessage.isEmpty()) return;  // shown already
+    ShowError(std::exchange(FLostMessage, QString()));
 }
 
 void TMainForm::DisableControls() {
@@ -376,8 +325,8 @@ void TMainForm::edtParam1Change(QLineEdit* sender) {
 }
 
 void TMainForm::ShowError(const QString& text) {
-    if (FClosed) return;
-    TBusyScope busy(*this);
+    if (Closed()) return;
+    const THandlerGuard::TScope busy(FHandlers);
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok, this);
     report::ExecUnlessShown(box);
 }
@@ -434,11 +383,9 @@ void TMainForm::LinkReplyFailed(uint8_t code, TLinkState state) {
 // met while handlers run is shown again when the last of them has ended.
 void TMainForm::NoteLinkFailure(const QString& text) {
     StatusBar->SetPanelText(0, text);
-    if (FBusyDepth > 0 && FLinkNote.isEmpty()) FLinkNote = text;
+    FHandlers.NoteFailure(text);
 }
 
-void TMainForm::ShowLinkNote() {
-    if (!FLinkNote.isEmpty() && !FClosed && StatusBar->PanelText(0).isEmpty())
-        StatusBar->SetPanelText(0, FLinkNote);
-    FLinkNote.clear();
+void TMainForm::ShowLinkNote(const QString& note) {
+    if (StatusBar->PanelText(0).isEmpty()) StatusBar->SetPanelText(0, note);
 }

@@ -7,7 +7,6 @@
 #include <exception>
 #include <functional>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include <QElapsedTimer>
@@ -17,6 +16,7 @@
 
 #include "CommInt.h"
 #include "ControllerLink.h"
+#include "HandlerGuard.h"
 
 class QAbstractButton;
 class QComboBox;
@@ -30,10 +30,9 @@ class QToolButton;
 class TRadioGroup;
 class TStatusBar;
 class TTrackBar;
-class TPortBox;
 class TShortcutHook;
 class TChartFeed;
-namespace sim { class TPtySimulator; }
+class TPortChoice;
 
 class TMainForm : public QWidget, public TLinkListener {
     Q_OBJECT
@@ -43,11 +42,6 @@ public:
 
     static constexpr int ClientWidth = 782;
     static constexpr int ClientHeight = 525;
-    static inline const char* SimulatorEntry = "Симулятор";
-
-    // The port box at start: the fixed COM entries, the devices found, the
-    // simulator and "Другой порт…", with "COM1" chosen.
-    void FillPortList(TPortBox& box);
 
     // Window events.
     void FormCreate();
@@ -85,6 +79,8 @@ public:
     void btnGraphClick();
     void Timer1Timer();
     void PlotSample();
+    // The only writer of the three series' points; made on first use.
+    TChartFeed* ChartFeed();
 
     // Keyboard shortcuts: called for every key press before dispatch; true
     // when the key acted.
@@ -102,7 +98,7 @@ public:
     // default report, and the window is not destroyed before it has returned.
     // Once the window is closed, handlers no longer run.
     void RunHandler(const std::function<void()>& handler);
-    bool Closed() const { return FClosed; }
+    bool Closed() const { return FHandlers.Closed(); }
 
     // TLinkListener
     void LinkIdentified(const QString& panelText) override;
@@ -186,19 +182,17 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
-    class TBusyScope;  // counts a handler of this window on the stack
     void BindClick(QAbstractButton* button, void (TMainForm::*handler)());
     void BindEditChange(QLineEdit* edit);
     void ApplyHintTiming();
-    std::string SimulatorDevice();
-    void LeaveBusy();
     void OpenPort();
     void ConnectSequence();
     void SwitchMode(uint8_t mode);  // steps of rgServoModeClick after the group is disabled
     void NoteLinkFailure(const QString& text);
-    void ShowLinkNote();
+    void ShowLinkNote(const QString& note);
     bool AbsorbLineFailure(const std::exception_ptr& error);
     void SetDisconnectedState();
+    void RepeatDisconnectedState();  // unless a new connection has been made meanwhile
     void ShowLostMessage();
 
     // Multi-step reads (ReadSteps.cpp): each step sends one command and waits;
@@ -214,14 +208,11 @@ private:
     std::vector<TReadStep> ParamReadSteps();
     std::vector<TReadStep> ConnectReadSteps();
 
-    int FBusyDepth = 0;             // handlers of this window now on the stack
-    bool FClosed = false;           // closed: the port is shut and handlers stop
-    bool FDeleteWhenIdle = false;   // delete-on-close waits for the handlers
-    QString FLinkNote;              // first link failure met while handlers ran
+    // Handlers on the stack; closed: the port is shut and handlers stop.
+    THandlerGuard FHandlers{*this, [this](const QString& note) { ShowLinkNote(note); }};
     QElapsedTimer FNoteShown;       // when panel 0 last told of a time-out
     static constexpr int NoteHoldMs = 1500;
     QString FLostMessage;           // the line-lost message, until it can be shown
-    bool FLostWalkPending = false;  // the disconnect walk runs again once handlers end
 
     void BuildLayout();
     void BuildChart();
@@ -229,13 +220,12 @@ private:
     void SetMeasureSettingsEnabled(bool stopped);
     void SetZoomAllowed(bool allowed);
 
-    std::unique_ptr<sim::TPtySimulator> FSimulator;  // started on demand for the simulator entry
+    std::unique_ptr<TPortChoice> FPortChoice;  // what the port box's entry stands for
     std::unique_ptr<TShortcutHook> FShortcutHook;
 
     // Live measurement (MeasureHandlers.cpp).
     void StartMeasurement();
     void StopMeasurementForDisconnect();  // also when a poll finds the port gone
-    TChartFeed* ChartFeed();               // made on first use
     TChartFeed* FChartFeed = nullptr;      // a child of Chart1
     bool FSampleFresh = false;             // a sample arrived that is not plotted yet
 };

@@ -14,7 +14,7 @@ public:
     using TDeviceFinder = std::function<QStringList()>;
     static inline const char* OtherPortEntry = "Другой порт…";
 
-    // The simulator entry is named by the window that starts the simulator.
+    // The simulator entry is named by the port choice, which starts the simulator.
     explicit TPortBox(const QString& simulatorEntry, QWidget* parent = nullptr);
 
     // Where the found devices come from; the system's /dev unless replaced.

@@ -25,7 +25,6 @@ public:
 
     // Detaching stops Click from firing until it is attached again.
     void SetClickAttached(bool attached) { FClickAttached = attached; }
-    bool ClickAttached() const { return FClickAttached; }
 
 signals:
     void Click();

@@ -48,7 +48,7 @@ void TMainForm::RunReadSteps(const std::vector<TReadStep>& steps) {
         ClearFrom(i);
         const QString text = FailureText(state, steps[i].name);
         StatusBar->SetPanelText(0, text);
-        FLinkNote = text;  // outlasts the notes of the failure itself
+        FHandlers.KeepNote(text);  // outlasts the notes of the failure itself
         return;
     }
 }

@@ -219,12 +219,11 @@ TEST_F(TChartFeedView, LongHistoryKeepsItsCountAndDrawsFewPoints) {
     EXPECT_GT(Chart.yAxis->range().upper, 102.0);
 }
 
-// Points written straight into a graph become its history, as when the
-// chart is filled in one go.
-TEST_F(TChartFeedView, DataSetOnTheGraphBecomesTheHistory) {
+// Points given in one go become the history, as when the chart is filled at once.
+TEST_F(TChartFeedView, AssignedPointsBecomeTheHistory) {
     QVector<QCPGraphData> points;
     for (int t = 0; t < 10'000; ++t) points.append(QCPGraphData(t, t % 100));
-    Graphs[0]->data()->set(points, true);
+    Feed->Assign(0, points);
     EXPECT_EQ(Feed->Count(0), 10'000);
     Feed->Add(0, 10'000, -5);
     Feed->RemoveFirst(0);
@@ -233,7 +232,7 @@ TEST_F(TChartFeedView, DataSetOnTheGraphBecomesTheHistory) {
     EXPECT_LE(Graphs[0]->data()->size(), ViewLimit);
     Feed->ApplyAutoRanges();
     EXPECT_LT(Chart.yAxis->range().lower, -5.0);
-    Graphs[0]->data()->clear();
+    Feed->Clear();
     EXPECT_EQ(Feed->Count(0), 0);
 }
 

@@ -1,0 +1,28 @@
+#include "PortChoice.h"
+
+#include <stdexcept>
+#include <utility>
+
+#include <QComboBox>
+
+#include "PtySimulator.h"
+
+TPortChoice::TPortChoice(const QComboBox& box) : FBox(box) {}
+
+TPortChoice::~TPortChoice() = default;
+
+std::string TPortChoice::CurrentDevice() {
+    const QString entry = FBox.currentText();
+    return entry == QString::fromUtf8(SimulatorEntry) ? SimulatorDevice() : entry.toStdString();
+}
+
+std::string TPortChoice::SimulatorDevice() {
+    if (!FSimulator) {
+        auto simulator = std::make_unique<sim::TPtySimulator>(sim::TSimOptions{});
+        std::string error;
+        if (!simulator->Start(&error))
+            throw std::runtime_error("Симулятор не запущен: " + error);
+        FSimulator = std::move(simulator);
+    }
+    return FSimulator->Path();
+}
