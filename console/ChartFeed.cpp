@@ -22,7 +22,7 @@ QCPRange Padded(double min, double max) {
 }  // namespace
 
 TChartFeed::TChartFeed(QCustomPlot* chart, const std::array<QCPGraph*, SeriesCount>& series)
-    : QObject(chart), FChart(chart), FReplot(new TChartReplot(chart)), FSeries(series) {
+    : QObject(chart), FChart(chart), FReplot(new TChartReplot(chart)), FSeries{series} {
     for (int i = 0; i < SeriesCount; ++i) ShowHistory(i);
     // Undo zoom: a double click while the chart may be zoomed brings back the automatic ranges.
     connect(FChart, &QCustomPlot::mouseDoubleClick, this, [this](QMouseEvent*) {

@@ -62,9 +62,17 @@ private:
 
     QCustomPlot* FChart;
     TChartReplot* FReplot;
-    std::array<QCPGraph*, SeriesCount> FSeries;
-    std::array<TChartHistory, SeriesCount> FHistory;
-    std::array<TSlidingExtremes, SeriesCount> FExtremes;
+    // One slot per series, indexed by the series number as the chart counts it.
+    template <class T>
+    struct TPerSeries : std::array<T, SeriesCount> {
+        T& operator[](int series) { return std::array<T, SeriesCount>::operator[](size_t(series)); }
+        const T& operator[](int series) const {
+            return std::array<T, SeriesCount>::operator[](size_t(series));
+        }
+    };
+    TPerSeries<QCPGraph*> FSeries;
+    TPerSeries<TChartHistory> FHistory;
+    TPerSeries<TSlidingExtremes> FExtremes;
     // The part of the history drawn at full detail while zoomed in.
-    std::array<std::optional<std::pair<int, int>>, SeriesCount> FZoomed;
+    TPerSeries<std::optional<std::pair<int, int>>> FZoomed;
 };

@@ -161,11 +161,11 @@ void TMainForm::PlotSample() {
 
     TChartFeed* feed = ChartFeed();
     const double x = double(FTimeMs);
-    for (int i = 0; i < TChartFeed::SeriesCount; ++i)
-        if (points[i]) feed->Add(i, x, *points[i]);
+    for (size_t i = 0; i < points.size(); ++i)
+        if (points[i]) feed->Add(int(i), x, *points[i]);
     if (feed->Count(0) > FHistoryDepth) {
-        for (int i = 0; i < TChartFeed::SeriesCount; ++i)
-            if (points[i]) feed->RemoveFirst(i);
+        for (size_t i = 0; i < points.size(); ++i)
+            if (points[i]) feed->RemoveFirst(int(i));
     }
     feed->ApplyAutoRanges();
     feed->RequestReplot();

@@ -45,10 +45,10 @@ std::array<QLineEdit*, ParamCount> TMainForm::ParamEdits() const {
 
 bool TMainForm::ConvertParamEdits() {
     const std::array<QLineEdit*, ParamCount> edits = ParamEdits();
-    for (int i = 0; i < ParamCount; ++i) {
+    for (size_t i = 0; i < edits.size(); ++i) {
         // Each word is stored before the next edit is read: a later bad edit
         // leaves the earlier words new (the chart uses word 1 at once).
-        const auto word = ParamWord(i, edits[i]->text());
+        const auto word = ParamWord(int(i), edits[i]->text());
         if (!word) {
             MarkInputError(edits[i]);
             return false;

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Installs what the project needs on Debian 12 (only the missing packages) and builds it.
 # Usage: scripts/setup.sh [build-dir] [extra cmake args...]
-# SERVO_TARGETS="a b" builds only those targets.
+# SERVO_TARGETS="a b" builds only those targets. SERVO_DEPS=run installs only
+# what building and running the programs needs (no test libraries, no clang,
+# no virtual display).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}; shift || true
 
-packages=(build-essential cmake ninja-build qt6-base-dev libqcustomplot-dev
-          libgtest-dev libgmock-dev googletest xvfb xauth clang libclang-rt-14-dev
-          fonts-dejavu-core)
+packages=(build-essential cmake ninja-build qt6-base-dev libqcustomplot-dev fonts-dejavu-core)
+if [ "${SERVO_DEPS:-all}" != run ]; then
+  packages+=(libgtest-dev libgmock-dev googletest xvfb xauth clang libclang-rt-14-dev)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

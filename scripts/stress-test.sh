@@ -5,7 +5,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 runs=${1:-3}
-if [ -z "${SERVO_NO_BUILD:-}" ]; then "$here/scripts/setup.sh" "$here/build"; fi
+if [ -z "${SERVO_NO_BUILD:-}" ]; then "$here/scripts/setup.sh" "$here/build" -DSERVO_TESTS=ON; fi
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 
 busy=()

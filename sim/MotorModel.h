@@ -40,7 +40,6 @@ public:
     // Regulator error of the last tick: pulses in the position mode, the 'V'
     // velocity unit (200 pulses/s) in the velocity mode, 0 otherwise.
     int16_t Mismatch() const { return FMismatch; }
-    double Setpoint() const { return FSetpoint; }
 
     // Velocity set-point of the velocity mode for a drive value: v x 250 / Kf.
     static double VelocitySetpoint(int16_t drive, uint16_t kfWord);

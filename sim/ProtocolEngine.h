@@ -37,7 +37,6 @@ public:
 
     // The refusal and probe faults act here; reply shaping is done later.
     std::vector<TExchange> Feed(std::span<const uint8_t> bytes, const TFaults& faults);
-    bool Idle() const { return FState == EState::Code; }
 
 private:
     enum class EState { Code, Length, Payload };

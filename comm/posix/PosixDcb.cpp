@@ -66,11 +66,11 @@ BYTE ByteSizeOf(tcflag_t cflag) {
 }  // namespace
 
 void MakeRaw(TLineSettings& line) {
-    line.iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY |
-                    INPCK | IMAXBEL | IUCLC);
-    line.oflag &= ~OPOST;
-    line.lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-    line.cflag &= ~HUPCL;
+    line.iflag &= ~uint32_t(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
+                            IXANY | INPCK | IMAXBEL | IUCLC);
+    line.oflag &= ~uint32_t(OPOST);
+    line.lflag &= ~uint32_t(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    line.cflag &= ~uint32_t(HUPCL);
     line.cflag |= CREAD | CLOCAL;
     line.cc[VMIN] = 1;
     line.cc[VTIME] = 0;
@@ -86,7 +86,7 @@ DWORD LineFromDcb(const DCB& dcb, TLineSettings& line) {
     // Linux has one switch for both directions of the RTS/CTS handshake.
     if ((dcb.Flags & DCB_fOutxCtsFlow) || RtsControl(dcb) == RTS_CONTROL_HANDSHAKE) line.cflag |= CRTSCTS;
 
-    line.iflag &= ~(INPCK | IXON | IXOFF | IXANY);
+    line.iflag &= ~uint32_t(INPCK | IXON | IXOFF | IXANY);
     if (dcb.Flags & DCB_fParity) line.iflag |= INPCK;
     if (dcb.Flags & DCB_fOutX) line.iflag |= IXON;
     if (dcb.Flags & DCB_fInX) line.iflag |= IXOFF;

@@ -61,8 +61,8 @@ DWORD ModemChange(int before, int after) {
 void RequestLowLatency(int fd) {
     serial_struct info{};
     if (ioctl(fd, TIOCGSERIAL, &info) != 0) return;
-    if (info.flags & ASYNC_LOW_LATENCY) return;
-    info.flags |= ASYNC_LOW_LATENCY;
+    if (info.flags & int(ASYNC_LOW_LATENCY)) return;
+    info.flags |= int(ASYNC_LOW_LATENCY);
     (void)ioctl(fd, TIOCSSERIAL, &info);
 }
 
@@ -70,7 +70,8 @@ void RequestRtsOnSend(int fd, bool on) {
     serial_rs485 rs485{};
     if (ioctl(fd, TIOCGRS485, &rs485) != 0) return;
     constexpr uint32_t bits = SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
-    rs485.flags = on ? (rs485.flags | bits) & ~SER_RS485_RTS_AFTER_SEND : rs485.flags & ~bits;
+    constexpr uint32_t afterSend = SER_RS485_RTS_AFTER_SEND;
+    rs485.flags = on ? (rs485.flags | bits) & ~afterSend : rs485.flags & ~bits;
     (void)ioctl(fd, TIOCSRS485, &rs485);
 }
 

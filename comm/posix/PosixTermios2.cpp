@@ -17,7 +17,7 @@ int ReadLineSettings(int fd, TLineSettings& line) {
     if (ioctl(fd, TCGETS2, &t) != 0) return errno;
     line.iflag = t.c_iflag;
     line.oflag = t.c_oflag;
-    line.cflag = t.c_cflag & ~(CBAUD | (CBAUD << IBSHIFT));
+    line.cflag = t.c_cflag & ~tcflag_t(CBAUD | (CBAUD << IBSHIFT));
     line.lflag = t.c_lflag;
     line.line = t.c_line;
     std::memcpy(line.cc, t.c_cc, sizeof line.cc);
@@ -30,7 +30,7 @@ int WriteLineSettings(int fd, const TLineSettings& line) {
     termios2 t{};
     t.c_iflag = line.iflag;
     t.c_oflag = line.oflag;
-    t.c_cflag = (line.cflag & ~(CBAUD | (CBAUD << IBSHIFT))) | BOTHER | (BOTHER << IBSHIFT);
+    t.c_cflag = (line.cflag & ~tcflag_t(CBAUD | (CBAUD << IBSHIFT))) | BOTHER | (BOTHER << IBSHIFT);
     t.c_lflag = line.lflag;
     t.c_line = line.line;
     std::memcpy(t.c_cc, line.cc, sizeof line.cc);

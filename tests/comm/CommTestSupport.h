@@ -1,4 +1,4 @@
-// Helpers shared by the port tests: event pumping, process counters, a pty,
+// Helpers shared by the port tests: process counters, a busy main thread,
 // and a port over the recording fake provider.
 #pragma once
 
@@ -13,15 +13,17 @@
 #include "CommInt.h"
 #include "ConsoleLine.h"
 #include "FakeCommApi.h"
+#include "PtyPair.h"
+#include "Wait.h"
 
-// Processes events until `done` or `timeoutMs`; true when done.
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000);
-// Processes events for `ms`.
-void PumpFor(int ms);
-// Sleeps without processing events, so queued hand-overs stay queued.
+using testsupport::PumpFor;
+using testsupport::TPtyPair;
+using testsupport::WaitFor;
+using testsupport::WaitWithoutEvents;
+
+// Sleeps without processing events, so queued hand-overs stay queued: the
+// main thread is busy.
 void SleepMs(int ms);
-// Checks `done` until it holds or `timeoutMs` passed, without processing events.
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 
 size_t OpenFdCount();
 size_t ThreadCount();
@@ -30,41 +32,17 @@ double ProcessCpuMs();
 bool OnMainThread();
 
 
-// The far end of a pseudo-terminal: the port opens SlavePath(), the test uses the master.
-class TPtyPair {
-public:
-    TPtyPair();
-    ~TPtyPair();
-    TPtyPair(const TPtyPair&) = delete;
-    TPtyPair& operator=(const TPtyPair&) = delete;
-
-    const std::string& SlavePath() const { return FSlavePath; }
-    int Master() const { return FMaster; }
-    void Send(const std::string& bytes);
-    // Reads until `count` bytes came or `timeoutMs` passed.
-    std::string Receive(size_t count, int timeoutMs = 3000);
-    // Reads whatever arrives until nothing came for `quietMs`.
-    std::string Drain(int quietMs = 100);
-    void CloseMaster();
-
-private:
-    int FMaster = -1;
-    std::string FSlavePath;
-};
-
-// A port over the fake provider. TearDown destroys the port and waits until
-// every handle of the fake is closed again (the event thread freed itself).
-class FakePortTest : public ::testing::Test {
+// A port with the console's line set-up, not yet open, on the slave of a
+// pty whose master the test holds.
+class PtyPortTest : public ::testing::Test {
 protected:
-    void TearDown() override;
-    // Waits until the event thread of the open port is waiting on the device.
-    void AwaitPendingWait();
-    // Waits, without processing events, until the event thread has queued a hand-over.
-    void AwaitQueuedHandOver(int completedWaitsBefore);
+    PtyPortTest() {
+        consoleline::Configure(Port);
+        Port.SetDeviceName(Pty.SlavePath());
+    }
 
-    TFakeCommApi Api;
-    commapi::TScopedCommApi Scope{Api};
-    std::unique_ptr<TComm> Port = std::make_unique<TComm>();
+    TPtyPair Pty;
+    TComm Port;
 };
 
 // Records handler calls as short texts, in order.
@@ -73,3 +51,26 @@ struct THandlerLog {
     std::vector<std::string> Calls;
     bool AllOnMainThread = true;
 };
+
+// A port over the fake provider. TearDown destroys the port and waits until
+// every handle of the fake is closed again (the event thread freed itself).
+class FakePortTest : public ::testing::Test {
+protected:
+    void TearDown() override;
+    // Opens the port with every handler recording into the log.
+    THandlerLog& OpenLogged() {
+        Port->Open();
+        Log.Bind(*Port);
+        return Log;
+    }
+    // Waits until the event thread of the open port is waiting on the device.
+    void AwaitPendingWait();
+    // Waits, without processing events, until the event thread has queued a hand-over.
+    void AwaitQueuedHandOver(int completedWaitsBefore);
+
+    TFakeCommApi Api;
+    commapi::TScopedCommApi Scope{Api};
+    THandlerLog Log;  // outlives the port, whose handlers write into it
+    std::unique_ptr<TComm> Port = std::make_unique<TComm>();
+};
+

@@ -17,7 +17,7 @@ namespace {
 
 // Checks `done` until it holds or 10 s passed, without processing events.
 template <class TDone>
-bool WaitUntil(TDone done) {
+bool WaitWithoutEvents(TDone done) {
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!done()) {
         if (std::chrono::steady_clock::now() > limit) return false;
@@ -36,14 +36,14 @@ int main(int argc, char** argv) {
         TComm port;
         port.SetDeviceName("COM1");
         port.Open();
-        if (!WaitUntil([&] { return fake.HasPendingWait(); })) {
+        if (!WaitWithoutEvents([&] { return fake.HasPendingWait(); })) {
             std::fputs("the event thread never waited\n", stderr);
             std::_Exit(2);
         }
         // A completed wait: the thread queues its hand-over to the main thread,
         // which closes the port without ever processing it.
         fake.Receive("x");
-        if (!WaitUntil([&] { return fake.Count("GetOverlappedResult") > 0; })) {
+        if (!WaitWithoutEvents([&] { return fake.Count("GetOverlappedResult") > 0; })) {
             std::fputs("the wait never completed\n", stderr);
             std::_Exit(2);
         }

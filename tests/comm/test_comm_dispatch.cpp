@@ -17,9 +17,7 @@ using Dispatch = FakePortTest;
 
 TEST_F(Dispatch, EveryBitOfOneMaskInOrdinalOrder) {
     Port->SetMonitorEvents(EventBit(evRing));  // keeps the thread out of this test
-    Port->Open();
-    THandlerLog log;
-    log.Bind(*Port);
+    THandlerLog& log = OpenLogged();
     Api.Receive("abc");
     Api.SetLineErrors(CE_FRAME | CE_OVERRUN);
     Port->HandleCommEvent(nullptr, EV_ALL);
@@ -31,9 +29,7 @@ TEST_F(Dispatch, EveryBitOfOneMaskInOrdinalOrder) {
 
 TEST_F(Dispatch, OnlyTheBitsOfTheMaskAndNoRxCharOnAnEmptyQueue) {
     Port->SetMonitorEvents(EventBit(evRing));
-    Port->Open();
-    THandlerLog log;
-    log.Bind(*Port);
+    THandlerLog& log = OpenLogged();
     Port->HandleCommEvent(nullptr, EV_RXCHAR | EV_RXFLAG | EV_CTS);
     EXPECT_EQ(log.Calls, (std::vector<std::string>{"cts", "rxflag"}));
     log.Calls.clear();
@@ -44,9 +40,7 @@ TEST_F(Dispatch, OnlyTheBitsOfTheMaskAndNoRxCharOnAnEmptyQueue) {
 
 TEST_F(Dispatch, OnErrorGetsOnlyFlagsNoEarlierCallCleared) {
     Port->SetMonitorEvents(EventBit(evRing));
-    Port->Open();
-    THandlerLog log;
-    log.Bind(*Port);
+    THandlerLog& log = OpenLogged();
     Api.SetLineErrors(CE_RXPARITY);
     Port->HandleCommEvent(nullptr, EV_ERR);
     Api.SetLineErrors(CE_FRAME);
@@ -73,7 +67,7 @@ TEST_F(Dispatch, ReceivedCharsAndEventCharComeInOneDispatchOnTheMainThread) {
     log.Bind(*Port);
     AwaitPendingWait();
     Api.Receive("ab\n");
-    ASSERT_TRUE(PumpUntil([&] { return log.Calls.size() >= 2; }));
+    ASSERT_TRUE(WaitFor([&] { return log.Calls.size() >= 2; }));
     EXPECT_EQ(log.Calls, (std::vector<std::string>{"rxchar 3", "rxflag"}));
     EXPECT_TRUE(log.AllOnMainThread);
     EXPECT_EQ(Api.Count("ClearCommError"), 1);
@@ -85,14 +79,14 @@ TEST_F(Dispatch, HandlersAreLookedUpWhenTheDispatchRuns) {
     std::vector<int32_t> counts;
     AwaitPendingWait();
     Api.Receive("a");  // no handler yet
-    ASSERT_TRUE(PumpUntil([&] { return Api.Count("ClearCommError") == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return Api.Count("ClearCommError") == 1; }));
     Port->OnRxChar = [&](TObject* sender, int32_t count) {
         EXPECT_EQ(sender, static_cast<TObject*>(Port.get()));
         counts.push_back(count);
     };
     AwaitPendingWait();
     Api.Receive("b");
-    ASSERT_TRUE(PumpUntil([&] { return !counts.empty(); }));
+    ASSERT_TRUE(WaitFor([&] { return !counts.empty(); }));
     EXPECT_EQ(counts, std::vector<int32_t>{2});  // nobody read the first byte
 
     AwaitPendingWait();
@@ -100,7 +94,7 @@ TEST_F(Dispatch, HandlersAreLookedUpWhenTheDispatchRuns) {
     Api.Receive("c");
     AwaitQueuedHandOver(waitsBefore);
     Port->OnRxChar = nullptr;  // cleared after the event, before its dispatch
-    ASSERT_TRUE(PumpUntil([&] { return Api.Count("ClearCommError") == 3; }));
+    ASSERT_TRUE(WaitFor([&] { return Api.Count("ClearCommError") == 3; }));
     EXPECT_EQ(counts.size(), 1u);
 }
 
@@ -116,7 +110,7 @@ TEST_F(Dispatch, RaisingHandlerEndsDeliveryUntilReopen) {
     const int handlesWithThread = Api.OpenHandles();
     Api.Receive("x");
     // The thread ends and frees itself (its event handle is closed); the main thread goes on.
-    ASSERT_TRUE(PumpUntil([&] { return Api.OpenHandles() == handlesWithThread - 1; }));
+    ASSERT_TRUE(WaitFor([&] { return Api.OpenHandles() == handlesWithThread - 1; }));
     EXPECT_EQ(calls, 1);
     EXPECT_FALSE(Api.HasPendingWait());
     Api.Receive("y");
@@ -130,7 +124,7 @@ TEST_F(Dispatch, RaisingHandlerEndsDeliveryUntilReopen) {
     Port->Open();
     AwaitPendingWait();
     Api.Receive("z");
-    ASSERT_TRUE(PumpUntil([&] { return calls == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return calls == 2; }));
 }
 
 TEST_F(Dispatch, TheThreadWaitsUntilItsHandOverRanBeforeWaitingAgain) {
@@ -146,16 +140,14 @@ TEST_F(Dispatch, TheThreadWaitsUntilItsHandOverRanBeforeWaitingAgain) {
     SleepMs(150);  // no events processed: the call stays queued
     EXPECT_EQ(Api.Count("WaitCommEvent"), waitsStarted) << "the thread went on before its call ran";
     EXPECT_EQ(calls, 0);
-    ASSERT_TRUE(PumpUntil([&] { return calls == 1; }));
-    EXPECT_TRUE(PumpUntil([&] { return Api.HasPendingWait(); })) << "no new wait after the call ran";
+    ASSERT_TRUE(WaitFor([&] { return calls == 1; }));
+    EXPECT_TRUE(WaitFor([&] { return Api.HasPendingWait(); })) << "no new wait after the call ran";
     EXPECT_EQ(Api.Count("WaitCommEvent"), waitsStarted + 1);
 }
 
 TEST_F(Dispatch, CloseWithAHandOverPendingReturnsAtOnceAndNothingRunsAfter) {
     Port->SetMonitorEvents(consoleline::Events);
-    Port->Open();
-    THandlerLog log;
-    log.Bind(*Port);
+    THandlerLog& log = OpenLogged();
     AwaitPendingWait();
     const int waitsBefore = Api.Count("GetOverlappedResult");
     Api.Receive("x");
@@ -186,9 +178,7 @@ TEST_F(Dispatch, DestroyingThePortWithAHandOverPendingIsSafe) {
 
 TEST_F(Dispatch, HandlerMayCloseThePortMidDispatch) {
     Port->SetMonitorEvents(EventBit(evRing));
-    Port->Open();
-    THandlerLog log;
-    log.Bind(*Port);
+    THandlerLog& log = OpenLogged();
     Api.Receive("a");
     Port->OnRxChar = [&](TObject*, int32_t) {
         log.Calls.push_back("rxchar");
@@ -200,12 +190,10 @@ TEST_F(Dispatch, HandlerMayCloseThePortMidDispatch) {
 
 TEST_F(Dispatch, StopWakeUpIsNoDeviceEvent) {
     Port->SetMonitorEvents(consoleline::Events);
-    Port->Open();
-    THandlerLog log;
-    log.Bind(*Port);
+    THandlerLog& log = OpenLogged();
     AwaitPendingWait();
     Port->Close();
-    ASSERT_TRUE(PumpUntil([&] { return Api.OpenHandles() == 1; }));  // the port's own event remains
+    ASSERT_TRUE(WaitFor([&] { return Api.OpenHandles() == 1; }));  // the port's own event remains
     EXPECT_EQ(Api.Count("ClearCommError"), 0);
     EXPECT_TRUE(log.Calls.empty());
 }
@@ -219,7 +207,7 @@ TEST_F(Dispatch, FinalPurgeNeverReachesALaterDevice) {
     Port->Open();
     const HANDLE second = Port->Handle();
     ASSERT_NE(first, second);
-    ASSERT_TRUE(PumpUntil([&] { return Api.OpenHandles() == 3; }));  // old thread gone
+    ASSERT_TRUE(WaitFor([&] { return Api.OpenHandles() == 3; }));  // old thread gone
     const auto purges = Api.CallsOf("PurgeComm");
     ASSERT_EQ(purges.size(), 1u);
     EXPECT_EQ(purges[0].arg, 0x000Fu);
@@ -236,7 +224,7 @@ TEST_F(Dispatch, FailingWaitsDoNotSpin) {
     QElapsedTimer clock;
     clock.start();
     Port->Close();
-    ASSERT_TRUE(PumpUntil([&] { return Api.OpenHandles() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return Api.OpenHandles() == 1; }));
     EXPECT_LT(clock.elapsed(), 2000) << "Stop cuts the pause short";
 }
 
@@ -263,7 +251,7 @@ TEST_F(Dispatch, FailedWaitsReportALostLineOncePerOpen) {
             return std::count_if(calls.begin(), calls.end(), [&](const auto& w) { return w.handle == device; });
         };
         // A report is answered before the next wait: three more waits, no second report.
-        ASSERT_TRUE(PumpUntil([&] { return waits() >= 4; })) << c.code;
+        ASSERT_TRUE(WaitFor([&] { return waits() >= 4; })) << c.code;
         const std::vector<std::string> expected = {"lost " + std::to_string(c.code)};
         EXPECT_EQ(log.Calls, c.lost ? expected : std::vector<std::string>{}) << c.code;
         Port->Close();
@@ -275,13 +263,11 @@ TEST_F(Dispatch, FailedWaitsReportALostLineOncePerOpen) {
 
 TEST_F(Dispatch, WaitEndingWithALostDeviceIsReported) {
     Port->SetMonitorEvents(consoleline::Events);
-    Port->Open();
-    THandlerLog log;
-    log.Bind(*Port);
+    THandlerLog& log = OpenLogged();
     AwaitPendingWait();
     Api.Fail("GetOverlappedResult", ERROR_DEVICE_NOT_CONNECTED, 1);
     Api.RaiseEvents(EV_BREAK);
-    ASSERT_TRUE(PumpUntil([&] { return !log.Calls.empty(); }));
+    ASSERT_TRUE(WaitFor([&] { return !log.Calls.empty(); }));
     EXPECT_EQ(log.Calls, std::vector<std::string>{"lost 1167"});
 }
 

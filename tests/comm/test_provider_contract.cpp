@@ -41,7 +41,7 @@ class TPtyLine {
 public:
     TCommApi& Api() { return LinuxProvider(); }
     std::string DeviceName() const { return FPty.SlavePath(); }
-    void Arrive(const std::string& bytes) { FPty.Send(bytes); }
+    void Arrive(const std::string& bytes) { FPty.SendText(bytes); }
     // No time-outs at all: a read waits for its full count, and none is coming.
     bool HoldReads(HANDLE file) {
         const COMMTIMEOUTS none{};
@@ -49,7 +49,7 @@ public:
     }
     // More than the pty buffers while nobody reads the master.
     std::string HeldWriteData() { return std::string(size_t(1) << 20, 'w'); }
-    std::string Sent(size_t count) { return FPty.Receive(count); }
+    std::string Sent(size_t count) { return FPty.ReceiveText(count); }
 
 private:
     TPtyPair FPty;
@@ -105,6 +105,8 @@ protected:
     bool Signalled(const OVERLAPPED& ov, DWORD ms = 5000) {
         return Api().WaitForSingleObject(ov.hEvent, ms) == WAIT_OBJECT_0;
     }
+    // Ended, aborted: what a purge, a cancel or a close leaves.
+    bool Aborted(OVERLAPPED& ov) { return Signalled(ov) && Outcome(ov) == ERROR_OPERATION_ABORTED; }
     DWORD InQue() {
         DWORD errors = 0;
         COMSTAT stat{};
@@ -114,14 +116,35 @@ protected:
     bool ArriveAndQueue(const std::string& bytes) {
         const DWORD expected = InQue() + DWORD(bytes.size());
         Line.Arrive(bytes);
-        return WaitUntil([&] { return InQue() >= expected; });
+        return WaitWithoutEvents([&] { return InQue() >= expected; });
     }
     void SelectEvents(DWORD mask) { ASSERT_TRUE(Api().SetCommMask(File, mask)); }
+
+    // A wait for received bytes, a read and a write, all three pending.
+    struct TPendingThree {
+        OVERLAPPED* wait;
+        OVERLAPPED* read;
+        OVERLAPPED* write;
+    };
+    void StartThreePending(TPendingThree& pending) {
+        ASSERT_TRUE(Line.HoldReads(File));
+        HeldWrite = Line.HeldWriteData();
+        SelectEvents(EV_RXCHAR);
+        pending = {&NewRecord(), &NewRecord(), &NewRecord()};
+        ASSERT_EQ(StartWait(&FWaitMask, *pending.wait), ERROR_IO_PENDING);
+        ASSERT_EQ(StartRead(FReadBuffer, sizeof FReadBuffer, &FReadCount, *pending.read), ERROR_IO_PENDING);
+        ASSERT_EQ(StartWrite(HeldWrite, *pending.write), ERROR_IO_PENDING);
+    }
 
     TLine Line;
     HANDLE File = INVALID_HANDLE_VALUE;
     std::vector<std::unique_ptr<OVERLAPPED>> Records;
     std::string HeldWrite;  // outlives its pending transfer
+
+private:
+    // What the three pending operations of StartThreePending fill in.
+    DWORD FWaitMask = 0, FReadCount = 0;
+    char FReadBuffer[8] = {};
 };
 
 struct LineNames {
@@ -262,55 +285,27 @@ TYPED_TEST(ProviderContract, OneTransferPerDirectionAtATime) {
 }
 
 TYPED_TEST(ProviderContract, PurgeAbortsThePendingTransfersOfItsDirectionOnly) {
-    ASSERT_TRUE(this->Line.HoldReads(this->File));
-    this->HeldWrite = this->Line.HeldWriteData();
-    this->SelectEvents(EV_RXCHAR);
-    char buffer[8];
-    DWORD mask = 0, read = 0;
-    OVERLAPPED& wait = this->NewRecord();
-    OVERLAPPED& readOv = this->NewRecord();
-    OVERLAPPED& writeOv = this->NewRecord();
-    ASSERT_EQ(this->StartWait(&mask, wait), ERROR_IO_PENDING);
-    ASSERT_EQ(this->StartRead(buffer, sizeof buffer, &read, readOv), ERROR_IO_PENDING);
-    ASSERT_EQ(this->StartWrite(this->HeldWrite, writeOv), ERROR_IO_PENDING);
-
+    typename TestFixture::TPendingThree p{};
+    ASSERT_NO_FATAL_FAILURE(this->StartThreePending(p));
     EXPECT_EQ(this->Purge(PURGE_RXABORT), ERROR_SUCCESS);
-    ASSERT_TRUE(this->Signalled(readOv));
-    EXPECT_EQ(this->Outcome(readOv), ERROR_OPERATION_ABORTED);
-    EXPECT_EQ(this->Outcome(writeOv), ERROR_IO_INCOMPLETE);
-
+    EXPECT_TRUE(this->Aborted(*p.read));
+    EXPECT_EQ(this->Outcome(*p.write), ERROR_IO_INCOMPLETE);
     EXPECT_EQ(this->Purge(PURGE_TXABORT), ERROR_SUCCESS);
-    ASSERT_TRUE(this->Signalled(writeOv));
-    EXPECT_EQ(this->Outcome(writeOv), ERROR_OPERATION_ABORTED);
-
-    EXPECT_EQ(this->Outcome(wait), ERROR_IO_INCOMPLETE) << "a purge leaves the wait alone";
+    EXPECT_TRUE(this->Aborted(*p.write));
+    EXPECT_EQ(this->Outcome(*p.wait), ERROR_IO_INCOMPLETE) << "a purge leaves the wait alone";
     EXPECT_EQ(this->Purge(0x10), ERROR_INVALID_PARAMETER) << "an unknown purge flag";
 }
 
 TYPED_TEST(ProviderContract, CancelEndsTheNamedOperationOrAllOfThem) {
-    ASSERT_TRUE(this->Line.HoldReads(this->File));
-    this->HeldWrite = this->Line.HeldWriteData();
-    this->SelectEvents(EV_RXCHAR);
-    char buffer[8];
-    DWORD mask = 0, read = 0;
-    OVERLAPPED& wait = this->NewRecord();
-    OVERLAPPED& readOv = this->NewRecord();
-    OVERLAPPED& writeOv = this->NewRecord();
-    ASSERT_EQ(this->StartWait(&mask, wait), ERROR_IO_PENDING);
-    ASSERT_EQ(this->StartRead(buffer, sizeof buffer, &read, readOv), ERROR_IO_PENDING);
-    ASSERT_EQ(this->StartWrite(this->HeldWrite, writeOv), ERROR_IO_PENDING);
-
-    EXPECT_EQ(this->Cancel(&readOv), ERROR_SUCCESS);
-    ASSERT_TRUE(this->Signalled(readOv));
-    EXPECT_EQ(this->Outcome(readOv), ERROR_OPERATION_ABORTED);
-    EXPECT_EQ(this->Outcome(wait), ERROR_IO_INCOMPLETE);
-    EXPECT_EQ(this->Outcome(writeOv), ERROR_IO_INCOMPLETE);
-
+    typename TestFixture::TPendingThree p{};
+    ASSERT_NO_FATAL_FAILURE(this->StartThreePending(p));
+    EXPECT_EQ(this->Cancel(p.read), ERROR_SUCCESS);
+    EXPECT_TRUE(this->Aborted(*p.read));
+    EXPECT_EQ(this->Outcome(*p.wait), ERROR_IO_INCOMPLETE);
+    EXPECT_EQ(this->Outcome(*p.write), ERROR_IO_INCOMPLETE);
     EXPECT_EQ(this->Cancel(nullptr), ERROR_SUCCESS);
-    for (OVERLAPPED* ov : {&wait, &writeOv}) {
-        ASSERT_TRUE(this->Signalled(*ov));
-        EXPECT_EQ(this->Outcome(*ov), ERROR_OPERATION_ABORTED);
-    }
+    EXPECT_TRUE(this->Aborted(*p.wait));
+    EXPECT_TRUE(this->Aborted(*p.write));
     EXPECT_EQ(this->Cancel(nullptr), ERROR_NOT_FOUND) << "nothing left to cancel";
 }
 

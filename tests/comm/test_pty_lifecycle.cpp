@@ -16,30 +16,28 @@ using namespace commapi;
 
 namespace {
 
+using PtyLifecycle = PtyPortTest;
+
 // Lets freed threads finish and their deferred deletions run until the counts are back.
 bool SettlesTo(size_t fds, size_t threads) {
-    return PumpUntil([&] { return OpenFdCount() <= fds && ThreadCount() <= threads; }, 20000);
+    return WaitFor([&] { return OpenFdCount() <= fds && ThreadCount() <= threads; }, 20000);
 }
 
-TEST(PtyLifecycle, ThousandOpenCloseCyclesLeaveNothingBehind) {
-    TPtyPair pty;
-    TComm port;
-    consoleline::Configure(port);
-    port.SetDeviceName(pty.SlavePath());
-    port.Open();  // first use creates what lives for the whole process
-    port.Close();
+TEST_F(PtyLifecycle, ThousandOpenCloseCyclesLeaveNothingBehind) {
+    Port.Open();  // first use creates what lives for the whole process
+    Port.Close();
     PumpFor(200);
     const size_t fds = OpenFdCount(), threads = ThreadCount();
     for (int i = 0; i < 1000; ++i) {
-        port.Open();
-        port.Close();
+        Port.Open();
+        Port.Close();
         if (i % 50 == 0) QCoreApplication::processEvents();
     }
     EXPECT_TRUE(SettlesTo(fds, threads)) << "fds " << OpenFdCount() << " (was " << fds << "), threads "
                                          << ThreadCount() << " (was " << threads << ")";
-    port.Open();  // and the line is still usable
-    EXPECT_EQ(port.Write("x", 1), 1);
-    EXPECT_EQ(pty.Receive(1), "x");
+    Port.Open();  // and the line is still usable
+    EXPECT_EQ(Port.Write("x", 1), 1);
+    EXPECT_EQ(Pty.ReceiveText(1), "x");
 }
 
 // No program reaps event threads itself: the application's end frees them.
@@ -51,60 +49,49 @@ TEST(EventThreadLifecycle, StoppedThreadIsFreedWhenTheApplicationEnds) {
     EXPECT_EQ(probe.exitCode(), 0) << probe.readAllStandardError().toStdString();
 }
 
-TEST(PtyLifecycle, IdlePortCostsNoCpu) {
-    TPtyPair pty;
-    TComm port;
-    consoleline::Configure(port);
-    port.SetDeviceName(pty.SlavePath());
-    port.Open();
+TEST_F(PtyLifecycle, IdlePortCostsNoCpu) {
+    Port.Open();
     SleepMs(50);
     const double before = ProcessCpuMs();
     SleepMs(500);
     EXPECT_LT(ProcessCpuMs() - before, 100.0);
 }
 
-TEST(PtyLifecycle, HangUpFailsTransfersAndDoesNotSpin) {
-    TPtyPair pty;
-    TComm port;
-    consoleline::Configure(port);
-    port.SetDeviceName(pty.SlavePath());
-    port.Open();
+TEST_F(PtyLifecycle, HangUpFailsTransfersAndDoesNotSpin) {
+    Port.Open();
     int calls = 0;
-    port.OnRxChar = [&](TObject*, int32_t) { ++calls; };
-    pty.CloseMaster();
+    Port.OnRxChar = [&](TObject*, int32_t) { ++calls; };
+    Pty.CloseMaster();
     SleepMs(100);
     const double before = ProcessCpuMs();
     SleepMs(500);
     EXPECT_LT(ProcessCpuMs() - before, 150.0) << "the event thread spins on the dead line";
     try {
-        port.Write("x", 1);
+        Port.Write("x", 1);
         ADD_FAILURE() << "write on a hung-up line succeeded";
     } catch (const ECommError& e) {
         EXPECT_EQ(std::string(e.what()), "Write error (Error: 31) ");
     }
     char buffer[4];
     try {
-        port.Read(buffer, 4);
+        Port.Read(buffer, 4);
         ADD_FAILURE() << "read on a hung-up line succeeded";
     } catch (const ECommError& e) {
         EXPECT_EQ(e.ErrorCode, 31);
     }
-    EXPECT_EQ(port.InQueCount(), 0);
+    EXPECT_EQ(Port.InQueCount(), 0);
     PumpFor(100);
     EXPECT_EQ(calls, 0);
     QElapsedTimer clock;
     clock.start();
-    port.Close();
+    Port.Close();
     EXPECT_LT(clock.elapsed(), 1000);
 }
 
-TEST(PtyLifecycle, ReleasedHandleStaysInvalidWhenItsDescriptorIsReused) {
-    TPtyPair pty;
-    TComm port;
-    port.SetDeviceName(pty.SlavePath());
-    port.Open();
-    const HANDLE old = port.Handle();
-    port.Close();
+TEST_F(PtyLifecycle, ReleasedHandleStaysInvalidWhenItsDescriptorIsReused) {
+    Port.Open();
+    const HANDLE old = Port.Handle();
+    Port.Close();
     TPtyPair other;
     TComm next;
     next.SetDeviceName(other.SlavePath());

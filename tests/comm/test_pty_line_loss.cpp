@@ -13,13 +13,8 @@ using namespace commapi;
 
 namespace {
 
-class LineLoss : public ::testing::Test {
+class LineLoss : public PtyPortTest {
 protected:
-    void SetUp() override {
-        consoleline::Configure(Port);
-        Port.SetDeviceName(Pty.SlavePath());
-    }
-
     // Every OnRxChar reads what it is told of; failures and a lost line land in the log too.
     void ReadIntoLog() {
         Port.OnLineLost = [this](TObject*, int32_t code) { Log.push_back("lost " + std::to_string(code)); };
@@ -34,20 +29,18 @@ protected:
         };
     }
 
-    TPtyPair Pty;
-    TComm Port;
     std::vector<std::string> Log;
 };
 
 TEST_F(LineLoss, BytesThatArrivedBeforeAHangUpAreReadFirst) {
     Port.Open();
     ReadIntoLog();
-    Pty.Send("reply");
+    Pty.SendText("reply");
     // The kernel drops what the slave has not read when the master closes:
     // wait until the port holds the reply, its dispatch still queued.
-    ASSERT_TRUE(WaitUntil([&] { return Port.InQueCount() == 5; }));
+    ASSERT_TRUE(WaitWithoutEvents([&] { return Port.InQueCount() == 5; }));
     Pty.CloseMaster();
-    ASSERT_TRUE(PumpUntil([&] { return Log.size() >= 2; }));
+    ASSERT_TRUE(WaitFor([&] { return Log.size() >= 2; }));
     EXPECT_EQ(Log, (std::vector<std::string>{"read reply", "lost 31"}));
     char buffer[4];
     try {
@@ -63,16 +56,16 @@ TEST_F(LineLoss, ZeroLengthReadsSetUpByAnotherProgramAreNoHangUp) {
     ReadIntoLog();
     // What `stty min 0` does: a termios call on the master applies to the slave.
     termios t{};
-    ASSERT_EQ(tcgetattr(Pty.Master(), &t), 0);
+    ASSERT_EQ(tcgetattr(Pty.MasterFd(), &t), 0);
     t.c_cc[VMIN] = 0;
-    ASSERT_EQ(tcsetattr(Pty.Master(), TCSANOW, &t), 0);
+    ASSERT_EQ(tcsetattr(Pty.MasterFd(), TCSANOW, &t), 0);
     char buffer[8];
     EXPECT_EQ(Port.Read(buffer, sizeof buffer), 0);
-    Pty.Send("abc");
-    ASSERT_TRUE(PumpUntil([&] { return !Log.empty(); }));
+    Pty.SendText("abc");
+    ASSERT_TRUE(WaitFor([&] { return !Log.empty(); }));
     EXPECT_EQ(Log, std::vector<std::string>{"read abc"});
     EXPECT_EQ(Port.Write("ok", 2), 2);
-    EXPECT_EQ(Pty.Receive(2), "ok");
+    EXPECT_EQ(Pty.ReceiveText(2), "ok");
     PumpFor(100);
     EXPECT_EQ(Log.size(), 1u) << "no lost line";
 }
@@ -88,7 +81,7 @@ TEST_F(LineLoss, IdlePortLearnsOfALostLineOnceAndMayCloseInTheHandler) {
         Port.Close();  // what the console does
     };
     Pty.CloseMaster();
-    ASSERT_TRUE(PumpUntil([&] { return !codes.empty(); }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return !codes.empty(); }, 5000));
     EXPECT_TRUE(IsLineGoneError(codes[0])) << codes[0];
     EXPECT_TRUE(onMain);
     EXPECT_FALSE(Port.Enabled());
@@ -97,12 +90,12 @@ TEST_F(LineLoss, IdlePortLearnsOfALostLineOnceAndMayCloseInTheHandler) {
     Port.SetDeviceName(next.SlavePath());
     Port.Open();
     ReadIntoLog();
-    next.Send("hi");
-    ASSERT_TRUE(PumpUntil([&] { return !Log.empty(); }));
+    next.SendText("hi");
+    ASSERT_TRUE(WaitFor([&] { return !Log.empty(); }));
     EXPECT_EQ(Port.Write("ok", 2), 2);
-    EXPECT_EQ(next.Receive(2), "ok");
+    EXPECT_EQ(next.ReceiveText(2), "ok");
     next.CloseMaster();
-    ASSERT_TRUE(PumpUntil([&] { return Log.size() >= 2; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return Log.size() >= 2; }, 5000));
     EXPECT_EQ(Log, (std::vector<std::string>{"read hi", "lost 31"}));
     EXPECT_EQ(codes.size(), 1u);
 }

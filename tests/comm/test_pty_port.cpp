@@ -18,29 +18,22 @@ using namespace commapi;
 
 namespace {
 
-class PtyPort : public ::testing::Test {
+class PtyPort : public PtyPortTest {
 protected:
-    void SetUp() override {
-        consoleline::Configure(Port);
-        Port.SetDeviceName(Pty.SlavePath());
-    }
-
     // Line settings as the master sees them (they are the slave's).
     posix::TLineSettings Line() {
         posix::TLineSettings line;
-        EXPECT_EQ(posix::ReadLineSettings(Pty.Master(), line), 0);
+        EXPECT_EQ(posix::ReadLineSettings(Pty.MasterFd(), line), 0);
         return line;
     }
 
     std::string ReadAll(size_t count) {
         std::string got(count, '\0');
-        EXPECT_TRUE(PumpUntil([&] { return Port.InQueCount() >= int32_t(count); }));
+        EXPECT_TRUE(WaitFor([&] { return Port.InQueCount() >= int32_t(count); }));
         got.resize(size_t(std::max(0, Port.Read(got.data(), int32_t(count)))));
         return got;
     }
 
-    TPtyPair Pty;
-    TComm Port;
 };
 
 TEST_F(PtyPort, OpensByPathWithTheWindowsSettings) {
@@ -95,7 +88,7 @@ TEST_F(PtyPort, CtsHandshakeChosenBeforeOpenOpensTheLine) {
     ASSERT_TRUE(LinuxProvider().SetCommState(Port.Handle(), &dcb));
     EXPECT_FALSE(Line().cflag & CRTSCTS);
     EXPECT_EQ(Port.Write("ok", 2), 2);
-    EXPECT_EQ(Pty.Receive(2), "ok");
+    EXPECT_EQ(Pty.ReceiveText(2), "ok");
 }
 
 TEST_F(PtyPort, RegularFileIsRefusedAndThePortStaysClosed) {
@@ -141,7 +134,7 @@ TEST_F(PtyPort, SecondOpenOfTheSameLineIsRefused) {
     }
     EXPECT_FALSE(second.Enabled());
     EXPECT_EQ(Port.Write("ok", 2), 2);
-    EXPECT_EQ(Pty.Receive(2), "ok");
+    EXPECT_EQ(Pty.ReceiveText(2), "ok");
     Port.Close();
     second.Open();  // free again once closed
     EXPECT_TRUE(second.Enabled());
@@ -151,9 +144,9 @@ TEST_F(PtyPort, BytesTravelUnchangedBothWays) {
     Port.Open();
     const std::string out("\x00\x0d\x0a\xff\x11\x13\x03 R", 9);
     EXPECT_EQ(Port.Write(out.data(), int32_t(out.size())), int32_t(out.size()));
-    EXPECT_EQ(Pty.Receive(out.size()), out);
+    EXPECT_EQ(Pty.ReceiveText(out.size()), out);
     const std::string in("\x7f\x0a\x0d\x00\x1a\x04\xfe", 7);
-    Pty.Send(in);
+    Pty.SendText(in);
     EXPECT_EQ(ReadAll(in.size()), in);
 }
 
@@ -170,8 +163,8 @@ TEST_F(PtyPort, ReadReturnsZeroAtOnceWhenNothingArrived) {
 
 TEST_F(PtyPort, InQueCountAndPurgeIn) {
     Port.Open();
-    Pty.Send("12345");
-    ASSERT_TRUE(PumpUntil([&] { return Port.InQueCount() == 5; }));
+    Pty.SendText("12345");
+    ASSERT_TRUE(WaitFor([&] { return Port.InQueCount() == 5; }));
     char two[2];
     EXPECT_EQ(Port.Read(two, 2), 2);
     EXPECT_EQ(Port.InQueCount(), 3);
@@ -179,7 +172,7 @@ TEST_F(PtyPort, InQueCountAndPurgeIn) {
     EXPECT_EQ(Port.InQueCount(), 0);
     char rest[8];
     EXPECT_EQ(Port.Read(rest, sizeof rest), 0);
-    Pty.Send("ab");
+    Pty.SendText("ab");
     EXPECT_EQ(ReadAll(2), "ab");
 }
 
@@ -196,11 +189,11 @@ TEST_F(PtyPort, OnRxCharRunsOnTheMainThreadWithEveryByteArrivedByThen) {
         chunk.resize(size_t(Port.Read(chunk.data(), count)));
         data += chunk;
     };
-    Pty.Send("a");
+    Pty.SendText("a");
     SleepMs(200);  // the event is taken and its hand-over queued; the main thread is busy
-    Pty.Send("bcd");
+    Pty.SendText("bcd");
     SleepMs(50);
-    ASSERT_TRUE(PumpUntil([&] { return data.size() == 4; }));
+    ASSERT_TRUE(WaitFor([&] { return data.size() == 4; }));
     PumpFor(100);  // the event for "bcd" finds the queue empty: no call
     EXPECT_EQ(counts, std::vector<int32_t>{4});
     EXPECT_EQ(data, "abcd");
@@ -217,12 +210,12 @@ TEST_F(PtyPort, EventCharacterRaisesRxFlag) {
         Port.Read(buffer, count);
         log.Calls.push_back("rxchar");
     };
-    Pty.Send("ab\r");
-    ASSERT_TRUE(PumpUntil([&] { return log.Calls.size() >= 2; }));
+    Pty.SendText("ab\r");
+    ASSERT_TRUE(WaitFor([&] { return log.Calls.size() >= 2; }));
     EXPECT_EQ(log.Calls, (std::vector<std::string>{"rxchar", "rxflag"}));
     log.Calls.clear();
-    Pty.Send("cd");
-    ASSERT_TRUE(PumpUntil([&] { return !log.Calls.empty(); }));
+    Pty.SendText("cd");
+    ASSERT_TRUE(WaitFor([&] { return !log.Calls.empty(); }));
     PumpFor(100);
     EXPECT_EQ(log.Calls, std::vector<std::string>{"rxchar"});
 }
@@ -235,9 +228,9 @@ TEST_F(PtyPort, RaisingHandlerEndsDeliveryUntilReopen) {
         ++calls;
         throw std::runtime_error("handler failed");
     };
-    Pty.Send("x");
-    ASSERT_TRUE(PumpUntil([&] { return calls == 1 && ThreadCount() < threads; })) << "the event thread ended";
-    Pty.Send("y");
+    Pty.SendText("x");
+    ASSERT_TRUE(WaitFor([&] { return calls == 1 && ThreadCount() < threads; })) << "the event thread ended";
+    Pty.SendText("y");
     PumpFor(200);
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(Port.InQueCount(), 2) << "the port is still open";
@@ -248,15 +241,15 @@ TEST_F(PtyPort, RaisingHandlerEndsDeliveryUntilReopen) {
         Port.Read(buffer, count);
     };
     Port.Open();
-    Pty.Send("z");
-    ASSERT_TRUE(PumpUntil([&] { return calls == 2; }));
+    Pty.SendText("z");
+    ASSERT_TRUE(WaitFor([&] { return calls == 2; }));
 }
 
 TEST_F(PtyPort, CloseWithAHandOverPendingReturnsAtOnce) {
     Port.Open();
     int calls = 0;
     Port.OnRxChar = [&](TObject*, int32_t) { ++calls; };
-    Pty.Send("x");
+    Pty.SendText("x");
     SleepMs(200);  // hand-over queued, main thread not processing events
     QElapsedTimer clock;
     clock.start();
@@ -272,19 +265,19 @@ TEST_F(PtyPort, TimedOutWriteNoLongerUsesTheCallersBuffer) {
     std::string buffer(1 << 20, 'A');  // far more than the pty holds while nobody reads
     EXPECT_EQ(Port.Write(buffer.data(), int32_t(buffer.size())), -1);
     std::fill(buffer.begin(), buffer.end(), 'B');
-    const std::string arrived = Pty.Drain(200);
+    const std::string arrived = testsupport::TextOf(Pty.Drain(200));
     EXPECT_GT(arrived.size(), 0u);
     EXPECT_LT(arrived.size(), buffer.size());
     EXPECT_EQ(arrived.find('B'), std::string::npos) << "bytes were taken from the buffer after Write returned";
     EXPECT_EQ(Port.Write("ok", 2), 2);
-    EXPECT_EQ(Pty.Receive(2), "ok");
+    EXPECT_EQ(Pty.ReceiveText(2), "ok");
 }
 
 TEST_F(PtyPort, NullStrippingDropsNulBytes) {
     Port.SetOptions(OptionBit(coNullStrip));
     Port.Open();
-    Pty.Send(std::string("a\0b\0\0c", 6));
-    ASSERT_TRUE(PumpUntil([&] { return Port.InQueCount() == 3; }));
+    Pty.SendText(std::string("a\0b\0\0c", 6));
+    ASSERT_TRUE(WaitFor([&] { return Port.InQueCount() == 3; }));
     PumpFor(50);
     EXPECT_EQ(ReadAll(3), "abc");
     EXPECT_EQ(Port.InQueCount(), 0);
@@ -302,7 +295,7 @@ TEST_F(PtyPort, ProviderReadWithTotalTimeoutEndsWithWhatCame) {
     ov.hEvent = event;
     char buffer[10] = {};
     DWORD count = 0;
-    Pty.Send("xyz");
+    Pty.SendText("xyz");
     SleepMs(50);
     EXPECT_FALSE(api.ReadFile(Port.Handle(), buffer, sizeof buffer, &count, &ov));
     EXPECT_EQ(TCommApi::GetLastError(), ERROR_IO_PENDING);
@@ -311,7 +304,7 @@ TEST_F(PtyPort, ProviderReadWithTotalTimeoutEndsWithWhatCame) {
     EXPECT_EQ(count, 3u);
     EXPECT_EQ(std::string(buffer, 3), "xyz");
 
-    Pty.Send("0123456789");  // a full buffer completes before the time-out
+    Pty.SendText("0123456789");  // a full buffer completes before the time-out
     SleepMs(50);
     EXPECT_TRUE(api.ReadFile(Port.Handle(), buffer, sizeof buffer, &count, &ov));
     EXPECT_EQ(count, 10u);

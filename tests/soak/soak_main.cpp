@@ -55,8 +55,8 @@ bool MeasurePart(const TOptions& options, soak::TWatchdog& watchdog) {
     soak::TMeasureSoakReport report;
     std::cout << "measurement soak: " << options.minutes << " minutes of the controller's time\n";
     if (!soak::RunMeasureSoak(options.minutes, watchdog, report, std::cout)) std::exit(2);
-    std::cout << "measurement soak: " << report.chartMs / 1000.0 << " s on the chart of "
-              << report.controllerMs / 1000.0 << " s on the controller's clock, " << report.polls
+    std::cout << "measurement soak: " << double(report.chartMs) / 1000.0 << " s on the chart of "
+              << double(report.controllerMs) / 1000.0 << " s on the controller's clock, " << report.polls
               << " polls, " << report.drives << " drive changes, in " << report.seconds << " s; "
               << report.boxes << " boxes, " << report.problems << " problems\n";
     return report.Clean();
