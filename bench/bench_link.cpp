@@ -75,14 +75,14 @@ public:
     }
 
     TRound Round() {
-        const TRound round = RunRound([this](TRound& round) {
+        const TRound round = RunRound([this](TRound& counts) {
             FLink.SendGetPosition();
             // The reply timer runs for a second from the send that started it
             // and is not restarted by later sends: when it fires, whichever
             // transaction is then pending ends timed out, its reply discarded.
             const TLinkState state = FLink.WaitReply();
-            if (state == lsTimedOut) ++round.TimedOut;
-            else if (state != lsDone || FLink.FPosition != Position) ++round.Failed;
+            if (state == lsTimedOut) ++counts.TimedOut;
+            else if (state != lsDone || FLink.FPosition != Position) ++counts.Failed;
             FLink.FPosition = 0;  // the next reply must set it again
         });
         // A timer left running would fire at the start of the next round,
