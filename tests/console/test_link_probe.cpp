@@ -108,7 +108,7 @@ TEST_F(LinkProbe, ScriptedDevices) {
             TScriptedDevice device(Device.MasterFd(), c.script);
             PauseFor(device);
             found = Link->ProbeController();
-            PumpFor(50);  // let queued receive events run
+            PumpFor(50);  // the receive events queued meanwhile run in this spell, and must change nothing
             EXPECT_EQ(device.ProbesSeen(), c.probes);
             EXPECT_EQ(device.OtherBytes(), Bytes{});  // nothing but 0xFF bytes
         }

@@ -3,8 +3,6 @@
 #include <memory>
 #include <string>
 
-#include <QThread>
-
 #include "Controller.h"
 #include "LinkFixture.h"
 #include "NumberText.h"
@@ -15,8 +13,14 @@ namespace {
 class LinkWithSimulator : public ::testing::Test {
 protected:
     // Lets bytes that the controller sends late (garbage after a reply, the
-    // rest of a dropped reply) arrive and be discarded before the next send.
-    static void Settle() { PumpFor(100); }
+    // rest of a dropped reply) arrive and be discarded before the next send:
+    // the controller has written all it had, the kernel has handed it over
+    // (the spell), and the port has been read empty.
+    void Settle() {
+        ASSERT_TRUE(WaitFor([this] { return Sim->QueuedOutputBytes() == 0; }));
+        PumpFor(50);
+        ASSERT_TRUE(WaitFor([this] { return Port.InQueCount() == 0; }));
+    }
 
     void SetUp() override {
         sim::TSimOptions options;
@@ -27,6 +31,11 @@ protected:
         consoleline::Configure(Port);
         Port.SetDeviceName(Sim->Path());
         Link = std::make_unique<TControllerLink>(Port, &Listener);
+        // The probe waits for the controller's answer rather than its 10 ms:
+        // the simulator's thread may take longer on a loaded machine.
+        Link->SetProbePause([this](int) {
+            testsupport::WaitWithoutEvents([this] { return Port.InQueCount() >= 1; });
+        });
         consoleline::Bind(Port, *Link);
         Port.Open();
         numtext::SetDecimalSeparator(u'.');
@@ -138,25 +147,25 @@ TEST_F(LinkWithSimulator, FaultsOfTheControllerEndTransactionsAsTheyShould) {
     Link->SendGetPosition();
     EXPECT_EQ(Link->WaitReply(), lsDone);
     EXPECT_EQ(Link->FPosition, -77);
-    Settle();
+    ASSERT_NO_FATAL_FAILURE(Settle());
     Link->SendIdentify();
     EXPECT_EQ(Link->WaitReply(), lsDone);
     EXPECT_EQ(Link->FIdentText, std::string(sim::IdentText) + "+");
-    Settle();
+    ASSERT_NO_FATAL_FAILURE(Settle());
 
     faults = {};
     faults.WrongStatus = '?';
     Sim->SetFaults(faults);
     Link->SendGetMode();
     EXPECT_EQ(Link->WaitReply(), lsUnparsed);
-    Settle();
+    ASSERT_NO_FATAL_FAILURE(Settle());
 
     faults = {};
     faults.RefuseCodes = "W";
     Sim->SetFaults(faults);
     Link->SendWriteParam(0, 1);
     EXPECT_EQ(Link->WaitReply(), lsRefused);
-    Settle();
+    ASSERT_NO_FATAL_FAILURE(Settle());
 
     faults = {};
     faults.DropNext = 1;
@@ -172,7 +181,8 @@ TEST_F(LinkWithSimulator, FaultsOfTheControllerEndTransactionsAsTheyShould) {
 TEST_F(LinkWithSimulator, AFloodIsConsumedAndTheNextTransactionWorks) {
     ASSERT_TRUE(Link->ProbeController());
     Sim->Flood(600);
-    QThread::msleep(300);  // not handling events: the whole flood waits as one event
+    // Not handling events until the whole flood is in the port: it waits as one event.
+    ASSERT_TRUE(testsupport::WaitWithoutEvents([this] { return Port.InQueCount() >= 600; }));
     ASSERT_TRUE(WaitFor([&] { return Listener.Overflows > 0 && Port.InQueCount() == 0; }));
     Link->SendGetMode();
     EXPECT_EQ(Link->WaitReply(), lsDone);

@@ -26,14 +26,23 @@ protected:
         Form->tbarSubCommand->SetPosition(position);
         ASSERT_TRUE(WaitFor([&] { return Sim->State().Drive == position - 256; }));
     }
-    // Runs the measurement for about `ms` of wall time; returns the time it ran.
-    qint64 Measure(int ms) {
+    // Runs the measurement until the controller has answered `polls` sample
+    // polls (a slow machine takes longer, not fewer); returns the wall time it ran.
+    qint64 Measure(size_t polls) {
         QElapsedTimer clock;
         clock.start();
+        const size_t before = Sim->FrameCount('V');
         Click(Form->btnGraph);
-        QTest::qWait(ms);
+        EXPECT_TRUE(WaitFor([&] { return Sim->FrameCount('V') >= before + polls; }, 60000));
         Click(Form->btnGraph);
         return clock.elapsed();
+    }
+    // Runs until the controller's clock, the chart's time axis, has gone `ms`
+    // past the key of the point plotted last now.
+    bool RunOnFor(double ms) {
+        const double from = Keys(Form->Series1).empty() ? 0.0 : Keys(Form->Series1).back();
+        return WaitFor(
+            [&] { return !Keys(Form->Series1).empty() && Keys(Form->Series1).back() >= from + ms; }, 60000);
     }
 };
 
@@ -42,7 +51,7 @@ protected:
 TEST_F(TLiveMeasurement, TwoSecondsInTheVelocityModeFollowTheCommand) {
     ASSERT_EQ(Form->Link->FParams[1], 256);  // Kf 1.0 read at connect
     ASSERT_EQ(Form->rgVelocityRaz->ItemIndex(), 1);
-    const qint64 elapsed = Measure(2000);
+    const qint64 elapsed = Measure(125);  // 2 s at the 16 ms period
     ASSERT_EQ(Form->FMeasureStopped, 1);
 
     const std::vector<double> keys = Keys(Form->Series1);
@@ -74,13 +83,13 @@ TEST_F(TLiveMeasurement, TwoSecondsInTheVelocityModeFollowTheCommand) {
 }
 
 TEST_F(TLiveMeasurement, StopKeepsThePointsAndTheNextStartClearsThem) {
-    Measure(300);
+    Measure(20);
     const std::vector<double> kept = Keys(Form->Series1);
     ASSERT_FALSE(kept.empty());
+    ASSERT_TRUE(LinkIdle());  // a poll sent before the stop has reached the controller
     Sim->ClearFrames();
-    QTest::qWait(200);
+    EXPECT_TRUE(FramesSettled(200).empty());  // stopped: no more polls
     EXPECT_EQ(Keys(Form->Series1), kept);
-    EXPECT_TRUE(Sim->Frames().empty());  // stopped: no more polls
 
     Click(Form->btnGraph);
     EXPECT_TRUE(Form->Series1->data()->isEmpty());
@@ -107,9 +116,11 @@ TEST_F(TLiveMeasurement, ADriveChangeWhileMeasuringMovesTheCommandLine) {
 TEST_F(TLiveMeasurement, RunningMeasurementDrawsItsLines) {
     Form->edtHistoryDepth->setText("400");
     Click(Form->btnGraph);
-    QTest::qWait(900);
+    // The chart's time axis is the controller's clock: the same picture
+    // however fast the machine polls.
+    ASSERT_TRUE(RunOnFor(900));
     Drive(180);
-    QTest::qWait(1100);
+    ASSERT_TRUE(RunOnFor(1100));
     ASSERT_EQ(Form->FMeasureStopped, 0);
     const QImage shot = Form->grab().toImage();
     Click(Form->btnGraph);

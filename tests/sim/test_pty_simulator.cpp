@@ -42,7 +42,8 @@ TEST_F(PtySimulator, AnswersFramesWrittenOnTheSlave) {
     EXPECT_EQ(Line->Exchange({'R', 1, 1}, 3), (TBytes{0x00, 0x01, '+'}));
     const std::string ident = std::string(sim::IdentText) + "+";
     EXPECT_EQ(Line->Exchange({'I', 0}, ident.size()), TBytes(ident.begin(), ident.end()));
-    // A frame written in two pieces with a pause between them.
+    // A frame written in two pieces with a pause between them (a stimulus:
+    // a slow machine only lengthens it).
     Line->Write({'W', 3, 0});
     std::this_thread::sleep_for(20ms);
     EXPECT_EQ(Line->Exchange({0x10, 0x00}, 1), (TBytes{'+'}));
@@ -73,7 +74,7 @@ TEST(PtySimulatorRaw, SlaveIsRawAndTheRepliesAreNotEchoedBack) {
 TEST_F(PtySimulator, SurvivesTheConsoleClosingAndReopeningTheSlave) {
     EXPECT_EQ(Line->Exchange({0xFF}, 1), (TBytes{'X'}));
     Line.reset();
-    std::this_thread::sleep_for(50ms);
+    std::this_thread::sleep_for(50ms);  // the simulator meets the closed slave in this spell
     Line = std::make_unique<testsupport::TLineEnd>(testsupport::TLineEnd::OpenRaw(Sim->Path()));
     EXPECT_EQ(Line->Exchange({0xFF}, 1), (TBytes{'X'}));
     EXPECT_TRUE(Sim->Running());
@@ -82,7 +83,7 @@ TEST_F(PtySimulator, SurvivesTheConsoleClosingAndReopeningTheSlave) {
 TEST_F(PtySimulator, FrameLogWaitsAndClears) {
     EXPECT_FALSE(Sim->WaitForFrames(1, 50ms));
     std::thread writer([this] {
-        std::this_thread::sleep_for(30ms);
+        std::this_thread::sleep_for(30ms);  // the frames come while the wait below is under way
         Line->Write({'m', 0, 'p', 0});
     });
     EXPECT_TRUE(Sim->WaitForFrames(2, 5000ms));
@@ -177,7 +178,9 @@ TEST(PtySimulatorWall, WallClockRunsByItselfAndCannotBeStepped) {
     ASSERT_TRUE(simulator.Start());
     EXPECT_FALSE(simulator.AdvanceClock(10));
     const uint16_t before = simulator.State().Tick;
-    std::this_thread::sleep_for(60ms);
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (uint16_t(simulator.State().Tick - before) <= 5 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
     EXPECT_GT(uint16_t(simulator.State().Tick - before), 5);
 }
 
@@ -196,11 +199,13 @@ TEST_F(PtySimulator, ChunkedReplyArrivesInPieces) {
     faults.ChunkBytes = 1;
     faults.ChunkGapMs = 150;
     Sim->SetFaults(faults);
+    // Timed from the write, which comes before the simulator's clock starts
+    // the gaps: a slow reader cannot shorten what is measured.
+    const auto start = std::chrono::steady_clock::now();
     Line->Write({'p', 0});
     EXPECT_EQ(Line->Read(1), (TBytes{0}));  // asks for one byte: gets the first piece
-    const auto first = std::chrono::steady_clock::now();
     EXPECT_EQ(Line->Read(3), (TBytes{0, 0, '+'}));
-    EXPECT_GE(std::chrono::steady_clock::now() - first, 290ms);  // three gaps after the first
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 3 * 150ms - 10ms);  // three gaps after the first
 }
 
 TEST_F(PtySimulator, DroppedAndRefusedReplies) {

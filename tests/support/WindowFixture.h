@@ -71,6 +71,19 @@ private:
     std::vector<TBoxRecord> FBoxes;
 };
 
+// The connect probe gives the controller 10 ms to answer each attempt; a
+// simulator, a thread of a loaded test process, may take longer every time.
+// With a controller on the line the probe waits for its answer instead, the
+// way the probe itself waits (no events); a silent line still ends each
+// attempt, after the limit.
+constexpr int ProbeAnswerLimitMs = 2000;
+
+inline void AwaitProbeAnswers(TMainForm& form) {
+    form.Link->SetProbePause([&form](int) {
+        WaitWithoutEvents([&form] { return form.UART->InQueCount() >= 1; }, ProbeAnswerLimitMs);
+    });
+}
+
 class TWindowTest : public ::testing::Test {
 public:
     enum class ESim { None, Stepped, WallClock };
@@ -83,6 +96,7 @@ protected:
             ASSERT_NO_FATAL_FAILURE(StartSimulator());
         }
         Form = std::make_unique<TMainForm>();
+        if (FSimKind != ESim::None) AwaitProbeAnswers(*Form);
         Form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
     }

@@ -41,10 +41,10 @@ protected:
     bool ModeSent() {
         return WaitFor([this] { return Sim->FrameCount('M') > 0; }, 5000);
     }
-    // Waits until the link is idle again and forgets what went out.
+    // Waits until the link is idle again and forgets what went out. Idle
+    // means the last command was answered, so the controller has every frame.
     void Settle() {
         ASSERT_TRUE(LinkIdle());
-        QTest::qWait(50);
         Sim->ClearFrames();
     }
 };

@@ -59,7 +59,7 @@ TEST_F(THonestValues, ALateReplyIsNeverShownAsTheAnswerToTheNextCommand) {
     EXPECT_EQ(Panel0(), U("Нет ответа: R0"));
     EXPECT_EQ(ParamTexts(), SixEmpty());
     // The late reply comes in while nothing waits for it, and is dropped.
-    QTest::qWait(900);
+    ASSERT_TRUE(LineQuiet());
     EXPECT_EQ(ParamTexts(), SixEmpty());
     EXPECT_EQ(OfCode(Sim->Frames(), 'R').size(), 1u);
     SetFaults([](sim::TFaults& f) { f = sim::TFaults{}; });

@@ -31,7 +31,7 @@ protected:
     void ExpectToldOnce() {
         ASSERT_TRUE(WaitFor([this] { return !Boxes->Texts().isEmpty(); }, 8000))
             << "no message";
-        QTest::qWait(300);  // any further box would have come by now
+        PumpFor(300);  // a further box would come in this spell
         EXPECT_EQ(Boxes->Texts(), QStringList{LostText()});
         EXPECT_TRUE(Disconnected());
     }
@@ -57,7 +57,7 @@ TEST_F(TLineLoss, AMeasurementStopsAndKeepsItsPoints) {
     EXPECT_FALSE(Form->Timer1->isActive());
     const int points = Form->Series1->data()->size();
     EXPECT_GE(points, 5);
-    QTest::qWait(100);
+    PumpFor(100);  // a stray tick would plot in this spell
     EXPECT_EQ(Form->Series1->data()->size(), points);
 }
 

@@ -4,7 +4,9 @@
 // decoded reply would set them; no controller is needed.
 #include <cmath>
 
+#include "ChartFeed.h"
 #include "ChartReaders.h"
+#include "ChartReplot.h"
 #include "WindowFixture.h"
 
 using namespace testsupport;
@@ -78,8 +80,7 @@ TEST_F(TPlotSample, TickDistanceDrivesTheTimeAxis) {
         if (c.plotted) {
             EXPECT_EQ((Series(0)->data()->constEnd() - 1)->key, 1000.0);  // X before the advance
         }
-        Series(0)->data()->clear();
-        Series(1)->data()->clear();
+        Form->ChartFeed()->Clear();
     }
 }
 
@@ -208,7 +209,8 @@ TEST_F(TPlotSample, ManySamplesAskForOneRedraw) {
     Form->rgServoMode->SetItemIndex(2);
     for (int i = 0; i < 50; ++i) Plot(int16_t(i));
     EXPECT_EQ(replots, 0);  // queued, not drawn inside the tick
-    QTest::qWait(50);
+    ASSERT_TRUE(WaitFor([&replots] { return replots > 0; }));
+    PumpFor(2 * TChartReplot::MinGapMs);  // a second redraw, paced or not, would come in this spell
     EXPECT_EQ(replots, 1);
 }
 

@@ -1,6 +1,7 @@
 // The start/stop toggle against a simulated controller: settings and their
 // enabling, axis titles, clearing, zoom and pan, the priming polls, failed
 // starts, and what stops a running measurement.
+#include "ChartFeed.h"
 #include "ChartReaders.h"
 #include "WindowFixture.h"
 
@@ -26,7 +27,7 @@ protected:
                Form->Series3->data()->size();
     }
     void FillChart() {
-        for (int i = 0; i < 3; ++i) Form->Chart1->graph(i)->addData(i, i);
+        for (int i = 0; i < 3; ++i) Form->ChartFeed()->Add(i, i, i);
     }
     // Starts, waits for some plotted points, stops.
     void MeasureBriefly() {
@@ -192,43 +193,60 @@ TEST_F(TMeasureToggle, PrimingTimeoutLeavesTheTimerOffAndTheSettingsDisabled) {
     Click(Form->btnGraph);
 }
 
-TEST_F(TMeasureToggle, DisconnectWhileMeasuringStopsPollingWithoutBoxes) {
-    ChooseMode(2);
-    Click(Form->btnGraph);
-    ASSERT_TRUE(WaitFor([this] { return Points() > 0; }));
-    Click(Form->btnDisconnect);
-    EXPECT_FALSE(Form->Timer1->isActive());
-    EXPECT_EQ(Form->FMeasureStopped, 1);
-    QTest::qWait(200);
-    EXPECT_TRUE(Boxes->Boxes().empty());
-}
+namespace {
 
-TEST_F(TMeasureToggle, APortClosedUnderTheMeasurementStopsItAtTheNextTick) {
-    ChooseMode(2);
-    Click(Form->btnGraph);
-    ASSERT_TRUE(WaitFor([this] { return Points() > 0; }));
-    ASSERT_TRUE(LinkIdle());
-    Form->UART->Close();
-    ASSERT_TRUE(WaitFor([this] { return !Form->Timer1->isActive(); }));
-    EXPECT_EQ(Form->FMeasureStopped, 1);
-    QTest::qWait(100);
-    EXPECT_TRUE(Boxes->Boxes().empty());
-}
+// How the port ends under a running measurement, and the reports that gives.
+enum class EPortEnd { Disconnect, ClosedUnderIt, HungUp };
 
-TEST_F(TMeasureToggle, AHungUpLineGivesOneReportAndStops) {
-    ChooseMode(2);
-    Click(Form->btnGraph);
-    ASSERT_TRUE(WaitFor([this] { return Points() > 0; }));
-    Sim->HangUp();
+struct TPortEndCase {
+    const char* name;
+    EPortEnd end;
+    size_t boxes;
+};
+
+void PrintTo(const TPortEndCase& c, std::ostream* os) { *os << c.name; }
+
+const TPortEndCase PortEnds[] = {
+    {"Disconnect", EPortEnd::Disconnect, 0},
+    {"ClosedUnderIt", EPortEnd::ClosedUnderIt, 0},
     // The next poll's write fails: one report, and the measurement ends
     // instead of reporting again on every tick.
-    ASSERT_TRUE(WaitFor([this] { return !Boxes->Boxes().empty(); }, 4000));
-    QTest::qWait(300);
-    EXPECT_EQ(Boxes->Boxes().size(), 1u);
+    {"HungUp", EPortEnd::HungUp, 1},
+};
+
+class TMeasurePortEnd : public TMeasureToggle, public ::testing::WithParamInterface<TPortEndCase> {};
+
+}  // namespace
+
+TEST_P(TMeasurePortEnd, StopsTheMeasurementWithAtMostOneReport) {
+    const TPortEndCase& c = GetParam();
+    ChooseMode(2);
+    Click(Form->btnGraph);
+    ASSERT_TRUE(WaitFor([this] { return Points() > 0; }));
+    switch (c.end) {
+        case EPortEnd::Disconnect:  // polling stops at once
+            Click(Form->btnDisconnect);
+            EXPECT_FALSE(Form->Timer1->isActive());
+            EXPECT_EQ(Form->FMeasureStopped, 1);
+            break;
+        case EPortEnd::ClosedUnderIt:  // behind the window's back: the next tick stops it
+            ASSERT_TRUE(LinkIdle());
+            Form->UART->Close();
+            break;
+        case EPortEnd::HungUp:
+            Sim->HangUp();
+            break;
+    }
+    ASSERT_TRUE(WaitFor([&] { return !Form->Timer1->isActive() && Boxes->Boxes().size() >= c.boxes; }));
+    PumpFor(300);  // a further report would come within a few ticks
+    EXPECT_EQ(Boxes->Boxes().size(), c.boxes) << Boxes->Texts().join("; ").toStdString();
     EXPECT_FALSE(Form->Timer1->isActive());
     EXPECT_EQ(Form->FMeasureStopped, 1);
     EXPECT_TRUE(Zoomable());
 }
+
+INSTANTIATE_TEST_SUITE_P(Ends, TMeasurePortEnd, ::testing::ValuesIn(PortEnds),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A lost poll does not stop a running measurement behind the user's back: the
 // timer polls on, "Timeout" stays readable, and the toggle then stops and

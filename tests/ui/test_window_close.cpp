@@ -18,9 +18,14 @@ protected:
         std::string error;
         ASSERT_TRUE(Sim->Start(&error)) << error;
     }
-    static void SelectPort(TMainForm& form, const std::string& path) {
-        form.cbPort->addItem(QString::fromStdString(path));
+    // Shows the window with the controller's line chosen; false when it never showed.
+    bool ShowOnTheLine(TMainForm& form) {
+        AwaitProbeAnswers(form);
+        form.show();
+        if (!QTest::qWaitForWindowExposed(&form)) return false;
+        form.cbPort->addItem(QString::fromStdString(Sim->Path()));
         form.cbPort->setCurrentIndex(form.cbPort->count() - 1);
+        return true;
     }
 
     std::unique_ptr<TBoxCloser> Boxes = std::make_unique<TBoxCloser>();
@@ -32,16 +37,14 @@ protected:
 TEST_F(TCloseWhileWaiting, SelfDeletingWindowWaitsForTheHandler) {
     QPointer<TMainForm> form = new TMainForm;
     form->setAttribute(Qt::WA_DeleteOnClose);
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
-    SelectPort(*form, Sim->Path());
+    ASSERT_TRUE(ShowOnTheLine(*form));
 
     bool portClosedAtClose = false;
     bool aliveAfterClose = false;
     QTimer::singleShot(150, form, [&] {
         form->close();
         portClosedAtClose = !form->UART->Enabled();
-        QTest::qWait(50);  // deferred deletions get their chance here
+        PumpFor(50);  // a deletion not held back for the handler would happen in this spell
         aliveAfterClose = !form.isNull();
     });
     QTest::mouseClick(form->btnConnect, Qt::LeftButton);
@@ -55,9 +58,7 @@ TEST_F(TCloseWhileWaiting, SelfDeletingWindowWaitsForTheHandler) {
 
 TEST_F(TCloseWhileWaiting, OwnedWindowEndsTheSequenceQuietly) {
     auto form = std::make_unique<TMainForm>();
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    SelectPort(*form, Sim->Path());
+    ASSERT_TRUE(ShowOnTheLine(*form));
     QTimer::singleShot(150, form.get(), [&] { form->close(); });
     QTest::mouseClick(form->btnConnect, Qt::LeftButton);
 
@@ -75,13 +76,11 @@ TEST_F(TCloseWhileWaiting, OwnedWindowEndsTheSequenceQuietly) {
 }
 
 TEST_F(TCloseWhileWaiting, ClosingDuringTheModeSwitchEndsItsLoop) {
-    QPointer<TMainForm> form = new TMainForm;
-    form->setAttribute(Qt::WA_DeleteOnClose);
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
     sim::TFaults quick;
     Sim->SetFaults(quick);
-    SelectPort(*form, Sim->Path());
+    QPointer<TMainForm> form = new TMainForm;
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    ASSERT_TRUE(ShowOnTheLine(*form));
     QTest::mouseClick(form->btnConnect, Qt::LeftButton);
     ASSERT_TRUE(form->UART->Enabled());
 

@@ -80,13 +80,21 @@ TEST_F(TConnectSim, FillsTheWindowAndEnablesItByMode) {
 }
 
 TEST_F(TConnectSim, SecondConnectDuringTheSequenceIsReportedAndTheSequenceGoesOn) {
-    // Slow replies, yet all nine within the one reply-timer period that the
-    // first send starts (the timer is not restarted by the later sends).
-    SetFaults([](sim::TFaults& f) { f.DelayMs = 60; });
+    // Slow replies, yet all nine well within the one reply-timer period that
+    // the first send starts (the timer is not restarted by the later sends).
+    SetFaults([](sim::TFaults& f) { f.DelayMs = 20; });
     SelectPort(Sim->Path());
-    // Pressed again while the first press still waits for its replies.
-    QTimer::singleShot(150, Form.get(), [this] { Click(Form->btnConnect); });
+    // Pressed again while the first press still waits for its replies: once
+    // the controller has the second frame, from the first press's own waits.
+    QTimer secondPress;
+    QObject::connect(&secondPress, &QTimer::timeout, [&] {
+        if (Sim->FrameCount() < 2) return;
+        secondPress.stop();
+        Click(Form->btnConnect);
+    });
+    secondPress.start(1);
     Click(Form->btnConnect);
+    EXPECT_FALSE(secondPress.isActive()) << "the second press never came";
 
     ASSERT_EQ(Boxes->Boxes().size(), 1u);
     const TBoxRecord& box = Boxes->Boxes()[0];
@@ -124,7 +132,7 @@ TEST_F(TConnectSim, DisconnectStopsARunningMeasurement) {
     Click(Form->btnDisconnect);
     EXPECT_FALSE(Form->Timer1->isActive());
     EXPECT_EQ(Form->FMeasureStopped, 1);
-    QTest::qWait(100);
+    PumpFor(100);  // a stray tick's report would come in this spell
     EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
 }
 

@@ -10,7 +10,16 @@ using namespace testsupport;
 
 namespace {
 
-using TServoSim = TSimWindowTest;
+class TServoSim : public TSimWindowTest {
+protected:
+    // Stop and reset once what went before is answered: true when it sent nothing.
+    bool StopSendsNothing() {
+        if (!LinkIdle()) return false;
+        Sim->ClearFrames();
+        Click(Form->btnSTOP);
+        return FramesSettled().empty();
+    }
+};
 
 struct TModeRow {
     int mode;
@@ -73,7 +82,7 @@ TEST_F(TServoSim, SwitchWithTheBarOffCentreCentresItAndStillSetsTheMode) {
     Form->tbarSubCommand->setFocus();
     QTest::keyClick(Form->tbarSubCommand, Qt::Key_End);
     ASSERT_EQ(Form->tbarSubCommand->Position(), 511);
-    QTest::qWait(100);
+    ASSERT_TRUE(LinkIdle());  // the drive the key sent has reached the controller
     Sim->ClearFrames();
     ChooseMode(1);
     const auto frames = FramesAfter(3);
@@ -136,9 +145,7 @@ TEST_F(TServoSim, AnUnansweredModeQueryTimesOutAndClearsTheSelection) {
     EXPECT_TRUE(OwnEnabled(Form->rgServoMode));
     EXPECT_EQ(Form->StatusBar->PanelText(0), "Timeout");
     // Stop and reset now does nothing until a mode is chosen again.
-    Sim->ClearFrames();
-    Click(Form->btnSTOP);
-    EXPECT_TRUE(FramesSettled().empty());
+    EXPECT_TRUE(StopSendsNothing());
 }
 
 TEST_F(TServoSim, PositionsAreReadIntoTheirEdits) {
@@ -260,7 +267,7 @@ TEST_F(TServoSim, CentreAtTheCentreStillSendsZeroOnce) {
     // Away from the centre: the move sends 0, the direct call is refused.
     Form->tbarSubCommand->setFocus();
     QTest::keyClick(Form->tbarSubCommand, Qt::Key_PageDown);
-    QTest::qWait(100);
+    ASSERT_TRUE(LinkIdle());  // the drive the key sent has reached the controller
     Sim->ClearFrames();
     Click(Form->sbtnCenter);
     const auto again = FramesSettled();
@@ -275,7 +282,7 @@ TEST_F(TServoSim, StopAndResetCentresStopsTheMeasurementAndResendsTheMode) {
     Click(Form->btnGraph);
     ASSERT_TRUE(Form->Timer1->isActive());
     Form->tbarSubCommand->SetPosition(300);
-    QTest::qWait(100);
+    ASSERT_TRUE(LinkIdle());  // that drive, if the poll left the link free for it, is in
     Sim->ClearFrames();
 
     Click(Form->btnSTOP);
@@ -304,16 +311,13 @@ TEST_F(TServoSim, StopAndResetWithoutAModeDoesNothing) {
     Click(Form->btnGraph);
     ASSERT_TRUE(Form->Timer1->isActive());
     Form->tbarSubCommand->SetPosition(200);
-    QTest::qWait(50);
+    ASSERT_TRUE(LinkIdle());  // stop and reset meets no drive under way
     Click(Form->btnSTOP);
     EXPECT_TRUE(Form->Timer1->isActive());
     EXPECT_EQ(Form->FMeasureStopped, 0);
     EXPECT_EQ(Form->tbarSubCommand->Position(), 200);
     Click(Form->btnGraph);  // stop the polling before the checks of the wire
-    QTest::qWait(50);
-    Sim->ClearFrames();
-    Click(Form->btnSTOP);
-    EXPECT_TRUE(FramesSettled().empty());
+    EXPECT_TRUE(StopSendsNothing());
 }
 
 TEST_F(TServoSim, EnterInTheTargetEditRunsStopAndReset) {

@@ -273,10 +273,11 @@ TEST_F(TWindowStart, ClosingTheWindowClosesAnOpenPort) {
 TEST_F(TWindowStart, HintAppearsAfterTheMouseRests) {
     Form->edtParam1->setEnabled(true);  // as when connected
     Form->gboxParams->setEnabled(true);
+    // Started before the move, so a slow machine only lengthens what it measures.
     QElapsedTimer rested;
-    QTest::mouseMove(Form->edtParam1, Form->edtParam1->rect().center());
     rested.start();
-    QTest::qWait(200);
+    QTest::mouseMove(Form->edtParam1, Form->edtParam1->rect().center());
+    PumpFor(200);  // an early hint would show in this spell
     if (rested.elapsed() < 450) {
         EXPECT_FALSE(QToolTip::isVisible());
     }
@@ -287,6 +288,6 @@ TEST_F(TWindowStart, HintAppearsAfterTheMouseRests) {
 
     // No hint for the sixth parameter, whose text is never shown.
     QTest::mouseMove(Form->edtParam6, Form->edtParam6->rect().center());
-    QTest::qWait(1200);
+    PumpFor(1200);  // well past the wake-up delay: a hint would be up by now
     EXPECT_FALSE(QToolTip::isVisible() && QToolTip::text() == "Back-EMF compensation gain");
 }
