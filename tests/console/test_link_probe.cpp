@@ -46,7 +46,7 @@ private:
             FOther.push_back(byte);
             return;
         }
-        const Bytes& reply = FScript[std::min<size_t>(FProbes, FScript.size() - 1)];
+        const Bytes& reply = FScript[std::min(size_t(FProbes.load()), FScript.size() - 1)];
         ++FProbes;
         if (!reply.empty()) (void)!write(FMaster, reply.data(), reply.size());
         ++FAnswered;

@@ -162,7 +162,7 @@ TEST_F(TLineFaults, AKeyHeldDownOnADeadLineGivesOneReport) {
     constexpr int Repeats = 10;
     for (int i = 0; i < Repeats; ++i) {
         auto* press = new QKeyEvent(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, QString(), true);
-        press->setTimestamp(ulong(i + 1));
+        press->setTimestamp(quint64(i + 1));
         QCoreApplication::postEvent(Form.get(), press);
     }
     ExpectOneLostReport(path);

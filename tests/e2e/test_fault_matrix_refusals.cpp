@@ -181,7 +181,7 @@ TEST_P(TRefusals, TheWindowKeepsWhatTheControllerHoldsAndNamesTheRefusal) {
     ExpectNextCommandAccepted();
 }
 
-INSTANTIATE_TEST_SUITE_P(Matrix, TRefusals, ::testing::ValuesIn(Refusals), [](const auto& info) {
-    const char code = info.param.code;
+INSTANTIATE_TEST_SUITE_P(Matrix, TRefusals, ::testing::ValuesIn(Refusals), [](const auto& test) {
+    const char code = test.param.code;
     return std::string(std::isupper(code) ? "Upper" : "Lower") + code;
 });

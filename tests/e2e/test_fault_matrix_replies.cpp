@@ -93,7 +93,7 @@ TEST_P(TReplyFaults, ThePositionReadEndsAndTheLinkRecovers) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Matrix, TReplyFaults, ::testing::ValuesIn(ReplyFaults),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 // A reply that comes after its time-out must not be taken for the answer to
 // the command after it, even when that command is of the same kind.

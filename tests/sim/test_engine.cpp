@@ -55,8 +55,8 @@ TEST_P(EngineTable, RepliesAsExpected) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, EngineTable, testing::ValuesIn(EngineCases),
-                         [](const auto& info) {
-                             std::string name = info.param.Name;
+                         [](const auto& test) {
+                             std::string name = test.param.Name;
                              for (char& c : name)
                                  if (!isalnum(uint8_t(c))) c = '_';
                              return name;

@@ -69,8 +69,8 @@ INSTANTIATE_TEST_SUITE_P(Motor, VelocityMode,
                                          TVelocityCase{256, -256, -300},  // at the speed limit
                                          TVelocityCase{128, 20, 50},      // Kf 0.5
                                          TVelocityCase{0, 200, 0}),       // Kf 0: set-point 0
-                         [](const auto& info) {
-                             const TVelocityCase& c = info.param;
+                         [](const auto& test) {
+                             const TVelocityCase& c = test.param;
                              return "Kf" + std::to_string(c.Kf) + "_drive" +
                                     (c.Drive < 0 ? "minus" : "") + std::to_string(std::abs(c.Drive));
                          });

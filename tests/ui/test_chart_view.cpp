@@ -181,7 +181,7 @@ class TChartFeedView : public ::testing::Test {
 protected:
     void SetUp() override {
         Chart.resize(700, 260);
-        for (int i = 0; i < TChartFeed::SeriesCount; ++i)
+        for (size_t i = 0; i < Graphs.size(); ++i)
             Graphs[i] = Chart.addGraph(Chart.xAxis, i == 1 ? Chart.yAxis2 : Chart.yAxis);
         // Connected before the feed's own pacing clock, so a redraw is stamped
         // no later than the pacing clock starts its gap: a slow machine can
@@ -215,7 +215,7 @@ TEST_F(TChartFeedView, LongHistoryKeepsItsCountAndDrawsFewPoints) {
     for (int i = 0; i < TChartFeed::SeriesCount; ++i) {
         EXPECT_EQ(Feed->Count(i), depth);
         EXPECT_EQ(Feed->History(i).At(0).key, 777 * 5.0);
-        EXPECT_LE(Graphs[i]->data()->size(), ViewLimit);
+        EXPECT_LE(Graphs[size_t(i)]->data()->size(), ViewLimit);
     }
     EXPECT_EQ(Chart.xAxis->range().lower, 777 * 5.0);
     EXPECT_EQ(Chart.xAxis->range().upper, (depth + 776) * 5.0);

@@ -119,11 +119,11 @@ TEST_F(TPlotSample, EachModeAndUnitFeedsItsSeries) {
         const std::array<int, 3> before{Count(0), Count(1), Count(2)};
         Plot(c.velocity, c.mismatch);
         const std::array<std::optional<double>, 3> expected{c.y1, c.y2, c.y3};
-        for (int i = 0; i < 3; ++i) {
+        for (size_t i = 0; i < expected.size(); ++i) {
             SCOPED_TRACE(std::string(c.name) + ", series " + std::to_string(i + 1));
-            EXPECT_EQ(Count(i), before[i] + (expected[i] ? 1 : 0));
+            EXPECT_EQ(Count(int(i)), before[i] + (expected[i] ? 1 : 0));
             if (expected[i]) {
-                EXPECT_DOUBLE_EQ(*LastValue(Series(i)), *expected[i]);
+                EXPECT_DOUBLE_EQ(*LastValue(Series(int(i))), *expected[i]);
             }
         }
     }

@@ -246,7 +246,7 @@ TEST_P(TMeasurePortEnd, StopsTheMeasurementWithAtMostOneReport) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ends, TMeasurePortEnd, ::testing::ValuesIn(PortEnds),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 // A lost poll does not stop a running measurement behind the user's back: the
 // timer polls on, "Timeout" stays readable, and the toggle then stops and

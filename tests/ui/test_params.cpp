@@ -63,10 +63,10 @@ TEST_F(TParamConversion, EachEditToItsWord) {
     };
     for (const TConversionCase& c : cases) {
         TParamTexts texts{"0", "0", "0", "0", "0", "0"};
-        texts[c.index] = c.text;
+        texts[size_t(c.index)] = c.text;
         Type(*Form, texts);
         ASSERT_TRUE(Form->ConvertParamEdits()) << c.text;
-        EXPECT_EQ(Form->Link->FParams[c.index], c.word) << "#" << c.index + 1 << " " << c.text;
+        EXPECT_EQ(Form->Link->FParams[size_t(c.index)], c.word) << "#" << c.index + 1 << " " << c.text;
     }
 }
 
@@ -82,15 +82,15 @@ TEST_F(TParamConversion, FirstBadEditIsMarkedAndEarlierWordsKeepTheirNewValues) 
     for (const TBadCase& c : cases) {
         Form->Link->FParams = {11, 22, 33, 44, 55, 66};
         TParamTexts texts{"1", "2", "3", "4", "5", "6"};
-        texts[c.index] = c.text;
+        texts[size_t(c.index)] = c.text;
         Type(*Form, texts);  // typing also clears an earlier mark
         EXPECT_FALSE(Form->ConvertParamEdits()) << c.text;
         const auto edits = ParamEdits(*Form);
         const std::array<uint16_t, 6> converted{1, 512, 768, 1024, 5, 6};
         const std::array<uint16_t, 6> before{11, 22, 33, 44, 55, 66};
-        for (int i = 0; i < 6; ++i) {
-            EXPECT_EQ(Marked(edits[i]), i == c.index) << "edit #" << i + 1 << " text " << c.text;
-            EXPECT_EQ(Form->Link->FParams[i], i < c.index ? converted[i] : before[i])
+        for (size_t i = 0; i < edits.size(); ++i) {
+            EXPECT_EQ(Marked(edits[i]), int(i) == c.index) << "edit #" << i + 1 << " text " << c.text;
+            EXPECT_EQ(Form->Link->FParams[i], int(i) < c.index ? converted[i] : before[i])
                 << "word " << i << " text " << c.text;
         }
     }
@@ -152,7 +152,7 @@ TEST_F(TParamWire, ABadThirdEditSendsNothing) {
     EXPECT_TRUE(Marked(Form->edtParam3));
     EXPECT_EQ(Form->Link->FParams[0], 9);
     EXPECT_EQ(Form->Link->FParams[1], 512);
-    for (int i = 2; i < 6; ++i) EXPECT_EQ(Form->Link->FParams[i], before[i]) << i;
+    for (size_t i = 2; i < 6; ++i) EXPECT_EQ(Form->Link->FParams[i], before[i]) << i;
     EXPECT_EQ(Sim->State().Params, before);
     EXPECT_TRUE(Boxes->Boxes().empty());  // a mark, never a message box
 }
