@@ -31,6 +31,18 @@ size_t ThreadCount();
 double ProcessCpuMs();
 bool OnMainThread();
 
+// Runs `action`, expecting ECommError with exactly `text` and `code`.
+template <class F>
+void ExpectCommError(F action, const std::string& text, int32_t code) {
+    try {
+        action();
+        ADD_FAILURE() << "no error raised, expected: " << text;
+    } catch (const ECommError& e) {
+        EXPECT_EQ(std::string(e.what()), text);
+        EXPECT_EQ(e.ErrorCode, code);
+    }
+}
+
 
 // A port with the console's line set-up, not yet open, on the slave of a
 // pty whose master the test holds.

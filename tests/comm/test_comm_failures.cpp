@@ -8,19 +8,6 @@ using namespace commapi;
 
 namespace {
 
-// Runs `action`, expecting ECommError with exactly `text` and `code`.
-template <class F>
-void ExpectCommError(F action, const std::string& text, int32_t code) {
-    try {
-        action();
-        ADD_FAILURE() << "no error raised, expected: " << text;
-    } catch (const ECommError& e) {
-        EXPECT_EQ(std::string(e.what()), text);
-        EXPECT_EQ(e.ErrorCode, code);
-        EXPECT_EQ(std::string(e.what()).substr(std::string(e.what()).size() - 2), ") ");
-    }
-}
-
 struct TOpenFailure {
     const char* op;
     DWORD code;

@@ -115,6 +115,7 @@ TEST_F(TFaultMatrix, ALateReplyIsNotShownWhenItFinallyArrives) {
 TEST_F(TFaultMatrix, AFloodWhileIdleMarksTheCaptionAndChangesNothingElse) {
     Sim->SetPosition(OldPosition);
     Connect();
+    ASSERT_EQ(Form->windowTitle(), "Servo-Controller setup");  // not marked before the flood
     const TLinkState before = Form->Link->FLinkState;
     Sim->Flood(1000);
     ASSERT_TRUE(WaitFor([this] { return Form->windowTitle() == ">128"; }));

@@ -14,7 +14,7 @@ using namespace testsupport;
 
 namespace {
 
-class TFocusSafety : public TLiveWindowTest {
+class TFocusWindow : public TLiveWindowTest {
 protected:
     void SetUp() override {
         TLiveWindowTest::SetUp();
@@ -49,11 +49,18 @@ protected:
     }
 };
 
+// Connected as a user connects, before each test.
+class TFocusSafety : public TFocusWindow {
+protected:
+    void SetUp() override {
+        TFocusWindow::SetUp();
+        if (!HasFatalFailure()) ConnectByClick();
+    }
+};
+
 }  // namespace
 
 TEST_F(TFocusSafety, AfterConnectingTheFocusIsOnTheWindowAndEnterStops) {
-    ConnectByClick();
-    ASSERT_FALSE(HasFatalFailure());
     EXPECT_TRUE(FocusOnWindow()) << "focus went to "
                                  << QApplication::focusWidget()->metaObject()->className();
     ChooseMode(0);
@@ -64,8 +71,6 @@ TEST_F(TFocusSafety, AfterConnectingTheFocusIsOnTheWindowAndEnterStops) {
 }
 
 TEST_F(TFocusSafety, ArrowsAfterConnectingDriveTheBarAndNeverSwitchTheMode) {
-    ConnectByClick();
-    ASSERT_FALSE(HasFatalFailure());
     const int mode = Form->rgServoMode->ItemIndex();
     for (int i = 0; i < 3; ++i) {
         Press(Qt::Key_Right);
@@ -78,8 +83,6 @@ TEST_F(TFocusSafety, ArrowsAfterConnectingDriveTheBarAndNeverSwitchTheMode) {
 }
 
 TEST_F(TFocusSafety, AnArrowOnAFocusedRadioItemDrivesTheBarOnly) {
-    ConnectByClick();
-    ASSERT_FALSE(HasFatalFailure());
     ChooseMode(0);
     QTest::mouseClick(Form->rgrpEEPROM->Item(2), Qt::LeftButton);
     Settle();
@@ -101,8 +104,6 @@ TEST_F(TFocusSafety, AnArrowOnAFocusedRadioItemDrivesTheBarOnly) {
 }
 
 TEST_F(TFocusSafety, AnArrowOnAFocusedButtonKeepsTheFocusThere) {
-    ConnectByClick();
-    ASSERT_FALSE(HasFatalFailure());
     ChooseMode(0);
     Settle();
     for (QPushButton* button : {Form->btnGetParams, Form->btnDisconnect, Form->btnGraph}) {
@@ -117,8 +118,6 @@ TEST_F(TFocusSafety, AnArrowOnAFocusedButtonKeepsTheFocusThere) {
 }
 
 TEST_F(TFocusSafety, EditsAndTheBarStillTakeTheArrows) {
-    ConnectByClick();
-    ASSERT_FALSE(HasFatalFailure());
     ChooseMode(0);
     Settle();
     Form->edtPosTo->setText(QStringLiteral("1234"));
@@ -134,8 +133,6 @@ TEST_F(TFocusSafety, EditsAndTheBarStillTakeTheArrows) {
 }
 
 TEST_F(TFocusSafety, AModeSwitchLeavesTheFocusOnTheWindow) {
-    ConnectByClick();
-    ASSERT_FALSE(HasFatalFailure());
     ChooseMode(0);  // the click puts the focus on the item; the switch disables the group
     Settle();
     EXPECT_FALSE(Form->rgServoMode->Item(1)->hasFocus());
@@ -146,8 +143,6 @@ TEST_F(TFocusSafety, AModeSwitchLeavesTheFocusOnTheWindow) {
 }
 
 TEST_F(TFocusSafety, F2WithABadPeriodLeavesTheFocusOnTheWindow) {
-    ConnectByClick();
-    ASSERT_FALSE(HasFatalFailure());
     ChooseMode(0);
     Settle();
     Form->edtTimerPeriod->setFocus();
@@ -161,7 +156,7 @@ TEST_F(TFocusSafety, F2WithABadPeriodLeavesTheFocusOnTheWindow) {
     EXPECT_TRUE(ModeSent());
 }
 
-TEST_F(TFocusSafety, BeforeConnectingNoKeyActsWhereverTheFocusIs) {
+TEST_F(TFocusWindow, BeforeConnectingNoKeyActsWhereverTheFocusIs) {
     for (QWidget* focus : std::initializer_list<QWidget*>{Form->cbPort, Form->btnConnect, Form.get()}) {
         focus->setFocus();
         for (Qt::Key key : {Qt::Key_Right, Qt::Key_Left, Qt::Key_Up, Qt::Key_F2, Qt::Key_F3,
@@ -175,8 +170,6 @@ TEST_F(TFocusSafety, BeforeConnectingNoKeyActsWhereverTheFocusIs) {
 }
 
 TEST_F(TFocusSafety, StopLeavesArrowsOnTheBar) {
-    ConnectByClick();
-    ASSERT_FALSE(HasFatalFailure());
     ChooseMode(2);
     Settle();
     Form->btnSTOP->setFocus();

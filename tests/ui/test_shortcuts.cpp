@@ -89,17 +89,14 @@ TEST_F(TShortcuts, ArrowsDoNothingWhileTheBarIsDisabled) {
     EXPECT_TRUE(FramesSettled().empty());
 }
 
-TEST_F(TShortcuts, UpAtTheCentreSendsZeroOnce) {
-    ASSERT_EQ(Bar(), 256);
-    Press(Qt::Key_Up);
-    EXPECT_EQ(Drives(), std::vector<int16_t>{0});
-}
-
-TEST_F(TShortcuts, UpCentresTheBar) {
-    SetBarIdle(290);
-    Press(Qt::Key_Up);
-    EXPECT_EQ(Bar(), 256);
-    EXPECT_EQ(Drives(), std::vector<int16_t>{0});
+TEST_F(TShortcuts, UpCentresTheBarAndSendsZeroOnceAlsoAtTheCentre) {
+    for (int from : {256, 290}) {
+        SCOPED_TRACE(from);
+        SetBarIdle(from);
+        Press(Qt::Key_Up);
+        EXPECT_EQ(Bar(), 256);
+        EXPECT_EQ(Drives(), std::vector<int16_t>{0});
+    }
 }
 
 TEST_F(TShortcuts, WithTheBarFocusedOneLeftMovesItTwice) {
@@ -109,7 +106,7 @@ TEST_F(TShortcuts, WithTheBarFocusedOneLeftMovesItTwice) {
     EXPECT_EQ(Bar(), 254);
 }
 
-TEST_F(TShortcuts, FunctionKeysToggleTheMeasurementOncePerPress) {
+TEST_F(TShortcuts, FunctionKeysToggleTheMeasurementOncePerPressAndF11StopsIt) {
     ChooseMode(2);
     Press(Qt::Key_F2);
     EXPECT_EQ(Form->FMeasureStopped, 0);
@@ -122,6 +119,12 @@ TEST_F(TShortcuts, FunctionKeysToggleTheMeasurementOncePerPress) {
     EXPECT_EQ(Form->FMeasureStopped, 0);
     QTest::keyClick(Form->edtParam2, Qt::Key_F2);
     EXPECT_EQ(Form->FMeasureStopped, 1);
+    // F11 is stop and reset too.
+    Press(Qt::Key_F2);
+    ASSERT_TRUE(Form->Timer1->isActive());
+    Press(Qt::Key_F11);
+    EXPECT_EQ(Form->FMeasureStopped, 1);
+    EXPECT_FALSE(Form->Timer1->isActive());
 }
 
 TEST_F(TShortcuts, StopAndResetRunsEvenWithAMessageBoxOpen) {
@@ -154,14 +157,6 @@ TEST_F(TShortcuts, StopAndResetRunsEvenWithAMessageBoxOpen) {
     // Stop and reset sends the present mode again.
     ASSERT_TRUE(WaitFor([this] { return !OfCode(Sim->Frames(), 'M').empty(); }));
     EXPECT_EQ(OfCode(Sim->Frames(), 'M').back().Payload, Bytes({2}));
-}
-
-TEST_F(TShortcuts, F11IsStopAndResetToo) {
-    ChooseMode(2);
-    Click(Form->btnGraph);
-    Press(Qt::Key_F11);
-    EXPECT_EQ(Form->FMeasureStopped, 1);
-    EXPECT_FALSE(Form->Timer1->isActive());
 }
 
 TEST_F(TShortcuts, F3WithNoModeSelectedDoesNothing) {

@@ -9,19 +9,8 @@
 
 using namespace testsupport;
 
-namespace {
-
 using TConnectNoController = TWindowTest;
 using TConnectSim = TSimWindowTest;
-
-void ExpectErrorBox(const TBoxRecord& box, const QString& text) {
-    EXPECT_EQ(box.text, text);
-    EXPECT_EQ(box.title, "Error");
-    EXPECT_EQ(box.icon, QMessageBox::Critical);
-    EXPECT_EQ(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-}
-
-}  // namespace
 
 TEST_F(TConnectNoController, ReportsNoControllerAndStaysDisconnected) {
     TPtyPair line;
@@ -30,7 +19,11 @@ TEST_F(TConnectNoController, ReportsNoControllerAndStaysDisconnected) {
     Click(Form->btnConnect);
 
     ASSERT_EQ(Boxes->Boxes().size(), 1u);
-    ExpectErrorBox(Boxes->Boxes()[0], U("Контроллер не найден"));
+    const TBoxRecord& box = Boxes->Boxes()[0];
+    EXPECT_EQ(box.text, U("Контроллер не найден"));
+    EXPECT_EQ(box.title, "Error");
+    EXPECT_EQ(box.icon, QMessageBox::Critical);
+    EXPECT_EQ(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     EXPECT_FALSE(Form->UART->Enabled());
     EXPECT_TRUE(OwnEnabled(Form->btnConnect));
     EXPECT_TRUE(OwnEnabled(Form->cbPort));
@@ -125,17 +118,6 @@ TEST_F(TConnectSim, DisconnectDisablesAndAReconnectRunsTheWholeSequence) {
     EXPECT_EQ(Form->edtPosition->text(), "77");
 }
 
-TEST_F(TConnectSim, DisconnectStopsARunningMeasurement) {
-    Connect();
-    Click(Form->btnGraph);
-    ASSERT_TRUE(Form->Timer1->isActive());
-    Click(Form->btnDisconnect);
-    EXPECT_FALSE(Form->Timer1->isActive());
-    EXPECT_EQ(Form->FMeasureStopped, 1);
-    PumpFor(100);  // a stray tick's report would come in this spell
-    EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
-}
-
 TEST_F(TConnectSim, TheSimulatorEntryConnectsThroughTheSameWorkflow) {
     Form->cbPort->setCurrentIndex(Form->cbPort->findText(U("Симулятор")));
     ASSERT_EQ(Form->cbPort->currentText(), U("Симулятор"));
@@ -167,12 +149,4 @@ TEST_F(TConnectSim, ATimedOutStepStopsTheReadAndEmptiesWhatItDidNotRead) {
     EXPECT_EQ(Form->edtParam1->text(), "");
     EXPECT_EQ(Form->rgServoMode->ItemIndex(), 0);  // read before the failed step
     EXPECT_EQ(Form->StatusBar->PanelText(0), U("Нет ответа: p"));
-}
-
-TEST_F(TConnectSim, AFloodOfWaitingBytesMarksTheCaption) {
-    Connect();
-    ASSERT_EQ(Form->windowTitle(), "Servo-Controller setup");
-    Sim->Flood(200);
-    EXPECT_TRUE(WaitFor([this] { return Form->windowTitle() == ">128"; }));
-    EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
 }

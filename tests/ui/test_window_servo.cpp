@@ -21,6 +21,15 @@ protected:
     }
 };
 
+// Connected to a controller left as it starts, before each test.
+class TServoConnected : public TServoSim {
+protected:
+    void SetUp() override {
+        TServoSim::SetUp();
+        if (!HasFatalFailure()) Connect();
+    }
+};
+
 struct TModeRow {
     int mode;
     bool drive;        // bar, "НОЛЬ" and the drive group
@@ -38,8 +47,7 @@ const TModeRow ModeRows[] = {
 
 }  // namespace
 
-TEST_F(TServoSim, ControlsFollowEachModeTheUserChooses) {
-    Connect();
+TEST_F(TServoConnected, ControlsFollowEachModeTheUserChooses) {
     // From mode 0 the first row would not be a change; go round through 3 first.
     for (int step : {3, 0, 1, 2, 3}) {
         const TModeRow& row = ModeRows[step];
@@ -77,8 +85,7 @@ TEST_F(TServoSim, NoModeReportedLeavesTheDriveOnWithThePlainCaption) {
     EXPECT_FALSE(OwnEnabled(Form->rgVelocityRaz));
 }
 
-TEST_F(TServoSim, SwitchWithTheBarOffCentreCentresItAndStillSetsTheMode) {
-    Connect();
+TEST_F(TServoConnected, SwitchWithTheBarOffCentreCentresItAndStillSetsTheMode) {
     Form->tbarSubCommand->setFocus();
     QTest::keyClick(Form->tbarSubCommand, Qt::Key_End);
     ASSERT_EQ(Form->tbarSubCommand->Position(), 511);
@@ -95,8 +102,7 @@ TEST_F(TServoSim, SwitchWithTheBarOffCentreCentresItAndStillSetsTheMode) {
     EXPECT_EQ(Form->rgServoMode->ItemIndex(), 1);
 }
 
-TEST_F(TServoSim, ARefusedSwitchShowsTheReportedModeWithTheChosenControls) {
-    Connect();
+TEST_F(TServoConnected, ARefusedSwitchShowsTheReportedModeWithTheChosenControls) {
     ASSERT_EQ(Form->rgServoMode->ItemIndex(), 0);
     SetFaults([](sim::TFaults& f) { f.RefuseCodes = "M"; });
     ChooseMode(3);
@@ -106,8 +112,7 @@ TEST_F(TServoSim, ARefusedSwitchShowsTheReportedModeWithTheChosenControls) {
     EXPECT_TRUE(Boxes->Boxes().empty());
 }
 
-TEST_F(TServoSim, ARefusedModeQueryKeepsTheUsersChoiceSilently) {
-    Connect();
+TEST_F(TServoConnected, ARefusedModeQueryKeepsTheUsersChoiceSilently) {
     SetFaults([](sim::TFaults& f) { f.RefuseCodes = "m"; });
     ChooseMode(2);
     EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
@@ -115,8 +120,7 @@ TEST_F(TServoSim, ARefusedModeQueryKeepsTheUsersChoiceSilently) {
     EXPECT_EQ(Sim->State().Mode, 2);
 }
 
-TEST_F(TServoSim, AnUnreadableModeReplyGivesUpAfterTenRetries) {
-    Connect();
+TEST_F(TServoConnected, AnUnreadableModeReplyGivesUpAfterTenRetries) {
     SetFaults([](sim::TFaults& f) {
         f.ReplyCodes = "m";
         f.WrongStatus = uint8_t('?');
@@ -131,8 +135,7 @@ TEST_F(TServoSim, AnUnreadableModeReplyGivesUpAfterTenRetries) {
     EXPECT_EQ(OfCode(Sim->Frames(), 'm').size(), 12u);
 }
 
-TEST_F(TServoSim, AnUnansweredModeQueryTimesOutAndClearsTheSelection) {
-    Connect();
+TEST_F(TServoConnected, AnUnansweredModeQueryTimesOutAndClearsTheSelection) {
     SetFaults([](sim::TFaults& f) {
         f.ReplyCodes = "m";
         f.DropEvery = 1;
@@ -218,8 +221,7 @@ TEST_F(TServoSim, TheTargetIsTheEnteredDistanceFromAFreshPosition) {
     EXPECT_EQ(Target24(frames[2]), 700);
 }
 
-TEST_F(TServoSim, TheBarSendsItsPositionLessTheCentre) {
-    Connect();
+TEST_F(TServoConnected, TheBarSendsItsPositionLessTheCentre) {
     Form->tbarSubCommand->setFocus();
     struct {
         Qt::Key key;
@@ -243,8 +245,7 @@ TEST_F(TServoSim, TheBarSendsItsPositionLessTheCentre) {
     EXPECT_EQ(DriveValue(frames[0]), 0);
 }
 
-TEST_F(TServoSim, TheBarMovedWhileATransactionIsPendingSendsNothing) {
-    Connect();
+TEST_F(TServoConnected, TheBarMovedWhileATransactionIsPendingSendsNothing) {
     SetFaults([](sim::TFaults& f) {
         f.ReplyCodes = "p";
         f.DelayMs = 400;
@@ -256,8 +257,7 @@ TEST_F(TServoSim, TheBarMovedWhileATransactionIsPendingSendsNothing) {
     EXPECT_EQ(Codes(FramesSettled(600)), "p");
 }
 
-TEST_F(TServoSim, CentreAtTheCentreStillSendsZeroOnce) {
-    Connect();
+TEST_F(TServoConnected, CentreAtTheCentreStillSendsZeroOnce) {
     ASSERT_EQ(Form->tbarSubCommand->Position(), 256);
     Click(Form->sbtnCenter);
     const auto frames = FramesSettled();
@@ -331,8 +331,7 @@ TEST_F(TServoSim, EnterInTheTargetEditRunsStopAndReset) {
     EXPECT_EQ(frames[0].Payload, std::vector<uint8_t>{3});
 }
 
-TEST_F(TServoSim, EnterOnAnotherFocusedButtonPressesThatButton) {
-    Connect();
+TEST_F(TServoConnected, EnterOnAnotherFocusedButtonPressesThatButton) {
     Form->btnGetPosition->setFocus();
     QTest::keyClick(Form->btnGetPosition, Qt::Key_Return);
     EXPECT_EQ(Codes(FramesSettled()), "p");
