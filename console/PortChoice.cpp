@@ -17,7 +17,9 @@ std::string TPortChoice::CurrentDevice() {
 }
 
 std::string TPortChoice::SimulatorDevice() {
-    if (!FSimulator) {
+    // A simulator whose line went away would leave "Подключить" failing on a
+    // vanished device for the rest of the run.
+    if (!FSimulator || !FSimulator->Running()) {
         auto simulator = std::make_unique<sim::TPtySimulator>(sim::TSimOptions{});
         std::string error;
         if (!simulator->Start(&error))

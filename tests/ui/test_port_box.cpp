@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include "PortBox.h"
+#include "PortChoice.h"
 #include "PortList.h"
 #include "WindowFixture.h"
 
@@ -131,4 +132,20 @@ TEST_F(TPortBoxSim, ATypedPathConnectsToTheController) {
     EXPECT_EQ(Form->UART->DeviceName(), Sim->Path());
     EXPECT_EQ(Codes(Sim->Frames()), "ImpRRRRRR");
     EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
+}
+
+TEST(TPortChoice, ASimulatorWhoseLineWentAwayIsStartedAnewAndAnswers) {
+    QComboBox box;
+    box.addItem(QString::fromUtf8(TPortChoice::SimulatorEntry));
+    TPortChoice choice(box);
+    choice.CurrentDevice();
+    ASSERT_NE(choice.Simulator(), nullptr);
+    choice.Simulator()->HangUp();
+    ASSERT_TRUE(WaitFor([&] { return !choice.Simulator()->Running(); }));
+
+    const std::string path = choice.CurrentDevice();
+    ASSERT_TRUE(choice.Simulator()->Running());
+    TLineEnd line = TLineEnd::OpenRaw(path);
+    ASSERT_TRUE(line.IsOpen()) << path;
+    EXPECT_EQ(line.Exchange({0xFF}, 1), Bytes{'X'}) << "the new simulator answers the probe";
 }
