@@ -31,6 +31,7 @@ constexpr int32_t Position = -123456;
 
 struct TRound {
     double Rate = 0;        // transactions per second
+    uint64_t Count = 0;     // transactions done
     double CpuUs = 0;       // CPU of the whole process per transaction, microseconds
     uint64_t Failed = 0;    // refused, unparsed, or a wrong value decoded
     uint64_t TimedOut = 0;  // ended by the reply timer
@@ -49,6 +50,7 @@ TRound RunRound(TTransact transact) {
         count += Batch;
         now = WallSeconds();
     }
+    round.Count = count;
     round.Rate = double(count) / (now - start);
     round.CpuUs = (ProcessCpuSeconds() - cpu) * 1e6 / double(count);
     return round;
@@ -125,8 +127,9 @@ private:
 
 struct TSeries {
     std::vector<double> Rates, CpuUs;
-    uint64_t Failed = 0, TimedOut = 0;
+    uint64_t Count = 0, Failed = 0, TimedOut = 0;
     void Add(const TRound& round) {
+        Count += round.Count;
         Rates.push_back(round.Rate);
         CpuUs.push_back(round.CpuUs);
         Failed += round.Failed;
@@ -142,8 +145,8 @@ std::string Rates(const std::vector<double>& rates) {
 
 void PrintSeries(const char* name, const TSeries& series) {
     std::printf("  %-22s per round: %s/s\n", name, Rates(series.Rates).c_str());
-    std::printf("  %-22s CPU per transaction, all threads: %.1f us (median)\n", "",
-                Median(series.CpuUs));
+    std::printf("  %-22s CPU per transaction, all threads: %.1f us (median); %llu transactions\n", "",
+                Median(series.CpuUs), (unsigned long long)series.Count);
     if (series.Failed)
         std::printf("  %-22s failed or decoded a wrong value: %llu\n", "",
                     (unsigned long long)series.Failed);

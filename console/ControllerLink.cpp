@@ -199,10 +199,19 @@ TLinkState TControllerLink::WaitReply() {
         // A pending transaction always has its timer; this covers a state
         // made pending by clearing the area by hand, so the wait still ends.
         if (!tmrTimeout.isActive()) SetReplyTimerEnabled(true);
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        WaitPass();
     }
     CheckLine();
     return FLinkState;
+}
+
+void TControllerLink::WaitPass() {
+    // A hand-over queued while the last pass polled has already used up its
+    // wake-up: it runs here. Some event dispatchers run queued calls and then
+    // block until the next timer, which would hold a decoded reply back for
+    // up to a second.
+    QCoreApplication::sendPostedEvents();
+    if (FLinkState == lsPending) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 void TControllerLink::CheckLine() const {

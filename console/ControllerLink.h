@@ -77,6 +77,9 @@ public:
 
     bool ProbeController();
     TLinkState WaitReply();
+    // One pass of a wait: runs what is queued and, while the transaction is
+    // still pending, sleeps until something arrives (a reply, the timer).
+    void WaitPass();
     void StartReplyTimer();
     void StopReplyTimer();
     void tmrTimeoutTimer();

@@ -29,8 +29,8 @@ int VerifyMode(TControllerLink& link) {
         link.SendGetMode();
         // The first pass only looks; later ones sleep until something arrives
         // (a pending transaction always ends, by reply or by the reply timer).
-        QCoreApplication::processEvents(first ? QEventLoop::AllEvents
-                                              : QEventLoop::WaitForMoreEvents);
+        if (first) QCoreApplication::processEvents();
+        else link.WaitPass();
         link.CheckLine();  // the line went away while waiting: nothing will answer
         const TLinkState state = link.FLinkState;
         const bool answered = link.FCmdFrame[0] == 'm' && state != lsPending && state != lsUnparsed;

@@ -206,7 +206,8 @@ BOOL TPosixDevice::WaitCommEvent(DWORD* mask, OVERLAPPED& ov, const std::shared_
     std::lock_guard lock(FMutex);
     if (!Usable()) return 0;
     if (FWait.active || FMask == 0) return Fail(ERROR_INVALID_PARAMETER);
-    PumpLocked(0);
+    // No pump here: whatever the driver holds wakes the wait's first poll at
+    // once, and a read now would mostly find nothing.
     Start(FWait, ov, event);
     FWait.mask = mask;
     if (FHistory) {
@@ -231,7 +232,10 @@ BOOL TPosixDevice::ReadFile(void* buffer, DWORD count, DWORD* read, OVERLAPPED& 
     FRead.data = static_cast<uint8_t*>(buffer);
     FRead.size = count;
     SetReadDeadline(FRead, count);
-    PumpLocked(0);
+    // A read that the queue fills leaves the driver alone: newer bytes are
+    // found by the next pump, and asking now would mostly find nothing.
+    if (FInput.Count() >= count) FeedRead();
+    else PumpLocked(0);
     if (FRead.active && (ImmediateReads() || FHangUp))
         Complete(FRead, FRead.done == 0 && FHangUp ? FHangUp : ERROR_SUCCESS);
     if (FRead.active) return Fail(ERROR_IO_PENDING);
@@ -374,13 +378,17 @@ void TPosixDevice::PumpLocked(short revents) {
 }
 
 // Reads what the driver holds into the queue; true when it stopped because the
-// queue is full (the driver may hold more).
+// queue is full (the driver may hold more). A read that returns less than it
+// asked for has emptied the driver: asking again would find nothing, and
+// bytes that arrive later wake the next poll.
 bool TPosixDevice::ReadInput() {
     uint8_t chunk[512];
     while (FInput.Room() > 0) {
-        const ssize_t n = read(FFd, chunk, std::min(sizeof chunk, FInput.Room()));
+        const size_t asked = std::min(sizeof chunk, FInput.Room());
+        const ssize_t n = read(FFd, chunk, asked);
         if (n > 0) {
             Received(chunk, size_t(n));
+            if (size_t(n) < asked) return false;
             continue;
         }
         if (n < 0 && errno == EINTR) continue;

@@ -40,16 +40,14 @@ std::shared_ptr<TPosixEvent> TPosixEvent::Create(bool manualReset, bool initialS
 }
 
 TPosixEvent::TPosixEvent(int fd, bool manualReset, bool initialState)
-    : FFd(fd), FManualReset(manualReset), FSignaled(initialState) {
-    if (initialState) Notify(FFd);
-}
+    : FFd(fd), FManualReset(manualReset), FSignaled(initialState) {}
 
 TPosixEvent::~TPosixEvent() { close(FFd); }
 
 void TPosixEvent::Set() {
     std::lock_guard lock(FMutex);
     FSignaled = true;
-    Notify(FFd);
+    WakeLocked();
 }
 
 void TPosixEvent::Reset() {
@@ -58,7 +56,10 @@ void TPosixEvent::Reset() {
     DrainLocked();
 }
 
-void TPosixEvent::Kick() { Notify(FFd); }
+void TPosixEvent::Kick() {
+    std::lock_guard lock(FMutex);
+    WakeLocked();
+}
 
 void TPosixEvent::DriveBy(const std::shared_ptr<TPosixDevice>& device) {
     std::lock_guard lock(FMutex);
@@ -68,7 +69,7 @@ void TPosixEvent::DriveBy(const std::shared_ptr<TPosixDevice>& device) {
 void TPosixEvent::Released() {
     std::lock_guard lock(FMutex);
     FClosed = true;
-    Notify(FFd);
+    WakeLocked();
 }
 
 bool TPosixEvent::TryTakeLocked() {
@@ -80,9 +81,18 @@ bool TPosixEvent::TryTakeLocked() {
     return true;
 }
 
+// One wake-up at a time is enough: a sleeper re-reads the state under the lock.
+void TPosixEvent::WakeLocked() {
+    if (FSleepers == 0 || FFdWritten) return;
+    Notify(FFd);
+    FFdWritten = true;
+}
+
 void TPosixEvent::DrainLocked() {
+    if (!FFdWritten) return;
     uint64_t count;
     (void)!read(FFd, &count, sizeof count);
+    FFdWritten = false;
 }
 
 DWORD TPosixEvent::Wait(DWORD milliseconds) {
@@ -90,19 +100,28 @@ DWORD TPosixEvent::Wait(DWORD milliseconds) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(limited ? milliseconds : 0);
     for (;;) {
         std::shared_ptr<TPosixDevice> device;
+        int timeout;
         {
             std::lock_guard lock(FMutex);
             if (FClosed) return Fail(ERROR_INVALID_HANDLE), WAIT_FAILED;
             if (TryTakeLocked()) return WAIT_OBJECT_0;
-            DrainLocked();  // kicks seen so far; the device state below is newer
+            timeout = PollTimeout(limited, deadline);
+            if (limited && timeout == 0) return WAIT_TIMEOUT;
+            DrainLocked();  // wake-ups seen so far; the device state below is newer
             device = FDriver.lock();
+            ++FSleepers;  // from here on a Set or Kick writes the eventfd
         }
-        int timeout = PollTimeout(limited, deadline);
-        if (limited && timeout == 0) return WAIT_TIMEOUT;
         pollfd fds[2] = {{FFd, POLLIN, 0}, {-1, 0, 0}};
         const bool watchDevice = device && device->PollRequest(fds[1], timeout);
         const int ready = poll(fds, watchDevice ? 2 : 1, timeout);
-        if (ready < 0 && errno != EINTR) return FailWithErrno(errno), WAIT_FAILED;
+        const int error = errno;
+        {
+            // Before the pump: completing this wait's own transfer there must
+            // not write an eventfd that nobody sleeps on any more.
+            std::lock_guard lock(FMutex);
+            --FSleepers;
+        }
+        if (ready < 0 && error != EINTR) return FailWithErrno(error), WAIT_FAILED;
         if (device) device->Pump(watchDevice ? fds[1].revents : 0);
     }
 }

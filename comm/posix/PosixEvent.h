@@ -1,7 +1,10 @@
-// An event object of the Linux provider: an eventfd with Win32 semantics
-// (manual or automatic reset). A wait on an event that a device transfer is to
-// signal also watches that device, and moves its data while it waits: the
-// provider has no thread of its own.
+// An event object of the Linux provider: Win32 semantics (manual or automatic
+// reset) over a flag, with an eventfd to wake the threads that sleep in poll.
+// The eventfd is written only while a thread sleeps on it, and read only when
+// it was written: setting and resetting an event nobody waits for costs no
+// system call. A wait on an event that a device transfer is to signal also
+// watches that device, and moves its data while it waits: the provider has no
+// thread of its own.
 #pragma once
 
 #include <memory>
@@ -31,6 +34,7 @@ public:
 
 private:
     bool TryTakeLocked();
+    void WakeLocked();
     void DrainLocked();
 
     std::mutex FMutex;
@@ -38,6 +42,8 @@ private:
     const bool FManualReset;
     bool FSignaled;
     bool FClosed = false;
+    int FSleepers = 0;       // threads in poll on the eventfd, or about to be
+    bool FFdWritten = false; // the eventfd holds a wake-up not yet read
     std::weak_ptr<TPosixDevice> FDriver;
 };
 

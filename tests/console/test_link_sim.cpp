@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include <QTimer>
+
 #include "Controller.h"
 #include "LinkFixture.h"
 #include "NumberText.h"
@@ -134,6 +136,25 @@ TEST_F(LinkWithSimulator, TenThousandConsecutiveTransactionsLoseAndMisdecodeNoth
     EXPECT_EQ(Listener.TimedOut, 0);
     EXPECT_EQ(Listener.Overflows, 0);
     EXPECT_EQ(Listener.Samples, samples);
+}
+
+// Each wait ends with its reply, on every event dispatcher: with the reply
+// timer out of reach, a wait that slept past its decoded reply would only be
+// ended by the watchdog.
+TEST_F(LinkWithSimulator, EveryWaitEndsWithItsReplyNotWithTheNextTimer) {
+    ASSERT_TRUE(Link->ProbeController());
+    Link->tmrTimeout.setInterval(3600 * 1000);
+    bool stalled = false;
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [&stalled] { stalled = true; });
+    watchdog.start(2 * testsupport::WaitLimitMs);
+    for (int i = 0; i < 200 && !stalled; ++i) {
+        ASSERT_TRUE(Link->SendGetPosition());
+        ASSERT_EQ(Link->WaitReply(), lsDone) << "transaction " << i;
+    }
+    EXPECT_FALSE(stalled) << "a wait slept until the watchdog fired";
+    EXPECT_EQ(Listener.Positions.size(), 200u);
 }
 
 TEST_F(LinkWithSimulator, FaultsOfTheControllerEndTransactionsAsTheyShould) {
