@@ -219,11 +219,16 @@ void TCommEventThread::RunHandedOver(THandedOverCall call) {
     FHandOverError = error;
 }
 
-// Whichever thread destroys the queued call. Notified under the lock: the
-// event thread cannot return, and this object be freed, before this is done.
+// Whichever thread destroys the queued call: the main thread, or the event
+// thread itself. Notified after the lock is released, so that the woken
+// thread does not at once wait for the lock again. The event thread may then
+// end before this returns, but this object is freed only on the main thread,
+// and not while this runs.
 void TCommEventThread::AnswerHandOver() {
-    std::lock_guard lock(FHandOverMutex);
-    FHandOverDone = true;
+    {
+        std::lock_guard lock(FHandOverMutex);
+        FHandOverDone = true;
+    }
     FHandOverAnswered.notify_one();
 }
 

@@ -21,7 +21,7 @@ bool THandleTable::Release(HANDLE handle) {
 }
 
 std::shared_ptr<TKernelObject> THandleTable::Find(HANDLE handle) const {
-    std::lock_guard lock(FMutex);
+    std::shared_lock lock(FMutex);
     const auto it = FObjects.find(reinterpret_cast<uintptr_t>(handle));
     return it == FObjects.end() ? nullptr : it->second;
 }

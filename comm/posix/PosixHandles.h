@@ -5,7 +5,7 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
+#include <shared_mutex>
 #include <unordered_map>
 
 #include "CommApi.h"
@@ -35,7 +35,8 @@ public:
 private:
     std::shared_ptr<TKernelObject> Find(HANDLE handle) const;
 
-    mutable std::mutex FMutex;
+    // Every call looks a handle up, from both threads at once: lookups share it.
+    mutable std::shared_mutex FMutex;
     std::unordered_map<uintptr_t, std::shared_ptr<TKernelObject>> FObjects;
     uintptr_t FNext = 0x100;
 };
