@@ -58,11 +58,17 @@ bool TWindowRig::Fail(const std::string& reason) {
 }
 
 bool TWindowRig::Connect(const std::string& path) {
-    FForm->cbPort->addItem(QString::fromStdString(path));
-    FForm->cbPort->setCurrentIndex(FForm->cbPort->count() - 1);
+    const QString item = QString::fromStdString(path);
+    if (FForm->cbPort->findText(item) < 0) FForm->cbPort->addItem(item);
+    FForm->cbPort->setCurrentIndex(FForm->cbPort->findText(item));
     FForm->btnConnect->click();
     const bool connected = FForm->UART->Enabled() && OwnEnabled(FForm->btnDisconnect);
     return connected ? true : Fail("could not connect to " + path);
+}
+
+bool TWindowRig::Disconnect() {
+    FForm->btnDisconnect->click();
+    return FForm->UART->Enabled() ? Fail("could not disconnect") : true;
 }
 
 bool TWindowRig::ChooseMode(int mode) {

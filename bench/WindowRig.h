@@ -28,7 +28,8 @@ public:
     TMainForm& Form() { return *FForm; }
 
     // Each returns false with the reason in Error().
-    bool Connect(const std::string& path);
+    bool Connect(const std::string& path);  // again after Disconnect, too
+    bool Disconnect();
     bool ChooseMode(int mode);
     bool Drive(int barPosition);
     bool StartMeasurement(int periodMs, int historyDepth);
@@ -40,7 +41,8 @@ public:
     bool WaitIdle();
 
     // From now on, counts velocity samples the link accepts and keeps the
-    // wall-clock second at which each one was accepted.
+    // wall-clock second at which each one was accepted. A new connection
+    // binds the port anew: call it again after Connect.
     void CountSamples();
     uint64_t Samples() const { return FSamples->size(); }
     const std::vector<double>& SampleTimes() const { return *FSamples; }

@@ -1,7 +1,10 @@
-// Velocity samples per second with the simulated controller throttled to a
-// real 38400-baud line and the measurement period at 1 ms, as a ratio of the
-// wire limit for the 9 bytes of one exchange (2 out, 7 back): 3840/9 per second.
-// The real window does the polling, offscreen.
+// Velocity samples per second with the simulated controller's line paced as
+// a 38400-baud UART (8N1, both ways) and the measurement period at 1 ms: the
+// real window, offscreen, against a bare client that sends the next 'V' as
+// soon as the last reply is in, on the same line in the same run. Rounds
+// alternate between the two, so that a machine busy with other work weighs
+// on both alike; the figure is the median of the per-pair ratios.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -21,15 +24,18 @@ using namespace bench;
 
 namespace {
 
-constexpr double BytesPerSecond = 38400.0 / 10.0;  // 10 bits a byte
-constexpr double WireLimit = BytesPerSecond / 9.0;
-constexpr double WarmUpSeconds = 0.5;
-constexpr double RunSeconds = 5.0;
-constexpr double BareSeconds = 2.0;
+constexpr int Pairs = 5;
+constexpr double WarmUpSeconds = 0.3;
+constexpr double RoundSeconds = 1.5;
+constexpr double Goal = 0.95;
 
-// What the throttled simulator allows at most: a bare client that sends the
-// next 'V' as soon as the last reply is in, without a timer. Shown beside the
-// figure so that a shortfall can be placed on the console or on the line.
+struct TPair {
+    double Window = 0;  // samples per second
+    double Bare = 0;
+    double Ratio() const { return Window / Bare; }
+};
+
+// What the line allows at most: the next 'V' as soon as the last reply is in.
 double BareSampleRate(const std::string& path, std::string* error) {
     TPtyClient client;
     if (!client.Open(path, error)) return 0;
@@ -37,7 +43,7 @@ double BareSampleRate(const std::string& path, std::string* error) {
     uint8_t reply[7];
     uint64_t count = 0;
     const double start = WallSeconds();
-    while (WallSeconds() - start < BareSeconds) {
+    while (WallSeconds() - start < RoundSeconds) {
         if (!client.Transact(frame, sizeof frame, reply, sizeof reply) || reply[6] != '+') {
             if (error) *error = "the simulated controller did not answer 'V'";
             return 0;
@@ -47,32 +53,55 @@ double BareSampleRate(const std::string& path, std::string* error) {
     return double(count) / (WallSeconds() - start);
 }
 
-// How far apart accepted samples came: a poll goes out only on a timer tick,
-// so the time of one exchange is rounded up to whole periods.
-void PrintIntervals(const std::vector<double>& times) {
-    std::map<int, int> bins;  // milliseconds, rounded to the nearest half
-    for (size_t i = 1; i < times.size(); ++i)
-        ++bins[int(std::lround((times[i] - times[i - 1]) * 2000.0))];
-    std::printf("  time between samples:");
+// One round of the window measuring at 1 ms; the times between its samples
+// are added to `intervals`. The window is disconnected after it, so that the
+// bare client has the line to itself.
+double WindowSampleRate(TWindowRig& rig, const std::string& path, std::vector<double>& intervals) {
+    if (!rig.Connect(path) || !rig.ChooseMode(2) || !rig.Drive(300) || !rig.StartMeasurement(1, 100))
+        return 0;
+    rig.Run(WarmUpSeconds);
+    rig.CountSamples();
+    const double start = WallSeconds();
+    rig.Run(RoundSeconds);
+    const double elapsed = WallSeconds() - start;
+    const std::vector<double> times = rig.SampleTimes();
+    if (!rig.StopMeasurement() || !rig.Disconnect()) return 0;
+    for (size_t i = 1; i < times.size(); ++i) intervals.push_back(times[i] - times[i - 1]);
+    return double(times.size()) / elapsed;
+}
+
+// How far apart the window's samples came, in bins of half a millisecond.
+void PrintIntervals(const std::vector<double>& intervals) {
+    std::map<int, size_t> bins;
+    for (double seconds : intervals) ++bins[int(std::lround(seconds * 2000.0))];
+    std::printf("  window, time between samples:");
     for (const auto& [halfMs, count] : bins)
-        if (count * 100 >= int(times.size()))
-            std::printf("  %.1f ms %d%%", halfMs / 2.0, count * 100 / int(times.size()));
+        if (count * 100 >= intervals.size())
+            std::printf("  %.1f ms %zu%%", halfMs / 2.0, count * 100 / intervals.size());
     std::printf("  (bins of at least 1%%)\n");
 }
 
-bool PrintFigure(const std::vector<double>& times, double elapsed, double bare, bool running) {
-    const double rate = double(times.size()) / elapsed;
-    PrintIntervals(times);
-    std::printf("  a bare client without timer against the same line: %.1f/s (the window reaches %.2f of it)\n",
-                bare, rate / bare);
-    const double ratio = rate / WireLimit;
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+bool PrintFigure(const std::vector<TPair>& pairs) {
+    std::vector<double> ratios, window, bare;
+    for (const TPair& pair : pairs) {
+        ratios.push_back(pair.Ratio());
+        window.push_back(pair.Window);
+        bare.push_back(pair.Bare);
+    }
+    const double ratio = Median(ratios);
     TFigure figure;
-    figure.Name = "samples/s at 38400 baud, 1 ms / 3840/9";
-    figure.Goal = ">= 0.90";
+    figure.Name = "window samples/s / bare client's, 38400 8N1, 1 ms";
+    figure.Goal = ">= " + Fixed(Goal, 2);
     figure.Measured = Fixed(ratio, 2);
-    figure.Raw = std::to_string(times.size()) + " samples in " + Fixed(elapsed, 2) + " s = " +
-                 Fixed(rate, 1) + "/s vs " + Fixed(WireLimit, 1) + "/s";
-    figure.Pass = running && ratio >= 0.9;
+    figure.Raw = "median of " + std::to_string(pairs.size()) + " pairs; medians " +
+                 Fixed(Median(window), 1) + " vs " + Fixed(Median(bare), 1) + " /s";
+    figure.Pass = ratio >= Goal;
     return Print(figure);
 }
 
@@ -86,24 +115,24 @@ int Fail(const std::string& what) {
 int main(int argc, char** argv) {
     PreferOffscreen();
     QApplication app(argc, argv);
-    Heading("velocity samples per second at 38400 baud, period 1 ms, vs 3840/9 per second");
+    Heading("velocity samples per second on a 38400-baud line, period 1 ms: window vs bare client");
 
     TSimProcess simulator;
     std::string error;
     if (!simulator.Start({"--baud", "38400"}, &error)) return Fail(error);
-    const double bare = BareSampleRate(simulator.Path(), &error);
-    if (bare == 0) return Fail(error);
     TWindowRig rig;
-    if (!rig.Connect(simulator.Path()) || !rig.ChooseMode(2) || !rig.Drive(300) ||
-        !rig.StartMeasurement(1, 100))
-        return Fail(rig.Error());
-    rig.Run(WarmUpSeconds);
-
-    rig.CountSamples();
-    const double start = WallSeconds();
-    rig.Run(RunSeconds);
-    const double elapsed = WallSeconds() - start;
-    const bool running = rig.StopMeasurement();
-    if (!running) std::printf("  the measurement stopped by itself: %s\n", rig.Error().c_str());
-    return PrintFigure(rig.SampleTimes(), elapsed, bare, running) ? 0 : 1;
+    std::vector<TPair> pairs;
+    std::vector<double> intervals;
+    for (int i = 0; i < Pairs; ++i) {
+        TPair pair;
+        pair.Window = WindowSampleRate(rig, simulator.Path(), intervals);
+        if (pair.Window == 0) return Fail(rig.Error());
+        pair.Bare = BareSampleRate(simulator.Path(), &error);
+        if (pair.Bare == 0) return Fail(error);
+        std::printf("  pair %d: window %.1f/s, bare client %.1f/s, ratio %.3f\n", i + 1, pair.Window,
+                    pair.Bare, pair.Ratio());
+        pairs.push_back(pair);
+    }
+    PrintIntervals(intervals);
+    return PrintFigure(pairs) ? 0 : 1;
 }

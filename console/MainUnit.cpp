@@ -370,12 +370,14 @@ void TMainForm::LinkTimedOut() {
     if (!Timer1->isActive()) FMeasureStopped = 1;
     NoteLinkFailure(QStringLiteral("Timeout"));
     FNoteShown.start();
+    if (Link->FCmdFrame[0] == 'V') PollEnded();
 }
 
 void TMainForm::LinkReplyFailed(uint8_t code, TLinkState state) {
     const QChar command = QChar::fromLatin1(char(code));
     NoteLinkFailure(state == lsRefused ? QString::fromUtf8("Команда %1 отклонена").arg(command)
                                        : QString::fromUtf8("Неверный ответ (%1)").arg(command));
+    if (code == 'V') PollEnded();
 }
 
 // Panel 0 tells of the last link failure until the next command empties it.

@@ -226,6 +226,9 @@ private:
     // Live measurement (MeasureHandlers.cpp).
     void StartMeasurement();
     void StopMeasurementForDisconnect();  // also when a poll finds the port gone
+    void PollEnded();                      // the pending poll is over, answered or not
+    void RunOwedTick();
     TChartFeed* FChartFeed = nullptr;      // a child of Chart1
     bool FSampleFresh = false;             // a sample arrived that is not plotted yet
+    bool FTickOwed = false;                // a tick met a pending poll: it runs once that is over
 };

@@ -72,6 +72,7 @@ void TMainForm::SetZoomAllowed(bool allowed) { ChartFeed()->SetInteractive(allow
 
 void TMainForm::StopMeasurementForDisconnect() {
     FMeasureStopped = 1;
+    FTickOwed = false;
     Timer1->stop();
     SetMeasureSettingsEnabled(true);
     SetZoomAllowed(true);
@@ -79,6 +80,7 @@ void TMainForm::StopMeasurementForDisconnect() {
 
 void TMainForm::btnGraphClick() {
     FMeasureStopped = FMeasureStopped ? 0 : 1;
+    FTickOwed = false;  // a tick of the run before is not paid in the next one
     SetMeasureSettingsEnabled(FMeasureStopped != 0);
     if (FMeasureStopped) {
         // The chart keeps its points for inspection.
@@ -130,7 +132,14 @@ void TMainForm::Timer1Timer() {
         StopMeasurementForDisconnect();
         return;
     }
-    if (Link->FLinkState == lsPending) return;
+    if (Link->FLinkState == lsPending) {
+        // The poll is still under way: this tick polls as soon as it is over
+        // (PollEnded), so the rate is the lower of the timer's and the round
+        // trip's. One tick owed at most, and only for a poll: never a burst,
+        // never more polls than ticks.
+        if (Link->FCmdFrame[0] == 'V') FTickOwed = true;
+        return;
+    }
     // A poll that was lost or refused left the last sample in place: plotting
     // it again would draw a point nobody measured.
     if (std::exchange(FSampleFresh, false)) PlotSample();
@@ -143,7 +152,25 @@ void TMainForm::Timer1Timer() {
     }
 }
 
-void TMainForm::LinkSampleDecoded() { FSampleFresh = true; }
+void TMainForm::LinkSampleDecoded() {
+    FSampleFresh = true;
+    PollEnded();
+}
+
+// Called from the link's notices, inside the port's receive handler or the
+// reply timer: the owed tick runs as a handler of its own right after them,
+// never sending from inside the handler that is reading the reply.
+void TMainForm::PollEnded() {
+    if (!FTickOwed) return;
+    QMetaObject::invokeMethod(
+        this, [this] { RunHandler([this] { RunOwedTick(); }); }, Qt::QueuedConnection);
+}
+
+// Stopping, a lost line or a new start have cleared the debt meanwhile.
+void TMainForm::RunOwedTick() {
+    if (!std::exchange(FTickOwed, false) || !Timer1->isActive()) return;
+    Timer1Timer();
+}
 
 void TMainForm::PlotSample() {
     const uint32_t ticks = sampleplot::TickDistance(Link->FPrevSampleTick, Link->FSampleTick);

@@ -9,7 +9,17 @@ int64_t TWallClock::NowUs() const {
     return std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count();
 }
 
+std::optional<int64_t> TWallClock::UsUntil(int64_t dueUs) const {
+    const int64_t left = dueUs - NowUs();
+    return left > 0 ? left : 0;
+}
+
 int64_t TSteppedClock::NowUs() const { return FNowUs.load(); }
+
+std::optional<int64_t> TSteppedClock::UsUntil(int64_t dueUs) const {
+    if (dueUs <= NowUs()) return 0;
+    return std::nullopt;
+}
 
 void TSteppedClock::AdvanceMs(uint32_t ms) { AdvanceUs(int64_t(ms) * 1000); }
 

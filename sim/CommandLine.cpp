@@ -18,6 +18,10 @@ bool ApplyValue(const std::string& option, const std::string& value, TFaults& fa
         faults.RefuseCodes = value;
         return !value.empty();
     }
+    if (option == "--frame") {
+        faults.Frame = ParseCharFrame(value);
+        return faults.Frame.has_value();
+    }
     uint32_t number = 0;
     if (!ParseCount(value, number)) return false;
     if (option == "--baud") faults.BaudRate = number;
@@ -27,8 +31,8 @@ bool ApplyValue(const std::string& option, const std::string& value, TFaults& fa
 }
 
 bool TakesValue(const std::string& option) {
-    return option == "--baud" || option == "--refuse" || option == "--drop-every" ||
-           option == "--delay";
+    return option == "--baud" || option == "--frame" || option == "--refuse" ||
+           option == "--drop-every" || option == "--delay";
 }
 
 }  // namespace
@@ -68,7 +72,10 @@ std::string UsageText() {
            "\n"
            "Options:\n"
            "  -h, --help          show this text and exit\n"
-           "  --baud N            pace replies as a line of N baud (10 bits a byte)\n"
+           "  --baud N            pace the line at N baud both ways: commands are taken\n"
+           "                      in and replies leave a byte time a byte\n"
+           "  --frame DPS         the character frame that sets the byte time, e.g. 8E1\n"
+           "                      (11 bits); default: the tty's own, 8N1 on a pty\n"
            "  --refuse CODES      answer these command codes with \"-\", e.g. WS\n"
            "  --drop-every N      leave every Nth reply unsent\n"
            "  --delay MS          hold every reply back MS milliseconds (not the probe's\n"

@@ -1,13 +1,16 @@
 // Faults the simulated controller can be told to commit, for tests and demos.
 // A TFaults value is copied whole into the simulator (SetFaults), so changing
-// faults at run time is thread-safe. Times are real milliseconds on the wire,
-// whichever clock drives the motor model.
+// faults at run time is thread-safe. Delays are real milliseconds on the
+// wire, whichever clock drives the motor model; the line's pace (BaudRate)
+// follows the simulator's clock, so a stepped clock holds it too.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "LineTiming.h"
 
 namespace sim {
 
@@ -34,8 +37,13 @@ struct TFaults {
     std::vector<uint8_t> GarbageAfter;
     std::optional<uint8_t> WrongStatus;  // replaces the status character
 
-    // Line speed: 0 sends at once; otherwise output is paced at 10 bits a byte.
+    // Line speed: 0 carries bytes at once; otherwise both directions take a
+    // byte time a byte: the console's bytes reach the protocol engine, and
+    // the replies leave, one byte time apart, on the simulator's clock.
     uint32_t BaudRate = 0;
+    // The character frame that sets the byte time; nothing: the served tty's
+    // own (its termios), 8N1 on a pty.
+    std::optional<TCharFrame> Frame;
 
     bool Hits(uint8_t code) const;
 };

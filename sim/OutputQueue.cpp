@@ -45,13 +45,7 @@ std::vector<uint8_t> TOutputQueue::TakeDue(int64_t nowUs, size_t maxBytes) {
 size_t TOutputQueue::TakeFromFront(int64_t nowUs, size_t maxBytes, std::vector<uint8_t>& out) {
     TPending& piece = FPieces.front();
     if (piece.DueUs > nowUs) return 0;
-    size_t count = std::min(piece.Bytes.size() - piece.Sent, maxBytes);
-    if (FBaud) {
-        const int64_t start = std::max(FLineFreeUs, piece.DueUs);
-        const int64_t done = nowUs >= start ? (nowUs - start) / ByteUs() : 0;
-        count = std::min<size_t>(count, size_t(done));
-        FLineFreeUs = start + int64_t(count) * ByteUs();
-    }
+    const size_t count = std::min(piece.Bytes.size() - piece.Sent, maxBytes);
     auto from = piece.Bytes.begin() + long(piece.Sent);
     out.insert(out.end(), from, from + long(count));
     piece.Sent += count;
@@ -59,11 +53,18 @@ size_t TOutputQueue::TakeFromFront(int64_t nowUs, size_t maxBytes, std::vector<u
     return count;
 }
 
+size_t TOutputQueue::DueBytes(int64_t nowUs) const {
+    size_t due = 0;
+    for (const TPending& piece : FPieces) {
+        if (piece.DueUs > nowUs) break;
+        due += piece.Bytes.size() - piece.Sent;
+    }
+    return due;
+}
+
 std::optional<int64_t> TOutputQueue::NextDueUs() const {
     if (FPieces.empty()) return std::nullopt;
-    const int64_t due = FPieces.front().DueUs;
-    if (!FBaud) return due;
-    return std::max(FLineFreeUs, due) + ByteUs();
+    return FPieces.front().DueUs;
 }
 
 void TOutputQueue::Clear() {

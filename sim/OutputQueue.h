@@ -1,8 +1,7 @@
 // Bytes waiting to go out on the line, each piece with the time it is due, in
-// order. Optionally paced like a real line: 10 bits a byte at a baud rate, a
-// byte counting as sent once its last bit is out. Times are microseconds of
-// one monotonic clock that the caller passes in, so the queue is testable
-// without waiting.
+// order. Times are microseconds of one monotonic clock that the caller passes
+// in, so the queue is testable without waiting. The line's pace is not kept
+// here (TLinePacer): the owner takes as many due bytes as the line has carried.
 //
 // Optionally bounded, like a controller's transmit FIFO: what does not fit is
 // dropped, newest bytes first, and counted. A full FIFO refuses the bytes
@@ -22,7 +21,6 @@ namespace sim {
 
 class TOutputQueue {
 public:
-    void SetBaudRate(uint32_t baud) { FBaud = baud; }
     // At most this many bytes held at once; 0: no bound.
     void SetLimit(size_t bytes) { FLimit = bytes; }
     // A piece never overtakes the pieces queued before it. Only the part
@@ -31,6 +29,8 @@ public:
     // What may be written at nowUs, up to maxBytes, as one block.
     std::vector<uint8_t> TakeDue(int64_t nowUs,
                                  size_t maxBytes = std::numeric_limits<size_t>::max());
+    // How many bytes TakeDue would give at nowUs, without a limit.
+    size_t DueBytes(int64_t nowUs) const;
     // When TakeDue will next have bytes; nothing when the queue is empty.
     std::optional<int64_t> NextDueUs() const;
     bool Empty() const { return FPieces.empty(); }
@@ -44,13 +44,10 @@ private:
         std::vector<uint8_t> Bytes;
         size_t Sent = 0;
     };
-    int64_t ByteUs() const { return FBaud ? (10'000'000 + FBaud - 1) / FBaud : 0; }
     void Fit(std::vector<uint8_t>& bytes);
     size_t TakeFromFront(int64_t nowUs, size_t maxBytes, std::vector<uint8_t>& out);
 
     std::deque<TPending> FPieces;
-    uint32_t FBaud = 0;
-    int64_t FLineFreeUs = 0;  // when the line has finished the last byte taken
     size_t FLimit = 0;
     size_t FQueued = 0;
     uint64_t FDropped = 0;

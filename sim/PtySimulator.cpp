@@ -1,21 +1,13 @@
-#include "PtySimulator.h"
-
+// The simulator's serving thread: the line's pace in both directions, the
+// protocol engine between them, and the pty.
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <condition_variable>
-#include <mutex>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <thread>
+#include <sys/prctl.h>
 #include <unistd.h>
 
-#include "Controller.h"
-#include "FrameLog.h"
-#include "OutputQueue.h"
-#include "ProtocolEngine.h"
-#include "ReplyShaper.h"
-#include "TtyLine.h"
+#include "SimService.h"
 
 namespace sim {
 
@@ -26,71 +18,37 @@ std::unique_ptr<TClock> MakeClock(EClockKind kind) {
     return std::make_unique<TWallClock>();
 }
 
-constexpr uint8_t FloodByte = 0x55;
+// Long enough for any pass on a loaded machine; only a hung serving thread
+// makes AdvanceClock wait this long.
+constexpr auto PassLimit = std::chrono::seconds(10);
+
+int64_t CeilUs(int64_t ns) { return (ns + 999) / 1000; }
+
+// The nearer of two waits; nothing stands for no limit.
+std::optional<int64_t> Sooner(std::optional<int64_t> a, std::optional<int64_t> b) {
+    if (!a) return b;
+    if (!b) return a;
+    return std::min(*a, *b);
+}
 
 }  // namespace
 
-class TPtySimulator::TImpl {
-public:
-    explicit TImpl(TSimOptions options)
-        : Options(std::move(options)),
-          Clock(MakeClock(Options.Clock)),
-          Controller(*Clock),
-          Engine(Controller),
-          Faults(Options.Faults),
-          Log(Options.FrameLogLimit),
-          WakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
-        Output.SetBaudRate(Faults.BaudRate);
-        Output.SetLimit(Options.OutputLimit);
-    }
-    ~TImpl() {
-        Stop();
-        if (WakeFd >= 0) close(WakeFd);
-    }
+TPtySimulator::TImpl::TImpl(TSimOptions options)
+    : Options(std::move(options)),
+      Clock(MakeClock(Options.Clock)),
+      Controller(*Clock),
+      Engine(Controller),
+      Faults(Options.Faults),
+      Log(Options.FrameLogLimit),
+      WakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+    Output.SetLimit(Options.OutputLimit);
+    ApplyLineTiming();
+}
 
-    bool Start(std::string* error);
-    void Stop();
-    void Queue(std::vector<uint8_t> bytes);
-    void DrainWake();
-
-    // Changes one part of the controller state under the lock. Any thread.
-    template <typename TChange>
-    void Modify(TChange change) {
-        std::lock_guard guard(Lock);
-        TControllerState state = Controller.State();
-        change(state);
-        Controller.SetState(state);
-    }
-
-    TSimOptions Options;
-    std::unique_ptr<TClock> Clock;
-    TWallClock Real;  // times the output, whichever clock drives the motor
-
-    mutable std::mutex Lock;  // guards everything below up to the line
-    mutable std::condition_variable FramesChanged;
-    TController Controller;
-    TProtocolEngine Engine;
-    TReplyShaper Shaper;
-    TFaults Faults;
-    TOutputQueue Output;
-    TFrameLog Log;
-
-    const int WakeFd;  // lives as long as the object, so Queue may always poke it
-    TLineFds Line;
-    std::string Path;
-    std::thread Thread;
-    std::atomic<bool> StopRequested{false};
-    std::atomic<bool> Serving{false};
-
-private:
-    void Serve();
-    int PollTimeoutMs();
-    bool ReadInput();
-    bool Flush();
-    bool WriteOut();
-
-    std::vector<uint8_t> Unwritten;  // serving thread only
-};
+TPtySimulator::TImpl::~TImpl() {
+    Stop();
+    if (WakeFd >= 0) close(WakeFd);
+}
 
 bool TPtySimulator::TImpl::Start(std::string* error) {
     if (Thread.joinable()) {
@@ -115,14 +73,15 @@ bool TPtySimulator::TImpl::Start(std::string* error) {
 void TPtySimulator::TImpl::Stop() {
     if (!Thread.joinable()) return;
     StopRequested = true;
-    const uint64_t one = 1;
-    [[maybe_unused]] auto written = write(WakeFd, &one, sizeof one);
+    Poke();
     Thread.join();
     CloseLine(Line);
     DrainWake();
     Unwritten.clear();
     std::lock_guard guard(Lock);
     Output.Clear();
+    Receiver.Clear();
+    Transmitter.Reset();
 }
 
 // Any thread; the caller must not hold Lock.
@@ -131,19 +90,62 @@ void TPtySimulator::TImpl::Queue(std::vector<uint8_t> bytes) {
         std::lock_guard guard(Lock);
         Output.Push(Real.NowUs(), std::move(bytes));
     }
-    if (WakeFd >= 0) {
-        const uint64_t one = 1;
-        [[maybe_unused]] auto written = write(WakeFd, &one, sizeof one);
-    }
+    Poke();
 }
 
-// Runs on the serving thread: sleeps in poll until input, a wake-up or the
-// next due output; ends on Stop or when the line goes away.
+// Any thread; the caller must not hold Lock.
+bool TPtySimulator::TImpl::AdvanceClock(int64_t us) {
+    auto* stepped = dynamic_cast<TSteppedClock*>(Clock.get());
+    if (!stepped) return false;
+    stepped->AdvanceUs(us);
+    const int64_t target = stepped->NowUs();
+    Poke();
+    std::unique_lock guard(Lock);
+    Passed.wait_for(guard, PassLimit, [&] { return PassedUs >= target || !Serving; });
+    return true;
+}
+
+// Any thread; the caller must not hold Lock.
+void TPtySimulator::TImpl::SetFaults(const TFaults& faults) {
+    {
+        std::lock_guard guard(Lock);
+        Faults = faults;
+        ApplyLineTiming();
+    }
+    Poke();  // a new pace may bring the next byte nearer
+}
+
+// Caller holds Lock (or owns the object alone).
+void TPtySimulator::TImpl::ApplyLineTiming() {
+    const int64_t byteNs = ByteTimeNs(Faults.BaudRate, Faults.Frame.value_or(LineFrame));
+    Receiver.SetByteNs(byteNs);
+    Transmitter.SetByteNs(byteNs);
+}
+
+void TPtySimulator::TImpl::Poke() {
+    if (WakeFd < 0) return;
+    const uint64_t one = 1;
+    [[maybe_unused]] auto written = write(WakeFd, &one, sizeof one);
+}
+
+void TPtySimulator::TImpl::DrainWake() {
+    uint64_t count;
+    [[maybe_unused]] auto got = read(WakeFd, &count, sizeof count);
+}
+
+// Runs on the serving thread: sleeps until input, a wake-up or the next byte
+// due on the line; ends on Stop or when the line goes away.
 void TPtySimulator::TImpl::Serve() {
+    // Wake-ups to the microsecond: a byte at 38400 baud takes 260 us, and the
+    // default slack of 50 us would stretch every exchange.
+    prctl(PR_SET_TIMERSLACK, 1UL);
     while (!StopRequested) {
         pollfd fds[2] = {{Line.Master, short(POLLIN | (Unwritten.empty() ? 0 : POLLOUT)), 0},
                          {WakeFd, POLLIN, 0}};
-        const int ready = poll(fds, 2, PollTimeoutMs());
+        const std::optional<int64_t> waitUs = WaitUs();
+        const timespec wait{time_t(waitUs.value_or(0) / 1'000'000),
+                            long(waitUs.value_or(0) % 1'000'000 * 1000)};
+        const int ready = ppoll(fds, 2, waitUs ? &wait : nullptr, nullptr);
         if (ready < 0 && errno != EINTR) break;
         if (ready > 0 && (fds[1].revents & POLLIN)) DrainWake();
         if (StopRequested) break;
@@ -152,51 +154,102 @@ void TPtySimulator::TImpl::Serve() {
         } else if (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))) {
             break;  // the tty went away
         }
-        if (!Flush()) break;
+        if (!Pass()) break;
     }
-    Serving = false;
+    {
+        std::lock_guard guard(Lock);
+        Serving = false;
+    }
+    Passed.notify_all();
 }
 
-// Serving thread.
-int TPtySimulator::TImpl::PollTimeoutMs() {
-    if (!Unwritten.empty()) return -1;  // POLLOUT wakes us
+// Serving thread: how long to sleep at most; nothing: until woken. Output
+// that cannot be written yet waits for POLLOUT instead.
+std::optional<int64_t> TPtySimulator::TImpl::WaitUs() {
     std::lock_guard guard(Lock);
-    auto due = Output.NextDueUs();
-    if (!due) return -1;
-    const int64_t waitUs = std::max<int64_t>(0, *due - Real.NowUs());
-    return int((waitUs + 999) / 1000);
+    std::optional<int64_t> wait;
+    if (auto done = Receiver.NextDoneNs()) wait = Clock->UsUntil(CeilUs(*done));
+    if (!Unwritten.empty()) return wait;
+    if (auto done = Transmitter.NextDoneNs()) return Sooner(wait, Clock->UsUntil(CeilUs(*done)));
+    if (auto due = Output.NextDueUs()) return Sooner(wait, Real.UsUntil(*due));
+    return wait;
 }
 
-// Serving thread.
+// Serving thread: the console's bytes are on the line from now on.
 bool TPtySimulator::TImpl::ReadInput() {
     uint8_t buffer[4096];
     const ssize_t got = read(Line.Master, buffer, sizeof buffer);
     if (got == 0) return false;
     if (got < 0) return errno == EAGAIN || errno == EINTR;
+    std::lock_guard guard(Lock);
+    if (!Options.TtyPath.empty()) {
+        // Whoever set the tty last decides its frame; a pty has none of its own.
+        if (auto frame = TtyCharFrame(Line.Master); frame && *frame != LineFrame) {
+            LineFrame = *frame;
+            ApplyLineTiming();
+        }
+    }
+    Receiver.Push(Clock->NowUs() * 1000, {buffer, size_t(got)});
+    return true;
+}
+
+// Serving thread: takes in what is in, sends out what the line has carried,
+// writes it.
+bool TPtySimulator::TImpl::Pass() {
+    int64_t lineUs = 0;
+    bool tookIn = false;
     {
         std::lock_guard guard(Lock);
-        const int64_t now = Real.NowUs();
-        for (const TExchange& exchange : Engine.Feed({buffer, size_t(got)}, Faults)) {
+        lineUs = Clock->NowUs();
+        const int64_t lineNs = lineUs * 1000;
+        const int64_t realNow = Real.NowUs();
+        tookIn = TakeIn(lineNs, realNow);
+        SendOut(lineNs, lineNs, realNow);
+    }
+    if (tookIn) FramesChanged.notify_all();
+    const bool open = WriteOut();
+    NotePass(lineUs);
+    return open;
+}
+
+// Serving thread, Lock held: feeds the engine every byte that is in by now.
+// A reply starts on the line when its command's last byte was in, not when
+// this pass came round.
+bool TPtySimulator::TImpl::TakeIn(int64_t lineNs, int64_t realNow) {
+    bool any = false;
+    while (auto received = Receiver.Take(lineNs)) {
+        for (const TExchange& exchange : Engine.Feed({&received->Byte, 1}, Faults)) {
+            any = true;
             if (exchange.Probe)
                 Log.AddProbe();
             else
                 Log.Add(exchange.Frame);
             for (TPiece& piece : Shaper.Shape(exchange, Faults))
-                Output.Push(now + piece.OffsetUs, std::move(piece.Bytes));
+                Output.Push(realNow + piece.OffsetUs, std::move(piece.Bytes));
+            SendOut(received->DoneNs, lineNs, realNow);
         }
     }
-    FramesChanged.notify_all();
-    return true;
+    return any;
 }
 
-// Serving thread: writes what is due, a block at a time, so that what waits
-// for a console that does not read stays in the bounded queue.
-bool TPtySimulator::TImpl::Flush() {
-    if (Unwritten.empty()) {
+// Serving thread, Lock held: moves the due bytes the line has carried by now
+// (at most a block in all) to be written.
+void TPtySimulator::TImpl::SendOut(int64_t readyNs, int64_t lineNs, int64_t realNow) {
+    const size_t room = WriteBlock > Unwritten.size() ? WriteBlock - Unwritten.size() : 0;
+    const size_t waiting = std::min(Output.DueBytes(realNow), room);
+    const size_t carried = Transmitter.Carry(readyNs, lineNs, waiting);
+    if (carried == 0) return;
+    const std::vector<uint8_t> bytes = Output.TakeDue(realNow, carried);
+    Unwritten.insert(Unwritten.end(), bytes.begin(), bytes.end());
+}
+
+// Serving thread: AdvanceClock waits for this.
+void TPtySimulator::TImpl::NotePass(int64_t lineUs) {
+    {
         std::lock_guard guard(Lock);
-        Unwritten = Output.TakeDue(Real.NowUs(), WriteBlock);
+        PassedUs = lineUs;
     }
-    return WriteOut();
+    Passed.notify_all();
 }
 
 // Serving thread.
@@ -207,120 +260,5 @@ bool TPtySimulator::TImpl::WriteOut() {
     Unwritten.erase(Unwritten.begin(), Unwritten.begin() + put);
     return true;
 }
-
-void TPtySimulator::TImpl::DrainWake() {
-    uint64_t count;
-    [[maybe_unused]] auto got = read(WakeFd, &count, sizeof count);
-}
-
-TPtySimulator::TPtySimulator(TSimOptions options)
-    : FImpl(std::make_unique<TImpl>(std::move(options))) {}
-
-TPtySimulator::~TPtySimulator() { Stop(); }
-
-bool TPtySimulator::Start(std::string* error) { return FImpl->Start(error); }
-const std::string& TPtySimulator::Path() const { return FImpl->Path; }
-void TPtySimulator::Stop() { FImpl->Stop(); }
-void TPtySimulator::HangUp() { FImpl->Stop(); }
-bool TPtySimulator::Running() const { return FImpl->Serving; }
-
-bool TPtySimulator::AdvanceClock(uint32_t ms) {
-    auto* stepped = dynamic_cast<TSteppedClock*>(FImpl->Clock.get());
-    if (!stepped) return false;
-    stepped->AdvanceMs(ms);
-    return true;
-}
-
-std::vector<TFrame> TPtySimulator::Frames() const {
-    std::lock_guard guard(FImpl->Lock);
-    return FImpl->Log.Frames();
-}
-
-size_t TPtySimulator::FrameCount() const {
-    std::lock_guard guard(FImpl->Lock);
-    return FImpl->Log.Count();
-}
-
-size_t TPtySimulator::FrameCount(uint8_t code) const {
-    std::lock_guard guard(FImpl->Lock);
-    return FImpl->Log.CountOf(code);
-}
-
-size_t TPtySimulator::ProbeCount() const {
-    std::lock_guard guard(FImpl->Lock);
-    return FImpl->Log.Probes();
-}
-
-bool TPtySimulator::WaitForFrames(size_t count, std::chrono::milliseconds timeout) const {
-    std::unique_lock guard(FImpl->Lock);
-    return FImpl->FramesChanged.wait_for(guard, timeout,
-                                         [&] { return FImpl->Log.Count() >= count; });
-}
-
-void TPtySimulator::ClearFrames() {
-    std::lock_guard guard(FImpl->Lock);
-    FImpl->Log.Clear();
-}
-
-size_t TPtySimulator::QueuedOutputBytes() const {
-    std::lock_guard guard(FImpl->Lock);
-    return FImpl->Output.Queued();
-}
-
-uint64_t TPtySimulator::DroppedOutputBytes() const {
-    std::lock_guard guard(FImpl->Lock);
-    return FImpl->Output.Dropped();
-}
-
-TControllerState TPtySimulator::State() const {
-    std::lock_guard guard(FImpl->Lock);
-    return FImpl->Controller.State();
-}
-
-void TPtySimulator::SetState(const TControllerState& state) {
-    std::lock_guard guard(FImpl->Lock);
-    FImpl->Controller.SetState(state);
-}
-
-void TPtySimulator::SetMode(uint8_t mode) {
-    FImpl->Modify([&](TControllerState& s) { s.Mode = mode; });
-}
-
-void TPtySimulator::SetPosition(int32_t position) {
-    FImpl->Modify([&](TControllerState& s) { s.Position = position; });
-}
-
-void TPtySimulator::SetTarget(int32_t target) {
-    FImpl->Modify([&](TControllerState& s) { s.Target = target; });
-}
-
-void TPtySimulator::SetDrive(int16_t drive) {
-    FImpl->Modify([&](TControllerState& s) { s.Drive = drive; });
-}
-
-void TPtySimulator::SetParam(int index, uint16_t word) {
-    if (index < 0 || index >= ParamCount) return;
-    FImpl->Modify([&](TControllerState& s) { s.Params[size_t(index)] = word; });
-}
-
-void TPtySimulator::SetBank(int bank, const TParamSet& params) {
-    if (bank < 0 || bank >= BankCount) return;
-    FImpl->Modify([&](TControllerState& s) { s.Banks[size_t(bank)] = params; });
-}
-
-TFaults TPtySimulator::Faults() const {
-    std::lock_guard guard(FImpl->Lock);
-    return FImpl->Faults;
-}
-
-void TPtySimulator::SetFaults(const TFaults& faults) {
-    std::lock_guard guard(FImpl->Lock);
-    FImpl->Faults = faults;
-    FImpl->Output.SetBaudRate(faults.BaudRate);
-}
-
-void TPtySimulator::Inject(std::vector<uint8_t> bytes) { FImpl->Queue(std::move(bytes)); }
-
-void TPtySimulator::Flood(size_t count) { FImpl->Queue(std::vector<uint8_t>(count, FloodByte)); }
 
 }  // namespace sim

@@ -31,7 +31,7 @@ constexpr size_t WriteBlock = 4096;
 
 struct TSimOptions {
     EClockKind Clock = EClockKind::Wall;
-    std::string TtyPath;  // empty: create a pty; otherwise serve this tty (raw, 38400 baud)
+    std::string TtyPath;  // empty: create a pty; otherwise serve this tty (raw, 38400 baud, 8N1)
     TFaults Faults;
     // Frames the log keeps, the most recent ones; 0 keeps all of them, for a
     // test that needs the whole log of a long run.
@@ -55,8 +55,11 @@ public:
     void Stop();
     bool Running() const;
 
-    // Stepped clock only: moves the motor model on; false with the wall clock.
+    // Stepped clock only: moves the motor model and the line's pace on, and
+    // returns once the serving thread has acted on the new time (bytes due by
+    // then are taken in or written); false with the wall clock.
     bool AdvanceClock(uint32_t ms);
+    bool AdvanceClockUs(int64_t us);
 
     // Log of received command frames: the most recent FrameLogLimit of them,
     // oldest first. The counts take in every frame (and probe) received since
@@ -74,6 +77,9 @@ public:
     // because the queue was full.
     size_t QueuedOutputBytes() const;
     uint64_t DroppedOutputBytes() const;
+    // Bytes the console wrote that are still on their way in at the line's
+    // pace: read from the pty, not yet seen by the protocol engine.
+    size_t InputOnLine() const;
 
     // Controller state; State() brings the motor model up to the clock first.
     TControllerState State() const;

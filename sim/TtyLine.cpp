@@ -18,6 +18,21 @@ bool Fail(std::string* error, const std::string& step) {
 
 // 8 data bits, no parity, one stop bit, no echo, no line editing, no
 // translation of any byte: the protocol is binary.
+uint8_t DataBitsOf(tcflag_t cflag) {
+    switch (cflag & CSIZE) {
+    case CS5: return 5;
+    case CS6: return 6;
+    case CS7: return 7;
+    default: return 8;
+    }
+}
+
+char ParityOf(tcflag_t cflag) {
+    if (!(cflag & PARENB)) return 'N';
+    if (cflag & CMSPAR) return (cflag & PARODD) ? 'M' : 'S';
+    return (cflag & PARODD) ? 'O' : 'E';
+}
+
 bool MakeRaw(int fd, speed_t speed) {
     termios tio{};
     if (tcgetattr(fd, &tio) != 0) return false;
@@ -66,6 +81,13 @@ bool OpenTty(const std::string& path, TLineFds& fds, std::string* error) {
     }
     fds.Path = path;
     return true;
+}
+
+std::optional<TCharFrame> TtyCharFrame(int fd) {
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) return std::nullopt;
+    return TCharFrame{DataBitsOf(tio.c_cflag), ParityOf(tio.c_cflag),
+                      uint8_t((tio.c_cflag & CSTOPB) ? 2 : 1)};
 }
 
 void CloseLine(TLineFds& fds) {

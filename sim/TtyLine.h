@@ -1,7 +1,10 @@
 // POSIX plumbing of the simulator's line: a pty pair or an existing tty, raw.
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "LineTiming.h"
 
 namespace sim {
 
@@ -15,5 +18,8 @@ struct TLineFds {
 bool OpenPtyPair(TLineFds& fds, std::string* error);
 bool OpenTty(const std::string& path, TLineFds& fds, std::string* error);
 void CloseLine(TLineFds& fds);
+// The character frame the tty is set to (data bits, parity, stop bits);
+// nothing when its settings cannot be read.
+std::optional<TCharFrame> TtyCharFrame(int fd);
 
 }  // namespace sim

@@ -99,22 +99,6 @@ TEST(OutputQueue, KeepsOrderAndDueTimes) {
     EXPECT_FALSE(queue.NextDueUs().has_value());
 }
 
-TEST(OutputQueue, PacesBytesAtTheBaudRate) {
-    sim::TOutputQueue queue;
-    queue.SetBaudRate(1000);  // 10 ms a byte
-    queue.Push(0, {1, 2, 3, 4, 5});
-    EXPECT_EQ(queue.NextDueUs(), 10000);
-    EXPECT_TRUE(queue.TakeDue(9999).empty());
-    EXPECT_EQ(queue.TakeDue(10000), (TBytes{1}));
-    EXPECT_EQ(queue.TakeDue(35000), (TBytes{2, 3}));
-    EXPECT_EQ(queue.NextDueUs(), 40000);
-    queue.Push(0, {6});  // queued behind: the line is still busy
-    EXPECT_EQ(queue.TakeDue(60000), (TBytes{4, 5, 6}));
-    queue.Push(100000, {7});  // after an idle line, from its own due time
-    EXPECT_EQ(queue.NextDueUs(), 110000);
-    EXPECT_EQ(queue.TakeDue(110000), (TBytes{7}));
-}
-
 }  // namespace
 
 // A console that does not read: the queue holds its limit, drops the newest

@@ -220,17 +220,6 @@ TEST_F(PtySimulator, DroppedAndRefusedReplies) {
     EXPECT_EQ(Line->Exchange({'m', 0}, 2), (TBytes{0, '+'}));
 }
 
-TEST_F(PtySimulator, ThrottledOutputTakesTheLineTime) {
-    sim::TFaults faults;
-    faults.BaudRate = 1200;  // 120 bytes a second
-    Sim->SetFaults(faults);
-    const auto start = std::chrono::steady_clock::now();
-    const TBytes reply = Line->Exchange({'I', 0}, sim::IdentText.size() + 1);
-    EXPECT_EQ(reply.size(), sim::IdentText.size() + 1);
-    // 20 bytes at 120 a second: at least 160 ms.
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 160ms);
-}
-
 TEST_F(PtySimulator, FloodAndInjectedBytes) {
     Sim->Flood(300);
     const TBytes flood = Line->Read(300);

@@ -48,11 +48,14 @@ struct TArgsCase {
 
 TEST(ServoSimCommand, ParsesItsArguments) {
     const sim::TCommandLine full = sim::ParseCommandLine(
-        {"--baud", "9600", "--refuse", "WS", "--drop-every", "5", "--delay", "20", "/dev/ttyUSB0"});
+        {"--baud", "9600", "--frame", "7e2", "--refuse", "WS", "--drop-every", "5", "--delay", "20",
+         "/dev/ttyUSB0"});
     EXPECT_TRUE(full.Error.empty()) << full.Error;
     EXPECT_FALSE(full.Help);
     EXPECT_EQ(full.TtyPath, "/dev/ttyUSB0");
     EXPECT_EQ(full.Faults.BaudRate, 9600u);
+    EXPECT_EQ(full.Faults.Frame, (sim::TCharFrame{7, 'E', 2}));
+    EXPECT_FALSE(sim::ParseCommandLine({}).Faults.Frame.has_value());
     EXPECT_EQ(full.Faults.RefuseCodes, "WS");
     EXPECT_EQ(full.Faults.DropEvery, 5u);
     EXPECT_EQ(full.Faults.DelayMs, 20u);
@@ -64,6 +67,12 @@ TEST(ServoSimCommand, ParsesItsArguments) {
         {{"--baud", "fast"}, false},
         {{"--baud", "-5"}, false},
         {{"--delay", "12x"}, false},
+        {{"--frame", "8O1"}, true},
+        {{"--frame"}, false},
+        {{"--frame", "9N1"}, false},
+        {{"--frame", "8X1"}, false},
+        {{"--frame", "8N3"}, false},
+        {{"--frame", "8N1x"}, false},
         {{"--refuse", ""}, false},
         {{"/dev/a", "/dev/b"}, false},
         {{"--nope"}, false},
