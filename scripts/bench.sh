@@ -18,6 +18,8 @@ fi
 figures=()
 failed=0
 start=$(date +%s)
+# The machines are shared: the load the figures were taken under goes with them.
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 for program in bench_link bench_wire bench_cpu bench_tick bench_memory; do
   output=$("$build/bench/$program" 2>&1)
   rc=$?
@@ -39,4 +41,5 @@ for entry in "${figures[@]}"; do
 done
 echo
 echo "$(grep -c $'\tPASS\t' <<<"$(printf '%s\n' "${figures[@]}")") of ${#figures[@]} goals met; benchmarks ran $(( $(date +%s) - start )) s"
+echo "load average (1, 5, 15 min): $load_before before, $(cut -d' ' -f1-3 /proc/loadavg) after; $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores"
 exit "$failed"
