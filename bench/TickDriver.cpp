@@ -10,6 +10,7 @@
 #include <qcustomplot.h>
 
 #include "ChartFeed.h"
+#include "ChartReplot.h"
 #include "MainUnit.h"
 #include "RadioGroup.h"
 #include "SamplePlot.h"
@@ -51,7 +52,7 @@ TTickDriver::TTickDriver(TMainForm& form)
     FForm.tbarSubCommand->blockSignals(false);
     FForm.Link->FParams[1] = KfOne;
     FForm.Chart1->installEventFilter(FCounter);
-    QObject::connect(FForm.Chart1, &QCustomPlot::afterReplot, FCounter, [this] { ++FReplots; });
+    QObject::connect(FForm.ChartFeed()->Replot(), &TChartReplot::Drawn, FCounter, [this] { ++FReplots; });
 }
 
 TTickDriver::~TTickDriver() {
@@ -59,25 +60,25 @@ TTickDriver::~TTickDriver() {
     delete FCounter;
 }
 
+// Point by point, as the ticks would add them: a copy of a long history made
+// in one go would stay in the resident size the memory figure reads.
 void TTickDriver::Fill(int depth) {
     FForm.FHistoryDepth = depth;
     sampleplot::TSampleInput in;
     in.servoMode = VelocityMode;
     in.barPosition = BarPosition;
     in.kfWord = KfOne;
-    std::array<QVector<QCPGraphData>, 3> series;
-    for (auto& points : series) points.reserve(depth);
+    TChartFeed* feed = FForm.ChartFeed();
+    feed->Clear();
     for (int i = 0; i < depth; ++i) {
         in.velocity = VelocityAt(FTick);
         in.mismatch = in.velocity;
         const sampleplot::TSamplePoints y = sampleplot::ComputeSamplePoints(in);
         const double x = double(FForm.FTimeMs);
-        for (size_t s = 0; s < series.size(); ++s) series[s].append(QCPGraphData(x, y[s].value_or(0)));
+        for (int s = 0; s < TChartFeed::SeriesCount; ++s) feed->Add(s, x, y[size_t(s)].value_or(0));
         ++FTick;
         FForm.FTimeMs += sampleplot::MsPerTick;
     }
-    TChartFeed* feed = FForm.ChartFeed();
-    for (int s = 0; s < TChartFeed::SeriesCount; ++s) feed->Assign(s, series[size_t(s)]);
     FForm.Link->FSampleTick = FTick;
 }
 

@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
+#include <optional>
 
 #include <qcustomplot.h>
 
 #include "ChartReplot.h"
+#include "SeriesGraph.h"
 
 namespace {
 
@@ -21,58 +22,37 @@ QCPRange Padded(double min, double max) {
 
 }  // namespace
 
-TChartFeed::TChartFeed(QCustomPlot* chart, const std::array<QCPGraph*, SeriesCount>& series)
+TChartFeed::TChartFeed(QCustomPlot* chart, const std::array<TSeriesGraph*, SeriesCount>& series)
     : QObject(chart), FChart(chart), FReplot(new TChartReplot(chart)), FSeries{series} {
-    for (int i = 0; i < SeriesCount; ++i) ShowHistory(i);
+    for (TSeriesGraph* graph : FSeries) graph->setLayer(TChartReplot::SeriesLayer);
     // Undo zoom: a double click while the chart may be zoomed brings back the automatic ranges.
     connect(FChart, &QCustomPlot::mouseDoubleClick, this, [this](QMouseEvent*) {
         if (!Interactive()) return;
         ApplyAutoRanges();
         RequestReplot();
     });
-    // Zooming and panning change the ranges many times a frame: the drawn
-    // points follow them once, just before the chart draws.
-    connect(FChart, &QCustomPlot::beforeReplot, this, &TChartFeed::FitViewsToKeyRange);
 }
 
-void TChartFeed::ShowHistory(int series) {
-    if (FSeries[series]->data() != FHistory[series].View())
-        FSeries[series]->setData(FHistory[series].View());
-    FZoomed[series].reset();
+TChartHistory& TChartFeed::Points(int series) { return FSeries[size_t(series)]->Points(); }
+
+int TChartFeed::Count(int series) const { return History(series).Count(); }
+
+const TChartHistory& TChartFeed::History(int series) const {
+    return FSeries[size_t(series)]->History();
 }
 
-int TChartFeed::Count(int series) const { return FHistory[series].Count(); }
+void TChartFeed::Add(int series, double x, double y) { Points(series).Add(x, y); }
 
-const TChartHistory& TChartFeed::History(int series) const { return FHistory[series]; }
-
-void TChartFeed::Add(int series, double x, double y) {
-    FHistory[series].Add(x, y);
-    FExtremes[series].Push(y);
-    ShowHistory(series);
-}
-
-void TChartFeed::RemoveFirst(int series) {
-    if (FHistory[series].Count() == 0) return;
-    FHistory[series].RemoveFirst();
-    FExtremes[series].PopFront();
-    ShowHistory(series);
-}
+void TChartFeed::RemoveFirst(int series) { Points(series).RemoveFirst(); }
 
 void TChartFeed::Clear() {
-    for (int i = 0; i < SeriesCount; ++i) {
-        FHistory[i].Clear();
-        FExtremes[i].Clear();
-        ShowHistory(i);
-    }
+    for (int i = 0; i < SeriesCount; ++i) Points(i).Clear();
 }
 
 void TChartFeed::Assign(int series, const QVector<QCPGraphData>& points) {
-    TChartHistory& history = FHistory[size_t(series)];
-    history.Assign(points);
-    TSlidingExtremes& extremes = FExtremes[size_t(series)];
-    extremes.Clear();
-    for (int i = 0; i < history.Count(); ++i) extremes.Push(history.At(i).value);
-    ShowHistory(series);
+    TChartHistory& history = Points(series);
+    history.Clear();
+    for (const QCPGraphData& point : points) history.Add(point.key, point.value);
 }
 
 void TChartFeed::SetInteractive(bool allowed) {
@@ -97,40 +77,11 @@ bool TChartFeed::Interactive() const {
     return FChart->interactions().testFlag(QCP::iRangeZoom);
 }
 
-void TChartFeed::FitViewsToKeyRange() {
-    for (int i = 0; i < SeriesCount; ++i) {
-        if (Interactive())
-            FitViewToKeyRange(i, FSeries[i]->keyAxis()->range());
-        else if (FZoomed[i])
-            ShowHistory(i);
-    }
-}
-
-// Zoomed in on part of the history, the chart draws that part (and one point
-// either side, so the line runs to the frame) at full detail when it fits.
-void TChartFeed::FitViewToKeyRange(int series, const QCPRange& keys) {
-    const TChartHistory& history = FHistory[series];
-    const int count = history.Count();
-    const int from = std::max(history.LowerIndex(keys.lower) - 1, 0);
-    const double above = std::nextafter(keys.upper, std::numeric_limits<double>::infinity());
-    const int to = std::min(history.LowerIndex(above) + 1, count);
-    if (from == 0 && to == count) {
-        if (FZoomed[series]) ShowHistory(series);
-        return;
-    }
-    const std::pair<int, int> part(from, to);
-    if (FZoomed[series] == part) return;
-    auto view = QSharedPointer<QCPGraphDataContainer>::create();
-    view->set(history.Reduced(from, to), true);
-    FSeries[series]->setData(view);
-    FZoomed[series] = part;
-}
-
 void TChartFeed::ApplyValueRange(QCPAxis* axis) {
-    std::optional<TSlidingExtremes::TRange> range;
+    std::optional<TValueRange> range;
     for (int i = 0; i < SeriesCount; ++i) {
-        if (FSeries[i]->valueAxis() != axis) continue;
-        const auto r = FExtremes[i].Range();
+        if (FSeries[size_t(i)]->valueAxis() != axis) continue;
+        const auto r = History(i).Extremes();
         if (!r) continue;
         if (!range) range = r;
         range->min = std::min(range->min, r->min);
@@ -142,10 +93,10 @@ void TChartFeed::ApplyValueRange(QCPAxis* axis) {
 void TChartFeed::ApplyAutoRanges() {
     std::optional<QCPRange> keys;
     for (int i = 0; i < SeriesCount; ++i) {
-        const TChartHistory& history = FHistory[i];
+        const TChartHistory& history = History(i);
         if (history.Count() == 0) continue;
-        const double first = history.At(0).key;
-        const double last = history.At(history.Count() - 1).key;
+        const double first = history.Key(0);
+        const double last = history.Key(history.Count() - 1);
         keys = keys ? QCPRange(std::min(keys->lower, first), std::max(keys->upper, last))
                     : QCPRange(first, last);
     }

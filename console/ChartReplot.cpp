@@ -1,19 +1,63 @@
 #include "ChartReplot.h"
 
-#include <qcustomplot.h>
+#include <algorithm>
 
 TChartReplot::TChartReplot(QCustomPlot* chart) : QObject(chart), FChart(chart) {
+    // Just above the layer the graphs are made on, so the stacking is as before.
+    FChart->addLayer(SeriesLayer, FChart->layer("main"), QCustomPlot::limAbove);
+    FSeriesLayer = FChart->layer(SeriesLayer);
+    FSeriesLayer->setMode(QCPLayer::lmBuffered);
+    // The selection overlay is never used here: sharing the axes' buffer
+    // keeps the count of buffers to clear and compose per redraw as it was.
+    FChart->layer("overlay")->setMode(QCPLayer::lmLogical);
     FDelay.setSingleShot(true);
     FDelay.setTimerType(Qt::PreciseTimer);  // a coarse timer may fire early, inside the gap
-    connect(&FDelay, &QTimer::timeout, this, [this] { FChart->replot(QCustomPlot::rpQueuedReplot); });
-    connect(FChart, &QCustomPlot::afterReplot, this, [this] { FSinceLast.restart(); });
+    connect(&FDelay, &QTimer::timeout, this, &TChartReplot::Redraw);
+    // Every full redraw, also the chart's own (its first, resizing, dragging,
+    // zooming): it has drawn whatever was asked for before it.
+    connect(FChart, &QCustomPlot::afterReplot, this, [this] {
+        FDelay.stop();
+        FLastFull = Frame();
+        FSinceLast.restart();
+        emit Drawn();
+    });
+}
+
+bool TChartReplot::TFrame::operator==(const TFrame& other) const {
+    return viewport == other.viewport && std::equal(ranges, ranges + 4, other.ranges) &&
+           std::equal(labels, labels + 4, other.labels);
+}
+
+TChartReplot::TFrame TChartReplot::Frame() const {
+    TFrame frame;
+    frame.viewport = FChart->viewport();
+    const QCPAxis* axes[4] = {FChart->xAxis, FChart->yAxis, FChart->xAxis2, FChart->yAxis2};
+    for (int i = 0; i < 4; ++i) {
+        frame.ranges[i] = axes[i]->range();
+        frame.labels[i] = axes[i]->label();
+    }
+    return frame;
+}
+
+void TChartReplot::Redraw() {
+    if (!FLastFull || !(*FLastFull == Frame())) {
+        FChart->replot();
+        return;
+    }
+    // The layer redraws the whole chart itself when the buffers were made
+    // stale (a layer added, a graph moved): that redraw reports itself.
+    FLastFull.reset();
+    FSeriesLayer->replot();
+    if (FLastFull) return;
+    FLastFull = Frame();
+    FSinceLast.restart();
+    emit Drawn();
 }
 
 void TChartReplot::Request(bool paced) {
     const qint64 since = FSinceLast.isValid() ? FSinceLast.elapsed() : MinGapMs;
     if (!paced || since >= MinGapMs) {
-        FDelay.stop();
-        FChart->replot(QCustomPlot::rpQueuedReplot);
+        if (!FDelay.isActive() || FDelay.remainingTime() > 0) FDelay.start(0);
         return;
     }
     if (!FDelay.isActive()) FDelay.start(int(MinGapMs - since));

@@ -1,25 +1,49 @@
 // Redraws of the live chart. Asked for as often as wanted, a redraw runs once
 // on the next pass of the event loop; paced requests also wait until
 // MinGapMs have passed since the previous redraw, and the last one asked for
-// is always drawn. Main thread only; a child of its chart.
+// is always drawn. The series are drawn on a layer with a paint buffer of its
+// own (SeriesLayer): while the axis ranges, their labels and the chart's size
+// are those of the last full redraw, a redraw repaints that layer alone and
+// the axes, labels and grid stay as drawn. Main thread only; a child of its
+// chart.
 #pragma once
+
+#include <optional>
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QRect>
+#include <QString>
 #include <QTimer>
-
-class QCustomPlot;
+#include <qcustomplot.h>
 
 class TChartReplot : public QObject {
     Q_OBJECT
 public:
     static constexpr int MinGapMs = 40;
+    static constexpr const char* SeriesLayer = "series";
 
     explicit TChartReplot(QCustomPlot* chart);
     void Request(bool paced);
 
+signals:
+    // After each redraw, of the whole chart or of the series alone.
+    void Drawn();
+
 private:
+    // What the axes, labels and grid depend on.
+    struct TFrame {
+        QRect viewport;
+        QCPRange ranges[4];
+        QString labels[4];
+        bool operator==(const TFrame& other) const;
+    };
+    TFrame Frame() const;
+    void Redraw();
+
     QCustomPlot* FChart;
+    QCPLayer* FSeriesLayer;
     QTimer FDelay;
-    QElapsedTimer FSinceLast;  // invalid until the first redraw
+    QElapsedTimer FSinceLast;            // invalid until the first redraw
+    std::optional<TFrame> FLastFull;     // as of the last full redraw
 };

@@ -12,6 +12,7 @@
 #include "PortBox.h"
 #include "PortChoice.h"
 #include "RadioGroup.h"
+#include "SeriesGraph.h"
 #include "StatusBar.h"
 #include "TrackBar.h"
 
@@ -179,7 +180,7 @@ void TMainForm::BuildChart() {
     Chart1->setPlottingHint(QCP::phFastPolylines, true);
 
     const auto addSeries = [this](QCPAxis* valueAxis, const QColor& color) {
-        QCPGraph* series = Chart1->addGraph(Chart1->xAxis, valueAxis);
+        auto* series = new TSeriesGraph(Chart1->xAxis, valueAxis);
         series->setPen(QPen(color, 2));
         series->setLineStyle(QCPGraph::lsLine);
         series->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));

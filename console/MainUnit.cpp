@@ -25,6 +25,7 @@
 #include "PortAdvice.h"
 #include "PortChoice.h"
 #include "RadioGroup.h"
+#include "SeriesGraph.h"
 #include "ShortcutHook.h"
 #include "StatusBar.h"
 #include "TrackBar.h"

@@ -21,7 +21,7 @@
 class QAbstractButton;
 class QComboBox;
 class QCustomPlot;
-class QCPGraph;
+class TSeriesGraph;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -145,9 +145,9 @@ public:
     QLabel* Label18 = nullptr;
     QLineEdit* edtPulsesPerMilimeter = nullptr;
     QCustomPlot* Chart1 = nullptr;
-    QCPGraph* Series1 = nullptr;
-    QCPGraph* Series2 = nullptr;
-    QCPGraph* Series3 = nullptr;
+    TSeriesGraph* Series1 = nullptr;
+    TSeriesGraph* Series2 = nullptr;
+    TSeriesGraph* Series3 = nullptr;
     QGroupBox* gboxParams = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;

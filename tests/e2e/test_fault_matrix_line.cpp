@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 
 #include "FaultMatrix.h"
+#include "SeriesGraph.h"
 
 using namespace faultmatrix;
 
@@ -38,7 +39,7 @@ protected:
         EXPECT_EQ(Form->edtPosition->text(), "31337");
         ExpectNextCommandAccepted();
     }
-    int Points() const { return Form->Series1->data()->size(); }
+    int Points() const { return Form->Series1->History().Count(); }
 };
 
 }  // namespace

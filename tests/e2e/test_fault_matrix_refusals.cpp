@@ -3,6 +3,7 @@
 // controller holds, names the refused command in the status bar, and shows
 // no message box (none is defined for a refusal).
 #include "FaultMatrix.h"
+#include "SeriesGraph.h"
 
 using namespace faultmatrix;
 
@@ -94,7 +95,7 @@ const TRefusal Refusals[] = {
      [](TFaultMatrix& rig, const TRefusal&) {
          // Polling goes on, but no sample was accepted, so nothing is plotted.
          EXPECT_EQ(rig.Form->FMeasureStopped, 0);
-         EXPECT_TRUE(rig.Form->Series1->data()->isEmpty());
+         EXPECT_EQ(rig.Form->Series1->History().Count(), 0);
          rig.Click(rig.Form->btnGraph);
          EXPECT_EQ(rig.Form->FMeasureStopped, 1);
      }},

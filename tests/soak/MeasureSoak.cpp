@@ -15,6 +15,7 @@
 #include "MainUnit.h"
 #include "PtySimulator.h"
 #include "RadioGroup.h"
+#include "SeriesGraph.h"
 #include "TrackBar.h"
 
 namespace soak {
@@ -137,14 +138,14 @@ void TMeasureSoak::Finish() {
 void TMeasureSoak::CheckChart() {
     // A short run may not have filled the history; a long one holds exactly its depth.
     const bool filled = FReport.polls > uint64_t(2 * HistoryDepth);
-    for (QCPGraph* series : {FForm.Series1, FForm.Series2, FForm.Series3}) {
-        const int points = series->data()->size();
+    for (const TSeriesGraph* series : {FForm.Series1, FForm.Series2, FForm.Series3}) {
+        const int points = series->History().Count();
         if (filled ? points != HistoryDepth : points < 1 || points > HistoryDepth)
             Problem("a series holds " + std::to_string(points) + " points");
     }
-    const auto data = FForm.Series1->data();
-    for (auto it = data->constBegin(); it != data->constEnd() && it + 1 != data->constEnd(); ++it) {
-        const double step = (it + 1)->key - it->key;
+    const TChartHistory& history = FForm.Series1->History();
+    for (int i = 1; i < history.Count(); ++i) {
+        const double step = history.Key(i) - history.Key(i - 1);
         if (step <= 0 || std::fmod(step, MsPerTick) != 0) {
             Problem("the time axis steps by " + std::to_string(step) + " ms");
             break;

@@ -28,6 +28,7 @@
 #include "PtyPair.h"
 #include "PtySimulator.h"
 #include "RadioGroup.h"
+#include "SeriesGraph.h"
 #include "SimFrames.h"
 #include "StatusBar.h"
 #include "TrackBar.h"

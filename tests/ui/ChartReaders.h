@@ -1,5 +1,5 @@
-// Readers of what the window shows: the series of the chart and the input
-// error mark of an edit.
+// Readers of what the window shows: the points each series of the chart
+// holds and the input error mark of an edit.
 #pragma once
 
 #include <optional>
@@ -7,7 +7,8 @@
 
 #include <QColor>
 #include <QLineEdit>
-#include <qcustomplot.h>
+
+#include "SeriesGraph.h"
 
 namespace testsupport {
 
@@ -16,23 +17,22 @@ inline bool Marked(const QLineEdit* edit) {
            edit->palette().color(QPalette::Text) == QColor(255, 255, 255);
 }
 
-inline std::vector<double> Keys(const QCPGraph* series) {
+inline std::vector<double> Keys(const TSeriesGraph* series) {
     std::vector<double> keys;
-    for (auto it = series->data()->constBegin(); it != series->data()->constEnd(); ++it)
-        keys.push_back(it->key);
+    for (int i = 0; i < series->History().Count(); ++i) keys.push_back(series->History().Key(i));
     return keys;
 }
 
-inline std::vector<double> Values(const QCPGraph* series) {
+inline std::vector<double> Values(const TSeriesGraph* series) {
     std::vector<double> values;
-    for (auto it = series->data()->constBegin(); it != series->data()->constEnd(); ++it)
-        values.push_back(it->value);
+    for (int i = 0; i < series->History().Count(); ++i) values.push_back(series->History().Value(i));
     return values;
 }
 
-inline std::optional<double> LastValue(const QCPGraph* series) {
-    if (series->data()->isEmpty()) return std::nullopt;
-    return (series->data()->constEnd() - 1)->value;
+inline std::optional<double> LastValue(const TSeriesGraph* series) {
+    const TChartHistory& history = series->History();
+    if (history.Count() == 0) return std::nullopt;
+    return history.Value(history.Count() - 1);
 }
 
 }  // namespace testsupport

@@ -66,7 +66,7 @@ TEST_F(THonestValues, ALateReplyIsNeverShownAsTheAnswerToTheNextCommand) {
 
 TEST_F(THonestValues, AReadDuringAMeasurementWaitsForThePollInsteadOfSkippingAStep) {
     Click(Form->btnGraph);
-    ASSERT_TRUE(WaitFor([this] { return Form->Series1->data()->size() >= 3; }, 8000));
+    ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 3; }, 8000));
     for (QLineEdit* edit : Form->ParamEdits()) edit->clear();
     Sim->ClearFrames();
     Click(Form->btnGetParams);

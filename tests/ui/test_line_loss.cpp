@@ -48,15 +48,15 @@ TEST_F(TLineLoss, AnIdleLineThatHangsUpIsSeenWithoutAnyCommand) {
 
 TEST_F(TLineLoss, AMeasurementStopsAndKeepsItsPoints) {
     Click(Form->btnGraph);
-    ASSERT_TRUE(WaitFor([this] { return Form->Series1->data()->size() >= 5; }, 8000));
+    ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 5; }, 8000));
     Sim->HangUp();
     ExpectToldOnce();
     EXPECT_EQ(Form->FMeasureStopped, 1);
     EXPECT_FALSE(Form->Timer1->isActive());
-    const int points = Form->Series1->data()->size();
+    const int points = Form->Series1->History().Count();
     EXPECT_GE(points, 5);
     PumpFor(100);  // a stray tick would plot in this spell
-    EXPECT_EQ(Form->Series1->data()->size(), points);
+    EXPECT_EQ(Form->Series1->History().Count(), points);
 }
 
 TEST_F(TLineLoss, AReadUnderWayEndsWithoutFurtherBoxes) {

@@ -38,8 +38,8 @@ protected:
         SetSample(Form->Link->FSampleTick, uint16_t(Form->Link->FSampleTick + 1), velocity, mismatch);
         Form->PlotSample();
     }
-    QCPGraph* Series(int i) const { return Form->Chart1->graph(i); }
-    int Count(int i) const { return Series(i)->data()->size(); }
+    TSeriesGraph* Series(int i) const { return static_cast<TSeriesGraph*>(Form->Chart1->graph(i)); }
+    int Count(int i) const { return Series(i)->History().Count(); }
 };
 
 struct TUnitCase {
@@ -78,7 +78,7 @@ TEST_F(TPlotSample, TickDistanceDrivesTheTimeAxis) {
         EXPECT_EQ(Count(0), before + (c.plotted ? 1 : 0)) << c.previous << "->" << c.tick;
         EXPECT_EQ(Form->FTimeMs, 1000 + c.advance) << c.previous << "->" << c.tick;
         if (c.plotted) {
-            EXPECT_EQ((Series(0)->data()->constEnd() - 1)->key, 1000.0);  // X before the advance
+            EXPECT_EQ(Keys(Series(0)).back(), 1000.0);  // X before the advance
         }
         Form->ChartFeed()->Clear();
     }
@@ -123,7 +123,8 @@ TEST_F(TPlotSample, EachModeAndUnitFeedsItsSeries) {
             SCOPED_TRACE(std::string(c.name) + ", series " + std::to_string(i + 1));
             EXPECT_EQ(Count(int(i)), before[i] + (expected[i] ? 1 : 0));
             if (expected[i]) {
-                EXPECT_DOUBLE_EQ(*LastValue(Series(int(i))), *expected[i]);
+                // The chart keeps its values in single precision.
+                EXPECT_FLOAT_EQ(float(*LastValue(Series(int(i)))), float(*expected[i]));
             }
         }
     }
@@ -146,8 +147,8 @@ TEST_F(TPlotSample, HistoryDepthBoundsTheFedSeries) {
     EXPECT_EQ(Count(1), 100);
     // The oldest went first: sample 50 (X 250) leads, sample 149 ends.
     EXPECT_EQ(Keys(Series(0)).front(), 250.0);
-    EXPECT_DOUBLE_EQ(Values(Series(0)).front(), 50 * 200 / 1000.0);
-    EXPECT_DOUBLE_EQ(Values(Series(0)).back(), 149 * 200 / 1000.0);
+    EXPECT_FLOAT_EQ(float(Values(Series(0)).front()), 50 * 200 / 1000.0f);
+    EXPECT_FLOAT_EQ(float(Values(Series(0)).back()), 149 * 200 / 1000.0f);
 }
 
 TEST_F(TPlotSample, DepthOfZeroOrLessKeepsTheChartEmpty) {
@@ -205,7 +206,7 @@ TEST_F(TPlotSample, AxesFollowThePointsHeld) {
 
 TEST_F(TPlotSample, ManySamplesAskForOneRedraw) {
     int replots = 0;
-    QObject::connect(Form->Chart1, &QCustomPlot::afterReplot, [&replots] { ++replots; });
+    QObject::connect(Form->ChartFeed()->Replot(), &TChartReplot::Drawn, [&replots] { ++replots; });
     Form->rgServoMode->SetItemIndex(2);
     for (int i = 0; i < 50; ++i) Plot(int16_t(i));
     EXPECT_EQ(replots, 0);  // queued, not drawn inside the tick

@@ -23,8 +23,8 @@ protected:
     }
     bool Panless() const { return Form->Chart1->interactions() == QCP::Interactions(); }
     int Points() const {
-        return Form->Series1->data()->size() + Form->Series2->data()->size() +
-               Form->Series3->data()->size();
+        return Form->Series1->History().Count() + Form->Series2->History().Count() +
+               Form->Series3->History().Count();
     }
     void FillChart() {
         for (int i = 0; i < 3; ++i) Form->ChartFeed()->Add(i, i, i);
@@ -32,7 +32,7 @@ protected:
     // Starts, waits for some plotted points, stops.
     void MeasureBriefly() {
         Click(Form->btnGraph);
-        ASSERT_TRUE(WaitFor([this] { return Form->Series1->data()->size() >= 3; }));
+        ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 3; }));
         Click(Form->btnGraph);
     }
     void ExpectSettingsEnabled(bool history, bool unit) {
@@ -59,9 +59,9 @@ TEST_F(TMeasureToggle, StartPrimesTwiceThenPollsOnTheTimer) {
     EXPECT_TRUE(Panless());
     EXPECT_TRUE(OwnEnabled(Form->btnGraph));
 
-    ASSERT_TRUE(WaitFor([this] { return Form->Series1->data()->size() >= 5; }));
-    EXPECT_EQ(Form->Series2->data()->size(), Form->Series1->data()->size());
-    EXPECT_EQ(Form->Series3->data()->size(), Form->Series1->data()->size());
+    ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 5; }));
+    EXPECT_EQ(Form->Series2->History().Count(), Form->Series1->History().Count());
+    EXPECT_EQ(Form->Series3->History().Count(), Form->Series1->History().Count());
     for (const sim::TFrame& frame : Sim->Frames()) EXPECT_EQ(frame.Code, 'V');
 }
 
@@ -259,14 +259,14 @@ TEST_F(TMeasureToggle, ALostPollKeepsTheMeasurementRunningAndTheToggleStopsIt) {
     ASSERT_TRUE(WaitFor([this] { return Form->StatusBar->PanelText(0) == QStringLiteral("Timeout"); }, 4000));
     EXPECT_EQ(Form->FMeasureStopped, 0);
     EXPECT_TRUE(Form->Timer1->isActive());
-    const int before = Form->Series1->data()->size();
-    ASSERT_TRUE(WaitFor([&] { return Form->Series1->data()->size() > before; }));
+    const int before = Form->Series1->History().Count();
+    ASSERT_TRUE(WaitFor([&] { return Form->Series1->History().Count() > before; }));
     EXPECT_EQ(Form->StatusBar->PanelText(0), QStringLiteral("Timeout"));  // the next polls do not wipe it at once
-    const int kept = Form->Series1->data()->size();
+    const int kept = Form->Series1->History().Count();
     QTest::keyClick(Form->windowHandle(), Qt::Key_F2);
     EXPECT_EQ(Form->FMeasureStopped, 1);
     EXPECT_FALSE(Form->Timer1->isActive());
-    EXPECT_GE(Form->Series1->data()->size(), kept) << "the toggle cleared the chart";
+    EXPECT_GE(Form->Series1->History().Count(), kept) << "the toggle cleared the chart";
     ExpectSettingsEnabled(true, true);
 }
 

@@ -1,0 +1,83 @@
+#include "SeriesGraph.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "ColumnEnvelope.h"
+
+namespace {
+
+// A pixel row just outside the plot at most: zoomed far in, a value may lie
+// beyond what an int holds, and the plot clips the rest anyway.
+double Clamped(double y, const QCPAxisRect& rect) {
+    return std::clamp(y, double(rect.top() - 8), double(rect.bottom() + 8));
+}
+
+}  // namespace
+
+TSeriesGraph::TSeriesGraph(QCPAxis* keyAxis, QCPAxis* valueAxis) : QCPGraph(keyAxis, valueAxis) {}
+
+TSeriesGraph::TVisible TSeriesGraph::Visible() const {
+    const QCPRange keys = keyAxis()->range();
+    const int count = FHistory.Count();
+    const int first = std::max(FHistory.LowerIndex(keys.lower) - 1, 0);
+    const double above = std::nextafter(keys.upper, std::numeric_limits<double>::infinity());
+    const int last = std::min(FHistory.LowerIndex(above) + 1, count);
+    return {first, std::max(first, last), last - first > keyAxis()->axisRect()->width()};
+}
+
+void TSeriesGraph::draw(QCPPainter* painter) {
+    if (!keyAxis() || !valueAxis() || keyAxis()->range().size() <= 0 || FHistory.Count() == 0) return;
+    const TVisible visible = Visible();
+    if (visible.first == visible.last) return;
+    if (visible.dense) DrawSpans(painter);
+    else DrawLine(painter, visible);
+}
+
+// As the graph draws its own data: the points through its pen, no fill.
+void TSeriesGraph::DrawLine(QCPPainter* painter, const TVisible& visible) {
+    if (lineStyle() == lsNone) return;
+    QVector<QCPGraphData> points;
+    points.reserve(visible.last - visible.first);
+    for (int i = visible.first; i < visible.last; ++i) points.append(FHistory.At(i));
+    painter->setPen(pen());
+    painter->setBrush(Qt::NoBrush);
+    drawLinePlot(painter, dataToLines(points));
+}
+
+// The spans of neighbouring columns make one outline, top edge left to
+// right and bottom edge back: the painter fills it row by row in long runs,
+// where a rectangle per column would cost a call per pixel row.
+void TSeriesGraph::DrawSpans(QCPPainter* painter) {
+    const QCPAxisRect* rect = keyAxis()->axisRect();
+    const QCPRange keys = keyAxis()->range();
+    const auto columns = envelope::Envelope(FHistory, {keys.lower, keys.upper, rect->width()});
+    // The pen's half width above and below, so a flat stretch is as thick as the line.
+    const double pad = std::max(pen().widthF(), 1.0) / 2;
+    painter->setAntialiasing(false);
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(pen().brush());
+    QVector<QPoint> top, bottom;
+    const auto flush = [&] {
+        if (top.isEmpty()) return;
+        std::reverse(bottom.begin(), bottom.end());
+        painter->drawPolygon(top + bottom);
+        top.clear();
+        bottom.clear();
+    };
+    for (size_t c = 0; c < columns.size(); ++c) {
+        if (!columns[c]) {
+            flush();
+            continue;
+        }
+        const double high = Clamped(valueAxis()->coordToPixel(columns[c]->max), *rect);
+        const double low = Clamped(valueAxis()->coordToPixel(columns[c]->min), *rect);
+        const int y0 = int(std::lround(std::min(high, low) - pad));
+        const int y1 = std::max(int(std::lround(std::max(high, low) + pad)), y0 + 1);
+        const int x = rect->left() + int(c);
+        top << QPoint(x, y0) << QPoint(x + 1, y0);
+        bottom << QPoint(x, y1) << QPoint(x + 1, y1);
+    }
+    flush();
+}
