@@ -21,11 +21,6 @@ void TSampleKeys::Clear() {
     FFront = 0;
 }
 
-double TSampleKeys::At(int64_t i) const {
-    const int64_t index = FFront + i;
-    return FBases[size_t(index / Block - FFront / Block)] + double(FOffsets[size_t(i)]);
-}
-
 int64_t TSampleKeys::Bisect(double key, int64_t lo, int64_t hi) const {
     while (lo < hi) {
         const int64_t mid = lo + (hi - lo) / 2;

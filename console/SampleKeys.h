@@ -7,7 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
+
+#include "Ring.h"
 
 class TSampleKeys {
 public:
@@ -17,7 +18,10 @@ public:
     void Clear();
     int64_t Count() const { return int64_t(FOffsets.size()); }
     // Key i, 0 the oldest.
-    double At(int64_t i) const;
+    double At(int64_t i) const {
+        const int64_t index = FFront + i;
+        return FBases[size_t(index / Block - FFront / Block)] + double(FOffsets[size_t(i)]);
+    }
     // The first key not below key (Count() when none).
     int64_t LowerIndex(double key) const;
     // The same, searched outward from guess first: a few reads when the
@@ -32,7 +36,7 @@ private:
     // 16-bit tick counter at 5 ms a tick span at most 10,485,600.
     static constexpr int64_t Block = 32;
 
-    std::deque<float> FOffsets;
-    std::deque<double> FBases;  // first key of each block, from the oldest key's block on
+    TRing<float> FOffsets;
+    TRing<double> FBases;  // first key of each block, from the oldest key's block on
     int64_t FFront = 0;         // running number of the oldest key
 };

@@ -8,7 +8,7 @@ void TValuePyramid::Push(double value) {
     const auto v = float(value);
     FValues.push_back(v);
     int64_t run = Fan;
-    for (std::deque<TSpan>& level : FRuns) {
+    for (TRing<TSpan>& level : FRuns) {
         if (index % run == 0 || level.empty()) {
             level.push_back({v, v});
         } else {
@@ -25,7 +25,7 @@ void TValuePyramid::PopFront() {
     FValues.pop_front();
     ++FFront;
     int64_t run = Fan;
-    for (std::deque<TSpan>& level : FRuns) {
+    for (TRing<TSpan>& level : FRuns) {
         // The oldest run has lost its last value.
         if (FFront % run == 0 && !level.empty()) level.pop_front();
         run *= Fan;
@@ -34,7 +34,7 @@ void TValuePyramid::PopFront() {
 
 void TValuePyramid::Clear() {
     FValues.clear();
-    for (std::deque<TSpan>& level : FRuns) level.clear();
+    for (TRing<TSpan>& level : FRuns) level.clear();
     FFront = 0;
 }
 
@@ -51,11 +51,21 @@ float High(const TSpan& s) { return s.max; }
 // running number first.
 template <class Items>
 void Take(const Items& items, int64_t first, int64_t a, int64_t b, float& lo, float& hi) {
-    const auto end = items.begin() + (b - first);
-    for (auto it = items.begin() + (a - first); it < end; ++it) {
-        lo = std::min(lo, Low(*it));
-        hi = std::max(hi, High(*it));
-    }
+    if (a >= b) return;
+    // Kept in registers: lo and hi could alias the items, and a store per
+    // item would chain every step to the one before through memory.
+    float l = lo, h = hi;
+    items.ForRuns(size_t(a - first), size_t(b - first), [&l, &h](const auto* it, const auto* end) {
+        float runLow = l, runHigh = h;
+        for (; it < end; ++it) {
+            runLow = std::min(runLow, Low(*it));
+            runHigh = std::max(runHigh, High(*it));
+        }
+        l = runLow;
+        h = runHigh;
+    });
+    lo = l;
+    hi = h;
 }
 
 // Takes the items of [a, b) that do not fill a whole item of the level above
@@ -89,3 +99,4 @@ std::optional<TValueRange> TValuePyramid::Extremes(int64_t from, int64_t to) con
         TakeEnds(FRuns[level], FFront / run, level + 1 == FRuns.size(), a, b, lo, hi);
     return TValueRange{double(lo), double(hi)};
 }
+

@@ -9,8 +9,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <optional>
+
+#include "Ring.h"
 
 struct TValueRange {
     double min;
@@ -38,11 +39,11 @@ public:
 
 private:
     static constexpr int Levels = 5;  // runs of 16 up to 16^5 values
-    std::deque<float> FValues;
+    TRing<float> FValues;
     // Level k holds the runs of Fan^(k+1) values aligned to the running
     // numbers, from the run holding the oldest value to the newest; the
     // oldest run may still cover values already dropped, but a query only
     // reads runs that lie wholly inside the window.
-    std::array<std::deque<TSpan>, Levels> FRuns;
+    std::array<TRing<TSpan>, Levels> FRuns;
     int64_t FFront = 0;  // running number of the oldest value
 };
