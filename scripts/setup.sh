@@ -9,9 +9,11 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}; shift || true
 
 packages=(build-essential cmake ninja-build qt6-base-dev libqcustomplot-dev fonts-dejavu-core)
-if [ "${SERVO_DEPS:-all}" != run ]; then
-  packages+=(libgtest-dev libgmock-dev googletest xvfb xauth clang libclang-rt-14-dev)
-fi
+case ${SERVO_DEPS:-all} in
+  run) ;;
+  *) packages+=(libgtest-dev libgmock-dev googletest xvfb xauth clang libclang-rt-14-dev
+                desktop-file-utils) ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
