@@ -3,7 +3,8 @@
 # Usage: scripts/setup.sh [build-dir] [extra cmake args...]
 # SERVO_TARGETS="a b" builds only those targets. SERVO_DEPS=run installs only
 # what building and running the programs needs (no test libraries, no clang,
-# no virtual display).
+# no virtual display); SERVO_DEPS=package adds what CPack's Debian package
+# needs (dpkg-shlibdeps, file).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}; shift || true
@@ -11,6 +12,7 @@ build=${1:-$here/build}; shift || true
 packages=(build-essential cmake ninja-build qt6-base-dev libqcustomplot-dev fonts-dejavu-core)
 case ${SERVO_DEPS:-all} in
   run) ;;
+  package) packages+=(dpkg-dev file) ;;
   *) packages+=(libgtest-dev libgmock-dev googletest xvfb xauth clang libclang-rt-14-dev
                 desktop-file-utils) ;;
 esac
