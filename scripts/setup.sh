@@ -3,15 +3,19 @@
 # Usage: scripts/setup.sh [build-dir] [extra cmake args...]
 # SERVO_TARGETS="a b" builds only those targets. SERVO_DEPS=run installs only
 # what building and running the programs needs (no test libraries, no clang,
-# no virtual display).
+# no virtual display); SERVO_DEPS=package adds what CPack's Debian package
+# needs (dpkg-shlibdeps, file).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}; shift || true
 
 packages=(build-essential cmake ninja-build qt6-base-dev libqcustomplot-dev fonts-dejavu-core)
-if [ "${SERVO_DEPS:-all}" != run ]; then
-  packages+=(libgtest-dev libgmock-dev googletest xvfb xauth clang libclang-rt-14-dev)
-fi
+case ${SERVO_DEPS:-all} in
+  run) ;;
+  package) packages+=(dpkg-dev file) ;;
+  *) packages+=(libgtest-dev libgmock-dev googletest xvfb xauth clang libclang-rt-14-dev
+                desktop-file-utils) ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

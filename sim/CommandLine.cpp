@@ -43,6 +43,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
             result.Help = true;
+        } else if (arg == "--version") {
+            result.Version = true;
         } else if (TakesValue(arg)) {
             if (i + 1 >= args.size() || !ApplyValue(arg, args[i + 1], result.Faults)) {
                 result.Error = "bad or missing value for " + arg;
@@ -72,6 +74,7 @@ std::string UsageText() {
            "\n"
            "Options:\n"
            "  -h, --help          show this text and exit\n"
+           "  --version           show the program name and version and exit\n"
            "  --baud N            pace the line at N baud both ways: commands are taken\n"
            "                      in and replies leave a byte time a byte\n"
            "  --frame DPS         the character frame that sets the byte time, e.g. 8E1\n"

@@ -10,6 +10,7 @@ namespace sim {
 
 struct TCommandLine {
     bool Help = false;
+    bool Version = false;
     std::string TtyPath;  // empty: create a pty
     TFaults Faults;
     std::string Error;    // set when the arguments are unusable

@@ -43,6 +43,10 @@ int main(int argc, char** argv) {
         std::cerr << "servo-sim: " << line.Error << "\n" << sim::UsageText();
         return 2;
     }
+    if (line.Version) {
+        std::cout << "servo-sim " << SERVO_SIM_VERSION << "\n";
+        return 0;
+    }
     const sigset_t signals = BlockStopSignals();
     sim::TPtySimulator simulator(sim::TSimOptions{sim::EClockKind::Wall, line.TtyPath, line.Faults});
     std::string error;

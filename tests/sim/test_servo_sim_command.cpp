@@ -18,13 +18,22 @@ using TBytes = std::vector<uint8_t>;
 constexpr int StartMs = 10000;
 constexpr int ExitMs = 10000;
 
-TEST(ServoSimCommand, HelpDescribesUsage) {
-    TSimChild child({"--help"});
-    ASSERT_TRUE(child.Started());
-    const std::string text = child.ReadAll(StartMs);
-    EXPECT_EQ(child.Wait(ExitMs), 0);
-    EXPECT_NE(text.find("Usage: servo-sim"), std::string::npos);
-    EXPECT_NE(text.find("--refuse"), std::string::npos);
+TEST(ServoSimCommand, AnswersHelpAndVersion) {
+    const struct {
+        std::vector<std::string> Args;
+        std::vector<std::string> Parts;  // all in the output
+    } cases[] = {
+        {{"--help"}, {"Usage: servo-sim", "--refuse", "--version"}},
+        {{"--version"}, {"servo-sim " SERVO_PROJECT_VERSION "\n"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Args[0]);
+        TSimChild child(c.Args);
+        ASSERT_TRUE(child.Started());
+        const std::string text = child.ReadAll(StartMs);
+        EXPECT_EQ(child.Wait(ExitMs), 0);
+        for (const std::string& part : c.Parts) EXPECT_NE(text.find(part), std::string::npos) << text;
+    }
 }
 
 TEST(ServoSimCommand, PrintsAUsablePtyPathAndStopsOnSigterm) {
@@ -52,6 +61,8 @@ TEST(ServoSimCommand, ParsesItsArguments) {
          "/dev/ttyUSB0"});
     EXPECT_TRUE(full.Error.empty()) << full.Error;
     EXPECT_FALSE(full.Help);
+    EXPECT_FALSE(full.Version);
+    EXPECT_TRUE(sim::ParseCommandLine({"--version"}).Version);
     EXPECT_EQ(full.TtyPath, "/dev/ttyUSB0");
     EXPECT_EQ(full.Faults.BaudRate, 9600u);
     EXPECT_EQ(full.Faults.Frame, (sim::TCharFrame{7, 'E', 2}));
@@ -63,6 +74,8 @@ TEST(ServoSimCommand, ParsesItsArguments) {
     const std::vector<TArgsCase> cases = {
         {{}, true},
         {{"-h"}, true},
+        {{"--version"}, true},
+        {{"--version", "--nope"}, false},
         {{"--baud"}, false},
         {{"--baud", "fast"}, false},
         {{"--baud", "-5"}, false},
