@@ -39,8 +39,22 @@ TChartReplot::TFrame TChartReplot::Frame() const {
     return frame;
 }
 
+// The series' own buffer pays only while redraws keep the frame; while the
+// frame moves with every redraw (the time axis of a running measurement) it
+// is one more buffer to clear and compose, so it is merged away until the
+// frame holds again.
 void TChartReplot::Redraw() {
-    if (!FLastFull || !(*FLastFull == Frame())) {
+    const bool held = FLastFull && *FLastFull == Frame();
+    const bool buffered = FSeriesLayer->mode() == QCPLayer::lmBuffered;
+    if (!held) {
+        if (buffered && FFullInARow >= 1) FSeriesLayer->setMode(QCPLayer::lmLogical);
+        FChart->replot();
+        ++FFullInARow;
+        return;
+    }
+    FFullInARow = 0;
+    if (!buffered) {
+        FSeriesLayer->setMode(QCPLayer::lmBuffered);
         FChart->replot();
         return;
     }

@@ -4,7 +4,8 @@
 // is always drawn. The series are drawn on a layer with a paint buffer of its
 // own (SeriesLayer): while the axis ranges, their labels and the chart's size
 // are those of the last full redraw, a redraw repaints that layer alone and
-// the axes, labels and grid stay as drawn. Main thread only; a child of its
+// the axes, labels and grid stay as drawn. While every redraw moves the frame
+// the layer shares the chart's buffer instead. Main thread only; a child of its
 // chart.
 #pragma once
 
@@ -46,4 +47,5 @@ private:
     QTimer FDelay;
     QElapsedTimer FSinceLast;            // invalid until the first redraw
     std::optional<TFrame> FLastFull;     // as of the last full redraw
+    int FFullInARow = 0;                 // full redraws since the frame last held
 };

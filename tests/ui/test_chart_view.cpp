@@ -151,6 +151,40 @@ TEST_F(TChartFeedView, ARedrawWithTheFrameHeldRepaintsTheSeriesAlone) {
     EXPECT_EQ(full, before + 2);
 }
 
+// A frame that moves with every redraw (the time axis of a running
+// measurement) gains nothing from the series' own buffer: after two such
+// redraws the series share the chart's buffer, and once the frame holds again
+// they get their own back and are repainted alone, drawing the same picture.
+TEST_F(TChartFeedView, TheSeriesKeepTheirOwnBufferOnlyWhileTheFrameHolds) {
+    int full = 0;
+    QObject::connect(&Chart, &QCustomPlot::afterReplot, [&full] { ++full; });
+    QCPLayer* series = Chart.layer(TChartReplot::SeriesLayer);
+    const auto redraw = [this] {
+        const size_t before = Replots.size();
+        Feed->RequestReplot();
+        return WaitFor([&] { return Replots.size() > before; });
+    };
+    Chart.yAxis->setRange(-3, 3);
+    Chart.yAxis2->setRange(-3, 3);
+    for (int r = 0; r < 3; ++r) {
+        Chart.xAxis->setRange(r * 10.0, r * 10.0 + 1000);
+        ASSERT_TRUE(redraw());
+    }
+    EXPECT_EQ(full, 3);
+    EXPECT_EQ(series->mode(), QCPLayer::lmLogical) << "a moving frame kept a buffer of its own for the series";
+
+    for (int t = 0; t < 400; ++t) Tick(t, std::sin(t * 0.05), 1000);
+    ASSERT_TRUE(redraw());
+    EXPECT_EQ(full, 4) << "the buffer given back needs one full redraw";
+    EXPECT_EQ(series->mode(), QCPLayer::lmBuffered);
+    for (int t = 400; t < 800; ++t) Tick(t, std::sin(t * 0.05), 1000);
+    ASSERT_TRUE(redraw());
+    EXPECT_EQ(full, 4) << "the axes were drawn again for new points alone";
+    const QImage layered = Chart.grab().toImage();
+    Chart.replot();
+    EXPECT_EQ(layered, Chart.grab().toImage()) << "the series layer alone drew a different picture";
+}
+
 // While running, redraws come at most once per pacing gap, and the last
 // state asked for is always drawn.
 TEST_F(TChartFeedView, RedrawsArePacedWhileRunningAndTheLastIsDrawn) {
