@@ -8,7 +8,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}; shift || true
 
-packages=(build-essential cmake ninja-build qt6-base-dev libqcustomplot-dev fonts-dejavu-core)
+packages=(build-essential cmake ninja-build qt6-base-dev qt6-svg-dev libqcustomplot-dev fonts-dejavu-core)
 if [ "${SERVO_DEPS:-all}" != run ]; then
   packages+=(libgtest-dev libgmock-dev googletest xvfb xauth clang libclang-rt-14-dev)
 fi

@@ -1,0 +1,168 @@
+#include "ChartMenu.h"
+
+#include <memory>
+
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QCursor>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <qcustomplot.h>
+
+#include "ChartImage.h"
+#include "ChartUnits.h"
+#include "SeriesGraph.h"
+
+namespace {
+
+QString T(const char* text) { return QString::fromUtf8(text); }
+
+std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
+
+// The save dialog; Qt's own, so it looks the same on every desktop.
+TChartMenu::TFileChoice AskFile(QWidget* parent, const TChartMenu::TFileRequest& request) {
+    QFileDialog dialog(parent, request.caption);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters(request.filters);
+    dialog.setDirectory(QFileInfo(request.suggestedPath).absolutePath());
+    dialog.selectFile(QFileInfo(request.suggestedPath).fileName());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return {dialog.selectedFiles().constFirst(), int(request.filters.indexOf(dialog.selectedNameFilter()))};
+}
+
+// The name as chosen when its extension names a format, else with the
+// chosen filter's.
+QString WithImageSuffix(const QString& path, int filter) {
+    if (chartimage::FormatOf(path)) return path;
+    static const char* const suffixes[] = {".png", ".png", ".pdf", ".svg"};
+    return path + QLatin1String(suffixes[filter >= 0 && filter < 4 ? filter : 0]);
+}
+
+}  // namespace
+
+TChartMenu::TChartMenu(QCustomPlot* chart, std::vector<TSeriesGraph*> series, TErrorBox showError)
+    : QObject(chart), FChart(chart), FSeries(std::move(series)), FShowError(std::move(showError)),
+      FLastDir(QDir::currentPath()), FMenu(new QMenu(chart)) {
+    FSaveCsv = FMenu->addAction(SaveCsvText(), this, [this] { SaveCsv(); });
+    FSaveImage = FMenu->addAction(SaveImageText(), this, [this] { SaveImage(); });
+    FCopyImage = FMenu->addAction(CopyImageText(), this, [this] { CopyImage(); });
+    AddAnalysisEntries(*FMenu);
+    connect(FMenu, &QMenu::aboutToShow, this, [this] { UpdateEnabled(); });
+    FChart->installEventFilter(this);
+}
+
+QString TChartMenu::SaveCsvText() { return T("Сохранить данные (CSV)…"); }
+QString TChartMenu::SaveImageText() { return T("Сохранить изображение…"); }
+QString TChartMenu::CopyImageText() { return T("Копировать изображение"); }
+
+QStringList TChartMenu::ImageFilters() {
+    return {T("PNG, размер графика (*.png)"), T("PNG, вдвое больше (*.png)"), T("PDF (*.pdf)"),
+            T("SVG (*.svg)")};
+}
+
+void TChartMenu::AddAnalysisEntries(QMenu& menu) { (void)menu; }
+
+bool TChartMenu::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != FChart) return false;
+    if (event->type() == QEvent::ContextMenu) {
+        auto* request = static_cast<QContextMenuEvent*>(event);
+        // The keyboard's request comes as the Menu key below; a platform
+        // that sends both must not open the menu twice.
+        if (request->reason() == QContextMenuEvent::Mouse) Popup(request->pos());
+        return true;
+    }
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Menu) {
+        // At the mouse when it is over the chart, else amid the plot.
+        const QPoint mouse = FChart->mapFromGlobal(QCursor::pos());
+        Popup(FChart->rect().contains(mouse) ? mouse : FChart->axisRect()->rect().center());
+        return true;
+    }
+    return false;
+}
+
+void TChartMenu::Popup(const QPoint& chartPos) {
+    if (FMenu->isVisible()) return;
+    FMenu->popup(FChart->mapToGlobal(chartPos));
+}
+
+bool TChartMenu::HasPoints() const {
+    for (const TSeriesGraph* series : FSeries)
+        if (series->History().Count() > 0) return true;
+    return false;
+}
+
+void TChartMenu::UpdateEnabled() {
+    const bool any = HasPoints();
+    for (QAction* action : {FSaveCsv, FSaveImage, FCopyImage}) action->setEnabled(any);
+}
+
+chartcsv::TTable TChartMenu::Table(const QDateTime& at) const {
+    chartcsv::TTable table;
+    table.comments = {
+        Utf8(T("Серво-режим: ") + FFacts.servoMode),
+        Utf8(T("Единица скорости: ") + FFacts.velocityUnit),
+        Utf8(T("Период измерений, мс: ") + QString::number(FFacts.periodMs)),
+        Utf8(T("Глубина истории: ") + QString::number(FFacts.historyDepth)),
+        Utf8(T("Контроллер: ") + FFacts.controller),
+        Utf8(T("Время экспорта: ") + at.toOffsetFromUtc(at.offsetFromUtc()).toString(Qt::ISODate)),
+    };
+    table.timeName = Utf8(FChart->xAxis->label());
+    for (size_t i = 0; i < FSeries.size(); ++i) {
+        const QString unit = chartunits::SeriesUnit(*FSeries[i]);
+        QString name = QStringLiteral("Series%1").arg(i + 1);
+        if (!unit.isEmpty()) name += QStringLiteral(" (%1)").arg(unit);
+        table.columns.push_back(chartcsv::CopyHistory(FSeries[i]->History(), Utf8(name)));
+    }
+    return table;
+}
+
+QString TChartMenu::SuggestedPath(const QDateTime& at, const char* suffix) const {
+    return QDir(FLastDir).filePath(at.toString(QStringLiteral("'servo-'yyyyMMdd-HHmmss")) +
+                                   QLatin1String(suffix));
+}
+
+TChartMenu::TFileChoice TChartMenu::Choose(const TFileRequest& request) {
+    const TFileChoice choice = FChooser ? FChooser(request) : AskFile(FChart->window(), request);
+    if (!choice.path.isEmpty()) FLastDir = QFileInfo(choice.path).absolutePath();
+    return choice;
+}
+
+void TChartMenu::SaveCsv() {
+    // The points as they are now; the measurement may go on meanwhile.
+    const QDateTime now = QDateTime::currentDateTime();
+    auto table = std::make_shared<const chartcsv::TTable>(Table(now));
+    QString path = Choose({T("Сохранить данные (CSV)"), SuggestedPath(now, ".csv"), {T("CSV (*.csv)")}}).path;
+    if (path.isEmpty()) return;
+    if (QFileInfo(path).suffix().isEmpty()) path += QLatin1String(".csv");
+    // Worker thread: formats and writes its own copy of the points.
+    StartSave(path, [table](QIODevice& out) { return chartcsv::Write(*table, out); });
+}
+
+void TChartMenu::SaveImage() {
+    const QDateTime now = QDateTime::currentDateTime();
+    const TChartPicture picture(*FChart);
+    const TFileChoice choice =
+        Choose({T("Сохранить изображение"), SuggestedPath(now, ".png"), ImageFilters()});
+    if (choice.path.isEmpty()) return;
+    const QString path = WithImageSuffix(choice.path, choice.filter);
+    const chartimage::EFormat format = *chartimage::FormatOf(path);
+    const int scale = format == chartimage::EFormat::Png && choice.filter == 1 ? 2 : 1;
+    StartSave(path, picture.Writer(format, scale));
+}
+
+void TChartMenu::CopyImage() {
+    QGuiApplication::clipboard()->setImage(chartimage::Render(*FChart, 1));
+}
+
+void TChartMenu::StartSave(const QString& path, TFileSaveJob::TWriter writer) {
+    new TFileSaveJob(path, std::move(writer), [this, path](const QString& error) {
+        if (!error.isEmpty())
+            FShowError(T("Не удалось сохранить файл %1:\n%2").arg(QDir::toNativeSeparators(path), error));
+        emit Saved(path, error);
+    }, this);
+}
