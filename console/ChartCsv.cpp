@@ -6,8 +6,6 @@
 
 #include <QIODevice>
 
-#include "ChartHistory.h"
-
 namespace chartcsv {
 
 namespace {
@@ -80,43 +78,38 @@ void WriteHeader(const TTable& table, TSink& sink) {
 // twice by a column gives two rows, so every point is written.
 void WriteRows(const TTable& table, TSink& sink) {
     const size_t count = table.columns.size();
-    std::vector<size_t> next(count, 0);
+    std::vector<int> next(count, 0);
+    std::vector<double> keys(count);  // of the next points; a column at its end has none
+    std::vector<char> more(count);
+    const auto advance = [&](size_t c) {
+        const TChartHistory& points = table.columns[c].points;
+        more[c] = next[c] < points.Count();
+        if (more[c]) keys[c] = points.Key(next[c]);
+    };
+    for (size_t c = 0; c < count; ++c) advance(c);
     while (sink.Ok()) {
         double time = std::numeric_limits<double>::infinity();
         bool any = false;
         for (size_t c = 0; c < count; ++c) {
-            const TColumn& column = table.columns[c];
-            if (next[c] == column.keys.size()) continue;
-            time = any ? std::min(time, column.keys[next[c]]) : column.keys[next[c]];
+            if (!more[c]) continue;
+            time = any ? std::min(time, keys[c]) : keys[c];
             any = true;
         }
         if (!any) return;
         sink.Number(time);
         for (size_t c = 0; c < count; ++c) {
-            const TColumn& column = table.columns[c];
             sink.Char(',');
             // Never above the lowest: equal, or not a number (which must not stall the merge).
-            if (next[c] == column.keys.size() || column.keys[next[c]] > time) continue;
-            sink.Number(column.values[next[c]]);
+            if (!more[c] || keys[c] > time) continue;
+            sink.Number(table.columns[c].points.Value(next[c]));
             ++next[c];
+            advance(c);
         }
         sink.EndRow();
     }
 }
 
 }  // namespace
-
-TColumn CopyHistory(const TChartHistory& history, std::string name) {
-    TColumn column{std::move(name), {}, {}};
-    const int count = history.Count();
-    column.keys.resize(size_t(count));
-    column.values.resize(size_t(count));
-    for (int i = 0; i < count; ++i) {
-        column.keys[size_t(i)] = history.Key(i);
-        column.values[size_t(i)] = history.Value(i);
-    }
-    return column;
-}
 
 bool Write(const TTable& table, QIODevice& out) {
     TSink sink(out);

@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "ChartHistory.h"
+
 class QIODevice;
-class TChartHistory;
 
 namespace chartcsv {
 
 struct TColumn {
-    std::string name;           // the header cell, unit included; UTF-8
-    std::vector<double> keys;   // not decreasing
-    std::vector<double> values; // one per key
+    std::string name;     // the header cell, unit included; UTF-8
+    TChartHistory points; // a copy: a history is a few bytes a point and copies in blocks
 };
 
 struct TTable {
@@ -25,9 +25,6 @@ struct TTable {
     std::string timeName;               // the time column's header cell
     std::vector<TColumn> columns;
 };
-
-// Every point the history holds now, copied. Main thread, as the history.
-TColumn CopyHistory(const TChartHistory& history, std::string name);
 
 // Writes the table; false as soon as the device refuses a write. Touches
 // nothing but its arguments, so it runs on any thread.

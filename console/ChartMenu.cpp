@@ -116,7 +116,7 @@ chartcsv::TTable TChartMenu::Table(const QDateTime& at) const {
         const QString unit = chartunits::SeriesUnit(*FSeries[i]);
         QString name = QStringLiteral("Series%1").arg(i + 1);
         if (!unit.isEmpty()) name += QStringLiteral(" (%1)").arg(unit);
-        table.columns.push_back(chartcsv::CopyHistory(FSeries[i]->History(), Utf8(name)));
+        table.columns.push_back({Utf8(name), FSeries[i]->History()});
     }
     return table;
 }

@@ -17,6 +17,12 @@ using chartcsv::TTable;
 
 namespace {
 
+TColumn Column(std::string name, std::initializer_list<std::pair<double, double>> points) {
+    TColumn column{std::move(name), {}};
+    for (auto [key, value] : points) column.points.Add(key, value);
+    return column;
+}
+
 QByteArray Written(const TTable& table) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
@@ -33,11 +39,13 @@ TEST(ChartCsv, RowsMergeOnTimeWithEmptyCells) {
         const char* rows;
     };
     const TCase cases[] = {
-        {"same keys", {{"a", {0, 5}, {1, 2}}, {"b", {0, 5}, {3, 4}}}, "0,1,3\n5,2,4\n"},
-        {"one column empty", {{"a", {0, 5}, {1.5, -2}}, {"b", {}, {}}, {"c", {}, {}}}, "0,1.5,,\n5,-2,,\n"},
-        {"interleaved", {{"a", {0, 10}, {1, 2}}, {"b", {5, 10, 15}, {7, 8, 9}}}, "0,1,\n5,,7\n10,2,8\n15,,9\n"},
-        {"a key twice", {{"a", {1, 1, 2}, {4, 5, 6}}, {"b", {1}, {7}}}, "1,4,7\n1,5,\n2,6,\n"},
-        {"no points", {{"a", {}, {}}}, ""},
+        {"same keys", {Column("a", {{0, 1}, {5, 2}}), Column("b", {{0, 3}, {5, 4}})}, "0,1,3\n5,2,4\n"},
+        {"one column empty", {Column("a", {{0, 1.5}, {5, -2}}), Column("b", {}), Column("c", {})},
+         "0,1.5,,\n5,-2,,\n"},
+        {"interleaved", {Column("a", {{0, 1}, {10, 2}}), Column("b", {{5, 7}, {10, 8}, {15, 9}})},
+         "0,1,\n5,,7\n10,2,8\n15,,9\n"},
+        {"a key twice", {Column("a", {{1, 4}, {1, 5}, {2, 6}}), Column("b", {{1, 7}})}, "1,4,7\n1,5,\n2,6,\n"},
+        {"no points", {Column("a", {})}, ""},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -51,47 +59,49 @@ TEST(ChartCsv, RowsMergeOnTimeWithEmptyCells) {
 TEST(ChartCsv, CommentsAndHeaderCellsAsCsvNeedsThem) {
     const TTable table{{"Режим: Скорость", "b"},
                        "Время (мсек)",
-                       {{"Series1 (%)", {1}, {2}}, {"x, y", {}, {}}, {"say \"hi\"", {}, {}}}};
+                       {Column("Series1 (%)", {{1, 2}}), Column("x, y", {}), Column("say \"hi\"", {})}};
     EXPECT_EQ(QString::fromUtf8(Written(table)),
               QString::fromUtf8("# Режим: Скорость\n# b\nВремя (мсек),Series1 (%),\"x, y\",\"say \"\"hi\"\"\"\n1,2,,\n"));
 }
 
 // Each number is written in the shortest text that reads back as the same
-// double, whatever its size, and through many flushes of the output.
+// double (a value held in single precision needs up to 17 digits as a
+// double), whatever its size, and through many flushes of the output.
 TEST(ChartCsv, NumbersReadBackExactly) {
-    const double awkward[] = {0.1, -0.0, 1.0 / 3.0, 1e-300, 5e-324, 1.7976931348623157e308,
-                              123456789.123456789, -2.5e-7, 16777217.0, float(0.1)};
-    TColumn column{"v", {}, {}};
-    for (size_t i = 0; i < 200'000; ++i) {
-        column.keys.push_back(double(i) * 5.0 + (i % 3 == 0 ? 0.25 : 0));
-        column.values.push_back(awkward[i % std::size(awkward)] * (i % 7 == 0 ? -1 : 1));
-    }
+    const double awkward[] = {0.1, -0.0, 1.0 / 3.0, 1e-30, 3.4e38, 123456.789, -2.5e-7, 16777217.0, 7.0};
+    TColumn column{"v", {}};
+    for (size_t i = 0; i < 200'000; ++i)
+        column.points.Add(double(i) * 5.0 + (i % 3 == 0 ? 0.25 : 0),
+                          awkward[i % std::size(awkward)] * (i % 7 == 0 ? -1 : 1));
+    const TChartHistory& held = column.points;
     const testsupport::TCsvFile file = testsupport::ParseCsv(Written({{}, "t", {column}}));
     ASSERT_TRUE(file.parsed);
-    ASSERT_EQ(file.rows.size(), column.keys.size());
+    ASSERT_EQ(file.rows.size(), size_t(held.Count()));
     for (size_t i = 0; i < file.rows.size(); ++i) {
         ASSERT_EQ(file.rows[i].size(), 2u) << i;
-        EXPECT_EQ(file.rows[i][0], column.keys[i]) << i;
-        EXPECT_EQ(std::signbit(*file.rows[i][1]), std::signbit(column.values[i])) << i;
-        ASSERT_EQ(file.rows[i][1], column.values[i]) << i;
+        EXPECT_EQ(file.rows[i][0], held.Key(int(i))) << i;
+        EXPECT_EQ(std::signbit(*file.rows[i][1]), std::signbit(held.Value(int(i)))) << i;
+        ASSERT_EQ(file.rows[i][1], held.Value(int(i))) << i;
     }
 }
 
 TEST(ChartCsv, ARefusedWriteIsReported) {
     QBuffer readOnly;
     readOnly.open(QIODevice::ReadOnly);
-    const TTable table{{"c"}, "t", {{"a", {1, 2}, {3, 4}}}};
+    const TTable table{{"c"}, "t", {Column("a", {{1, 3}, {2, 4}})}};
     EXPECT_FALSE(chartcsv::Write(table, readOnly));
 }
 
-TEST(ChartCsv, AHistoryIsCopiedAsItHoldsItsPoints) {
-    TChartHistory history;
-    for (int i = 0; i < 100; ++i) history.Add(i * 5.0, i * 0.5);
-    for (int i = 0; i < 40; ++i) history.RemoveFirst();
-    const TColumn column = chartcsv::CopyHistory(history, "x");
-    ASSERT_EQ(column.keys.size(), 60u);
-    EXPECT_EQ(column.keys.front(), 200.0);
-    EXPECT_EQ(column.values.back(), 49.5);
+// A copy of a history trimmed at its front holds the points held, no more.
+TEST(ChartCsv, ATrimmedHistoryWritesItsPointsOnly) {
+    TColumn column{"x", {}};
+    for (int i = 0; i < 100; ++i) column.points.Add(i * 5.0, i * 0.5);
+    for (int i = 0; i < 40; ++i) column.points.RemoveFirst();
+    const TTable table{{}, "t", {column}};
+    const testsupport::TCsvFile file = testsupport::ParseCsv(Written(table));
+    ASSERT_EQ(file.rows.size(), 60u);
+    EXPECT_EQ(file.rows.front()[0], 200.0);
+    EXPECT_EQ(file.rows.back()[1], 49.5);
 }
 
 TEST(ChartUnits, TheUnitOfAnAxisTitle) {
