@@ -1,5 +1,6 @@
 #include "ChartMenu.h"
 
+#include <iterator>
 #include <memory>
 
 #include <QClipboard>
@@ -35,12 +36,23 @@ TChartMenu::TFileChoice AskFile(QWidget* parent, const TChartMenu::TFileRequest&
     return {dialog.selectedFiles().constFirst(), int(request.filters.indexOf(dialog.selectedNameFilter()))};
 }
 
-// The name as chosen when its extension names a format, else with the
-// chosen filter's.
-QString WithImageSuffix(const QString& path, int filter) {
-    if (chartimage::FormatOf(path)) return path;
-    static const char* const suffixes[] = {".png", ".png", ".pdf", ".svg"};
-    return path + QLatin1String(suffixes[filter >= 0 && filter < 4 ? filter : 0]);
+// The image dialog's filters: what each offers, the extension it gives a
+// name that has none, and the size of a PNG picture chosen with it.
+struct TImageFilter {
+    const char* text;
+    const char* suffix;
+    int pngScale;
+};
+constexpr TImageFilter ImageFilterTable[] = {
+    {"PNG, размер графика (*.png)", ".png", 1},
+    {"PNG, вдвое больше (*.png)", ".png", 2},
+    {"PDF (*.pdf)", ".pdf", 1},
+    {"SVG (*.svg)", ".svg", 1},
+};
+
+const TImageFilter& ImageFilter(int index) {
+    const bool known = index >= 0 && size_t(index) < std::size(ImageFilterTable);
+    return ImageFilterTable[known ? size_t(index) : 0];
 }
 
 }  // namespace
@@ -61,8 +73,9 @@ QString TChartMenu::SaveImageText() { return T("Сохранить изобра�
 QString TChartMenu::CopyImageText() { return T("Копировать изображение"); }
 
 QStringList TChartMenu::ImageFilters() {
-    return {T("PNG, размер графика (*.png)"), T("PNG, вдвое больше (*.png)"), T("PDF (*.pdf)"),
-            T("SVG (*.svg)")};
+    QStringList filters;
+    for (const TImageFilter& filter : ImageFilterTable) filters << T(filter.text);
+    return filters;
 }
 
 void TChartMenu::AddAnalysisEntries(QMenu& menu) { (void)menu; }
@@ -149,10 +162,12 @@ void TChartMenu::SaveImage() {
     const TFileChoice choice =
         Choose({T("Сохранить изображение"), SuggestedPath(now, ".png"), ImageFilters()});
     if (choice.path.isEmpty()) return;
-    const QString path = WithImageSuffix(choice.path, choice.filter);
+    // The extension chooses the format; a name without one takes the filter's.
+    const TImageFilter& filter = ImageFilter(choice.filter);
+    QString path = choice.path;
+    if (!chartimage::FormatOf(path)) path += QLatin1String(filter.suffix);
     const chartimage::EFormat format = *chartimage::FormatOf(path);
-    const int scale = format == chartimage::EFormat::Png && choice.filter == 1 ? 2 : 1;
-    StartSave(path, picture.Writer(format, scale));
+    StartSave(path, picture.Writer(format, format == chartimage::EFormat::Png ? filter.pngScale : 1));
 }
 
 void TChartMenu::CopyImage() {
