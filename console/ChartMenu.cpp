@@ -57,12 +57,16 @@ const TImageFilter& ImageFilter(int index) {
 
 }  // namespace
 
-TChartMenu::TChartMenu(QCustomPlot* chart, std::vector<TSeriesGraph*> series, TErrorBox showError)
+TChartMenu::TChartMenu(QCustomPlot* chart, std::vector<TSeriesGraph*> series, TErrorBox showError,
+                       TRunner run)
     : QObject(chart), FChart(chart), FSeries(std::move(series)), FShowError(std::move(showError)),
-      FLastDir(QDir::currentPath()), FMenu(new QMenu(chart)) {
-    FSaveCsv = FMenu->addAction(SaveCsvText(), this, [this] { SaveCsv(); });
-    FSaveImage = FMenu->addAction(SaveImageText(), this, [this] { SaveImage(); });
-    FCopyImage = FMenu->addAction(CopyImageText(), this, [this] { CopyImage(); });
+      FRun(std::move(run)), FLastDir(QDir::currentPath()), FMenu(new QMenu(chart)) {
+    const auto entry = [this](const QString& text, void (TChartMenu::*handler)()) {
+        return FMenu->addAction(text, this, [this, handler] { FRun([this, handler] { (this->*handler)(); }); });
+    };
+    FSaveCsv = entry(SaveCsvText(), &TChartMenu::SaveCsv);
+    FSaveImage = entry(SaveImageText(), &TChartMenu::SaveImage);
+    FCopyImage = entry(CopyImageText(), &TChartMenu::CopyImage);
     AddAnalysisEntries(*FMenu);
     connect(FMenu, &QMenu::aboutToShow, this, [this] { UpdateEnabled(); });
     FChart->installEventFilter(this);

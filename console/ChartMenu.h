@@ -46,8 +46,10 @@ public:
     };
     using TChooser = std::function<TFileChoice(const TFileRequest&)>;
     using TErrorBox = std::function<void(const QString& text)>;
+    // Runs an entry's handler as the window runs its own (what escapes it is reported).
+    using TRunner = std::function<void(const std::function<void()>& handler)>;
 
-    TChartMenu(QCustomPlot* chart, std::vector<TSeriesGraph*> series, TErrorBox showError);
+    TChartMenu(QCustomPlot* chart, std::vector<TSeriesGraph*> series, TErrorBox showError, TRunner run);
 
     void SetRunFacts(const TRunFacts& facts) { FFacts = facts; }
     // A non-native file dialog unless replaced (tests answer it here).
@@ -95,6 +97,7 @@ private:
     QCustomPlot* FChart;
     std::vector<TSeriesGraph*> FSeries;
     TErrorBox FShowError;
+    TRunner FRun;
     TRunFacts FFacts;
     TChooser FChooser;
     QString FLastDir;  // where the last file went, for this run only

@@ -14,7 +14,8 @@ void TMainForm::BuildChartTools() {
     // no stop of the Tab chain, and keys it does not take go on to the window.
     Chart1->setFocusPolicy(Qt::ClickFocus);
     const std::vector<TSeriesGraph*> series{Series1, Series2, Series3};
-    ChartMenu = new TChartMenu(Chart1, series, [this](const QString& text) { ShowError(text); });
+    ChartMenu = new TChartMenu(Chart1, series, [this](const QString& text) { ShowError(text); },
+                               [this](const std::function<void()>& handler) { RunHandler(handler); });
     ChartCursor = new TChartCursor(Chart1, series, [this] { return FMeasureStopped == 1; });
 }
 
