@@ -190,4 +190,5 @@ void TMainForm::BuildChart() {
     Series2 = addSeries(Chart1->yAxis2, Qt::darkGreen);  // (0, 128, 0): readable on grey
     Series3 = addSeries(Chart1->yAxis, Qt::blue);
     SetZoomAllowed(true);
+    BuildChartTools();
 }

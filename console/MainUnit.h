@@ -32,6 +32,8 @@ class TStatusBar;
 class TTrackBar;
 class TShortcutHook;
 class TChartFeed;
+class TChartCursor;
+class TChartMenu;
 class TPortChoice;
 
 class TMainForm : public QWidget, public TLinkListener {
@@ -148,6 +150,8 @@ public:
     TSeriesGraph* Series1 = nullptr;
     TSeriesGraph* Series2 = nullptr;
     TSeriesGraph* Series3 = nullptr;
+    TChartMenu* ChartMenu = nullptr;      // the chart's context menu and its exports
+    TChartCursor* ChartCursor = nullptr;  // the readout under the mouse while stopped
     QGroupBox* gboxParams = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
@@ -216,6 +220,8 @@ private:
 
     void BuildLayout();
     void BuildChart();
+    void BuildChartTools();  // ChartTools.cpp
+    void NoteChartRun();     // ChartTools.cpp: what the exports tell of this run
     void ConnectHandlers();
     void SetMeasureSettingsEnabled(bool stopped);
     void SetZoomAllowed(bool allowed);

@@ -104,6 +104,7 @@ void TMainForm::StartMeasurement() {
     const TAxisTitles titles = AxisTitlesFor(rgServoMode->ItemIndex(), rgVelocityRaz->ItemIndex());
     if (titles.left) Chart1->yAxis->setLabel(*titles.left);
     if (titles.right) Chart1->yAxis2->setLabel(*titles.right);
+    NoteChartRun();
     // Undoing the zoom is going back to the automatic ranges, which every new
     // point applies while the measurement runs.
     TChartFeed* feed = ChartFeed();

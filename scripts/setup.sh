@@ -9,7 +9,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}; shift || true
 
-packages=(build-essential cmake ninja-build qt6-base-dev libqcustomplot-dev fonts-dejavu-core)
+packages=(build-essential cmake ninja-build qt6-base-dev qt6-svg-dev libqcustomplot-dev fonts-dejavu-core)
 case ${SERVO_DEPS:-all} in
   run) ;;
   package) packages+=(dpkg-dev file) ;;

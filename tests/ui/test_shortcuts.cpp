@@ -1,8 +1,11 @@
 // The keyboard shortcuts: each acts once per key press wherever the focus is,
 // also with a message box open, only while its control is enabled, and the
 // press still reaches the focused control.
+#include <QMenu>
 #include <QMessageBox>
+#include <qcustomplot.h>
 
+#include "ChartMenu.h"
 #include "ChartReaders.h"
 #include "WindowFixture.h"
 
@@ -180,4 +183,37 @@ TEST_F(TShortcuts, NothingActsWhileDisconnected) {
     EXPECT_EQ(Bar(), 256);
     EXPECT_FALSE(Form->Timer1->isActive());
     EXPECT_TRUE(Boxes->Boxes().empty());
+}
+
+// A click gives the chart the focus (so the Menu key opens its menu there);
+// every shortcut still acts, arrows drive the bar, Enter stops and resets.
+TEST_F(TShortcuts, WithTheChartFocusedTheKeysStillActAndTheMenuKeyOpensItsMenu) {
+    ChooseMode(2);
+    ASSERT_TRUE(LinkIdle());
+    const QPoint plot = Form->Chart1->mapTo(Form.get(), Form->Chart1->axisRect()->rect().center());
+    QTest::mouseClick(Form->windowHandle(), Qt::LeftButton, {}, plot);
+    ASSERT_TRUE(Form->Chart1->hasFocus());
+    Sim->ClearFrames();
+
+    Press(Qt::Key_Menu);
+    QMenu* menu = Form->ChartMenu->Menu();
+    ASSERT_TRUE(WaitFor([menu] { return menu->isVisible(); }));
+    QTest::keyClick(menu, Qt::Key_Escape);
+    ASSERT_TRUE(WaitFor([menu] { return !menu->isVisible(); }));
+    ASSERT_TRUE(Form->Chart1->hasFocus());
+
+    Press(Qt::Key_Left);
+    EXPECT_EQ(Bar(), 255);
+    Press(Qt::Key_Up);
+    EXPECT_EQ(Bar(), 256);
+    Press(Qt::Key_F2);
+    EXPECT_EQ(Form->FMeasureStopped, 0);
+    Press(Qt::Key_F12);
+    EXPECT_EQ(Form->FMeasureStopped, 1);
+    ASSERT_TRUE(LinkIdle());
+    SetBarIdle(300);
+    Press(Qt::Key_Return);  // stop and reset: the bar to its centre, the mode sent again
+    EXPECT_EQ(Bar(), 256);
+    ASSERT_TRUE(WaitFor([this] { return !OfCode(Sim->Frames(), 'M').empty(); }));
+    EXPECT_TRUE(Form->Chart1->hasFocus());
 }

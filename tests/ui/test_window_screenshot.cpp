@@ -1,8 +1,13 @@
 // Saves a picture of the connected window for a person to look at. Runs only
 // when SERVO_SCREENSHOT names the file to write (for example under Xvfb).
+#include <QMenu>
 #include <QPainter>
 #include <QPixmap>
+#include <qcustomplot.h>
 
+#include "ChartCursor.h"
+#include "ChartMenu.h"
+#include "ChartMenuDriver.h"
 #include "WindowFixture.h"
 
 using namespace testsupport;
@@ -51,4 +56,55 @@ TEST_F(TScreenshot, LineLostMessage) {
     QString boxPath = path;
     boxPath.replace(".png", "-lost.png");
     EXPECT_TRUE(picture.save(boxPath));
+}
+
+// The chart after a measurement: the cursor's readout under the mouse, then
+// the context menu over the window, then the chart exported in each format.
+// Saved beside SERVO_SCREENSHOT as "-cursor.png", "-menu.png" and "-chart.*".
+using TChartScreenshot = TLiveWindowTest;
+
+TEST_F(TChartScreenshot, CursorAndMenu) {
+    const QString path = qEnvironmentVariable("SERVO_SCREENSHOT");
+    if (path.isEmpty()) GTEST_SKIP() << "SERVO_SCREENSHOT not set";
+    Connect();
+    ChooseMode(2);
+    Form->tbarSubCommand->SetPosition(330);
+    ASSERT_TRUE(LinkIdle());
+    Form->edtHistoryDepth->setText("400");
+    Click(Form->btnGraph);
+    ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 150; }));
+    Click(Form->btnGraph);
+    Form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+
+    const QRect plot = Form->Chart1->axisRect()->rect();
+    const QPoint at = Form->Chart1->mapTo(Form.get(), QPoint(plot.left() + plot.width() / 3, plot.center().y()));
+    QTest::mouseMove(Form->windowHandle(), QPoint(1, 1));
+    QTest::mouseMove(Form->windowHandle(), at);
+    ASSERT_TRUE(Form->ChartCursor->Shown());
+    QString cursorPath = path;
+    EXPECT_TRUE(Form->grab().save(cursorPath.replace(".png", "-cursor.png")));
+
+    QTest::mouseClick(Form->windowHandle(), Qt::RightButton, {}, at);
+    QMenu* menu = Form->ChartMenu->Menu();
+    ASSERT_TRUE(WaitFor([menu] { return menu->isVisible(); }));
+    QPixmap picture = Form->grab();
+    {
+        QPainter painter(&picture);
+        painter.drawPixmap(Form->mapFromGlobal(menu->pos()), menu->grab());
+    }
+    QString menuPath = path;
+    EXPECT_TRUE(picture.save(menuPath.replace(".png", "-menu.png")));
+    menu->close();
+
+    TChartMenuDriver driver(*Form);
+    for (const auto& [suffix, filter] : {std::pair{"-chart.png", 0}, {"-chart-2x.png", 1},
+                                         {"-chart.pdf", 2}, {"-chart.svg", 3}, {"-chart.csv", 0}}) {
+        QString exportPath = path;
+        exportPath.replace(".png", QString::fromLatin1(suffix));
+        QAction* entry = exportPath.endsWith(".csv") ? Form->ChartMenu->SaveCsvAction()
+                                                     : Form->ChartMenu->SaveImageAction();
+        ASSERT_TRUE(driver.Export(entry, exportPath, filter));
+        EXPECT_EQ(driver.Outcomes.back(), QString());
+    }
 }

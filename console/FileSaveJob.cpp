@@ -1,0 +1,44 @@
+#include "FileSaveJob.h"
+
+#include <QSaveFile>
+
+TFileSaveJob::TFileSaveJob(const QString& path, TWriter writer, TDone done, QObject* parent)
+    : QObject(parent), FDone(std::move(done)) {
+    // Worker thread: the file and the writer's data are its own; the only
+    // way back is the queued call, run by the main thread's event loop. A
+    // call still queued when the job is destroyed is dropped with it.
+    FWorker = std::thread([this, path, writer = std::move(writer)] {
+        const QString error = WriteFile(path, writer);
+        QMetaObject::invokeMethod(this, [this, error] { Finish(error); }, Qt::QueuedConnection);
+    });
+}
+
+TFileSaveJob::~TFileSaveJob() {
+    if (FWorker.joinable()) FWorker.join();
+}
+
+namespace {
+
+// Never empty: an empty text would read as success.
+QString Failure(const QSaveFile& file) {
+    const QString error = file.errorString();
+    return error.isEmpty() ? QStringLiteral("Unknown error") : error;
+}
+
+}  // namespace
+
+QString TFileSaveJob::WriteFile(const QString& path, const TWriter& writer) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return Failure(file);
+    // Uncommitted, the temporary file is removed as `file` goes.
+    if (!writer(file)) return Failure(file);
+    if (!file.commit()) return Failure(file);
+    return QString();
+}
+
+void TFileSaveJob::Finish(const QString& error) {
+    if (FWorker.joinable()) FWorker.join();  // it has posted this call: it is ending
+    const TDone done = std::move(FDone);
+    deleteLater();
+    if (done) done(error);
+}

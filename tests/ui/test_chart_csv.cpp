@@ -1,0 +1,119 @@
+// The CSV text of the chart's points: rows merged on time with empty cells,
+// header cells quoted where needed, every number reading back as the same
+// double, a refused write reported; and the unit read from an axis title.
+#include <cmath>
+#include <limits>
+
+#include <QBuffer>
+#include <gtest/gtest.h>
+
+#include "ChartCsv.h"
+#include "ChartHistory.h"
+#include "ChartUnits.h"
+#include "CsvReader.h"
+
+using chartcsv::TColumn;
+using chartcsv::TTable;
+
+namespace {
+
+TColumn Column(std::string name, std::initializer_list<std::pair<double, double>> points) {
+    TColumn column{std::move(name), {}};
+    for (auto [key, value] : points) column.points.Add(key, value);
+    return column;
+}
+
+QByteArray Written(const TTable& table) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(chartcsv::Write(table, buffer));
+    return buffer.data();
+}
+
+}  // namespace
+
+TEST(ChartCsv, RowsMergeOnTimeWithEmptyCells) {
+    struct TCase {
+        const char* name;
+        std::vector<TColumn> columns;
+        const char* rows;
+    };
+    const TCase cases[] = {
+        {"same keys", {Column("a", {{0, 1}, {5, 2}}), Column("b", {{0, 3}, {5, 4}})}, "0,1,3\n5,2,4\n"},
+        {"one column empty", {Column("a", {{0, 1.5}, {5, -2}}), Column("b", {}), Column("c", {})},
+         "0,1.5,,\n5,-2,,\n"},
+        {"interleaved", {Column("a", {{0, 1}, {10, 2}}), Column("b", {{5, 7}, {10, 8}, {15, 9}})},
+         "0,1,\n5,,7\n10,2,8\n15,,9\n"},
+        {"a key twice", {Column("a", {{1, 4}, {1, 5}, {2, 6}}), Column("b", {{1, 7}})}, "1,4,7\n1,5,\n2,6,\n"},
+        {"no points", {Column("a", {})}, ""},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TTable table{{}, "t", c.columns};
+        QByteArray expected = "t";
+        for (const TColumn& column : c.columns) expected += "," + QByteArray::fromStdString(column.name);
+        EXPECT_EQ(Written(table), expected + "\n" + c.rows);
+    }
+}
+
+TEST(ChartCsv, CommentsAndHeaderCellsAsCsvNeedsThem) {
+    const TTable table{{"Режим: Скорость", "b"},
+                       "Время (мсек)",
+                       {Column("Series1 (%)", {{1, 2}}), Column("x, y", {}), Column("say \"hi\"", {})}};
+    EXPECT_EQ(QString::fromUtf8(Written(table)),
+              QString::fromUtf8("# Режим: Скорость\n# b\nВремя (мсек),Series1 (%),\"x, y\",\"say \"\"hi\"\"\"\n1,2,,\n"));
+}
+
+// Each number is written in the shortest text that reads back as the same
+// double (a value held in single precision needs up to 17 digits as a
+// double), whatever its size, and through many flushes of the output.
+TEST(ChartCsv, NumbersReadBackExactly) {
+    const double awkward[] = {0.1, -0.0, 1.0 / 3.0, 1e-30, 3.4e38, 123456.789, -2.5e-7, 16777217.0, 7.0};
+    TColumn column{"v", {}};
+    for (size_t i = 0; i < 200'000; ++i)
+        column.points.Add(double(i) * 5.0 + (i % 3 == 0 ? 0.25 : 0),
+                          awkward[i % std::size(awkward)] * (i % 7 == 0 ? -1 : 1));
+    const TChartHistory& held = column.points;
+    const testsupport::TCsvFile file = testsupport::ParseCsv(Written({{}, "t", {column}}));
+    ASSERT_TRUE(file.parsed);
+    ASSERT_EQ(file.rows.size(), size_t(held.Count()));
+    for (size_t i = 0; i < file.rows.size(); ++i) {
+        ASSERT_EQ(file.rows[i].size(), 2u) << i;
+        EXPECT_EQ(file.rows[i][0], held.Key(int(i))) << i;
+        EXPECT_EQ(std::signbit(*file.rows[i][1]), std::signbit(held.Value(int(i)))) << i;
+        ASSERT_EQ(file.rows[i][1], held.Value(int(i))) << i;
+    }
+}
+
+TEST(ChartCsv, ARefusedWriteIsReported) {
+    QBuffer readOnly;
+    readOnly.open(QIODevice::ReadOnly);
+    const TTable table{{"c"}, "t", {Column("a", {{1, 3}, {2, 4}})}};
+    EXPECT_FALSE(chartcsv::Write(table, readOnly));
+}
+
+// A copy of a history trimmed at its front holds the points held, no more.
+TEST(ChartCsv, ATrimmedHistoryWritesItsPointsOnly) {
+    TColumn column{"x", {}};
+    for (int i = 0; i < 100; ++i) column.points.Add(i * 5.0, i * 0.5);
+    for (int i = 0; i < 40; ++i) column.points.RemoveFirst();
+    const TTable table{{}, "t", {column}};
+    const testsupport::TCsvFile file = testsupport::ParseCsv(Written(table));
+    ASSERT_EQ(file.rows.size(), 60u);
+    EXPECT_EQ(file.rows.front()[0], 200.0);
+    EXPECT_EQ(file.rows.back()[1], 49.5);
+}
+
+TEST(ChartUnits, TheUnitOfAnAxisTitle) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Скорость (мм/мин)", "мм/мин"},
+        {"Рассогласование (килоИмпульсов/сек)", "килоИмпульсов/сек"},
+        {"Рассогласование (импульсов)", "импульсов"},
+        {"килоИмпульсов/сек", "килоИмпульсов/сек"},
+        {"Ошибка по скорости, %", "%"},
+        {"рассогласование", "рассогласование"},
+        {"", ""},
+    };
+    for (const auto& [title, unit] : cases)
+        EXPECT_EQ(chartunits::AxisUnit(QString::fromUtf8(title)), QString::fromUtf8(unit)) << title;
+}
