@@ -20,7 +20,7 @@ TStepPanel::TStepPanel(QCustomPlot* chart) : QFrame(chart), FChart(chart), FText
     auto* close = new QToolButton(this);
     close->setText("×");
     close->setAutoRaise(true);
-    close->setToolTip("Закрыть");
+    close->setAccessibleName("Закрыть");  // no tip: the window shows hints on its parameters only
     layout->addWidget(close, 0, Qt::AlignTop);
     connect(close, &QToolButton::clicked, this, &TStepPanel::HideFigures);
     FChart->installEventFilter(this);

@@ -15,6 +15,7 @@
 #include "ChartImage.h"
 #include "ChartMenuDriver.h"
 #include "CsvReader.h"
+#include "StepPanel.h"
 #include "WindowFixture.h"
 
 using namespace testsupport;
@@ -152,6 +153,47 @@ TEST_F(TChartExport, CsvInEachModeAndUnit) {
 }
 
 // A history trimmed to its depth: the file holds the points held, no more.
+// A step of the drive bar while measuring the velocity: stopped, the menu's
+// figures name the step and time the simulated motor's answer to it, and
+// the mark stands at the step; a new start clears them.
+TEST_F(TChartExport, StepFiguresOfTheSimulatedMotor) {
+    ASSERT_NO_FATAL_FAILURE(ChooseMode(2));
+    Click(Form->rgVelocityRaz->Item(1));
+    Form->edtHistoryDepth->setText("1000");
+    Click(Form->btnGraph);
+    const TChartHistory& history = Form->Series1->History();
+    ASSERT_TRUE(WaitFor([&] { return history.Count() >= 20; }));
+    // The bar is moved between two polls, as a hand on it would be seen.
+    ASSERT_TRUE(WaitFor([&] { return LinkIdle(); }));
+    Form->tbarSubCommand->SetPosition(300);
+    const int stepped = history.Count();
+    ASSERT_TRUE(WaitFor([&] { return history.Count() >= stepped + 60; }));
+    Click(Form->btnGraph);
+    ASSERT_EQ(Form->FMeasureStopped, 1);
+
+    QMenu* menu = Driver->Open();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_TRUE(Driver->Choose(menu, Form->ChartMenu->StepFiguresAction()));
+    TStepPanel* panel = Form->ChartMenu->StepPanel();
+    const QStringList lines = panel->Text().split('\n');
+    ASSERT_EQ(lines.size(), 8) << panel->Text().toStdString();
+    EXPECT_TRUE(lines[1].startsWith(U("Скачок задания: 0 → "))) << lines[1].toStdString();
+    const QString rise = U("Время нарастания 10–90 %: ");
+    ASSERT_TRUE(lines[2].startsWith(rise)) << lines[2].toStdString();
+    bool number = false;
+    const double riseMs = lines[2].mid(rise.size()).section(' ', 0, 0).toDouble(&number);
+    EXPECT_TRUE(number && riseMs > 0 && riseMs < 1000) << lines[2].toStdString();
+    ASSERT_TRUE(panel->MarkedTime());
+    const int at = history.LowerIndex(*panel->MarkedTime());
+    ASSERT_LT(at, history.Count());
+    EXPECT_EQ(history.Key(at), *panel->MarkedTime()) << "the mark is not at a sample of the record";
+
+    Click(Form->btnGraph);
+    EXPECT_TRUE(panel->isHidden());
+    EXPECT_FALSE(panel->MarkedTime());
+    Click(Form->btnGraph);
+}
+
 TEST_F(TChartExport, CsvOfATrimmedHistoryHoldsOnlyItsPoints) {
     ASSERT_NO_FATAL_FAILURE(Measure(2, 1, 5, 5));
     ASSERT_EQ(Form->Series1->History().Count(), 5);
@@ -248,16 +290,18 @@ TEST_F(TChartExport, CopyPutsThePictureOnTheClipboard) {
 TEST_F(TChartExport, EntriesNeedPointsAndWorkStoppedOrRunning) {
     const auto enabled = [this](QMenu* menu) {
         std::vector<bool> states;
-        for (QAction* action : menu->actions()) states.push_back(action->isEnabled());
+        for (QAction* action : menu->actions())
+            if (!action->isSeparator()) states.push_back(action->isEnabled());
         return states;
     };
     QMenu* menu = Driver->Open();
     ASSERT_NE(menu, nullptr);
     QStringList texts;
-    for (QAction* action : menu->actions()) texts << action->text();
+    for (QAction* action : menu->actions())
+        if (!action->isSeparator()) texts << action->text();
     EXPECT_EQ(texts, (QStringList{U("Сохранить данные (CSV)…"), U("Сохранить изображение…"),
-                                  U("Копировать изображение")}));
-    EXPECT_EQ(enabled(menu), std::vector<bool>(3, false)) << "an empty chart has nothing to export";
+                                  U("Копировать изображение"), U("Переходная характеристика")}));
+    EXPECT_EQ(enabled(menu), std::vector<bool>(4, false)) << "an empty chart has nothing to export";
     EXPECT_FALSE(Driver->Choose(menu, Form->ChartMenu->SaveCsvAction(), 300));
     menu->close();
     EXPECT_TRUE(Driver->Requests.empty());
@@ -267,12 +311,13 @@ TEST_F(TChartExport, EntriesNeedPointsAndWorkStoppedOrRunning) {
     ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 2; }));
     menu = Driver->Open();
     ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(enabled(menu), std::vector<bool>(3, true)) << "running";
+    EXPECT_EQ(enabled(menu), (std::vector<bool>{true, true, true, false}))
+        << "running: exports, but no figures of a record still growing";
     menu->close();
     Click(Form->btnGraph);
     menu = Driver->Open();
     ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(enabled(menu), std::vector<bool>(3, true)) << "stopped";
+    EXPECT_EQ(enabled(menu), std::vector<bool>(4, true)) << "stopped";
     menu->close();
 }
 
