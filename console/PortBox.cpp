@@ -55,8 +55,8 @@ void TPortBox::ChoiceMade() {
 void TPortBox::AskForPath() {
     const QPointer<TPortBox> alive(this);
     bool accepted = false;
-    const QString path = QInputDialog::getText(this, U("Другой порт"), U("Путь к устройству:"),
-                                               QLineEdit::Normal, QString(), &accepted)
+    const QString path = QInputDialog::getText(this, U("Другой порт"), U(OtherPortLabel), QLineEdit::Normal,
+                                               QString(), &accepted)
                              .trimmed();
     if (!alive) return;  // the window was closed while the dialog was up
     if (accepted && !path.isEmpty() && path != U(OtherPortEntry))

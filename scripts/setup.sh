@@ -10,7 +10,8 @@ build=${1:-$here/build}; shift || true
 
 packages=(build-essential cmake ninja-build qt6-base-dev libqcustomplot-dev fonts-dejavu-core)
 if [ "${SERVO_DEPS:-all}" != run ]; then
-  packages+=(libgtest-dev libgmock-dev googletest xvfb xauth clang libclang-rt-14-dev)
+  # ser2net: the network serial server the net. tests put in front of the simulator.
+  packages+=(libgtest-dev libgmock-dev googletest xvfb xauth clang libclang-rt-14-dev ser2net)
 fi
 missing=()
 for p in "${packages[@]}"; do

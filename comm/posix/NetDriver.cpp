@@ -146,6 +146,7 @@ size_t TNetDriver::Receive(uint8_t* buffer, size_t size, bool& drained) {
     drained = n < ssize_t(size);
     if (n == 0 || (n < 0 && errno != EAGAIN)) Lost();  // closed or reset by the server, or a dead network
     if (n <= 0) return 0;
+    AckAtOnce(FFd);
     if (!FTelnet) return size_t(n);
     const size_t data = FDecoder.Decode(buffer, size_t(n), buffer, *this);
     Flush();  // answers to the server's requests

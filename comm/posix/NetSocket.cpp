@@ -61,6 +61,8 @@ int ConnectOne(const TSocketAddress& address, Clock::time_point deadline, int& e
 
 }  // namespace
 
+void AckAtOnce(int fd) { SetOption(fd, IPPROTO_TCP, TCP_QUICKACK, 1); }
+
 int MsUntil(Clock::time_point deadline) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left <= 0 ? 0 : int(std::min<long long>(left, 1 << 30));

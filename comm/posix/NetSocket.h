@@ -22,6 +22,13 @@ constexpr unsigned UserTimeoutMs = 5000;
 // Only the address given is ever connected to.
 int ConnectSocket(const TNetAddress& address, std::chrono::steady_clock::time_point deadline, DWORD& error);
 
+// Acknowledges what arrives at once from now on. Called after every receive:
+// the kernel otherwise falls back to delaying acknowledgements (up to 40 ms),
+// and a server whose sends wait for them (Nagle's algorithm, ser2net's
+// default) then holds a reply's second segment (after a purge's answer, or a
+// reply read from the line in pieces) for that long.
+void AckAtOnce(int fd);
+
 // Milliseconds left until `deadline`, for poll (0 once it has passed).
 int MsUntil(std::chrono::steady_clock::time_point deadline);
 
