@@ -2,6 +2,8 @@
 // of a device, "Подключить" filling every field, parameters written and read
 // back, a live measurement, and an address where nobody answers.
 #include <QElapsedTimer>
+#include <QInputDialog>
+#include <QMessageBox>
 #include <QPixmap>
 
 #include "ChartReaders.h"
@@ -81,6 +83,43 @@ TEST_P(NetWindow, AnAddressWhereNobodyListens) {
     EXPECT_TRUE(text.contains(U("не принимает соединения"))) << text.toStdString();
     EXPECT_FALSE(Form->UART->Enabled());
     EXPECT_TRUE(OwnEnabled(Form->btnConnect));
+}
+
+// Pictures for a person to look at: the address typed into "Другой порт…",
+// and the message when nobody listens there. Only when SERVO_SCREENSHOT
+// names the file to write.
+TEST_P(NetWindow, PicturesOfTheAddressDialogAndARefusal) {
+    const QString shot = qEnvironmentVariable("SERVO_SCREENSHOT");
+    if (shot.isEmpty() || GetParam() != ser2net::EMode::Rfc2217) GTEST_SKIP() << "SERVO_SCREENSHOT not set";
+    const std::string address = Server.Address();
+    Server.Stop();
+    Boxes.reset();  // this test answers the boxes itself, once it has their pictures
+    QPixmap dialogPicture, boxPicture;
+    QTimer grabber;
+    QObject::connect(&grabber, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible()) return;
+        if (auto* dialog = qobject_cast<QInputDialog*>(modal)) {
+            dialog->setTextValue(QString::fromStdString(address));
+            dialogPicture = dialog->grab();
+            dialog->accept();
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            boxPicture = box->grab();
+            box->accept();
+        }
+    });
+    grabber.start(20);
+    QComboBox* portBox = Form->cbPort;
+    const int other = portBox->findText(U("Другой порт…"));
+    portBox->setCurrentIndex(other);
+    emit portBox->activated(other);
+    ASSERT_EQ(portBox->currentText(), QString::fromStdString(address));
+    Click(Form->btnConnect);
+    ASSERT_TRUE(WaitFor([&] { return !boxPicture.isNull(); }));
+    QString path = shot;
+    EXPECT_TRUE(dialogPicture.save(path.replace(".png", "-address.png")));
+    path = shot;
+    EXPECT_TRUE(boxPicture.save(path.replace(".png", "-refused.png")));
 }
 
 TEST_P(NetMeasure, TheVelocityIsMeasuredLiveThroughTheServer) {
