@@ -194,17 +194,10 @@ size_t TNetDriver::SendEscaped(const uint8_t* data, size_t size, DWORD& error) {
             if (errno != EAGAIN) SendFailed(errno, error);
             return taken;
         }
-        size_t sent = size_t(n), chunkTaken = 0;
-        for (size_t pos = 0; chunkTaken < count;) {
-            const size_t length = data[taken + chunkTaken] == IAC ? 2 : 1;
-            if (pos + length > sent) {
-                if (pos < sent) {  // half of an IAC IAC
-                    FOutput.Bytes().push_back(IAC);
-                    ++chunkTaken;
-                }
-                break;
-            }
-            pos += length;
+        const TEscapedProgress progress = EscapedProgress(data + taken, count, size_t(n));
+        size_t chunkTaken = progress.taken;
+        if (progress.halfPair) {
+            FOutput.Bytes().push_back(IAC);
             ++chunkTaken;
         }
         taken += chunkTaken;

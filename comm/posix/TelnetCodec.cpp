@@ -75,6 +75,19 @@ void AppendData(TBytes& out, const uint8_t* data, size_t size) {
     }
 }
 
+TEscapedProgress EscapedProgress(const uint8_t* data, size_t size, size_t sent) {
+    TEscapedProgress progress;
+    for (size_t wire = 0; progress.taken < size; ++progress.taken) {
+        const size_t length = data[progress.taken] == IAC ? 2 : 1;
+        if (wire + length > sent) {
+            progress.halfPair = wire < sent;
+            break;
+        }
+        wire += length;
+    }
+    return progress;
+}
+
 void AppendNegotiation(TBytes& out, uint8_t verb, uint8_t option) { out.insert(out.end(), {IAC, verb, option}); }
 
 void AppendSubnegotiation(TBytes& out, uint8_t option, const TBytes& data) {

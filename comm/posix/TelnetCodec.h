@@ -48,6 +48,15 @@ private:
 
 // Data for the peer, every 0xFF doubled, appended to `out`.
 void AppendData(TBytes& out, const uint8_t* data, size_t size);
+// How far a send of the first `sent` bytes of AppendData's output for
+// `data` got: the data bytes whose wire form went out whole, and whether
+// the one after them, a 0xFF, went out half (its second IAC still to send).
+struct TEscapedProgress {
+    size_t taken = 0;
+    bool halfPair = false;
+};
+TEscapedProgress EscapedProgress(const uint8_t* data, size_t size, size_t sent);
+
 void AppendNegotiation(TBytes& out, uint8_t verb, uint8_t option);
 // IAC SB option data IAC SE, 0xFF in the data doubled.
 void AppendSubnegotiation(TBytes& out, uint8_t option, const TBytes& data);

@@ -119,6 +119,22 @@ TEST(TelnetEncoder, EveryFfIsDoubledInDataAndSubnegotiations) {
     EXPECT_EQ(out, (TBytes{IAC, SB, ComPort, 1, 0, 0, IAC, IAC, IAC, IAC, IAC, SE}));
 }
 
+// A send that the socket takes only in part: which data bytes went out, and
+// whether a 0xFF was cut between its two IACs.
+TEST(TelnetEncoder, APartialSendIsCountedInDataBytesAndHalfPairs) {
+    const uint8_t data[] = {'A', 0xFF, 'B', 0xFF, 0xFF};  // wire: A ff ff B ff ff ff ff
+    const struct {
+        size_t sent, taken;
+        bool halfPair;
+    } cases[] = {{0, 0, false}, {1, 1, false}, {2, 1, true},  {3, 2, false}, {4, 3, false},
+                 {5, 3, true},  {6, 4, false}, {7, 4, true},  {8, 5, false}};
+    for (const auto& c : cases) {
+        const TEscapedProgress progress = EscapedProgress(data, sizeof data, c.sent);
+        EXPECT_EQ(progress.taken, c.taken) << c.sent;
+        EXPECT_EQ(progress.halfPair, c.halfPair) << c.sent;
+    }
+}
+
 // ------------------------------------------------------------------ negotiation
 
 TEST(TelnetOptions, TheOfferAndTheAnswersToEveryRequest) {
