@@ -8,6 +8,7 @@
 #include "ChartCursor.h"
 #include "ChartMenu.h"
 #include "ChartMenuDriver.h"
+#include "StepPanel.h"
 #include "WindowFixture.h"
 
 using namespace testsupport;
@@ -107,4 +108,36 @@ TEST_F(TChartScreenshot, CursorAndMenu) {
         ASSERT_TRUE(driver.Export(entry, exportPath, filter));
         EXPECT_EQ(driver.Outcomes.back(), QString());
     }
+}
+
+// A measurement running in the velocity mode with a step of the drive bar in
+// it, then the step-response figures over the stopped chart. Saved beside
+// SERVO_SCREENSHOT as "-measuring.png" and "-step.png" (the README's pictures:
+// scripts/pictures.sh).
+TEST_F(TChartScreenshot, MeasuringAndStepFigures) {
+    const QString path = qEnvironmentVariable("SERVO_SCREENSHOT");
+    if (path.isEmpty()) GTEST_SKIP() << "SERVO_SCREENSHOT not set";
+    Connect();
+    ChooseMode(2);
+    Click(Form->rgVelocityRaz->Item(1));
+    Form->edtHistoryDepth->setText("300");
+    Click(Form->btnGraph);
+    const TChartHistory& history = Form->Series1->History();
+    ASSERT_TRUE(WaitFor([&] { return history.Count() >= 40; }));
+    ASSERT_TRUE(WaitFor([&] { return LinkIdle(); }));
+    Form->tbarSubCommand->SetPosition(300);
+    ASSERT_TRUE(WaitFor([&] { return history.Count() >= 160; }));
+    Form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    QString measuringPath = path;
+    EXPECT_TRUE(Form->grab().save(measuringPath.replace(".png", "-measuring.png")));
+
+    Click(Form->btnGraph);
+    TChartMenuDriver driver(*Form);
+    QMenu* menu = driver.Open();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_TRUE(driver.Choose(menu, Form->ChartMenu->StepFiguresAction()));
+    ASSERT_FALSE(Form->ChartMenu->StepPanel()->isHidden());
+    QString stepPath = path;
+    EXPECT_TRUE(Form->grab().save(stepPath.replace(".png", "-step.png")));
 }
