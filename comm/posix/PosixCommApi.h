@@ -41,9 +41,7 @@ public:
     DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) override;
 
     // The device path behind a name: "COM1".."COM9" and "\\.\COMn" (any case)
-    // are /dev/ttyS0.. ; any other name is used unchanged. A name that starts
-    // with "rfc2217://" or "socket://" is a network serial server instead
-    // (NetAddress.h, NetDriver.h).
+    // are /dev/ttyS0.. ; any other name is used unchanged.
     static std::string DevicePath(const std::string& name);
 
 private:
