@@ -21,14 +21,6 @@ using stepfig::TStepFigures;
 
 constexpr uint16_t Kf = 256;  // 1.0: the command is 250 pulses/s per drive unit
 
-TBytes Drive(int16_t value) { return {'B', 2, uint8_t(value), uint8_t(uint16_t(value) >> 8)}; }
-TBytes Mode(uint8_t mode) { return {'M', 1, mode}; }
-TBytes WriteParam(uint8_t index, uint16_t word) {
-    return {'W', 3, index, uint8_t(word), uint8_t(word >> 8)};
-}
-TBytes Target(int32_t position) {
-    return {'P', 3, uint8_t(position), uint8_t(position >> 8), uint8_t(position >> 16)};
-}
 
 struct TMotorRecorder {
     TEngineBench Bench;

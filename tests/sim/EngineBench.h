@@ -11,6 +11,16 @@
 
 using TBytes = std::vector<uint8_t>;
 
+// Command frames as the console sends them.
+inline TBytes Drive(int16_t value) { return {'B', 2, uint8_t(value), uint8_t(uint16_t(value) >> 8)}; }
+inline TBytes Mode(uint8_t mode) { return {'M', 1, mode}; }
+inline TBytes WriteParam(uint8_t index, uint16_t word) {
+    return {'W', 3, index, uint8_t(word), uint8_t(word >> 8)};
+}
+inline TBytes Target(int32_t position) {
+    return {'P', 3, uint8_t(position), uint8_t(position >> 8), uint8_t(position >> 16)};
+}
+
 // Bytes of a text, without its terminating NUL.
 inline TBytes Text(const std::string& text) { return TBytes(text.begin(), text.end()); }
 
