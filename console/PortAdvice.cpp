@@ -7,7 +7,11 @@ namespace {
 using portadvice::ENodeKind;
 using portadvice::TNodeProbe;
 
-enum class ECause { None, PermissionDenied, Busy, NotFound, NotSerial, NoHardware };
+enum class ECause {
+    None, PermissionDenied, Busy, NotFound, NotSerial, NoHardware,
+    // A network serial server.
+    BadAddress, HostNotFound, Refused, Unreachable, NoAnswer, NotRfc2217, ServerClosed
+};
 
 // Access denied stands for missing rights, for a port held by someone else
 // (the lock refuses even root) and for a node that is no device at all.
@@ -32,6 +36,20 @@ ECause CauseOf(const std::string& path, int32_t errorCode, const TNodeProbe& pro
     }
 }
 
+ECause NetworkCauseOf(int32_t errorCode) {
+    switch (uint32_t(errorCode)) {
+    case commapi::ERROR_INVALID_NAME: return ECause::BadAddress;
+    case commapi::ERROR_BAD_NET_NAME: return ECause::HostNotFound;
+    case commapi::ERROR_CONNECTION_REFUSED: return ECause::Refused;
+    case commapi::ERROR_NETWORK_UNREACHABLE:
+    case commapi::ERROR_HOST_UNREACHABLE: return ECause::Unreachable;
+    case commapi::ERROR_SEM_TIMEOUT: return ECause::NoAnswer;
+    case commapi::ERROR_NOT_SUPPORTED: return ECause::NotRfc2217;
+    case commapi::ERROR_CONNECTION_ABORTED: return ECause::ServerClosed;
+    default: return ECause::None;
+    }
+}
+
 const char* TextOf(ECause cause) {
     switch (cause) {
     case ECause::PermissionDenied:
@@ -42,6 +60,18 @@ const char* TextOf(ECause cause) {
     case ECause::NotSerial: return "%1 — не последовательный порт: выберите другое устройство.";
     case ECause::NoHardware:
         return "Порт %1 не отвечает: на этом компьютере нет такого порта, или адаптер неисправен.";
+    case ECause::BadAddress:
+        return "Адрес %1 записан неверно: нужен rfc2217://узел:порт или socket://узел:порт.";
+    case ECause::HostNotFound: return "Сервер %1 не найден: проверьте имя узла.";
+    case ECause::Refused:
+        return "Сервер %1 не принимает соединения: ser2net там не запущен, или порт указан неверно.";
+    case ECause::Unreachable: return "Сервер %1 недоступен: нет сети до этого узла.";
+    case ECause::NoAnswer: return "Сервер %1 не ответил за 5 с: проверьте адрес и сеть.";
+    case ECause::NotRfc2217:
+        return "Сервер %1 не отвечает как RFC 2217: в ser2net нужен accepter: telnet(rfc2217),tcp,…; "
+               "для простого tcp подключайтесь через socket://.";
+    case ECause::ServerClosed:
+        return "Сервер %1 закрыл соединение: порт занят другим клиентом, или устройство за сервером недоступно.";
     case ECause::None: break;
     }
     return "";
@@ -56,7 +86,8 @@ QString PortAdvice(const std::string& deviceName, int32_t errorCode) {
 QString PortAdvice(const std::string& deviceName, int32_t errorCode,
                    const portadvice::TNodeProbe& probe) {
     const std::string path = portadvice::DevicePath(deviceName);
-    const ECause cause = CauseOf(path, errorCode, probe);
+    const ECause cause = portadvice::IsNetworkName(deviceName) ? NetworkCauseOf(errorCode)
+                                                               : CauseOf(path, errorCode, probe);
     if (cause == ECause::None) return {};
     return QString::fromUtf8(TextOf(cause)).arg(QString::fromStdString(path));
 }

@@ -1,6 +1,7 @@
 // What a person can do about a port that would not open: one line to show
-// under the port component's own message, naming the device path, the likely
-// cause and the remedy. Main thread or any other; no widgets.
+// under the port component's own message, naming the device path (or the
+// server's address), the likely cause and the remedy. Main thread or any
+// other; no widgets.
 #pragma once
 
 #include <cstdint>
@@ -23,8 +24,12 @@ struct TNodeProbe {
 // The probe that asks this system (PortAdvicePosix.cpp).
 TNodeProbe SystemProbe();
 
-// The path the port component opens for a name in the port box.
+// The path the port component opens for a name in the port box; a network
+// address stays as it is.
 std::string DevicePath(const std::string& deviceName);
+// The name stands for a network serial server ("rfc2217://host:port",
+// "socket://host:port"), not for a local device.
+bool IsNetworkName(const std::string& deviceName);
 
 }  // namespace portadvice
 

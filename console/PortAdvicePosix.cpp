@@ -1,9 +1,10 @@
-// The Linux side of the port advice: the provider's device names and what
-// the file system says about a node.
+// The Linux side of the port advice: the provider's device names (network
+// addresses among them) and what the file system says about a node.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "NetAddress.h"
 #include "PortAdvice.h"
 #include "PosixCommApi.h"
 
@@ -29,5 +30,7 @@ TNodeProbe SystemProbe() { return {KindOf, UserMayReadWrite}; }
 std::string DevicePath(const std::string& deviceName) {
     return commapi::TPosixCommApi::DevicePath(deviceName);
 }
+
+bool IsNetworkName(const std::string& deviceName) { return commapi::posix::IsNetName(deviceName); }
 
 }  // namespace portadvice

@@ -1,5 +1,6 @@
 #include "PortBox.h"
 
+#include <QAbstractItemView>
 #include <QInputDialog>
 #include <QPointer>
 #include <QSignalBlocker>
@@ -22,6 +23,8 @@ TPortBox::TPortBox(const QString& simulatorEntry, QWidget* parent)
     connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0 && itemText(index) != U(OtherPortEntry)) FChoice = itemText(index);
     });
+    // A long name (a server's address, a by-id path) does not fit the box: the tip shows it whole.
+    connect(this, &QComboBox::currentTextChanged, this, [this](const QString& text) { setToolTip(text); });
     // Only a choice the user makes asks for a path, never one set by the program.
     connect(this, &QComboBox::activated, this, [this] { report::RunHandler([this] { ChoiceMade(); }); });
 }
@@ -45,6 +48,8 @@ void TPortBox::Refresh() {
 
 void TPortBox::showPopup() {
     Refresh();
+    // The list is as wide as its longest entry, even where the box is narrower.
+    view()->setMinimumWidth(view()->sizeHintForColumn(0) + 2 * view()->frameWidth());
     QComboBox::showPopup();
 }
 
@@ -55,8 +60,8 @@ void TPortBox::ChoiceMade() {
 void TPortBox::AskForPath() {
     const QPointer<TPortBox> alive(this);
     bool accepted = false;
-    const QString path = QInputDialog::getText(this, U("Другой порт"), U("Путь к устройству:"),
-                                               QLineEdit::Normal, QString(), &accepted)
+    const QString path = QInputDialog::getText(this, U("Другой порт"), U(OtherPortLabel), QLineEdit::Normal,
+                                               QString(), &accepted)
                              .trimmed();
     if (!alive) return;  // the window was closed while the dialog was up
     if (accepted && !path.isEmpty() && path != U(OtherPortEntry))

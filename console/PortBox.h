@@ -1,5 +1,6 @@
 // The port box: a drop-down list whose found devices are looked up again each
-// time it opens, and whose last entry asks for the path of any other device.
+// time it opens, and whose last entry asks for the path of any other device
+// or the address of a network serial server.
 #pragma once
 
 #include <functional>
@@ -13,6 +14,9 @@ class TPortBox : public QComboBox {
 public:
     using TDeviceFinder = std::function<QStringList()>;
     static inline const char* OtherPortEntry = "Другой порт…";
+    // What "Другой порт…" asks for: a device path, or a network serial server.
+    static inline const char* OtherPortLabel =
+        "Путь к устройству или адрес сервера\n(rfc2217://узел:порт или socket://узел:порт):";
 
     // The simulator entry is named by the port choice, which starts the simulator.
     explicit TPortBox(const QString& simulatorEntry, QWidget* parent = nullptr);

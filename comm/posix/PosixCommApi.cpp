@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "NetAddress.h"
+#include "NetDriver.h"
 #include "PosixDevice.h"
 #include "PosixErrors.h"
 #include "PosixEvent.h"
@@ -27,6 +29,13 @@ unsigned ComNumber(const std::string& text) {
         n = n * 10 + unsigned(text[i] - '0');
     }
     return n;
+}
+
+// Blocks the calling thread (the window's, for the console) for at most
+// NetOpenLimit: a dead address fails in bounded time.
+std::shared_ptr<TPosixDevice> OpenNetDevice(const std::string& name) {
+    auto driver = posix::TNetDriver::Open(name, std::chrono::steady_clock::now() + posix::NetOpenLimit);
+    return driver ? std::make_shared<TPosixDevice>(std::move(driver), FILE_TYPE_CHAR) : nullptr;
 }
 
 }  // namespace
@@ -60,7 +69,7 @@ std::shared_ptr<TPosixEvent> TPosixCommApi::TransferEvent(const OVERLAPPED* over
 HANDLE TPosixCommApi::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD, void*,
                                   DWORD creationDisposition, DWORD, HANDLE) {
     if (!fileName || creationDisposition != OPEN_EXISTING) return Fail(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
-    auto device = TPosixDevice::Open(DevicePath(fileName), desiredAccess);
+    auto device = posix::IsNetName(fileName) ? OpenNetDevice(fileName) : TPosixDevice::Open(DevicePath(fileName), desiredAccess);
     return device ? FHandles.Insert(std::move(device)) : INVALID_HANDLE_VALUE;
 }
 

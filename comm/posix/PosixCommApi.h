@@ -41,7 +41,9 @@ public:
     DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) override;
 
     // The device path behind a name: "COM1".."COM9" and "\\.\COMn" (any case)
-    // are /dev/ttyS0.. ; any other name is used unchanged.
+    // are /dev/ttyS0.. ; any other name is used unchanged. A name that starts
+    // with "rfc2217://" or "socket://" is a network serial server instead
+    // (NetAddress.h, NetDriver.h).
     static std::string DevicePath(const std::string& name);
 
 private:

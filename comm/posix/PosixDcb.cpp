@@ -76,8 +76,10 @@ void MakeRaw(TLineSettings& line) {
     line.cc[VTIME] = 0;
 }
 
+bool DcbSupported(const DCB& dcb) { return dcb.BaudRate != 0 && FrameSupported(dcb) && HandshakeSupported(dcb); }
+
 DWORD LineFromDcb(const DCB& dcb, TLineSettings& line) {
-    if (dcb.BaudRate == 0 || !FrameSupported(dcb) || !HandshakeSupported(dcb)) return ERROR_INVALID_PARAMETER;
+    if (!DcbSupported(dcb)) return ERROR_INVALID_PARAMETER;
     line.ispeed = line.ospeed = dcb.BaudRate;
 
     line.cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);

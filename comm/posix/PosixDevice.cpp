@@ -1,17 +1,10 @@
 #include "PosixDevice.h"
 
-#include <cerrno>
 #include <cstring>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include "PosixErrors.h"
 #include "PosixEvent.h"
+#include "PosixTtyDriver.h"
 
 namespace commapi::posix {
 
@@ -19,101 +12,37 @@ namespace {
 
 constexpr size_t DefaultInputQueue = 4096;
 constexpr DWORD MaxQueue = 16u << 20;
-constexpr int ModemPollMs = 50;
-constexpr DWORD ModemEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING;
-
-DWORD FileTypeOf(const struct stat& st) {
-    if (S_ISCHR(st.st_mode)) return FILE_TYPE_CHAR;
-    if (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode) || S_ISBLK(st.st_mode)) return FILE_TYPE_DISK;
-    if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return FILE_TYPE_PIPE;
-    return FILE_TYPE_UNKNOWN;
-}
-
-int OpenFlags(DWORD desiredAccess) {
-    const bool read = desiredAccess & GENERIC_READ, write = desiredAccess & GENERIC_WRITE;
-    const int mode = read && write ? O_RDWR : write ? O_WRONLY : O_RDONLY;
-    return mode | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
-}
-
-// Takes the line for this process alone and puts it in raw mode; 0 or an errno.
-int TakeLine(int fd, TLineSettings& line) {
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) return errno;
-    (void)ioctl(fd, TIOCEXCL);  // best effort: also keeps out openers that do not lock
-    MakeRaw(line);
-    if (const int err = WriteLineSettings(fd, line)) return err;
-    RequestLowLatency(fd);
-    return 0;
-}
-
-bool IsHangUp(int err) { return err == EIO || err == ENXIO || err == ENODEV || err == EPIPE; }
-
-// The device's own word on a hang-up. A read of 0 bytes alone is none: with
-// VMIN=0, set by another program, it only means that nothing is there.
-bool SignalsHangUp(int fd) {
-    pollfd pfd{fd, POLLIN, 0};
-    int ready;
-    do ready = poll(&pfd, 1, 0);
-    while (ready < 0 && errno == EINTR);
-    return ready > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL));
-}
 
 }  // namespace
 
 std::shared_ptr<TPosixDevice> TPosixDevice::Open(const std::string& path, DWORD desiredAccess) {
-    const int fd = open(path.c_str(), OpenFlags(desiredAccess));
-    if (fd < 0) return FailWithErrno(errno), nullptr;
-    struct stat st {};
-    if (fstat(fd, &st) != 0) {
-        const int err = errno;
-        close(fd);
-        return FailWithErrno(err), nullptr;
-    }
-    const DWORD type = FileTypeOf(st);
-    TLineSettings line;
-    const bool tty = type == FILE_TYPE_CHAR && ReadLineSettings(fd, line) == 0;
-    if (tty) {
-        if (const int err = TakeLine(fd, line)) {
-            close(fd);
-            return FailWithErrno(err), nullptr;
-        }
-    }
-    auto device = std::make_shared<TPosixDevice>(fd, type, tty);
-    if (tty) {
-        device->FHasModemLines = GetModemLines(fd, device->FModemLines) == 0;
-        device->FHasCounters = ReadLineCounters(fd, device->FCounters) == 0;
-        const int lines = device->FHasModemLines ? device->FModemLines : (TIOCM_DTR | TIOCM_RTS);
-        SetDtrControl(device->FDcb, lines & TIOCM_DTR ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE);
-        SetRtsControl(device->FDcb, lines & TIOCM_RTS ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE);
-        DcbFromLine(line, device->FDcb);
-    }
-    return device;
+    auto driver = TTtyDriver::Open(path, desiredAccess);
+    if (!driver) return nullptr;
+    const DWORD type = driver->FileType();
+    return std::make_shared<TPosixDevice>(std::move(driver), type);
 }
 
-TPosixDevice::TPosixDevice(int fd, DWORD fileType, bool tty)
-    : FFd(fd), FFileType(fileType), FTty(tty), FInput(DefaultInputQueue) {
+TPosixDevice::TPosixDevice(std::unique_ptr<TDeviceDriver> driver, DWORD fileType)
+    : FDriver(std::move(driver)), FFileType(fileType), FSerial(FDriver->Serial()), FInput(DefaultInputQueue) {
     FDcb.DCBlength = sizeof(DCB);
     FDcb.Flags = DCB_fBinary;
     FDcb.XonLim = 2048;
     FDcb.XoffLim = 512;
     FDcb.ByteSize = 8;
+    if (FSerial) FDriver->InitialState(FDcb);
 }
-
-TPosixDevice::~TPosixDevice() { close(FFd); }
 
 void TPosixDevice::Released() {
     std::lock_guard lock(FMutex);
     FClosed = true;
     for (TTransfer* t : {&FWait, &FRead, &FWrite})
         if (t->active) Complete(*t, ERROR_OPERATION_ABORTED);
-    if (FTty) {
-        (void)ioctl(FFd, TIOCNXCL);
-        (void)flock(FFd, LOCK_UN);  // a new open may take the line at once
-    }
+    if (FSerial) FDriver->Released();
 }
 
 BOOL TPosixDevice::Usable() const {
     if (FClosed) return Fail(ERROR_INVALID_HANDLE);
-    if (!FTty) return Fail(ERROR_INVALID_FUNCTION);
+    if (!FSerial) return Fail(ERROR_INVALID_FUNCTION);
     return 1;
 }
 
@@ -122,9 +51,7 @@ BOOL TPosixDevice::Usable() const {
 BOOL TPosixDevice::GetCommState(DCB& dcb) {
     std::lock_guard lock(FMutex);
     if (!Usable()) return 0;
-    TLineSettings line;
-    if (const int err = ReadLineSettings(FFd, line)) return FailWithErrno(err);
-    DcbFromLine(line, FDcb);
+    if (const DWORD err = FDriver->ReadState(FDcb)) return Fail(err);
     dcb = FDcb;
     return 1;
 }
@@ -132,15 +59,8 @@ BOOL TPosixDevice::GetCommState(DCB& dcb) {
 BOOL TPosixDevice::SetCommState(const DCB& dcb) {
     std::lock_guard lock(FMutex);
     if (!Usable()) return 0;
-    TLineSettings line;
-    if (const int err = ReadLineSettings(FFd, line)) return FailWithErrno(err);
-    if (const DWORD err = LineFromDcb(dcb, line)) return Fail(err);
-    if (const int err = WriteLineSettings(FFd, line)) return FailWithErrno(err);
-    if (const int err = SetModemLines(FFd, DcbModemLines(dcb))) return FailWithErrno(err);
-    // Asked for on a change only: an RS-485 mode the system set up is left alone.
-    const bool rtsOnSend = RtsRaisedWhileSending(dcb);
-    if (rtsOnSend != FRtsOnSend) RequestRtsOnSend(FFd, rtsOnSend);
-    FRtsOnSend = rtsOnSend;
+    if (const DWORD err = FDriver->WriteState(dcb)) return Fail(err);
+    CheckGone();
     FDcb = dcb;
     FDcb.DCBlength = sizeof(DCB);
     FStripNull = dcb.Flags & DCB_fNull;
@@ -169,6 +89,8 @@ BOOL TPosixDevice::SetCommMask(DWORD mask) {
     if (!Usable()) return 0;
     FMask = mask & EV_ALL;
     FHistory = 0;
+    FDriver->EventsSelected(FMask);
+    CheckGone();
     if (FWait.active) {
         *FWait.mask = 0;
         Complete(FWait, ERROR_SUCCESS);
@@ -316,7 +238,7 @@ BOOL TPosixDevice::ClearCommError(DWORD* errors, COMSTAT* stat) {
     if (stat) {
         stat->Flags = 0;
         stat->cbInQue = DWORD(FInput.Count());
-        stat->cbOutQue = OutputQueueBytes(FFd) + (FWrite.active ? FWrite.size - FWrite.done : 0);
+        stat->cbOutQue = FDriver->OutputQueueBytes() + (FWrite.active ? FWrite.size - FWrite.done : 0);
     }
     return 1;
 }
@@ -328,13 +250,12 @@ BOOL TPosixDevice::PurgeComm(DWORD flags) {
         return Fail(ERROR_INVALID_PARAMETER);
     if ((flags & PURGE_TXABORT) && FWrite.active) Complete(FWrite, ERROR_OPERATION_ABORTED);
     if ((flags & PURGE_RXABORT) && FRead.active) Complete(FRead, ERROR_OPERATION_ABORTED);
-    if (flags & PURGE_TXCLEAR) (void)tcflush(FFd, TCOFLUSH);
-    if (flags & PURGE_RXCLEAR) {
-        const bool wasFull = FInput.Room() == 0;
-        FInput.Clear();
-        (void)tcflush(FFd, TCIFLUSH);
-        if (wasFull) KickWaiters();
-    }
+    const bool wasFull = FInput.Room() == 0;
+    if (flags & PURGE_RXCLEAR) FInput.Clear();
+    if (flags & (PURGE_TXCLEAR | PURGE_RXCLEAR))
+        FDriver->Purge(flags & PURGE_TXCLEAR, flags & PURGE_RXCLEAR);
+    CheckGone();
+    if (wasFull && FInput.Room() > 0) KickWaiters();
     return 1;
 }
 
@@ -342,8 +263,9 @@ BOOL TPosixDevice::PurgeComm(DWORD flags) {
 
 bool TPosixDevice::PollRequest(pollfd& pfd, int& timeout) {
     std::lock_guard lock(FMutex);
-    if (FClosed || !FTty || FHangUp) return false;
-    pfd = {FFd, short((FInput.Room() > 0 ? POLLIN : 0) | (FWrite.active ? POLLOUT : 0)), 0};
+    if (FClosed || !FSerial || FHangUp) return false;
+    const short events = short((FInput.Room() > 0 ? POLLIN : 0) | (FWrite.active ? POLLOUT : 0));
+    pfd = {FDriver->Fd(), FDriver->PollEvents(events), 0};
     const auto lower = [&timeout](int ms) { timeout = timeout < 0 ? ms : std::min(timeout, ms); };
     const auto now = Clock::now();
     for (const TTransfer* t : {&FRead, &FWrite}) {
@@ -351,7 +273,7 @@ bool TPosixDevice::PollRequest(pollfd& pfd, int& timeout) {
         lower(int(std::max<long long>(
             0, std::chrono::ceil<std::chrono::milliseconds>(t->deadline - now).count())));
     }
-    if (FHasModemLines && (FMask & ModemEvents)) lower(ModemPollMs);
+    if (const int watchMs = FDriver->WatchIntervalMs(FMask); watchMs >= 0) lower(watchMs);
     return true;
 }
 
@@ -361,7 +283,7 @@ void TPosixDevice::Pump(short revents) {
 }
 
 void TPosixDevice::PumpLocked(short revents) {
-    if (FClosed || !FTty) return;
+    if (FClosed || !FSerial) return;
     if (FHangUp) return FeedRead();  // what arrived before the hang-up is still read
     const bool wasFull = FInput.Room() == 0;
     for (;;) {
@@ -369,38 +291,30 @@ void TPosixDevice::PumpLocked(short revents) {
         FeedRead();
         if (!more || FHangUp || FInput.Room() == 0) break;
     }
+    if (!FHangUp) FDriver->Flush();
     if (FWrite.active && !FHangUp) WriteOutput();
+    if (!FHangUp) CheckGone();
     if ((revents & (POLLHUP | POLLERR | POLLNVAL)) && !FHangUp) HangUp(ERROR_GEN_FAILURE);
     if (FHangUp) return;
-    if (FHasModemLines && (FMask & ModemEvents)) CheckModemLines();
+    NoteLineChange(FDriver->Watch(FMask));
     CheckDeadlines(Clock::now());
     if (wasFull && FInput.Room() > 0) KickWaiters();
 }
 
 // Reads what the driver holds into the queue; true when it stopped because the
-// queue is full (the driver may hold more). A read that returns less than it
-// asked for has emptied the driver: asking again would find nothing, and
-// bytes that arrive later wake the next poll.
+// queue is full (the driver may hold more).
 bool TPosixDevice::ReadInput() {
     uint8_t chunk[512];
     while (FInput.Room() > 0) {
-        const size_t asked = std::min(sizeof chunk, FInput.Room());
-        const ssize_t n = read(FFd, chunk, asked);
-        if (n > 0) {
-            Received(chunk, size_t(n));
-            if (size_t(n) < asked) return false;
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno == EAGAIN) return false;
-        if (n < 0) HangUp(Win32Error(errno));
-        else if (SignalsHangUp(FFd)) HangUp(ERROR_GEN_FAILURE);
-        return false;
+        const TDeviceDriver::TReadResult got = FDriver->Read(chunk, std::min(sizeof chunk, FInput.Room()));
+        if (got.bytes > 0 || got.change.events || got.change.errors) Received(chunk, got.bytes, got.change);
+        if (got.drained) break;
     }
-    return true;
+    if (CheckGone()) return false;
+    return FInput.Room() == 0;
 }
 
-void TPosixDevice::Received(const uint8_t* data, size_t size) {
+void TPosixDevice::Received(const uint8_t* data, size_t size, const TLineChange& change) {
     uint8_t kept[512];
     if (FStripNull) {
         size_t n = 0;
@@ -409,12 +323,14 @@ void TPosixDevice::Received(const uint8_t* data, size_t size) {
         data = kept;
         size = n;
     }
-    if (FHasCounters) CheckLineCounters();
-    if (size == 0) return;
-    FInput.Push(data, size);
-    DWORD events = EV_RXCHAR;
-    if (std::memchr(data, uint8_t(FDcb.EvtChar), size)) events |= EV_RXFLAG;
-    Record(events);
+    FErrors |= change.errors;
+    DWORD events = change.events;
+    if (size > 0) {
+        FInput.Push(data, size);
+        events |= EV_RXCHAR;
+        if (std::memchr(data, uint8_t(FDcb.EvtChar), size)) events |= EV_RXFLAG;
+    }
+    if (events) Record(events);
 }
 
 void TPosixDevice::FeedRead() {
@@ -424,38 +340,16 @@ void TPosixDevice::FeedRead() {
 }
 
 void TPosixDevice::WriteOutput() {
-    while (FWrite.active && FWrite.done < FWrite.size) {
-        const ssize_t n = write(FFd, FWrite.data + FWrite.done, FWrite.size - FWrite.done);
-        if (n > 0) {
-            FWrite.done += DWORD(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n == 0 || errno == EAGAIN) return;
-        if (IsHangUp(errno)) HangUp(Win32Error(errno));
-        else Complete(FWrite, Win32Error(errno));
-        return;
+    if (FWrite.active && FWrite.done < FWrite.size) {
+        DWORD error = ERROR_SUCCESS;
+        FWrite.done += DWORD(FDriver->Write(FWrite.data + FWrite.done, FWrite.size - FWrite.done, error));
+        if (CheckGone()) return;
+        if (error != ERROR_SUCCESS) return Complete(FWrite, error);
+        if (FWrite.done < FWrite.size) return;
     }
     if (!FWrite.active) return;
     Complete(FWrite, ERROR_SUCCESS);
     Record(EV_TXEMPTY);
-}
-
-void TPosixDevice::CheckLineCounters() {
-    TLineCounters now;
-    if (ReadLineCounters(FFd, now) != 0) return;
-    const TLineChange change = CountersChange(FCounters, now);
-    FCounters = now;
-    FErrors |= change.errors;
-    if (change.events) Record(change.events);
-}
-
-void TPosixDevice::CheckModemLines() {
-    int lines = 0;
-    if (GetModemLines(FFd, lines) != 0) return;
-    const DWORD events = ModemChange(FModemLines, lines);
-    FModemLines = lines;
-    if (events) Record(events);
 }
 
 void TPosixDevice::CheckDeadlines(Clock::time_point now) {
@@ -470,6 +364,19 @@ void TPosixDevice::Record(DWORD events) {
     *FWait.mask = FHistory;
     FHistory = 0;
     Complete(FWait, ERROR_SUCCESS);
+}
+
+void TPosixDevice::NoteLineChange(const TLineChange& change) {
+    FErrors |= change.errors;
+    if (change.events) Record(change.events);
+}
+
+// True once the driver has found its line gone; the device hangs up with it.
+bool TPosixDevice::CheckGone() {
+    if (FHangUp) return true;
+    const DWORD gone = FDriver->Gone();
+    if (gone != ERROR_SUCCESS) HangUp(gone);
+    return gone != ERROR_SUCCESS;
 }
 
 void TPosixDevice::HangUp(DWORD code) {

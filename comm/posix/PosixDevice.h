@@ -1,5 +1,7 @@
-// One opened file of the Linux provider; for a tty, the serial device with its
-// user-space input queue, its event history and its overlapped transfers.
+// One opened file of the Linux provider; for a serial line (a tty, or a
+// connection to a network serial server), the device with its user-space
+// input queue, its event history and its overlapped transfers. What moves
+// the bytes is its driver (PosixDriver.h).
 //
 // There is no thread behind a device. Its data moves whenever a thread looks:
 // a wait on the event of one of its transfers polls its file descriptor and
@@ -14,9 +16,9 @@
 
 #include <poll.h>
 
+#include "PosixDriver.h"
 #include "PosixHandles.h"
 #include "PosixInputQueue.h"
-#include "PosixLineIo.h"
 
 namespace commapi::posix {
 
@@ -26,10 +28,10 @@ class TPosixDevice final : public TKernelObject, public std::enable_shared_from_
 public:
     using Clock = std::chrono::steady_clock;
 
-    // Opens `path` for the Win32 access bits; null with the last error set on failure.
+    // Opens the local file `path` for the Win32 access bits; null with the
+    // last error set on failure.
     static std::shared_ptr<TPosixDevice> Open(const std::string& path, DWORD desiredAccess);
-    TPosixDevice(int fd, DWORD fileType, bool tty);
-    ~TPosixDevice() override;
+    TPosixDevice(std::unique_ptr<TDeviceDriver> driver, DWORD fileType);
 
     DWORD FileType() const { return FFileType; }
     void Released() override;
@@ -75,35 +77,30 @@ private:
     void KickWaiters();
     void PumpLocked(short revents);
     bool ReadInput();
-    void Received(const uint8_t* data, size_t size);
+    void Received(const uint8_t* data, size_t size, const TLineChange& change);
     void FeedRead();
     void WriteOutput();
-    void CheckLineCounters();
-    void CheckModemLines();
     void CheckDeadlines(Clock::time_point now);
     void Record(DWORD events);
+    void NoteLineChange(const TLineChange& change);
+    bool CheckGone();
     void HangUp(DWORD code);
     void SetReadDeadline(TTransfer& t, DWORD count);
     void SetWriteDeadline(TTransfer& t, DWORD count);
     bool ImmediateReads() const;
 
     std::mutex FMutex;
-    const int FFd;
+    const std::unique_ptr<TDeviceDriver> FDriver;
     const DWORD FFileType;
-    const bool FTty;
+    const bool FSerial;
     bool FClosed = false;
     DWORD FHangUp = ERROR_SUCCESS;  // the error every transfer fails with once the line is gone
 
     DCB FDcb{};
     COMMTIMEOUTS FTimeouts{};
     bool FStripNull = false;
-    bool FRtsOnSend = false;  // the driver was asked to raise RTS while sending
     DWORD FMask = 0, FHistory = 0, FErrors = 0;
     TInputQueue FInput;
-
-    bool FHasCounters = false, FHasModemLines = false;
-    TLineCounters FCounters;
-    int FModemLines = 0;
 
     TTransfer FWait, FRead, FWrite;
 };

@@ -28,10 +28,14 @@ int WriteLineSettings(int fd, const TLineSettings& line);
 // no parity check; a read returns what has arrived (at least one byte).
 void MakeRaw(TLineSettings& line);
 
+// Whether a Linux line can do what the DCB asks: not 4 data bits, 1.5 stop
+// bits with more than 5 data bits, 2 with 5, DTR/DSR handshake, a zero
+// speed, equal XON and XOFF characters.
+bool DcbSupported(const DCB& dcb);
+
 // Applies the DCB's speed, frame, parity check and handshakes to `line`.
-// ERROR_INVALID_PARAMETER (and `line` unchanged) for what Linux cannot do:
-// 4 data bits, 1.5 stop bits with more than 5 data bits, 2 with 5, DTR/DSR
-// handshake, a zero speed, equal XON and XOFF characters. RTS toggle with
+// ERROR_INVALID_PARAMETER (and `line` unchanged) for what Linux cannot do
+// (DcbSupported). RTS toggle with
 // the CTS handshake is the handshake; see RtsRaisedWhileSending for it alone.
 // DTR and RTS line levels are not part of the settings; see DcbModemLines.
 DWORD LineFromDcb(const DCB& dcb, TLineSettings& line);

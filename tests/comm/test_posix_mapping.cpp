@@ -32,7 +32,9 @@ TEST(ErrorCodes, ErrnoValuesReadAsSystemCodes) {
     const std::pair<int, DWORD> cases[] = {
         {ENOENT, 2}, {ENOTDIR, 3}, {EMFILE, 4}, {EACCES, 5},  {EBUSY, 5},    {EWOULDBLOCK, 5},
         {EBADF, 6},  {ENOMEM, 8},  {EIO, 31},   {ENXIO, 55},  {ENODEV, 55},  {EINVAL, 87},
-        {ENOTTY, 1}, {0, 0},       {EXDEV, 31}};
+        {ENOTTY, 1}, {0, 0},       {EXDEV, 31},
+        // A network device's connection: none of these is a lost line.
+        {ECONNREFUSED, 1225}, {ENETUNREACH, 1231}, {EHOSTUNREACH, 1232}, {ETIMEDOUT, 121}, {ECONNRESET, 1236}};
     for (const auto& [err, code] : cases) EXPECT_EQ(Win32Error(err), code) << err;
 }
 

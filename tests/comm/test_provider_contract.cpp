@@ -1,6 +1,8 @@
-// What the port relies on from a provider, checked on the recording fake and
-// on the Linux provider over a pseudo-terminal: wherever the port's logic is
-// tested against the fake, the fake must behave as the real line does.
+// What the port relies on from a provider, checked on the recording fake, on
+// the Linux provider over a pseudo-terminal, and on its network devices
+// (raw TCP and RFC 2217) against a server played by the test: wherever the
+// port's logic is tested against the fake, the fake must behave as the real
+// line does, and a network line as a local one.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "CommTestSupport.h"
+#include "NetPeer.h"
 
 using namespace commapi;
 
@@ -54,6 +57,30 @@ public:
 private:
     TPtyPair FPty;
 };
+
+// The Linux provider's network device: bytes arrive from the server.
+template <testsupport::TNetPeer::EMode Mode>
+class TNetLine {
+public:
+    TCommApi& Api() { return LinuxProvider(); }
+    std::string DeviceName() const { return FPeer.Name(); }
+    void Arrive(const std::string& bytes) { FPeer.SendText(bytes); }
+    bool HoldReads(HANDLE file) {
+        const COMMTIMEOUTS none{};
+        return Api().SetCommTimeouts(file, &none) != 0;
+    }
+    // More than the socket buffers hold while the server reads nothing.
+    std::string HeldWriteData() {
+        FPeer.Hold(true);
+        return std::string(size_t(16) << 20, 'w');
+    }
+    std::string Sent(size_t count) { return FPeer.ReceiveText(count); }
+
+private:
+    testsupport::TNetPeer FPeer{Mode};
+};
+using TSocketLine = TNetLine<testsupport::TNetPeer::EMode::Raw>;
+using TRfc2217Line = TNetLine<testsupport::TNetPeer::EMode::Rfc2217>;
 
 template <class TLine>
 class ProviderContract : public ::testing::Test {
@@ -150,11 +177,13 @@ private:
 struct LineNames {
     template <class T>
     static std::string GetName(int) {
-        return std::is_same_v<T, TFakeLine> ? "Fake" : "Pty";
+        if (std::is_same_v<T, TFakeLine>) return "Fake";
+        if (std::is_same_v<T, TPtyLine>) return "Pty";
+        return std::is_same_v<T, TSocketLine> ? "Socket" : "Rfc2217";
     }
 };
 
-using Lines = ::testing::Types<TFakeLine, TPtyLine>;
+using Lines = ::testing::Types<TFakeLine, TPtyLine, TSocketLine, TRfc2217Line>;
 TYPED_TEST_SUITE(ProviderContract, Lines, LineNames);
 
 // ------------------------------------------------------------------ events

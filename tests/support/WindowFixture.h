@@ -9,6 +9,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -70,6 +73,29 @@ private:
     }
     QTimer FTimer;
     std::vector<TBoxRecord> FBoxes;
+};
+
+// Answers the next input dialog as a person would: types and presses Enter,
+// or presses Escape when there is nothing to type. Keeps the dialog's texts.
+class TDialogAnswer {
+public:
+    explicit TDialogAnswer(std::optional<QString> text) : FText(std::move(text)) {
+        QObject::connect(&FTimer, &QTimer::timeout, [this] { Poll(); });
+        FTimer.start(20);
+    }
+    QString Asked;  // caption and label, once answered
+
+private:
+    void Poll() {
+        auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        if (!Asked.isEmpty() || !dialog || !dialog->isVisible()) return;
+        Asked = dialog->windowTitle() + "|" + dialog->labelText();
+        auto* edit = dialog->findChild<QLineEdit*>();
+        if (FText) QTest::keyClicks(edit, *FText);
+        QTest::keyClick(edit, FText ? Qt::Key_Return : Qt::Key_Escape);
+    }
+    std::optional<QString> FText;
+    QTimer FTimer;
 };
 
 // The connect probe gives the controller 10 ms to answer each attempt; a

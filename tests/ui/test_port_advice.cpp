@@ -85,6 +85,31 @@ TEST(TPortAdvice, CauseFromTheCodeAndTheNode) {
     }
 }
 
+// A network address names the server, never a node: the file system is not asked.
+TEST(TPortAdvice, NetworkAddressesGetTheNetworksCauses) {
+    const portadvice::TNodeProbe noFiles{[](const std::string&) -> ENodeKind {
+                                             ADD_FAILURE() << "a network name was looked up as a node";
+                                             return ENodeKind::Missing;
+                                         },
+                                         [](const std::string&) { return false; }};
+    const struct {
+        std::string address;
+        int32_t code;
+        const char* says;
+    } cases[] = {
+        {"rfc2217://127.0.0.1:2217", 1225, "не принимает соединения"},
+        {"socket://bench-pc:4001", 67, "не найден"},
+        {"rfc2217://10.0.0.9:2217", 1232, "недоступен"},
+        {"rfc2217://10.0.0.9:2217", 1231, "недоступен"},
+        {"socket://bench-pc:4001", 121, "не ответил"},
+        {"rfc2217://bench-pc:4001", 50, "telnet(rfc2217)"},
+        {"rfc2217://bench-pc:2217", 1236, "закрыл соединение"},
+        {"rfc2217://bench-pc", 123, "записан неверно"},
+        {"rfc2217://bench-pc:2217", 2, ""},  // no network cause
+    };
+    for (const auto& c : cases) ExpectAdvice(PortAdvice(c.address, c.code, noFiles), c.says, c.address);
+}
+
 TEST(TPortAdvice, FailedOpensOfRealNodes) {
     QTemporaryDir dir;
     const std::string root = dir.path().toStdString();

@@ -1,11 +1,7 @@
 // The port box as a person uses it: the list is looked up again when it
 // opens, the choice survives that, and "Другой порт…" asks for a path that
 // then connects like any other entry.
-#include <optional>
-
 #include <QAbstractItemView>
-#include <QInputDialog>
-#include <QLineEdit>
 #include <QTemporaryDir>
 
 #include "PortBox.h"
@@ -16,29 +12,6 @@
 using namespace testsupport;
 
 namespace {
-
-// Answers the next input dialog as a person would: types and presses Enter,
-// or presses Escape when there is nothing to type. Keeps the dialog's texts.
-class TDialogAnswer {
-public:
-    explicit TDialogAnswer(std::optional<QString> text) : FText(std::move(text)) {
-        QObject::connect(&FTimer, &QTimer::timeout, [this] { Poll(); });
-        FTimer.start(20);
-    }
-    QString Asked;  // caption and label, once answered
-
-private:
-    void Poll() {
-        auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
-        if (!Asked.isEmpty() || !dialog || !dialog->isVisible()) return;
-        Asked = dialog->windowTitle() + "|" + dialog->labelText();
-        auto* edit = dialog->findChild<QLineEdit*>();
-        if (FText) QTest::keyClicks(edit, *FText);
-        QTest::keyClick(edit, FText ? Qt::Key_Return : Qt::Key_Escape);
-    }
-    std::optional<QString> FText;
-    QTimer FTimer;
-};
 
 // The found devices come from a temporary tree instead of /dev.
 template <typename TBase>
@@ -78,7 +51,8 @@ protected:
     void ChooseOther(TDialogAnswer& answer) {
         Choose(U("Другой порт…"));
         ASSERT_TRUE(WaitFor([&] { return !answer.Asked.isEmpty() && !QApplication::activeModalWidget(); }));
-        EXPECT_EQ(answer.Asked, U("Другой порт|Путь к устройству:"));
+        EXPECT_EQ(answer.Asked, U("Другой порт|Путь к устройству или адрес сервера\n"
+                                  "(rfc2217://узел:порт или socket://узел:порт):"));
     }
 
     TPortBox* Box = nullptr;
@@ -110,6 +84,15 @@ TEST_F(TPortBoxWindow, ATypedPathIsAddedOnceBeforeTheSimulator) {
         EXPECT_EQ(OpenAndClose(), Entries({"/dev/ttyXR7"}));
         EXPECT_EQ(Box->currentText(), QString(typed).trimmed());
     }
+}
+
+TEST_F(TPortBoxWindow, ANetworkAddressIsTakenAsItIsTyped) {
+    for (const char* typed : {" rfc2217://127.0.0.1:2217", "socket://bench-pc:4001 "}) {
+        TDialogAnswer answer(QString::fromUtf8(typed));
+        ChooseOther(answer);
+        EXPECT_EQ(Box->currentText(), QString(typed).trimmed());
+    }
+    EXPECT_EQ(OpenAndClose(), Entries({"rfc2217://127.0.0.1:2217", "socket://bench-pc:4001"}));
 }
 
 TEST_F(TPortBoxWindow, NoPathReturnsToThePreviousChoice) {

@@ -1,0 +1,156 @@
+// The window through ser2net as a user meets it: the address typed in place
+// of a device, "Подключить" filling every field, parameters written and read
+// back, a live measurement, and an address where nobody answers.
+#include <QElapsedTimer>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPixmap>
+
+#include "ChartReaders.h"
+#include "NetWindow.h"
+#include "NumberText.h"
+
+using namespace nettest;
+
+namespace {
+
+class NetWindow : public TNetMatrix {
+protected:
+    void SetUp() override {
+        numtext::SetDecimalSeparator('.');
+        TNetMatrix::SetUp();
+    }
+    void TearDown() override {
+        TNetMatrix::TearDown();
+        numtext::ResetDecimalSeparator();
+    }
+};
+
+using TLiveNetWindow = TNetWindow<TLiveWindowTest>;
+class NetMeasure : public TLiveNetWindow {};
+
+std::array<QLineEdit*, 6> ParamEdits(TMainForm& form) {
+    return {form.edtParam1, form.edtParam2, form.edtParam3, form.edtParam4, form.edtParam5, form.edtParam6};
+}
+
+}  // namespace
+
+TEST_P(NetWindow, ConnectingFillsTheWindowAndParametersGoBothWays) {
+    Sim->SetMode(2);
+    Sim->SetPosition(-5000);
+    Sim->SetParam(0, uint16_t(-7));
+    ASSERT_NO_FATAL_FAILURE(ConnectThrough());
+    EXPECT_EQ(Form->StatusBar->PanelText(1), U("Контроллер: SRV2 servo ctl v1.4+"));
+    EXPECT_EQ(Form->rgServoMode->ItemIndex(), 2);
+    EXPECT_EQ(Form->edtPosition->text(), "-5000");
+    EXPECT_EQ(Form->edtParam1->text(), "-7");
+    EXPECT_FALSE(OwnEnabled(Form->cbPort)) << "the port box is locked while connected";
+
+    const char* const typed[] = {"40000", "-1", "1.5", "0.5", "-7", "-1"};
+    const auto edits = ParamEdits(*Form);
+    for (size_t i = 0; i < edits.size(); ++i) edits[i]->setText(U(typed[i]));
+    Click(Form->btnSetParams);
+    EXPECT_EQ(testsupport::Codes(FramesSettled()), "WWWWWW");
+    EXPECT_EQ(Sim->State().Params, (sim::TParamSet{40000, 65280, 384, 128, 65529, 65535}));
+    Sim->ClearFrames();
+    for (QLineEdit* edit : edits) edit->clear();
+    Click(Form->btnGetParams);
+    EXPECT_EQ(testsupport::Codes(FramesSettled()), "RRRRRR");
+    EXPECT_EQ(Form->edtParam1->text(), "-25536");
+    EXPECT_EQ(Form->edtParam3->text(), "1.5");
+    EXPECT_EQ(Form->edtParam6->text(), "65535");
+    EXPECT_TRUE(Boxes->Boxes().empty()) << BoxList();
+
+    Click(Form->btnDisconnect);
+    EXPECT_FALSE(Form->UART->Enabled());
+    ASSERT_NO_FATAL_FAILURE(ConnectThrough()) << "the server takes the next connection";
+}
+
+// Nobody listens there: the window says so, naming the address, and stays
+// ready to connect; it was never frozen for longer than the open's limit.
+TEST_P(NetWindow, AnAddressWhereNobodyListens) {
+    const std::string address = Server.Address();
+    Server.Stop();
+    ASSERT_NO_FATAL_FAILURE(TypeAddress(address));
+    QElapsedTimer clock;
+    clock.start();
+    Click(Form->btnConnect);
+    EXPECT_LT(clock.elapsed(), 5000);
+    ASSERT_TRUE(WaitFor([this] { return !Boxes->Boxes().empty(); }));
+    const QString text = Boxes->Boxes()[0].text;
+    EXPECT_TRUE(text.startsWith("Error accessing specified device (Error: 1225)")) << text.toStdString();
+    EXPECT_TRUE(text.contains(QString::fromStdString(address))) << text.toStdString();
+    EXPECT_TRUE(text.contains(U("не принимает соединения"))) << text.toStdString();
+    EXPECT_FALSE(Form->UART->Enabled());
+    EXPECT_TRUE(OwnEnabled(Form->btnConnect));
+}
+
+// Pictures for a person to look at: the address typed into "Другой порт…",
+// and the message when nobody listens there. Only when SERVO_SCREENSHOT
+// names the file to write.
+TEST_P(NetWindow, PicturesOfTheAddressDialogAndARefusal) {
+    const QString shot = qEnvironmentVariable("SERVO_SCREENSHOT");
+    if (shot.isEmpty() || GetParam() != ser2net::EMode::Rfc2217) GTEST_SKIP() << "SERVO_SCREENSHOT not set";
+    const std::string address = Server.Address();
+    Server.Stop();
+    Boxes.reset();  // this test answers the boxes itself, once it has their pictures
+    QPixmap dialogPicture, boxPicture;
+    QTimer grabber;
+    QObject::connect(&grabber, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible()) return;
+        if (auto* dialog = qobject_cast<QInputDialog*>(modal)) {
+            dialog->setTextValue(QString::fromStdString(address));
+            dialogPicture = dialog->grab();
+            dialog->accept();
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            boxPicture = box->grab();
+            box->accept();
+        }
+    });
+    grabber.start(20);
+    QComboBox* portBox = Form->cbPort;
+    const int other = portBox->findText(U("Другой порт…"));
+    portBox->setCurrentIndex(other);
+    emit portBox->activated(other);
+    ASSERT_EQ(portBox->currentText(), QString::fromStdString(address));
+    Click(Form->btnConnect);
+    ASSERT_TRUE(WaitFor([&] { return !boxPicture.isNull(); }));
+    QString path = shot;
+    EXPECT_TRUE(dialogPicture.save(path.replace(".png", "-address.png")));
+    path = shot;
+    EXPECT_TRUE(boxPicture.save(path.replace(".png", "-refused.png")));
+}
+
+TEST_P(NetMeasure, TheVelocityIsMeasuredLiveThroughTheServer) {
+    ASSERT_NO_FATAL_FAILURE(ConnectThrough());
+    Click(Form->rgServoMode->Item(2));
+    ASSERT_TRUE(WaitFor([this] { return OwnEnabled(Form->rgServoMode); }));
+    ASSERT_TRUE(LinkIdle());
+    Form->tbarSubCommand->SetPosition(300);
+    ASSERT_TRUE(WaitFor([&] { return Sim->State().Drive == 300 - 256; }));
+    const size_t before = Sim->FrameCount('V');
+    Click(Form->btnGraph);
+    ASSERT_TRUE(WaitFor([&] { return Sim->FrameCount('V') >= before + 60; }, 60000));
+    const QString shot = qEnvironmentVariable("SERVO_SCREENSHOT");
+    if (!shot.isEmpty() && GetParam() == ser2net::EMode::Rfc2217) {
+        // A picture of the window measuring through the server, for a person to look at.
+        QString path = shot;
+        path.replace(".png", "-rfc2217.png");
+        EXPECT_TRUE(Form->grab().save(path));
+    }
+    Click(Form->btnGraph);
+    ASSERT_TRUE(LinkIdle());
+    const std::vector<double> keys = Keys(Form->Series1);
+    const std::vector<double> command = Values(Form->Series3);
+    ASSERT_GE(keys.size(), 30u);
+    for (size_t i = 1; i < keys.size(); ++i) EXPECT_GT(keys[i], keys[i - 1]) << i;
+    // (300 - 256) x 250 / Kf 1.0 = 11000 pulses/s, in kilo-pulses.
+    for (double c : command) EXPECT_DOUBLE_EQ(c, 11.0);
+    const std::vector<double> actual = Values(Form->Series1);
+    EXPECT_GT(actual.back(), 5.0) << "the motor follows the command";
+    EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Ser2Net, NetWindow, Modes, ModeName);
+INSTANTIATE_TEST_SUITE_P(Ser2Net, NetMeasure, Modes, ModeName);
