@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 #include <utility>
 
 #include <linux/sockios.h>
@@ -32,14 +33,23 @@ bool ResourceShortage(int err) { return err == ENOBUFS || err == ENOMEM; }
 std::unique_ptr<TNetDriver> TNetDriver::Open(const std::string& name, Clock::time_point deadline) {
     const std::optional<TNetAddress> address = ParseNetName(name);
     if (!address) return Fail(ERROR_INVALID_NAME), nullptr;
-    DWORD error = ERROR_SUCCESS;
-    const int fd = ConnectSocket(*address, deadline, error);
-    if (fd < 0) return Fail(error), nullptr;
-    auto driver = std::make_unique<TNetDriver>(fd, address->protocol);
-    if (driver->FTelnet) {
-        if (const DWORD err = driver->Negotiate(deadline)) return Fail(err), nullptr;
+    const Clock::time_point retryUntil = std::min(deadline, Clock::now() + NetRetryLimit);
+    for (;;) {
+        DWORD error = ERROR_SUCCESS;
+        if (auto driver = Connect(*address, deadline, error)) return driver;
+        if (error != ERROR_CONNECTION_ABORTED || Clock::now() + NetRetryPause >= retryUntil)
+            return Fail(error), nullptr;
+        std::this_thread::sleep_for(NetRetryPause);
     }
-    return driver;
+}
+
+std::unique_ptr<TNetDriver> TNetDriver::Connect(const TNetAddress& address, Clock::time_point deadline,
+                                                DWORD& error) {
+    const int fd = ConnectSocket(address, deadline, error);
+    if (fd < 0) return nullptr;
+    auto driver = std::make_unique<TNetDriver>(fd, address.protocol);
+    if (driver->FTelnet) error = driver->Negotiate(deadline);
+    return error == ERROR_SUCCESS ? std::move(driver) : nullptr;
 }
 
 TNetDriver::TNetDriver(int fd, ENetProtocol protocol)

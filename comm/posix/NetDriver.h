@@ -29,6 +29,11 @@ constexpr std::chrono::milliseconds NetOpenLimit{5000};
 // How long an RFC 2217 server may take to answer the opening query about
 // its line before it is taken to be one that answers no queries.
 constexpr std::chrono::milliseconds NetAnswerLimit{2000};
+// A server still closing this console's last connection closes a new one at
+// once, as it does when another client holds the port: the connection is
+// tried again, every NetRetryPause, for this long before that is believed.
+constexpr std::chrono::milliseconds NetRetryLimit{2000};
+constexpr std::chrono::milliseconds NetRetryPause{100};
 
 class TNetDriver final : public TDeviceDriver, private telnet::TTelnetSink {
 public:
@@ -59,6 +64,8 @@ public:
     void Released() override;
 
 private:
+    static std::unique_ptr<TNetDriver> Connect(const TNetAddress& address, Clock::time_point deadline,
+                                               DWORD& error);
     DWORD Negotiate(Clock::time_point deadline);
     size_t Receive(uint8_t* buffer, size_t size, bool& drained);
     size_t SendRaw(const uint8_t* data, size_t size, DWORD& error);

@@ -94,6 +94,14 @@ TEST(NetOpen, ServersThatWillNotServeTheComPortOption) {
     }
 }
 
+// A server that closes the first connection (it was still closing the
+// console's last one) takes the next: the open tries again and succeeds.
+TEST(NetOpen, AServerStillClosingTheLastConnectionIsTriedAgain) {
+    TNetPeer peer(TNetPeer::EMode::Rfc2217, TNetPeer::EAnswer::CloseFirstAtQuery);
+    const auto driver = posix::TNetDriver::Open(peer.Name(), Clock::now() + posix::NetOpenLimit);
+    EXPECT_TRUE(driver) << "error " << TCommApi::GetLastError();
+}
+
 TEST(NetOpen, BothModesOpenAsCharacterDevices) {
     for (const TNetPeer::EMode mode : {TNetPeer::EMode::Raw, TNetPeer::EMode::Rfc2217}) {
         TNetPeer peer(mode);
@@ -170,6 +178,12 @@ protected:
         Port.SetDeviceName(Peer->Name());
         Port.Open();
         ASSERT_TRUE(Peer->WaitConnected());
+        // The event thread selects its events after the open returns: once
+        // the peer has answered that, its answers can no longer land inside
+        // wire bytes a test writes itself.
+        if (mode == TNetPeer::EMode::Rfc2217) {
+            ASSERT_TRUE(Peer->WaitMessage(posix::rfc2217::SetModemStateMask));
+        }
     }
     // Every OnRxChar reads what it is told of.
     void ReadIntoLog() {

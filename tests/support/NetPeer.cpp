@@ -108,6 +108,7 @@ void TNetPeer::Accept() {
     std::lock_guard lock(FMutex);
     if (FClient >= 0) close(FClient);  // one client at a time: the newest
     FClient = fd;
+    ++FConnections;
     FState = Data;
     FAnswered.clear();
     FChanged.notify_all();
@@ -191,7 +192,7 @@ void TNetPeer::Subnegotiation() {
     if (FSub.size() < 2 || FSub[0] != ComPort) return;
     Bytes message(FSub.begin() + 1, FSub.end());
     FMessages.push_back(message);
-    if (FAnswer == EAnswer::CloseAtQuery) {
+    if (FAnswer == EAnswer::CloseAtQuery || (FAnswer == EAnswer::CloseFirstAtQuery && FConnections == 1)) {
         shutdown(FClient, SHUT_RDWR);
         return;
     }

@@ -26,6 +26,7 @@ public:
         RefuseComPort, // DONT COM-PORT-OPTION
         Silent,        // never answers Telnet: a raw server behind an rfc2217:// name
         CloseAtQuery,  // agrees, then closes on the first message (its device is taken)
+        CloseFirstAtQuery,  // so with the first connection only (it was still closing the last one)
     };
 
     explicit TNetPeer(EMode mode, EAnswer answer = EAnswer::Normal);  // throws when it cannot listen
@@ -74,6 +75,7 @@ private:
     std::mutex FMutex;
     std::condition_variable FChanged;
     int FClient = -1;
+    int FConnections = 0;
     bool FStop = false, FHold = false;
     Bytes FData;
     std::vector<Bytes> FMessages;
