@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 namespace commapi {
@@ -238,5 +239,11 @@ public:
 private:
     TCommApi* FPrevious;
 };
+
+// Runs between the slices of the waits of an open that takes long (a
+// network device connecting): the window draws there, so it never freezes
+// for the open's few seconds. Set on the thread that opens ports, around the
+// open; empty: plain waits.
+void SetOpenPatience(std::function<void()> hook);
 
 }  // namespace commapi

@@ -21,6 +21,7 @@
 #include "ConsoleLine.h"
 #include "DefaultReport.h"
 #include "FormStyle.h"
+#include "OpenPatience.h"
 #include "OwnEnabled.h"
 #include "PortAdvice.h"
 #include "PortChoice.h"
@@ -226,6 +227,7 @@ void TMainForm::btnConnectClick() {
 // and what the user can do about it.
 void TMainForm::OpenPort() {
     try {
+        const TOpenPatience patience;
         UART->Open();
     } catch (const ECommError& e) {
         const QString advice = PortAdvice(UART->DeviceName(), e.ErrorCode);

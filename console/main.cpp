@@ -16,6 +16,8 @@ int main(int argc, char** argv) {
     // The title names the program in the task bar and captions the default
     // error report; the window keeps its own caption.
     QApplication::setApplicationName(QStringLiteral("Servo-controller Setup"));
+    // Lets a Wayland shell match the window to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("servo-console"));
     TMainForm form;
     form.show();
     return app.exec();

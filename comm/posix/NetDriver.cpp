@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <thread>
 #include <utility>
 
 #include <linux/sockios.h>
@@ -12,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "NetPatience.h"
 #include "NetSocket.h"
 #include "PosixErrors.h"
 
@@ -39,7 +39,7 @@ std::unique_ptr<TNetDriver> TNetDriver::Open(const std::string& name, Clock::tim
         if (auto driver = Connect(*address, deadline, error)) return driver;
         if (error != ERROR_CONNECTION_ABORTED || Clock::now() + NetRetryPause >= retryUntil)
             return Fail(error), nullptr;
-        std::this_thread::sleep_for(NetRetryPause);
+        PatientPoll(nullptr, 0, Clock::now() + NetRetryPause);
     }
 }
 
@@ -81,8 +81,7 @@ DWORD TNetDriver::Negotiate(Clock::time_point deadline) {
             continue;
         }
         pollfd pfd{FFd, short(POLLIN | (FOutput.Empty() ? 0 : POLLOUT)), 0};
-        const int ready = poll(&pfd, 1, MsUntil(answerBy.value_or(deadline)));
-        if (ready < 0 && errno == EINTR) continue;
+        const int ready = PatientPoll(&pfd, 1, answerBy.value_or(deadline));
         if (ready < 0) return Win32Error(errno);
         // No answer to the option: no Telnet server; none to the query: a
         // server that answers no queries, whose line is used as it is.

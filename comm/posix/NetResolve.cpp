@@ -1,11 +1,15 @@
 #include "NetResolve.h"
 
+#include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
+
+#include "NetPatience.h"
 
 namespace commapi::posix {
 
@@ -79,9 +83,17 @@ TResolved LookUpName(const std::string& host, const std::string& service,
         return {{}, ERROR_NOT_ENOUGH_MEMORY};
     }
     std::unique_lock lock(job->mutex);
-    if (!job->done.wait_until(lock, deadline, [&job] { return job->finished; })) {
-        job->abandoned = true;
-        return {{}, ERROR_SEM_TIMEOUT};
+    const auto finished = [&job] { return job->finished; };
+    for (;;) {
+        const auto slice = std::chrono::steady_clock::now() + std::chrono::milliseconds(PatienceSliceMs);
+        if (job->done.wait_until(lock, std::min(slice, deadline), finished)) break;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            job->abandoned = true;
+            return {{}, ERROR_SEM_TIMEOUT};
+        }
+        lock.unlock();  // the lookup may finish meanwhile
+        BePatient();
+        lock.lock();
     }
     TResolved resolved = job->status == 0 ? Collect(job->result) : TResolved{{}, LookupError(job->status)};
     if (job->result) release(job->result);

@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "NetPatience.h"
 #include "NetResolve.h"
 #include "PosixErrors.h"
 
@@ -33,8 +34,7 @@ void Tune(int fd) {
 int AwaitConnected(int fd, Clock::time_point deadline) {
     for (;;) {
         pollfd pfd{fd, POLLOUT, 0};
-        const int ready = poll(&pfd, 1, MsUntil(deadline));
-        if (ready < 0 && errno == EINTR) continue;
+        const int ready = PatientPoll(&pfd, 1, deadline);
         if (ready < 0) return errno;
         if (ready == 0) return ETIMEDOUT;
         int err = 0;
