@@ -14,6 +14,17 @@ double Clamped(double y, const QCPAxisRect& rect) {
     return std::clamp(y, double(rect.top() - 8), double(rect.bottom() + 8));
 }
 
+// Adds the edge of column x at row y to an outline: a column at the row the
+// last one ended on only moves that end, so a flat stretch is one edge.
+void Extend(QVector<QPoint>& edge, int x, int y) {
+    if (!edge.isEmpty() && edge.last() == QPoint(x, y)) {
+        edge.last().rx() = x + 1;
+        return;
+    }
+    edge.append(QPoint(x, y));
+    edge.append(QPoint(x + 1, y));
+}
+
 }  // namespace
 
 TSeriesGraph::TSeriesGraph(QCPAxis* keyAxis, QCPAxis* valueAxis) : QCPGraph(keyAxis, valueAxis) {}
@@ -58,13 +69,18 @@ void TSeriesGraph::DrawSpans(QCPPainter* painter) {
     painter->setAntialiasing(false);
     painter->setPen(Qt::NoPen);
     painter->setBrush(pen().brush());
-    QVector<QPoint> top, bottom;
+    // One outline buffer for every run, sized once: the top edge goes in as
+    // it comes and the bottom edge, gathered apart, is appended reversed.
+    QPolygon outline;
+    QVector<QPoint> bottom;
+    outline.reserve(int(columns.size()) * 4);
+    bottom.reserve(int(columns.size()) * 2);
     const auto flush = [&] {
-        if (top.isEmpty()) return;
-        std::reverse(bottom.begin(), bottom.end());
-        painter->drawPolygon(top + bottom);
-        top.clear();
-        bottom.clear();
+        if (bottom.isEmpty()) return;
+        for (auto point = bottom.crbegin(); point != bottom.crend(); ++point) outline.append(*point);
+        painter->drawPolygon(outline);
+        outline.resize(0);
+        bottom.resize(0);
     };
     for (size_t c = 0; c < columns.size(); ++c) {
         if (!columns[c]) {
@@ -76,8 +92,8 @@ void TSeriesGraph::DrawSpans(QCPPainter* painter) {
         const int y0 = int(std::lround(std::min(high, low) - pad));
         const int y1 = std::max(int(std::lround(std::max(high, low) + pad)), y0 + 1);
         const int x = rect->left() + int(c);
-        top << QPoint(x, y0) << QPoint(x + 1, y0);
-        bottom << QPoint(x, y1) << QPoint(x + 1, y1);
+        Extend(outline, x, y0);
+        Extend(bottom, x, y1);
     }
     flush();
 }
