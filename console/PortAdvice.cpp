@@ -10,7 +10,7 @@ using portadvice::TNodeProbe;
 enum class ECause {
     None, PermissionDenied, Busy, NotFound, NotSerial, NoHardware,
     // A network serial server.
-    BadAddress, HostNotFound, Refused, Unreachable, NoAnswer, NotRfc2217, ServerClosed
+    BadAddress, HostNotFound, Refused, Unreachable, NoAnswer, NotRfc2217, TelnetServer, ServerClosed
 };
 
 // Access denied stands for missing rights, for a port held by someone else
@@ -36,7 +36,8 @@ ECause CauseOf(const std::string& path, int32_t errorCode, const TNodeProbe& pro
     }
 }
 
-ECause NetworkCauseOf(int32_t errorCode) {
+ECause NetworkCauseOf(const std::string& name, int32_t errorCode) {
+    const bool raw = name.rfind("socket://", 0) == 0;
     switch (uint32_t(errorCode)) {
     case commapi::ERROR_INVALID_NAME: return ECause::BadAddress;
     case commapi::ERROR_BAD_NET_NAME: return ECause::HostNotFound;
@@ -44,7 +45,7 @@ ECause NetworkCauseOf(int32_t errorCode) {
     case commapi::ERROR_NETWORK_UNREACHABLE:
     case commapi::ERROR_HOST_UNREACHABLE: return ECause::Unreachable;
     case commapi::ERROR_SEM_TIMEOUT: return ECause::NoAnswer;
-    case commapi::ERROR_NOT_SUPPORTED: return ECause::NotRfc2217;
+    case commapi::ERROR_NOT_SUPPORTED: return raw ? ECause::TelnetServer : ECause::NotRfc2217;
     case commapi::ERROR_CONNECTION_ABORTED: return ECause::ServerClosed;
     default: return ECause::None;
     }
@@ -70,6 +71,9 @@ const char* TextOf(ECause cause) {
     case ECause::NotRfc2217:
         return "Сервер %1 не отвечает как RFC 2217: в ser2net нужен accepter: telnet(rfc2217),tcp,…; "
                "для простого tcp подключайтесь через socket://.";
+    case ECause::TelnetServer:
+        return "Сервер %1 работает по Telnet (RFC 2217), а не как простой tcp: подключайтесь через "
+               "rfc2217:// с тем же узлом и портом.";
     case ECause::ServerClosed:
         return "Сервер %1 закрыл соединение: порт занят другим клиентом, или устройство за сервером недоступно.";
     case ECause::None: break;
@@ -86,7 +90,7 @@ QString PortAdvice(const std::string& deviceName, int32_t errorCode) {
 QString PortAdvice(const std::string& deviceName, int32_t errorCode,
                    const portadvice::TNodeProbe& probe) {
     const std::string path = portadvice::DevicePath(deviceName);
-    const ECause cause = portadvice::IsNetworkName(deviceName) ? NetworkCauseOf(errorCode)
+    const ECause cause = portadvice::IsNetworkName(deviceName) ? NetworkCauseOf(deviceName, errorCode)
                                                                : CauseOf(path, errorCode, probe);
     if (cause == ECause::None) return {};
     return QString::fromUtf8(TextOf(cause)).arg(QString::fromStdString(path));

@@ -48,7 +48,7 @@ std::unique_ptr<TNetDriver> TNetDriver::Connect(const TNetAddress& address, Cloc
     const int fd = ConnectSocket(address, deadline, error);
     if (fd < 0) return nullptr;
     auto driver = std::make_unique<TNetDriver>(fd, address.protocol);
-    if (driver->FTelnet) error = driver->Negotiate(deadline);
+    error = driver->FTelnet ? driver->Negotiate(deadline) : driver->CheckGreeting(deadline);
     return error == ERROR_SUCCESS ? std::move(driver) : nullptr;
 }
 
@@ -91,6 +91,39 @@ DWORD TNetDriver::Negotiate(Clock::time_point deadline) {
         bool drained = false;
         const size_t n = Receive(chunk, sizeof chunk, drained);
         if (FEarly.size() + n <= MaxEarly) FEarly.insert(FEarly.end(), chunk, chunk + n);
+    }
+}
+
+// A raw server says nothing before the device does. A Telnet server reached
+// by a socket:// name offers its options at once, and would then take every
+// 0xFF of a frame for a command of its own: the frames the controller gets
+// would be cut and shifted, parameter values included. So such a server is
+// refused, as is one that closes within the wait (ser2net says "Port
+// already in use" and closes when another client holds the port). The
+// bytes are only peeked: what a raw server sent stays to be read.
+DWORD TNetDriver::CheckGreeting(Clock::time_point deadline) {
+    const Clock::time_point until = std::min(deadline, Clock::now() + NetGreetingWait);
+    short watch = POLLIN;  // none once the first bytes have told: then only a close is waited for
+    for (;;) {
+        pollfd pfd{FFd, short(watch | POLLRDHUP), 0};
+        const int ready = PatientPoll(&pfd, 1, until);
+        if (ready < 0) return Win32Error(errno);
+        if (ready == 0) return ERROR_SUCCESS;  // still open: a raw server
+        if (pfd.revents & (POLLRDHUP | POLLHUP | POLLERR)) return ERROR_CONNECTION_ABORTED;
+        uint8_t first[2];
+        const ssize_t n = recv(FFd, first, sizeof first, MSG_PEEK | MSG_DONTWAIT);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+        if (n <= 0) return ERROR_CONNECTION_ABORTED;
+        const bool command = n == 2 && first[0] == IAC && first[1] >= SB && first[1] != IAC;
+        if (command) return ERROR_NOT_SUPPORTED;
+        if (first[0] != IAC || n == 2) {
+            watch = 0;
+            continue;
+        }
+        // A lone 0xFF so far: the next byte tells, if it comes in time.
+        if (Clock::now() >= until) return ERROR_SUCCESS;
+        if (PatientPoll(nullptr, 0, std::min(until, Clock::now() + std::chrono::milliseconds(1))) < 0)
+            return Win32Error(errno);
     }
 }
 

@@ -34,6 +34,10 @@ constexpr std::chrono::milliseconds NetAnswerLimit{2000};
 // tried again, every NetRetryPause, for this long before that is believed.
 constexpr std::chrono::milliseconds NetRetryLimit{2000};
 constexpr std::chrono::milliseconds NetRetryPause{100};
+// How long a raw connection is watched for a Telnet server's greeting
+// (ser2net's comes within milliseconds of the connection) before the server
+// is taken to be a raw one.
+constexpr std::chrono::milliseconds NetGreetingWait{300};
 
 class TNetDriver final : public TDeviceDriver, private telnet::TTelnetSink {
 public:
@@ -43,8 +47,9 @@ public:
     // with the last error set: ERROR_INVALID_NAME, ERROR_BAD_NET_NAME,
     // ERROR_CONNECTION_REFUSED, ERROR_HOST_UNREACHABLE,
     // ERROR_NETWORK_UNREACHABLE, ERROR_SEM_TIMEOUT (no connection in time),
-    // ERROR_NOT_SUPPORTED (the server refused or never answered the
-    // COM-PORT-OPTION), ERROR_CONNECTION_ABORTED (it closed the connection).
+    // ERROR_NOT_SUPPORTED (rfc2217: the server refused or never answered the
+    // COM-PORT-OPTION; socket: the server speaks Telnet),
+    // ERROR_CONNECTION_ABORTED (it closed the connection).
     static std::unique_ptr<TNetDriver> Open(const std::string& name, Clock::time_point deadline);
     TNetDriver(int fd, ENetProtocol protocol);
     ~TNetDriver() override;
@@ -67,6 +72,7 @@ private:
     static std::unique_ptr<TNetDriver> Connect(const TNetAddress& address, Clock::time_point deadline,
                                                DWORD& error);
     DWORD Negotiate(Clock::time_point deadline);
+    DWORD CheckGreeting(Clock::time_point deadline);
     size_t Receive(uint8_t* buffer, size_t size, bool& drained);
     size_t SendRaw(const uint8_t* data, size_t size, DWORD& error);
     size_t SendEscaped(const uint8_t* data, size_t size, DWORD& error);

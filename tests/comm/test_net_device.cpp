@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <arpa/inet.h>
@@ -91,6 +92,38 @@ TEST(NetOpen, ServersThatWillNotServeTheComPortOption) {
         EXPECT_FALSE(driver) << int(c.answer);
         EXPECT_EQ(TCommApi::GetLastError(), c.code) << int(c.answer);
         EXPECT_LT(Clock::now() - start, milliseconds(3000)) << "bounded by the deadline";
+    }
+}
+
+// A socket:// name meets a Telnet server: it would take every 0xFF of a frame
+// for a command, so the open is refused at once rather than any frame sent.
+// A raw server that sends its device's bytes first is served.
+TEST(NetOpen, ARawNameRefusesATelnetServerAndAServerThatClosesAtOnce) {
+    const struct {
+        TNetPeer::EAnswer answer;
+        DWORD code;
+    } cases[] = {
+        {TNetPeer::EAnswer::Greet, ERROR_NOT_SUPPORTED},
+        {TNetPeer::EAnswer::CloseAtOnce, ERROR_CONNECTION_ABORTED},
+    };
+    for (const auto& c : cases) {
+        TNetPeer peer(TNetPeer::EMode::Raw, c.answer);
+        const auto start = Clock::now();
+        const auto driver = posix::TNetDriver::Open(peer.Name(), start + posix::NetOpenLimit);
+        EXPECT_FALSE(driver) << int(c.answer);
+        EXPECT_EQ(TCommApi::GetLastError(), c.code) << int(c.answer);
+        EXPECT_LT(Clock::now() - start, posix::NetOpenLimit) << "bounded by the open's limit";
+    }
+    const Bytes firsts[] = {{0x55, 0xFF, 0xFB}, {0xFF, 0xFF, 0x01}, {0xFF}};
+    for (const Bytes& first : firsts) {
+        TNetPeer peer(TNetPeer::EMode::Raw);
+        std::thread sender([&] {
+            if (peer.WaitConnected()) peer.SendWire(first);
+        });
+        TComm port;
+        port.SetDeviceName(peer.Name());
+        EXPECT_NO_THROW(port.Open()) << "first bytes, case " << (&first - firsts);
+        sender.join();
     }
 }
 

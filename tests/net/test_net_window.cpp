@@ -85,6 +85,33 @@ TEST_P(NetWindow, AnAddressWhereNobodyListens) {
     EXPECT_TRUE(OwnEnabled(Form->btnConnect));
 }
 
+// The address written with the other mode's scheme. A Telnet server reached
+// as socket:// would take each 0xFF of a frame for a command and hand the
+// controller cut frames (a parameter written as -1 arrived as 22527): the
+// open is refused before any frame is sent. A raw server reached as
+// rfc2217:// never negotiates. Either way the box says which scheme to use.
+TEST_P(NetWindow, AnAddressWithTheOtherModesSchemeIsRefusedWithAdvice) {
+    const bool telnetServer = GetParam() == ser2net::EMode::Rfc2217;
+    const std::string address = Server.Address();
+    const std::string rest = address.substr(address.find("://"));
+    const std::string crossed = (telnetServer ? "socket" : "rfc2217") + rest;
+    ASSERT_NO_FATAL_FAILURE(TypeAddress(crossed));
+    Sim->ClearFrames();
+    Click(Form->btnConnect);
+    ASSERT_TRUE(WaitFor([this] { return !Boxes->Boxes().empty(); }, 15000));
+    const QString text = Boxes->Boxes()[0].text;
+    EXPECT_TRUE(text.startsWith("Error accessing specified device (Error: 50)")) << text.toStdString();
+    EXPECT_TRUE(text.contains(QString::fromStdString(crossed))) << text.toStdString();
+    EXPECT_TRUE(text.contains(telnetServer ? U("подключайтесь через rfc2217://") : U("через socket://")))
+        << text.toStdString();
+    EXPECT_FALSE(Form->UART->Enabled());
+    EXPECT_TRUE(OwnEnabled(Form->btnConnect));
+    if (telnetServer) {
+        EXPECT_TRUE(Sim->Frames().empty()) << "nothing reached the controller";
+    }
+    ASSERT_NO_FATAL_FAILURE(ConnectThrough()) << "the right scheme connects afterwards";
+}
+
 // Pictures for a person to look at: the address typed into "Другой порт…",
 // and the message when nobody listens there. Only when SERVO_SCREENSHOT
 // names the file to write.

@@ -106,6 +106,20 @@ void TNetPeer::Accept() {
     const int fd = accept4(FListen, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) return;
     std::lock_guard lock(FMutex);
+    if (FAnswer == EAnswer::CloseAtOnce) {
+        const std::string busy = "Port already in use\r\n";  // what ser2net says then
+        (void)send(fd, busy.data(), busy.size(), MSG_NOSIGNAL);
+        close(fd);
+        ++FConnections;
+        return;
+    }
+    if (FAnswer == EAnswer::Greet) {
+        // What ser2net's rfc2217 accepter says first: WILL/DO SUPPRESS-GO-AHEAD,
+        // WILL/DONT ECHO, DO/WILL BINARY, DO COM-PORT-OPTION.
+        const Bytes greeting{0xFF, 0xFB, 0x03, 0xFF, 0xFD, 0x03, 0xFF, 0xFB, 0x01, 0xFF, 0xFE, 0x01,
+                             0xFF, 0xFD, 0x00, 0xFF, 0xFB, 0x00, 0xFF, 0xFD, 0x2C};
+        (void)send(fd, greeting.data(), greeting.size(), MSG_NOSIGNAL);
+    }
     if (FClient >= 0) close(FClient);  // one client at a time: the newest
     FClient = fd;
     ++FConnections;

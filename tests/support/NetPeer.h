@@ -27,6 +27,8 @@ public:
         Silent,        // never answers Telnet: a raw server behind an rfc2217:// name
         CloseAtQuery,  // agrees, then closes on the first message (its device is taken)
         CloseFirstAtQuery,  // so with the first connection only (it was still closing the last one)
+        Greet,         // offers its options as a client connects, as ser2net's Telnet accepter does
+        CloseAtOnce,   // says the port is in use and closes each connection as it comes
     };
 
     explicit TNetPeer(EMode mode, EAnswer answer = EAnswer::Normal);  // throws when it cannot listen

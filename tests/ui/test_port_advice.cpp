@@ -103,6 +103,8 @@ TEST(TPortAdvice, NetworkAddressesGetTheNetworksCauses) {
         {"rfc2217://10.0.0.9:2217", 1231, "недоступен"},
         {"socket://bench-pc:4001", 121, "не ответил"},
         {"rfc2217://bench-pc:4001", 50, "telnet(rfc2217)"},
+        {"socket://bench-pc:2217", 50, "подключайтесь через rfc2217://"},
+        {"socket://bench-pc:2217", 1236, "закрыл соединение"},
         {"rfc2217://bench-pc:2217", 1236, "закрыл соединение"},
         {"rfc2217://bench-pc", 123, "записан неверно"},
         {"rfc2217://bench-pc:2217", 2, ""},  // no network cause
