@@ -227,7 +227,7 @@ void TMainForm::btnConnectClick() {
 // and what the user can do about it.
 void TMainForm::OpenPort() {
     try {
-        const TOpenPatience patience;
+        const TOpenPatience patience(*StatusBar);
         UART->Open();
     } catch (const ECommError& e) {
         const QString advice = PortAdvice(UART->DeviceName(), e.ErrorCode);

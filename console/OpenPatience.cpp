@@ -5,15 +5,33 @@
 #include <QApplication>
 
 #include "CommApi.h"
+#include "StatusBar.h"
 
-TOpenPatience::TOpenPatience() {
+namespace {
+
+const int LinkPanel = 0;
+
+QString Connecting() { return QString::fromUtf8("Подключение…"); }
+
+}  // namespace
+
+TOpenPatience::TOpenPatience(TStatusBar& statusBar) : FStatusBar(statusBar) {
     commapi::SetOpenPatience([this] {
-        if (!std::exchange(FBusyCursor, true)) QApplication::setOverrideCursor(Qt::WaitCursor);
+        Announce();
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     });
 }
 
 TOpenPatience::~TOpenPatience() {
     commapi::SetOpenPatience({});
-    if (FBusyCursor) QApplication::restoreOverrideCursor();
+    if (!FAnnounced) return;
+    QApplication::restoreOverrideCursor();
+    if (FStatusBar.PanelText(LinkPanel) == Connecting()) FStatusBar.SetPanelText(LinkPanel, FPanelText);
+}
+
+void TOpenPatience::Announce() {
+    if (std::exchange(FAnnounced, true)) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    FPanelText = FStatusBar.PanelText(LinkPanel);
+    FStatusBar.SetPanelText(LinkPanel, Connecting());
 }

@@ -35,7 +35,7 @@ TEST_F(TOpenPatience, TheWindowLivesOnWhileAServerIsSlowToAnswer) {
     TNetPeer peer(TNetPeer::EMode::Rfc2217);
     peer.Hold(true);  // the offers wait unanswered until the window's timer lets them through
     SelectPort(peer.Name());
-    bool opening = false, busyCursor = false;
+    bool opening = false, busyCursor = false, announced = false;
     int ticksWhileOpening = 0;
     QTimer ticker;
     ticker.setInterval(10);
@@ -43,6 +43,7 @@ TEST_F(TOpenPatience, TheWindowLivesOnWhileAServerIsSlowToAnswer) {
         if (!opening) return;
         const QCursor* cursor = QApplication::overrideCursor();
         busyCursor = busyCursor || (cursor && cursor->shape() == Qt::WaitCursor);
+        announced = announced || Form->StatusBar->PanelText(0) == U("Подключение…");
         Form->StatusBar->update();  // a repaint asked for now must be done now
         if (++ticksWhileOpening == 5) peer.Hold(false);
     });
@@ -55,6 +56,8 @@ TEST_F(TOpenPatience, TheWindowLivesOnWhileAServerIsSlowToAnswer) {
     EXPECT_GE(ticksWhileOpening, 5) << "the window's timers ran while the server was silent";
     EXPECT_GT(paints.Count, 0) << "and the window drew";
     EXPECT_TRUE(busyCursor);
+    EXPECT_TRUE(announced) << "the status bar said the console was connecting";
+    EXPECT_NE(Form->StatusBar->PanelText(0), U("Подключение…")) << "and no longer once the open has ended";
     EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the cursor is back once the open has ended";
     EXPECT_EQ(peer.Receive(1, 5000), Bytes{0xFF}) << "the open went through: the probe reached the server";
     ASSERT_EQ(Boxes->Boxes().size(), 1u) << Boxes->Texts().join("; ").toStdString();
