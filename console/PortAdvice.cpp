@@ -37,7 +37,7 @@ ECause CauseOf(const std::string& path, int32_t errorCode, const TNodeProbe& pro
 }
 
 ECause NetworkCauseOf(const std::string& name, int32_t errorCode) {
-    const bool raw = name.rfind("socket://", 0) == 0;
+    const bool raw = portadvice::IsRawNetworkName(name);
     switch (uint32_t(errorCode)) {
     case commapi::ERROR_INVALID_NAME: return ECause::BadAddress;
     case commapi::ERROR_BAD_NET_NAME: return ECause::HostNotFound;

@@ -30,6 +30,8 @@ std::string DevicePath(const std::string& deviceName);
 // The name stands for a network serial server ("rfc2217://host:port",
 // "socket://host:port"), not for a local device.
 bool IsNetworkName(const std::string& deviceName);
+// A well-formed "socket://host:port": raw TCP, no Telnet.
+bool IsRawNetworkName(const std::string& deviceName);
 
 }  // namespace portadvice
 

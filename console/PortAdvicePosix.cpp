@@ -33,4 +33,9 @@ std::string DevicePath(const std::string& deviceName) {
 
 bool IsNetworkName(const std::string& deviceName) { return commapi::posix::IsNetName(deviceName); }
 
+bool IsRawNetworkName(const std::string& deviceName) {
+    const auto address = commapi::posix::ParseNetName(deviceName);
+    return address && address->protocol == commapi::posix::ENetProtocol::Raw;
+}
+
 }  // namespace portadvice

@@ -104,6 +104,7 @@ TEST(TPortAdvice, NetworkAddressesGetTheNetworksCauses) {
         {"socket://bench-pc:4001", 121, "не ответил"},
         {"rfc2217://bench-pc:4001", 50, "telnet(rfc2217)"},
         {"socket://bench-pc:2217", 50, "подключайтесь через rfc2217://"},
+        {"SOCKET://bench-pc:2217", 50, "подключайтесь через rfc2217://"},
         {"socket://bench-pc:2217", 1236, "закрыл соединение"},
         {"rfc2217://bench-pc:2217", 1236, "закрыл соединение"},
         {"rfc2217://bench-pc", 123, "записан неверно"},
