@@ -1,26 +1,13 @@
 #include "ChartFeed.h"
 
 #include <algorithm>
-#include <cmath>
 #include <optional>
 
 #include <qcustomplot.h>
 
 #include "ChartReplot.h"
+#include "LiveRanges.h"
 #include "SeriesGraph.h"
-
-namespace {
-
-// Visible margin around the points so a flat line does not sit on the frame.
-constexpr double ValueMargin = 0.05;
-
-QCPRange Padded(double min, double max) {
-    const double span = max - min;
-    const double pad = span > 0 ? span * ValueMargin : std::max(std::fabs(max) * ValueMargin, 1.0);
-    return QCPRange(min - pad, max + pad);
-}
-
-}  // namespace
 
 TChartFeed::TChartFeed(QCustomPlot* chart, const std::array<TSeriesGraph*, SeriesCount>& series)
     : QObject(chart), FChart(chart), FReplot(new TChartReplot(chart)), FSeries{series} {
@@ -47,11 +34,13 @@ void TChartFeed::RemoveFirst(int series) { Points(series).RemoveFirst(); }
 
 void TChartFeed::Clear() {
     for (int i = 0; i < SeriesCount; ++i) Points(i).Clear();
+    FKept.clear();
 }
 
 void TChartFeed::Assign(int series, const QVector<QCPGraphData>& points) {
     TChartHistory& history = Points(series);
     history.Clear();
+    FKept.clear();
     for (const QCPGraphData& point : points) history.Add(point.key, point.value);
 }
 
@@ -87,7 +76,7 @@ void TChartFeed::ApplyValueRange(QCPAxis* axis) {
         range->min = std::min(range->min, r->min);
         range->max = std::max(range->max, r->max);
     }
-    if (range) axis->setRange(Padded(range->min, range->max));
+    if (range) SetKept(axis, liveranges::Values(Kept(axis), range->min, range->max));
 }
 
 void TChartFeed::ApplyAutoRanges() {
@@ -100,16 +89,25 @@ void TChartFeed::ApplyAutoRanges() {
         keys = keys ? QCPRange(std::min(keys->lower, first), std::max(keys->upper, last))
                     : QCPRange(first, last);
     }
-    if (keys) {
-        if (keys->size() <= 0) *keys = QCPRange(keys->lower - 1, keys->upper + 1);
-        FSeries[0]->keyAxis()->setRange(*keys);
-    }
+    QCPAxis* keyAxis = FSeries[0]->keyAxis();
+    if (keys) SetKept(keyAxis, liveranges::Keys(Kept(keyAxis), keys->lower, keys->upper));
     QList<QCPAxis*> done;
     for (QCPGraph* graph : FSeries) {
         if (done.contains(graph->valueAxis())) continue;
         done.append(graph->valueAxis());
         ApplyValueRange(graph->valueAxis());
     }
+}
+
+std::optional<QCPRange> TChartFeed::Kept(QCPAxis* axis) const {
+    const auto found = FKept.find(axis);
+    if (found == FKept.end()) return std::nullopt;
+    return *found;
+}
+
+void TChartFeed::SetKept(QCPAxis* axis, const QCPRange& range) {
+    FKept[axis] = range;
+    axis->setRange(range);
 }
 
 void TChartFeed::RequestReplot() { FReplot->Request(!Interactive()); }

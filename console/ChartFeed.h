@@ -7,7 +7,9 @@
 #pragma once
 
 #include <array>
+#include <optional>
 
+#include <QHash>
 #include <QObject>
 #include <QVector>
 
@@ -43,7 +45,9 @@ public:
     bool Interactive() const;
 
     // The automatic ranges: the key axis over every point held, each value
-    // axis over the points of the series drawn against it. Also "undo zoom".
+    // axis over the points of the series drawn against it, moving in steps
+    // (see liveranges) from the ranges this last gave; new points since then
+    // or not, also "undo zoom". Clear and Assign start the steps afresh.
     void ApplyAutoRanges();
     // One redraw on the next pass of the event loop, however often asked;
     // while the chart cannot be zoomed (a measurement runs) at most one per
@@ -55,8 +59,11 @@ public:
 private:
     TChartHistory& Points(int series);
     void ApplyValueRange(QCPAxis* axis);
+    std::optional<QCPRange> Kept(QCPAxis* axis) const;
+    void SetKept(QCPAxis* axis, const QCPRange& range);
 
     QCustomPlot* FChart;
     TChartReplot* FReplot;
     std::array<TSeriesGraph*, SeriesCount> FSeries;
+    QHash<QCPAxis*, QCPRange> FKept;  // the automatic ranges as last applied
 };

@@ -62,14 +62,13 @@ TEST_F(TChartFeedView, LongHistoryKeepsItsCountAndTheAxesFollowIt) {
         EXPECT_TRUE(Graphs[size_t(i)]->Visible().dense);
         EXPECT_EQ(Graphs[size_t(i)]->dataCount(), 0);  // the graph draws the history itself
     }
-    EXPECT_EQ(Chart.xAxis->range().lower, 777 * 5.0);
-    EXPECT_EQ(Chart.xAxis->range().upper, (depth + 776) * 5.0);
-    // The axes follow every point held, with 5 % to spare: series 1 and 3
-    // (+0 and +2) on the left, series 2 (+1) on the right.
-    EXPECT_NEAR(Chart.yAxis->range().lower, -110.1, 0.01);
-    EXPECT_NEAR(Chart.yAxis->range().upper, 112.1, 0.01);
-    EXPECT_NEAR(Chart.yAxis2->range().lower, -109.0, 0.01);
-    EXPECT_NEAR(Chart.yAxis2->range().upper, 111.0, 0.01);
+    // The axes hold every point, ending on grains of a twentieth of the span
+    // or a little more: keys 3885..503880 on grains of 50,000; values with 5 %
+    // to spare, series 1 and 3 (+0 and +2) on the left, series 2 (+1) on the
+    // right, on grains of 20.
+    EXPECT_EQ(Chart.xAxis->range(), QCPRange(0, 550'000));
+    EXPECT_EQ(Chart.yAxis->range(), QCPRange(-120, 120));
+    EXPECT_EQ(Chart.yAxis2->range(), QCPRange(-120, 120));
 }
 
 // Points given in one go become the history, as when the chart is filled at once.

@@ -1,0 +1,53 @@
+#include "LiveRanges.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace liveranges {
+
+namespace {
+
+constexpr double GrainsPerSpan = 20;
+// A kept range may grow this much wider than a fresh one before it is renewed.
+constexpr double LooseKeys = 1.25;
+constexpr double LooseValues = 1.5;
+// Visible margin around the values so a flat line does not sit on the frame.
+constexpr double ValueMargin = 0.05;
+
+double Down(double value, double grain) { return std::floor(value / grain) * grain; }
+
+bool Holds(const QCPRange& range, double lower, double upper) {
+    return range.lower <= lower && upper <= range.upper;
+}
+
+}  // namespace
+
+double Grain(double span) {
+    const double least = span / GrainsPerSpan;
+    const double power = std::pow(10.0, std::floor(std::log10(least)));
+    for (double step : {1.0, 2.0, 5.0, 10.0})
+        if (step * power >= least) return step * power;
+    return 10.0 * power;
+}
+
+QCPRange Keys(const std::optional<QCPRange>& kept, double first, double last) {
+    const double grain = Grain(last > first ? last - first : 1.0);
+    const QCPRange fresh(Down(first, grain), Down(last, grain) + grain);
+    if (kept && Holds(*kept, first, last) && last < kept->upper &&
+        kept->size() <= fresh.size() * LooseKeys)
+        return *kept;
+    return fresh;
+}
+
+QCPRange Values(const std::optional<QCPRange>& kept, double min, double max) {
+    const double span = max - min;
+    const double pad = span > 0 ? span * ValueMargin : std::max(std::fabs(max) * ValueMargin, 1.0);
+    const double lower = min - pad, upper = max + pad;
+    const double grain = Grain(upper - lower);
+    const QCPRange fresh(Down(lower, grain), -Down(-upper, grain));
+    if (kept && Holds(*kept, lower, upper) && kept->size() <= fresh.size() * LooseValues)
+        return *kept;
+    return fresh;
+}
+
+}  // namespace liveranges
