@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
 
     TSimProcess simulator;
     std::string error;
-    if (!simulator.Start({"--baud", "38400"}, &error)) return Fail(error);
+    if (!simulator.Start({"--baud", "38400", "--rx-fifo", "8"}, &error)) return Fail(error);
     TWindowRig rig;
     if (!rig.Connect(simulator.Path()) || !rig.ChooseMode(2) || !rig.Drive(300) ||
         !rig.StartMeasurement(PeriodMs, Depth))

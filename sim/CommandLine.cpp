@@ -27,12 +27,13 @@ bool ApplyValue(const std::string& option, const std::string& value, TFaults& fa
     if (option == "--baud") faults.BaudRate = number;
     if (option == "--drop-every") faults.DropEvery = number;
     if (option == "--delay") faults.DelayMs = number;
+    if (option == "--rx-fifo") faults.RxFifo = number;
     return true;
 }
 
 bool TakesValue(const std::string& option) {
     return option == "--baud" || option == "--frame" || option == "--refuse" ||
-           option == "--drop-every" || option == "--delay";
+           option == "--drop-every" || option == "--delay" || option == "--rx-fifo";
 }
 
 }  // namespace
@@ -77,6 +78,9 @@ std::string UsageText() {
            "  --version           show the program name and version and exit\n"
            "  --baud N            pace the line at N baud both ways: commands are taken\n"
            "                      in and replies leave a byte time a byte\n"
+           "  --rx-fifo N         with --baud: the console's port takes replies in as a\n"
+           "                      16550 FIFO with trigger level N does (8 on Linux): held\n"
+           "                      until N bytes are in or none came for 4 byte times\n"
            "  --frame DPS         the character frame that sets the byte time, e.g. 8E1\n"
            "                      (11 bits); default: the tty's own, 8N1 on a pty\n"
            "  --refuse CODES      answer these command codes with \"-\", e.g. WS\n"

@@ -44,6 +44,10 @@ struct TFaults {
     // The character frame that sets the byte time; nothing: the served tty's
     // own (its termios), 8N1 on a pty.
     std::optional<TCharFrame> Frame;
+    // The console's receiver on a paced line: 0 or 1 hands each reply byte
+    // over as it arrives; N as a 16550-type FIFO with trigger level N (see
+    // TRxFifo), as a PC's serial port does.
+    uint32_t RxFifo = 0;
 
     bool Hits(uint8_t code) const;
 };

@@ -82,6 +82,7 @@ void TPtySimulator::TImpl::Stop() {
     Output.Clear();
     Receiver.Clear();
     Transmitter.Reset();
+    RxFifo.Clear();
 }
 
 // Any thread; the caller must not hold Lock.
@@ -120,6 +121,8 @@ void TPtySimulator::TImpl::ApplyLineTiming() {
     const int64_t byteNs = ByteTimeNs(Faults.BaudRate, Faults.Frame.value_or(LineFrame));
     Receiver.SetByteNs(byteNs);
     Transmitter.SetByteNs(byteNs);
+    RxFifo.SetByteNs(byteNs);
+    RxFifo.SetTrigger(Faults.RxFifo);
 }
 
 void TPtySimulator::TImpl::Poke() {
@@ -169,6 +172,7 @@ std::optional<int64_t> TPtySimulator::TImpl::WaitUs() {
     std::lock_guard guard(Lock);
     std::optional<int64_t> wait;
     if (auto done = Receiver.NextDoneNs()) wait = Clock->UsUntil(CeilUs(*done));
+    if (auto due = RxFifo.NextTakeNs()) wait = Sooner(wait, Clock->UsUntil(CeilUs(*due)));
     if (!Unwritten.empty()) return wait;
     if (auto done = Transmitter.NextDoneNs()) return Sooner(wait, Clock->UsUntil(CeilUs(*done)));
     if (auto due = Output.NextDueUs()) return Sooner(wait, Real.UsUntil(*due));
@@ -233,13 +237,15 @@ bool TPtySimulator::TImpl::TakeIn(int64_t lineNs, int64_t realNow) {
 }
 
 // Serving thread, Lock held: moves the due bytes the line has carried by now
-// (at most a block in all) to be written.
+// (at most a block in all) into the console's receiver, and what that hands
+// over to be written.
 void TPtySimulator::TImpl::SendOut(int64_t readyNs, int64_t lineNs, int64_t realNow) {
-    const size_t room = WriteBlock > Unwritten.size() ? WriteBlock - Unwritten.size() : 0;
+    const size_t pending = Unwritten.size() + RxFifo.Held();
+    const size_t room = WriteBlock > pending ? WriteBlock - pending : 0;
     const size_t waiting = std::min(Output.DueBytes(realNow), room);
     const size_t carried = Transmitter.Carry(readyNs, lineNs, waiting);
-    if (carried == 0) return;
-    const std::vector<uint8_t> bytes = Output.TakeDue(realNow, carried);
+    if (carried > 0) RxFifo.Put(Output.TakeDue(realNow, carried), Transmitter.LastDoneNs());
+    const std::vector<uint8_t> bytes = RxFifo.Take(lineNs);
     Unwritten.insert(Unwritten.end(), bytes.begin(), bytes.end());
 }
 

@@ -14,6 +14,7 @@
 #include "Controller.h"
 #include "FrameLog.h"
 #include "LinePacer.h"
+#include "RxFifo.h"
 #include "LineReceiver.h"
 #include "OutputQueue.h"
 #include "ProtocolEngine.h"
@@ -57,6 +58,7 @@ public:
     TOutputQueue Output;
     TLineReceiver Receiver;   // the console's bytes until they are in
     TLinePacer Transmitter;   // the pace at which Output leaves
+    TRxFifo RxFifo;           // how the console's port hands over what left
     TCharFrame LineFrame;     // a served tty's frame as last read; 8N1 on a pty
     TFrameLog Log;
     int64_t PassedUs = -1;    // the clock's reading in the last finished pass

@@ -14,6 +14,7 @@
 #include "LinePacer.h"
 #include "PtyPair.h"
 #include "PtySimulator.h"
+#include "RxFifo.h"
 #include "Wait.h"
 
 namespace {
@@ -37,13 +38,44 @@ TEST(LinePacer, CarriesOneByteAtATime) {
     EXPECT_EQ(pacer.Carry(0, 0, 7), 7u);
 }
 
+// A 16550-type receive FIFO: held bytes go over together at the trigger
+// level, or four byte times after the last one came in.
+TEST(RxFifo, HandsOverAtTheTriggerOrAfterFourQuietByteTimes) {
+    sim::TRxFifo fifo;
+    fifo.SetByteNs(1'000);
+    fifo.SetTrigger(8);
+    fifo.Put({1, 2, 3}, 3'000);
+    EXPECT_EQ(fifo.NextTakeNs(), 7'000);
+    EXPECT_TRUE(fifo.Take(6'999).empty());
+    fifo.Put({4}, 4'000);  // a new byte restarts the time-out
+    EXPECT_TRUE(fifo.Take(7'000).empty());
+    EXPECT_EQ(fifo.Take(8'000), (TBytes{1, 2, 3, 4}));
+    EXPECT_FALSE(fifo.NextTakeNs().has_value());
+
+    fifo.Put({1, 2, 3, 4, 5, 6, 7}, 20'000);
+    EXPECT_TRUE(fifo.Take(20'000).empty());
+    fifo.Put({8, 9}, 22'000);  // the eighth byte reaches the trigger
+    EXPECT_EQ(fifo.Take(22'000).size(), 9u);
+
+    for (size_t trigger : {size_t{0}, size_t{1}}) {  // no FIFO: each byte as it comes
+        fifo.SetTrigger(trigger);
+        fifo.Put({7}, 30'000);
+        EXPECT_EQ(fifo.Take(30'000), TBytes{7}) << trigger;
+    }
+    fifo.SetTrigger(8);
+    fifo.SetByteNs(0);  // an unpaced line has no byte time to wait
+    fifo.Put({7}, 0);
+    EXPECT_EQ(fifo.Take(0), TBytes{7});
+}
+
 // A simulator on a stepped clock that only this test advances, from 0.
 class LinePace : public testing::Test {
 protected:
-    void StartWith(uint32_t baud, std::optional<sim::TCharFrame> frame) {
+    void StartWith(uint32_t baud, std::optional<sim::TCharFrame> frame, uint32_t rxFifo = 0) {
         sim::TSimOptions options{sim::EClockKind::Stepped, "", {}};
         options.Faults.BaudRate = baud;
         options.Faults.Frame = frame;
+        options.Faults.RxFifo = rxFifo;
         Sim = std::make_unique<sim::TPtySimulator>(std::move(options));
         FNowUs = 0;
         std::string error;
@@ -113,6 +145,32 @@ TEST_F(LinePace, EveryByteOfAnExchangeTakesOneByteTime) {
         }
         EXPECT_TRUE(Line->Read(1, 100).empty());
     }
+}
+
+// Through a PC port's receive FIFO the reply arrives whole, four byte times
+// after its last byte has left; a reply longer than the trigger level comes
+// in pieces of the trigger's size and a remainder.
+TEST_F(LinePace, AReceiveFifoHandsTheReplyOverInPieces) {
+    constexpr double ByteUs = 1041.667;  // 9600 8N1
+    ASSERT_NO_FATAL_FAILURE(StartWith(9600, std::nullopt, 8));
+    ASSERT_NO_FATAL_FAILURE(Send({'R', 1, 2}));
+    const auto whole = int64_t((3 + 3 + sim::TRxFifo::TimeoutChars) * ByteUs);
+    AdvanceTo(whole - 2);
+    EXPECT_EQ(Sim->QueuedOutputBytes(), 0u);  // all three have left...
+    EXPECT_TRUE(Line->Read(1, 50).empty());   // ...and wait in the FIFO
+    AdvanceTo(whole + 1);
+    EXPECT_EQ(Line->Read(3).size(), 3u);
+
+    ASSERT_NO_FATAL_FAILURE(Send({'I', 0}));  // the identification: more than 8 bytes
+    const int64_t start = whole + 1;
+    const size_t reply = sim::IdentText.size() + 1;
+    const auto eighth = start + int64_t((2 + 8) * ByteUs);
+    AdvanceTo(eighth - 2);
+    EXPECT_TRUE(Line->Read(1, 50).empty());
+    AdvanceTo(eighth + 1);
+    EXPECT_EQ(Line->Read(8).size(), 8u);
+    AdvanceTo(start + int64_t((2 + reply + sim::TRxFifo::TimeoutChars) * ByteUs) + 1);
+    EXPECT_EQ(Line->Read(reply - 8).size(), reply - 8);
 }
 
 // The engine sees a frame only once its last byte is in, however many.
