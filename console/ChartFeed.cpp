@@ -30,17 +30,22 @@ const TChartHistory& TChartFeed::History(int series) const {
 
 void TChartFeed::Add(int series, double x, double y) { Points(series).Add(x, y); }
 
-void TChartFeed::RemoveFirst(int series) { Points(series).RemoveFirst(); }
+void TChartFeed::RemoveFirst(int series) {
+    Points(series).RemoveFirst();
+    FTrimmed = true;
+}
 
 void TChartFeed::Clear() {
     for (int i = 0; i < SeriesCount; ++i) Points(i).Clear();
     FKept.clear();
+    FTrimmed = false;
 }
 
 void TChartFeed::Assign(int series, const QVector<QCPGraphData>& points) {
     TChartHistory& history = Points(series);
     history.Clear();
     FKept.clear();
+    FTrimmed = false;
     for (const QCPGraphData& point : points) history.Add(point.key, point.value);
 }
 
@@ -90,7 +95,7 @@ void TChartFeed::ApplyAutoRanges() {
                     : QCPRange(first, last);
     }
     QCPAxis* keyAxis = FSeries[0]->keyAxis();
-    if (keys) SetKept(keyAxis, liveranges::Keys(Kept(keyAxis), keys->lower, keys->upper));
+    if (keys) SetKept(keyAxis, liveranges::Keys(Kept(keyAxis), keys->lower, keys->upper, !FTrimmed));
     QList<QCPAxis*> done;
     for (QCPGraph* graph : FSeries) {
         if (done.contains(graph->valueAxis())) continue;

@@ -66,4 +66,5 @@ private:
     TChartReplot* FReplot;
     std::array<TSeriesGraph*, SeriesCount> FSeries;
     QHash<QCPAxis*, QCPRange> FKept;  // the automatic ranges as last applied
+    bool FTrimmed = false;            // a point has left the front since Clear or Assign
 };

@@ -10,6 +10,8 @@ namespace {
 constexpr double GrainsPerSpan = 20;
 // A kept range may grow this much wider than a fresh one before it is renewed.
 constexpr double LooseKeys = 1.25;
+// Free room ahead of a growing history, as a share of its span.
+constexpr double GrowingRoom = 0.25;
 constexpr double LooseValues = 1.5;
 // Visible margin around the values so a flat line does not sit on the frame.
 constexpr double ValueMargin = 0.05;
@@ -30,9 +32,11 @@ double Grain(double span) {
     return 10.0 * power;
 }
 
-QCPRange Keys(const std::optional<QCPRange>& kept, double first, double last) {
-    const double grain = Grain(last > first ? last - first : 1.0);
-    const QCPRange fresh(Down(first, grain), Down(last, grain) + grain);
+QCPRange Keys(const std::optional<QCPRange>& kept, double first, double last, bool growing) {
+    const double span = last - first;
+    const double grain = Grain(span > 0 ? span : 1.0);
+    const double room = growing ? span * GrowingRoom : 0.0;
+    const QCPRange fresh(Down(first, grain), Down(last + room, grain) + grain);
     if (kept && Holds(*kept, first, last) && last < kept->upper &&
         kept->size() <= fresh.size() * LooseKeys)
         return *kept;

@@ -18,7 +18,10 @@ double Grain(double span);
 
 // The key axis over keys first..last (first <= last): the last key lies
 // inside, short of the upper end, so the next sample does not step at once.
-QCPRange Keys(const std::optional<QCPRange>& kept, double first, double last);
+// While the history grows (has lost no point at its front) the upper end
+// also leaves a quarter of the span free, so that a filling chart steps each
+// time it has grown by a quarter rather than by a grain.
+QCPRange Keys(const std::optional<QCPRange>& kept, double first, double last, bool growing);
 
 // A value axis over values min..max (min <= max), with at least 5 % of the
 // span (or of the value, for a flat line) to spare on each side.

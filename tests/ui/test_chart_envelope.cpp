@@ -78,8 +78,14 @@ protected:
         }
         Feed = new TChartFeed(&Chart, Graphs);
         for (int i = 0; i < Samples; ++i) Feed->Add(0, i * MsPerSample, Signal(i));
-        Feed->ApplyAutoRanges();
+        WholeHistory();
         Chart.toPixmap(700, 260);  // lays the axis rect out at that size
+    }
+    // Every sample in view and every column over samples: the automatic
+    // value ranges, the key axis from the first key to the last.
+    void WholeHistory() {
+        Feed->ApplyAutoRanges();
+        Chart.xAxis->setRange(0, (Samples - 1) * MsPerSample);
     }
     envelope::TColumns Columns() const {
         const QCPRange keys = Chart.xAxis->range();
@@ -147,7 +153,7 @@ TEST_F(TDenseChart, ThePictureShowsEachColumnsSpanSolid) {
     };
     for (const TView& view : views) {
         SCOPED_TRACE(view.name);
-        Feed->ApplyAutoRanges();
+        WholeHistory();
         if (view.upper > 0) Chart.xAxis->setRange(view.lower, view.upper);
         const QImage picture = Chart.toPixmap(view.width, 260).toImage().convertToFormat(QImage::Format_RGB32);
         ASSERT_TRUE(Graphs[0]->Visible().dense);
