@@ -8,9 +8,11 @@
 
 #include <array>
 #include <optional>
+#include <vector>
 
 #include <QHash>
 #include <QObject>
+#include <QRect>
 #include <QVector>
 
 #include "ChartHistory.h"
@@ -60,6 +62,19 @@ private:
     TChartHistory& Points(int series);
     void ApplyValueRange(QCPAxis* axis);
     std::optional<QCPRange> Kept(QCPAxis* axis) const;
+    // A series' first and last key, its count and whether it was drawn as
+    // spans per column.
+    struct TKeys {
+        double first;
+        double last;
+        int count;
+        bool dense;
+    };
+    using TDrawnKeys = std::array<std::optional<TKeys>, SeriesCount>;
+    TDrawnKeys DrawnKeysNow() const;
+    std::optional<std::vector<QRect>> ChangedParts() const;
+    QRect PlotPart(const QCPRange& keys) const;
+    void NoteDrawn();
     void SetKept(QCPAxis* axis, const QCPRange& range);
 
     QCustomPlot* FChart;
@@ -67,4 +82,7 @@ private:
     std::array<TSeriesGraph*, SeriesCount> FSeries;
     QHash<QCPAxis*, QCPRange> FKept;  // the automatic ranges as last applied
     bool FTrimmed = false;            // a point has left the front since Clear or Assign
+    // Each series' keys as last drawn (none: empty); nothing while unknown
+    // (not drawn since Clear or Assign).
+    std::optional<TDrawnKeys> FDrawnKeys;
 };

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "LayerPart.h"
+
 TChartReplot::TChartReplot(QCustomPlot* chart) : QObject(chart), FChart(chart) {
     // Just above the layer the graphs are made on, so the stacking is as before.
     FChart->addLayer(SeriesLayer, FChart->layer("main"), QCustomPlot::limAbove);
@@ -61,11 +63,19 @@ void TChartReplot::Redraw() {
     // The layer redraws the whole chart itself when the buffers were made
     // stale (a layer added, a graph moved): that redraw reports itself.
     FLastFull.reset();
-    FSeriesLayer->replot();
+    if (!RepaintChangedParts()) FSeriesLayer->replot();
     if (FLastFull) return;
     FLastFull = Frame();
     FSinceLast.restart();
     emit Drawn();
+}
+
+bool TChartReplot::RepaintChangedParts() {
+    const std::optional<std::vector<QRect>> parts = FChangedParts ? FChangedParts() : std::nullopt;
+    if (!parts) return false;
+    for (const QRect& part : *parts)
+        if (!layerpart::Repaint(FSeriesLayer, part)) return false;
+    return true;
 }
 
 void TChartReplot::Request(bool paced) {

@@ -4,12 +4,15 @@
 // is always drawn. The series are drawn on a layer with a paint buffer of its
 // own (SeriesLayer): while the axis ranges, their labels and the chart's size
 // are those of the last full redraw, a redraw repaints that layer alone and
-// the axes, labels and grid stay as drawn. While every redraw moves the frame
-// the layer shares the chart's buffer instead. Main thread only; a child of its
-// chart.
+// the axes, labels and grid stay as drawn, and where the owner can tell which
+// parts of the plot changed (SetChangedParts) only those parts of the layer
+// are repainted. While every redraw moves the frame the layer shares the
+// chart's buffer instead. Main thread only; a child of its chart.
 #pragma once
 
+#include <functional>
 #include <optional>
+#include <vector>
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -26,6 +29,10 @@ public:
 
     explicit TChartReplot(QCustomPlot* chart);
     void Request(bool paced);
+    // The parts of the plot whose series changed since the last redraw;
+    // nothing when that cannot be told (the whole series layer is drawn).
+    using TChangedParts = std::function<std::optional<std::vector<QRect>>()>;
+    void SetChangedParts(TChangedParts parts) { FChangedParts = std::move(parts); }
 
 signals:
     // After each redraw, of the whole chart or of the series alone.
@@ -41,6 +48,7 @@ private:
     };
     TFrame Frame() const;
     void Redraw();
+    bool RepaintChangedParts();
 
     QCustomPlot* FChart;
     QCPLayer* FSeriesLayer;
@@ -48,4 +56,5 @@ private:
     QElapsedTimer FSinceLast;            // invalid until the first redraw
     std::optional<TFrame> FLastFull;     // as of the last full redraw
     int FFullInARow = 0;                 // full redraws since the frame last held
+    TChangedParts FChangedParts;
 };

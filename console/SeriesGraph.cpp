@@ -14,6 +14,10 @@ double Clamped(double y, const QCPAxisRect& rect) {
     return std::clamp(y, double(rect.top() - 8), double(rect.bottom() + 8));
 }
 
+// Pixels a stroke can reach beyond its end points: half the pen, its square
+// cap and the antialiasing's fringe, with a pixel to spare.
+int Reach(const QPen& pen) { return int(std::ceil(pen.widthF())) + 2; }
+
 // Adds the edge of column x at row y to an outline: a column at the row the
 // last one ended on only moves that end, so a flat stretch is one edge.
 void Extend(QVector<QPoint>& edge, int x, int y) {
@@ -43,7 +47,21 @@ void TSeriesGraph::draw(QCPPainter* painter) {
     const TVisible visible = Visible();
     if (visible.first == visible.last) return;
     if (visible.dense) DrawSpans(painter);
-    else DrawLine(painter, visible);
+    else DrawLine(painter, Within(visible, *painter));
+}
+
+// The visible points whose segments can reach the painter's clip, with one
+// beyond each side of it.
+TSeriesGraph::TVisible TSeriesGraph::Within(const TVisible& visible, const QCPPainter& painter) const {
+    if (!painter.hasClipping()) return visible;
+    const QRectF clip = painter.clipBoundingRect();
+    const int reach = Reach(pen());
+    const double a = keyAxis()->pixelToCoord(clip.left() - reach);
+    const double b = keyAxis()->pixelToCoord(clip.right() + reach);
+    const double above = std::nextafter(std::max(a, b), std::numeric_limits<double>::infinity());
+    const int first = std::max(visible.first, FHistory.LowerIndex(std::min(a, b)) - 1);
+    const int last = std::min(visible.last, FHistory.LowerIndex(above) + 1);
+    return {first, std::max(first, last), visible.dense};
 }
 
 // As the graph draws its own data: the points through its pen, no fill.
@@ -64,6 +82,13 @@ void TSeriesGraph::DrawSpans(QCPPainter* painter) {
     const QCPAxisRect* rect = keyAxis()->axisRect();
     const QCPRange keys = keyAxis()->range();
     const auto columns = envelope::Envelope(FHistory, {keys.lower, keys.upper, rect->width()});
+    // The columns the painter's clip covers, with one to spare each side.
+    size_t from = 0, to = columns.size();
+    if (painter->hasClipping()) {
+        const QRectF clip = painter->clipBoundingRect();
+        from = size_t(std::clamp(int(std::floor(clip.left())) - rect->left() - 1, 0, int(to)));
+        to = size_t(std::clamp(int(std::ceil(clip.right())) - rect->left() + 2, int(from), int(to)));
+    }
     // The pen's half width above and below, so a flat stretch is as thick as the line.
     const double pad = std::max(pen().widthF(), 1.0) / 2;
     painter->setAntialiasing(false);
@@ -82,7 +107,7 @@ void TSeriesGraph::DrawSpans(QCPPainter* painter) {
         outline.resize(0);
         bottom.resize(0);
     };
-    for (size_t c = 0; c < columns.size(); ++c) {
+    for (size_t c = from; c < to; ++c) {
         if (!columns[c]) {
             flush();
             continue;

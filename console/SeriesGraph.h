@@ -6,8 +6,10 @@
 // is drawn as one span per pixel column from the lowest to the highest value
 // the line takes there (see envelope::Envelope), unantialiased, as wide as
 // the pen at its ends, so a band looks like the band it is and a spike shows
-// whatever the depth. The graph's own data container stays empty. The key
-// axis must be horizontal. Main thread only.
+// whatever the depth. Only what can reach the painter's clip is drawn, so a
+// repaint of part of the plot costs what is in that part. The graph's own
+// data container stays empty. The key axis must be horizontal. Main thread
+// only.
 #pragma once
 
 #include <qcustomplot.h>
@@ -38,6 +40,7 @@ private:
     friend class TChartFeed;  // the only writer of the points
     TChartHistory& Points() { return FHistory; }
 
+    TVisible Within(const TVisible& visible, const QCPPainter& painter) const;
     void DrawLine(QCPPainter* painter, const TVisible& visible);
     void DrawSpans(QCPPainter* painter);
 

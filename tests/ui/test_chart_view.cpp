@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QImage>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <qcustomplot.h>
 
@@ -41,6 +42,13 @@ protected:
     }
     void Draw() {
         Chart.replot();
+    }
+    // On screen: a grab then shows the chart's buffers as they are (a hidden
+    // chart redraws itself whole to be grabbed).
+    void Show() {
+        Chart.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&Chart));
+        ASSERT_TRUE(WaitFor([this] { return !Replots.empty(); }));
     }
 
     QCustomPlot Chart;
@@ -121,6 +129,7 @@ TEST_F(TChartFeedView, ZoomingFollowsTheVisibleSamples) {
 // alone, and the picture is the one a full redraw gives; a new range or label
 // redraws everything.
 TEST_F(TChartFeedView, ARedrawWithTheFrameHeldRepaintsTheSeriesAlone) {
+    ASSERT_NO_FATAL_FAILURE(Show());
     int full = 0;
     QObject::connect(&Chart, &QCustomPlot::afterReplot, [&full] { ++full; });
     Chart.xAxis->setRange(0, 1000);
@@ -150,11 +159,56 @@ TEST_F(TChartFeedView, ARedrawWithTheFrameHeldRepaintsTheSeriesAlone) {
     EXPECT_EQ(full, before + 2);
 }
 
+// Repainting only the parts of the plot whose series changed leaves the
+// picture a whole redraw gives: new points at the end, and old ones leaving
+// the front, drawn as lines and as spans per column, on pens as the window's.
+TEST_F(TChartFeedView, RepaintingTheChangedPartsDrawsWhatAWholeRedrawDraws) {
+    ASSERT_NO_FATAL_FAILURE(Show());
+    Chart.setPlottingHint(QCP::phFastPolylines, true);
+    const QColor colours[] = {Qt::red, Qt::darkGreen, Qt::blue};
+    for (size_t i = 0; i < Graphs.size(); ++i) Graphs[i]->setPen(QPen(colours[i], 2));
+    Chart.yAxis->setRange(-3, 5);
+    Chart.yAxis2->setRange(-3, 5);
+    const auto redraw = [this] {
+        const size_t before = Replots.size();
+        Feed->RequestReplot();
+        return WaitFor([&] { return Replots.size() > before; });
+    };
+    const struct {
+        const char* name;
+        int depth, initial, perFrame;
+        double step, keysShown;
+    } views[] = {
+        {"lines, filling", 100'000, 100, 3, 5, 1'000},
+        {"lines, sliding", 100, 150, 3, 5, 1'000},
+        {"spans, sliding", 3'000, 3'500, 40, 1, 6'000},
+    };
+    for (const auto& view : views) {
+        SCOPED_TRACE(view.name);
+        const auto value = [](int t) { return 2 * std::sin(t * 0.07) + std::sin(t * 1.3); };
+        Feed->Clear();
+        Chart.xAxis->setRange(0, view.keysShown);
+        int t = 0;
+        for (; t < view.initial; ++t) Tick(t * view.step, value(t), view.depth);
+        ASSERT_TRUE(redraw());
+        for (int frame = 0; frame < 12; ++frame) {
+            for (int end = t + view.perFrame; t < end; ++t) Tick(t * view.step, value(t), view.depth);
+            if (frame == 6) Tick(t++ * view.step, 4.5, view.depth);  // a spike
+            ASSERT_TRUE(redraw());
+            const QImage parts = Chart.grab().toImage();
+            Chart.replot();
+            ASSERT_EQ(parts, Chart.grab().toImage()) << "frame " << frame;
+        }
+        EXPECT_EQ(Graphs[0]->Visible().dense, view.step == 1);
+    }
+}
+
 // A frame that moves with every redraw (the time axis of a running
 // measurement) gains nothing from the series' own buffer: after two such
 // redraws the series share the chart's buffer, and once the frame holds again
 // they get their own back and are repainted alone, drawing the same picture.
 TEST_F(TChartFeedView, TheSeriesKeepTheirOwnBufferOnlyWhileTheFrameHolds) {
+    ASSERT_NO_FATAL_FAILURE(Show());
     int full = 0;
     QObject::connect(&Chart, &QCustomPlot::afterReplot, [&full] { ++full; });
     QCPLayer* series = Chart.layer(TChartReplot::SeriesLayer);
