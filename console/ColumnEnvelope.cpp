@@ -28,14 +28,22 @@ std::optional<double> LineAt(const TChartHistory& history, int index, double key
 }  // namespace
 
 std::vector<std::optional<TValueRange>> Envelope(const TChartHistory& history, const TColumns& columns) {
+    return Envelope(history, columns, 0, columns.count);
+}
+
+std::vector<std::optional<TValueRange>> Envelope(const TChartHistory& history, const TColumns& columns,
+                                                 int begin, int end) {
     std::vector<std::optional<TValueRange>> out(size_t(std::max(columns.count, 0)));
-    if (out.empty() || history.Count() == 0) return out;
-    int from = history.LowerIndex(columns.Edge(0));
+    begin = std::clamp(begin, 0, int(out.size()));
+    end = std::clamp(end, begin, int(out.size()));
+    if (begin == end || history.Count() == 0) return out;
     // Keys mostly come evenly spaced: each edge is looked for where an even
     // spacing would put it.
-    const int first = from, last = history.LowerIndex(columns.Edge(columns.count));
-    std::optional<double> left = LineAt(history, from, columns.Edge(0));
-    for (int c = 0; c < columns.count; ++c) {
+    const int first = history.LowerIndex(columns.Edge(0));
+    const int last = history.LowerIndex(columns.Edge(columns.count));
+    int from = history.LowerIndex(columns.Edge(begin));
+    std::optional<double> left = LineAt(history, from, columns.Edge(begin));
+    for (int c = begin; c < end; ++c) {
         const double edge = columns.Edge(c + 1);
         const int guess = first + int(int64_t(last - first) * (c + 1) / columns.count);
         const int to = history.LowerIndex(edge, guess);

@@ -22,5 +22,9 @@ struct TColumns {
 
 // One entry per column; none where the line does not pass.
 std::vector<std::optional<TValueRange>> Envelope(const TChartHistory& history, const TColumns& columns);
+// The same, worked out for the columns [begin, end) only (the others none):
+// each as the whole envelope has it.
+std::vector<std::optional<TValueRange>> Envelope(const TChartHistory& history, const TColumns& columns,
+                                                 int begin, int end);
 
 }  // namespace envelope

@@ -81,14 +81,14 @@ void TSeriesGraph::DrawLine(QCPPainter* painter, const TVisible& visible) {
 void TSeriesGraph::DrawSpans(QCPPainter* painter) {
     const QCPAxisRect* rect = keyAxis()->axisRect();
     const QCPRange keys = keyAxis()->range();
-    const auto columns = envelope::Envelope(FHistory, {keys.lower, keys.upper, rect->width()});
     // The columns the painter's clip covers, with one to spare each side.
-    size_t from = 0, to = columns.size();
+    int from = 0, to = rect->width();
     if (painter->hasClipping()) {
         const QRectF clip = painter->clipBoundingRect();
-        from = size_t(std::clamp(int(std::floor(clip.left())) - rect->left() - 1, 0, int(to)));
-        to = size_t(std::clamp(int(std::ceil(clip.right())) - rect->left() + 2, int(from), int(to)));
+        from = std::clamp(int(std::floor(clip.left())) - rect->left() - 1, 0, to);
+        to = std::clamp(int(std::ceil(clip.right())) - rect->left() + 2, from, to);
     }
+    const auto columns = envelope::Envelope(FHistory, {keys.lower, keys.upper, rect->width()}, from, to);
     // The pen's half width above and below, so a flat stretch is as thick as the line.
     const double pad = std::max(pen().widthF(), 1.0) / 2;
     painter->setAntialiasing(false);
@@ -107,7 +107,7 @@ void TSeriesGraph::DrawSpans(QCPPainter* painter) {
         outline.resize(0);
         bottom.resize(0);
     };
-    for (size_t c = from; c < to; ++c) {
+    for (size_t c = size_t(from); c < size_t(to); ++c) {
         if (!columns[c]) {
             flush();
             continue;

@@ -139,6 +139,25 @@ TEST_F(TDenseChart, EachColumnSpansTheTrueExtremesOfItsSamples) {
 // The picture itself: in every pixel column of the plot the series' colour
 // runs without a break from the highest to the lowest value's row (the pen's
 // half width beyond each, within a pixel), at any zoom, pan and width.
+// A repaint of part of the plot works out only the columns it covers, each
+// as the whole envelope has it.
+TEST_F(TDenseChart, ColumnsWorkedOutAloneMatchTheWholeEnvelope) {
+    const TColumnRanges whole = Drawn();
+    const int count = int(whole.size());
+    for (const auto& [begin, end] : {std::pair{0, 1}, {0, count}, {count / 3, count / 3 + 7},
+                                     {count - 5, count}, {count - 1, count + 9}, {-4, 3}}) {
+        const TColumnRanges part = envelope::Envelope(Feed->History(0), Columns(), begin, end);
+        ASSERT_EQ(part.size(), whole.size());
+        for (int c = 0; c < count; ++c) {
+            const bool inside = c >= begin && c < end;
+            ASSERT_EQ(part[size_t(c)].has_value(), inside && whole[size_t(c)].has_value()) << begin << " " << c;
+            if (!inside || !whole[size_t(c)]) continue;
+            EXPECT_EQ(part[size_t(c)]->min, whole[size_t(c)]->min) << c;
+            EXPECT_EQ(part[size_t(c)]->max, whole[size_t(c)]->max) << c;
+        }
+    }
+}
+
 TEST_F(TDenseChart, ThePictureShowsEachColumnsSpanSolid) {
     struct TView {
         const char* name;
