@@ -43,6 +43,12 @@ protected:
     void Draw() {
         Chart.replot();
     }
+    // Asks for a redraw and waits until it has been drawn.
+    bool Redraw() {
+        const size_t before = Replots.size();
+        Feed->RequestReplot();
+        return WaitFor([&] { return Replots.size() > before; });
+    }
     // On screen: a grab then shows the chart's buffers as they are (a hidden
     // chart redraws itself whole to be grabbed).
     void Show() {
@@ -135,16 +141,11 @@ TEST_F(TChartFeedView, ARedrawWithTheFrameHeldRepaintsTheSeriesAlone) {
     Chart.xAxis->setRange(0, 1000);
     Chart.yAxis->setRange(-3, 3);
     Chart.yAxis2->setRange(-3, 3);
-    const auto redraw = [this] {
-        const size_t before = Replots.size();
-        Feed->RequestReplot();
-        return WaitFor([&] { return Replots.size() > before; });
-    };
     for (int t = 0; t < 400; ++t) Tick(t, std::sin(t * 0.05), 1000);
-    ASSERT_TRUE(redraw());
+    ASSERT_TRUE(Redraw());
     EXPECT_EQ(full, 1);
     for (int t = 400; t < 800; ++t) Tick(t, std::sin(t * 0.05), 1000);
-    ASSERT_TRUE(redraw());
+    ASSERT_TRUE(Redraw());
     EXPECT_EQ(full, 1) << "the axes were drawn again for new points alone";
     const QImage layered = Chart.grab().toImage();
     Chart.replot();
@@ -152,10 +153,10 @@ TEST_F(TChartFeedView, ARedrawWithTheFrameHeldRepaintsTheSeriesAlone) {
 
     const int before = full;
     Chart.yAxis2->setRange(-4, 4);
-    ASSERT_TRUE(redraw());
+    ASSERT_TRUE(Redraw());
     EXPECT_EQ(full, before + 1);
     Chart.xAxis->setLabel("t");
-    ASSERT_TRUE(redraw());
+    ASSERT_TRUE(Redraw());
     EXPECT_EQ(full, before + 2);
 }
 
@@ -169,11 +170,6 @@ TEST_F(TChartFeedView, RepaintingTheChangedPartsDrawsWhatAWholeRedrawDraws) {
     for (size_t i = 0; i < Graphs.size(); ++i) Graphs[i]->setPen(QPen(colours[i], 2));
     Chart.yAxis->setRange(-3, 5);
     Chart.yAxis2->setRange(-3, 5);
-    const auto redraw = [this] {
-        const size_t before = Replots.size();
-        Feed->RequestReplot();
-        return WaitFor([&] { return Replots.size() > before; });
-    };
     const struct {
         const char* name;
         int depth, initial, perFrame;
@@ -190,11 +186,11 @@ TEST_F(TChartFeedView, RepaintingTheChangedPartsDrawsWhatAWholeRedrawDraws) {
         Chart.xAxis->setRange(0, view.keysShown);
         int t = 0;
         for (; t < view.initial; ++t) Tick(t * view.step, value(t), view.depth);
-        ASSERT_TRUE(redraw());
+        ASSERT_TRUE(Redraw());
         for (int frame = 0; frame < 12; ++frame) {
             for (int end = t + view.perFrame; t < end; ++t) Tick(t * view.step, value(t), view.depth);
             if (frame == 6) Tick(t++ * view.step, 4.5, view.depth);  // a spike
-            ASSERT_TRUE(redraw());
+            ASSERT_TRUE(Redraw());
             const QImage parts = Chart.grab().toImage();
             Chart.replot();
             ASSERT_EQ(parts, Chart.grab().toImage()) << "frame " << frame;
@@ -212,26 +208,21 @@ TEST_F(TChartFeedView, TheSeriesKeepTheirOwnBufferOnlyWhileTheFrameHolds) {
     int full = 0;
     QObject::connect(&Chart, &QCustomPlot::afterReplot, [&full] { ++full; });
     QCPLayer* series = Chart.layer(TChartReplot::SeriesLayer);
-    const auto redraw = [this] {
-        const size_t before = Replots.size();
-        Feed->RequestReplot();
-        return WaitFor([&] { return Replots.size() > before; });
-    };
     Chart.yAxis->setRange(-3, 3);
     Chart.yAxis2->setRange(-3, 3);
     for (int r = 0; r < 3; ++r) {
         Chart.xAxis->setRange(r * 10.0, r * 10.0 + 1000);
-        ASSERT_TRUE(redraw());
+        ASSERT_TRUE(Redraw());
     }
     EXPECT_EQ(full, 3);
     EXPECT_EQ(series->mode(), QCPLayer::lmLogical) << "a moving frame kept a buffer of its own for the series";
 
     for (int t = 0; t < 400; ++t) Tick(t, std::sin(t * 0.05), 1000);
-    ASSERT_TRUE(redraw());
+    ASSERT_TRUE(Redraw());
     EXPECT_EQ(full, 4) << "the buffer given back needs one full redraw";
     EXPECT_EQ(series->mode(), QCPLayer::lmBuffered);
     for (int t = 400; t < 800; ++t) Tick(t, std::sin(t * 0.05), 1000);
-    ASSERT_TRUE(redraw());
+    ASSERT_TRUE(Redraw());
     EXPECT_EQ(full, 4) << "the axes were drawn again for new points alone";
     const QImage layered = Chart.grab().toImage();
     Chart.replot();
