@@ -10,19 +10,12 @@
 #include "LiveRanges.h"
 #include "SeriesGraph.h"
 
-namespace {
-
-// Pixels beside a changed key that the series' strokes can reach: half a
-// 2-px pen, its square cap and the antialiasing's fringe, with room to spare.
-constexpr int ChangedMargin = 5;
-
-}  // namespace
-
 TChartFeed::TChartFeed(QCustomPlot* chart, const std::array<TSeriesGraph*, SeriesCount>& series)
-    : QObject(chart), FChart(chart), FReplot(new TChartReplot(chart)), FSeries{series} {
+    : QObject(chart), FChart(chart), FReplot(new TChartReplot(chart)), FSeries{series},
+      FChanges(chart, series) {
     for (TSeriesGraph* graph : FSeries) graph->setLayer(TChartReplot::SeriesLayer);
-    FReplot->SetChangedParts([this] { return ChangedParts(); });
-    connect(FReplot, &TChartReplot::Drawn, this, &TChartFeed::NoteDrawn);
+    FReplot->SetChangedParts([this] { return FChanges.Parts(); });
+    connect(FReplot, &TChartReplot::Drawn, this, [this] { FChanges.NoteDrawn(); });
     // Undo zoom: a double click while the chart may be zoomed brings back the automatic ranges.
     connect(FChart, &QCustomPlot::mouseDoubleClick, this, [this](QMouseEvent*) {
         if (!Interactive()) return;
@@ -39,10 +32,17 @@ const TChartHistory& TChartFeed::History(int series) const {
     return FSeries[size_t(series)]->History();
 }
 
-void TChartFeed::Add(int series, double x, double y) { Points(series).Add(x, y); }
+TChartFeed::~TChartFeed() { FReplot->SetChangedParts({}); }
+
+void TChartFeed::Add(int series, double x, double y) {
+    Points(series).Add(x, y);
+    FChanges.NoteAdded(series);
+}
 
 void TChartFeed::RemoveFirst(int series) {
+    if (Points(series).Count() == 0) return;
     Points(series).RemoveFirst();
+    FChanges.NoteRemoved(series);
     FTrimmed = true;
 }
 
@@ -50,7 +50,7 @@ void TChartFeed::Clear() {
     for (int i = 0; i < SeriesCount; ++i) Points(i).Clear();
     FKept.clear();
     FTrimmed = false;
-    FDrawnKeys.reset();
+    FChanges.Forget();
 }
 
 void TChartFeed::Assign(int series, const QVector<QCPGraphData>& points) {
@@ -58,7 +58,7 @@ void TChartFeed::Assign(int series, const QVector<QCPGraphData>& points) {
     history.Clear();
     FKept.clear();
     FTrimmed = false;
-    FDrawnKeys.reset();
+    FChanges.Forget();
     for (const QCPGraphData& point : points) history.Add(point.key, point.value);
 }
 
@@ -126,65 +126,6 @@ std::optional<QCPRange> TChartFeed::Kept(QCPAxis* axis) const {
 void TChartFeed::SetKept(QCPAxis* axis, const QCPRange& range) {
     FKept[axis] = range;
     axis->setRange(range);
-}
-
-TChartFeed::TDrawnKeys TChartFeed::DrawnKeysNow() const {
-    TDrawnKeys keys;
-    for (int i = 0; i < SeriesCount; ++i) {
-        const TChartHistory& history = History(i);
-        if (history.Count() > 0)
-            keys[size_t(i)] = {history.Key(0), history.Key(history.Count() - 1), history.Count(),
-                               FSeries[size_t(i)]->Visible().dense};
-    }
-    return keys;
-}
-
-void TChartFeed::NoteDrawn() { FDrawnKeys = DrawnKeysNow(); }
-
-// Points enter at the back and leave at the front, so since the last redraw
-// a series changed from the newest key drawn then to its newest key now, and
-// from its oldest key then to its oldest key now; anything else redraws the
-// series whole, and so does a series that turns from a line to spans or back.
-std::optional<std::vector<QRect>> TChartFeed::ChangedParts() const {
-    if (!FDrawnKeys) return std::nullopt;
-    const TDrawnKeys now = DrawnKeysNow();
-    std::optional<QCPRange> back, front;  // key spans
-    const auto unite = [](std::optional<QCPRange>& span, double from, double to) {
-        span = span ? QCPRange(std::min(span->lower, from), std::max(span->upper, to)) : QCPRange(from, to);
-    };
-    for (size_t i = 0; i < now.size(); ++i) {
-        const std::optional<TKeys>& was = (*FDrawnKeys)[i];
-        const std::optional<TKeys>& is = now[i];
-        if (!is && !was) continue;
-        if (!is || (was && (is->first < was->first || is->last < was->last || is->dense != was->dense)))
-            return std::nullopt;
-        if (!was) {
-            unite(back, is->first, is->last);
-            continue;
-        }
-        if (is->last > was->last || is->count > was->count) unite(back, was->last, is->last);
-        if (is->first > was->first) unite(front, was->first, is->first);
-    }
-    std::vector<QRect> parts;
-    for (const std::optional<QCPRange>& span : {front, back})
-        if (span) parts.push_back(PlotPart(*span));
-    if (parts.size() == 2 && parts[0].intersects(parts[1])) parts = {parts[0] | parts[1]};
-    parts.erase(std::remove_if(parts.begin(), parts.end(), [](const QRect& r) { return r.isEmpty(); }),
-                parts.end());
-    return parts;
-}
-
-// The plot's columns over a span of keys, with what strokes reach beside them.
-QRect TChartFeed::PlotPart(const QCPRange& keys) const {
-    const QRect plot = FChart->axisRect()->rect().adjusted(-1, -1, 1, 1);
-    const QCPAxis* axis = FSeries[0]->keyAxis();
-    const double a = axis->coordToPixel(keys.lower), b = axis->coordToPixel(keys.upper);
-    // Far outside the plot a pixel may lie beyond what an int holds.
-    const double left = std::clamp(std::min(a, b), double(plot.left() - 100), double(plot.right() + 100));
-    const double right = std::clamp(std::max(a, b), double(plot.left() - 100), double(plot.right() + 100));
-    const QRect part(QPoint(int(std::floor(left)) - ChangedMargin, plot.top()),
-                     QPoint(int(std::ceil(right)) + ChangedMargin, plot.bottom()));
-    return part & plot;
 }
 
 void TChartFeed::RequestReplot() { FReplot->Request(!Interactive()); }

@@ -15,6 +15,7 @@
 #include <QRect>
 #include <QVector>
 
+#include "ChartChanges.h"
 #include "ChartHistory.h"
 
 class QCustomPlot;
@@ -29,6 +30,7 @@ public:
 
     // The series must be empty; their points are the feed's from now on.
     TChartFeed(QCustomPlot* chart, const std::array<TSeriesGraph*, SeriesCount>& series);
+    ~TChartFeed() override;
 
     int Count(int series) const;
     // Appends (x, y); x must be finite and should not lie below the series' last key.
@@ -62,19 +64,6 @@ private:
     TChartHistory& Points(int series);
     void ApplyValueRange(QCPAxis* axis);
     std::optional<QCPRange> Kept(QCPAxis* axis) const;
-    // A series' first and last key, its count and whether it was drawn as
-    // spans per column.
-    struct TKeys {
-        double first;
-        double last;
-        int count;
-        bool dense;
-    };
-    using TDrawnKeys = std::array<std::optional<TKeys>, SeriesCount>;
-    TDrawnKeys DrawnKeysNow() const;
-    std::optional<std::vector<QRect>> ChangedParts() const;
-    QRect PlotPart(const QCPRange& keys) const;
-    void NoteDrawn();
     void SetKept(QCPAxis* axis, const QCPRange& range);
 
     QCustomPlot* FChart;
@@ -82,7 +71,5 @@ private:
     std::array<TSeriesGraph*, SeriesCount> FSeries;
     QHash<QCPAxis*, QCPRange> FKept;  // the automatic ranges as last applied
     bool FTrimmed = false;            // a point has left the front since Clear or Assign
-    // Each series' keys as last drawn (none: empty); nothing while unknown
-    // (not drawn since Clear or Assign).
-    std::optional<TDrawnKeys> FDrawnKeys;
+    TChartChanges FChanges;  // what to repaint while the frame holds
 };

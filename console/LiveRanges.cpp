@@ -34,7 +34,8 @@ double Grain(double span) {
 
 QCPRange Keys(const std::optional<QCPRange>& kept, double first, double last, bool growing) {
     const double span = last - first;
-    const double grain = Grain(span > 0 ? span : 1.0);
+    if (!(span > 0)) return QCPRange(first - 1, last + 1);  // one key: nothing to scale by yet
+    const double grain = Grain(span);
     const double room = growing ? span * GrowingRoom : 0.0;
     const QCPRange fresh(Down(first, grain), Down(last + room, grain) + grain);
     if (kept && Holds(*kept, first, last) && last < kept->upper &&

@@ -18,6 +18,7 @@ double Grain(double span);
 
 // The key axis over keys first..last (first <= last): the last key lies
 // inside, short of the upper end, so the next sample does not step at once.
+// A single key gets 1 either side.
 // While the history grows (has lost no point at its front) the upper end
 // also leaves a quarter of the span free, so that a filling chart steps each
 // time it has grown by a quarter rather than by a grain.

@@ -169,8 +169,16 @@ TEST_F(LinePace, AReceiveFifoHandsTheReplyOverInPieces) {
     EXPECT_TRUE(Line->Read(1, 50).empty());
     AdvanceTo(eighth + 1);
     EXPECT_EQ(Line->Read(8).size(), 8u);
-    AdvanceTo(start + int64_t((2 + reply + sim::TRxFifo::TimeoutChars) * ByteUs) + 1);
-    EXPECT_EQ(Line->Read(reply - 8).size(), reply - 8);
+    const auto sixteenth = start + int64_t((2 + 16) * ByteUs);
+    AdvanceTo(sixteenth - 2);
+    EXPECT_TRUE(Line->Read(1, 50).empty());
+    AdvanceTo(sixteenth + 1);
+    EXPECT_EQ(Line->Read(8).size(), 8u);
+    const auto timeout = start + int64_t((2 + reply + sim::TRxFifo::TimeoutChars) * ByteUs);
+    AdvanceTo(timeout - 2);
+    EXPECT_TRUE(Line->Read(1, 50).empty());
+    AdvanceTo(timeout + 1);
+    EXPECT_EQ(Line->Read(reply - 16).size(), reply - 16);
 }
 
 // The engine sees a frame only once its last byte is in, however many.

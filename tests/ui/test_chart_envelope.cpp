@@ -136,16 +136,16 @@ TEST_F(TDenseChart, EachColumnSpansTheTrueExtremesOfItsSamples) {
     EXPECT_EQ(drawn[size_t(ColumnOf(SpikeHighAt)) + 3]->max, 0.0);
 }
 
-// The picture itself: in every pixel column of the plot the series' colour
-// runs without a break from the highest to the lowest value's row (the pen's
-// half width beyond each, within a pixel), at any zoom, pan and width.
 // A repaint of part of the plot works out only the columns it covers, each
 // as the whole envelope has it.
 TEST_F(TDenseChart, ColumnsWorkedOutAloneMatchTheWholeEnvelope) {
     const TColumnRanges whole = Drawn();
     const int count = int(whole.size());
-    for (const auto& [begin, end] : {std::pair{0, 1}, {0, count}, {count / 3, count / 3 + 7},
-                                     {count - 5, count}, {count - 1, count + 9}, {-4, 3}}) {
+    // Every column once as the first of a part, so parts also begin where a
+    // jump crosses the column's left edge; and parts beyond either end.
+    std::vector<std::pair<int, int>> parts = {{0, count}, {count - 1, count + 9}, {-4, 3}};
+    for (int begin = 0; begin < count; ++begin) parts.emplace_back(begin, begin + 2);
+    for (const auto& [begin, end] : parts) {
         const TColumnRanges part = envelope::Envelope(Feed->History(0), Columns(), begin, end);
         ASSERT_EQ(part.size(), whole.size());
         for (int c = 0; c < count; ++c) {
@@ -158,6 +158,9 @@ TEST_F(TDenseChart, ColumnsWorkedOutAloneMatchTheWholeEnvelope) {
     }
 }
 
+// The picture itself: in every pixel column of the plot the series' colour
+// runs without a break from the highest to the lowest value's row (the pen's
+// half width beyond each, within a pixel), at any zoom, pan and width.
 TEST_F(TDenseChart, ThePictureShowsEachColumnsSpanSolid) {
     struct TView {
         const char* name;

@@ -8,6 +8,8 @@
 
 #include <QElapsedTimer>
 #include <QImage>
+#include <QPaintEvent>
+#include <QRegion>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <qcustomplot.h>
@@ -21,6 +23,19 @@
 using testsupport::WaitFor;
 
 namespace {
+
+// Collects the regions of the paint events a widget gets.
+class TPaintLog : public QObject {
+public:
+    explicit TPaintLog(QRegion& painted) : FPainted(painted) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) FPainted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+
+private:
+    QRegion& FPainted;
+};
 
 class TChartFeedView : public ::testing::Test {
 protected:
@@ -62,6 +77,7 @@ protected:
     TChartFeed* Feed = nullptr;
     QElapsedTimer Clock;
     std::vector<qint64> Replots;
+    QRegion Painted;
 };
 
 TEST_F(TChartFeedView, LongHistoryKeepsItsCountAndTheAxesFollowIt) {
@@ -165,6 +181,8 @@ TEST_F(TChartFeedView, ARedrawWithTheFrameHeldRepaintsTheSeriesAlone) {
 // the front, drawn as lines and as spans per column, on pens as the window's.
 TEST_F(TChartFeedView, RepaintingTheChangedPartsDrawsWhatAWholeRedrawDraws) {
     ASSERT_NO_FATAL_FAILURE(Show());
+    TPaintLog log(Painted);
+    Chart.installEventFilter(&log);
     Chart.setPlottingHint(QCP::phFastPolylines, true);
     const QColor colours[] = {Qt::red, Qt::darkGreen, Qt::blue};
     for (size_t i = 0; i < Graphs.size(); ++i) Graphs[i]->setPen(QPen(colours[i], 2));
@@ -190,13 +208,43 @@ TEST_F(TChartFeedView, RepaintingTheChangedPartsDrawsWhatAWholeRedrawDraws) {
         for (int frame = 0; frame < 12; ++frame) {
             for (int end = t + view.perFrame; t < end; ++t) Tick(t * view.step, value(t), view.depth);
             if (frame == 6) Tick(t++ * view.step, 4.5, view.depth);  // a spike
+            Painted = QRegion();
             ASSERT_TRUE(Redraw());
+            ASSERT_TRUE(WaitFor([this] { return !Painted.isEmpty(); })) << "frame " << frame;
+            // The window repainted a strip over the newest point, not the whole plot.
+            const TChartHistory& history = Feed->History(0);
+            const int newest = int(Chart.xAxis->coordToPixel(history.Key(history.Count() - 1)));
+            EXPECT_TRUE(Painted.contains(QPoint(newest, Chart.axisRect()->center().y()))) << "frame " << frame;
+            int width = 0;
+            for (const QRect& strip : Painted) width += strip.width();
+            EXPECT_LT(width, Chart.axisRect()->width() / 4) << "frame " << frame;
             const QImage parts = Chart.grab().toImage();
             Chart.replot();
             ASSERT_EQ(parts, Chart.grab().toImage()) << "frame " << frame;
         }
         EXPECT_EQ(Graphs[0]->Visible().dense, view.step == 1);
     }
+    // A series that changed its look, or whose oldest point left at a key the
+    // next one shares, is drawn anew where it was, not only at its ends.
+    const auto same = [this] {
+        const QImage parts = Chart.grab().toImage();
+        Chart.replot();
+        return parts == Chart.grab().toImage();
+    };
+    Graphs[1]->setVisible(false);
+    Tick(1e6, 0, 100'000);
+    ASSERT_TRUE(Redraw());
+    EXPECT_TRUE(same()) << "a hidden series stayed on the chart";
+    Graphs[0]->setPen(QPen(Qt::magenta, 2));
+    Tick(1e6 + 5, 0, 100'000);
+    ASSERT_TRUE(Redraw());
+    EXPECT_TRUE(same()) << "a series kept its old colour";
+    Feed->Clear();
+    for (int t = 0; t < 40; ++t) Feed->Add(0, (t / 2) * 20.0, t % 2 ? 4.0 : -2.0);
+    ASSERT_TRUE(Redraw());
+    Feed->RemoveFirst(0);  // the next point has the same key: a vertical stroke leaves
+    ASSERT_TRUE(Redraw());
+    EXPECT_TRUE(same()) << "a stroke that left at a shared key stayed on the chart";
 }
 
 // A frame that moves with every redraw (the time axis of a running

@@ -31,7 +31,7 @@ TEST(TLiveRanges, KeysEndOnGrainsAndAreKeptWhileTheyHoldThePoints) {
         bool growing;
         QCPRange range;
     } rows[] = {
-        {none, 0, 0, false, {0, 0.05}},                // one point: a span of 1 to scale by
+        {none, 0, 0, false, {-1, 1}},                  // one point: 1 either side
         {none, 0, 95, false, {0, 100}},                // grain 5
         {none, 0, 100, false, {0, 105}},               // the last key never on the upper end
         {none, 777, 1'777, false, {750, 1'800}},       // grain 50
@@ -41,7 +41,7 @@ TEST(TLiveRanges, KeysEndOnGrainsAndAreKeptWhileTheyHoldThePoints) {
         {QCPRange(0, 100), 30, 99, false, {30, 100}},  // 70 wide would do: renewed
         {QCPRange(10, 100), 5, 99, false, {5, 100}},   // a point left of it: renewed
         // Growing: a quarter of the span to spare ahead.
-        {none, 0, 0, true, {0, 0.05}},
+        {QCPRange(0, 100), 7, 7, true, {6, 8}},
         {none, 0, 95, true, {0, 120}},                    // 95 + 23.75, up to a grain of 5
         {none, 0, 1'000, true, {0, 1'300}},               // 1,250 up to a grain of 50
         {QCPRange(0, 1'300), 0, 1'299, true, {0, 1'300}},  // kept
