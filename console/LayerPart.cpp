@@ -32,8 +32,8 @@ struct TLayerableAccess : QCPLayerable {
 
 // The rasteriser rounds the coverage of an antialiased stroke a little
 // differently near the edge of a clip (a level or so in 255, a few pixels
-// in): the part is drawn with this much more on every side and only the
-// part itself is kept.
+// in): the part, a strip as tall as the plot, is drawn this much wider on
+// either side and only the part itself is kept.
 constexpr int Seam = 8;
 
 // As the layer draws itself, each item clipped to its own rectangle (one
