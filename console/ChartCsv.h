@@ -27,8 +27,14 @@ struct TTable {
 };
 
 // Writes the table; false as soon as the device refuses a write. Touches
-// nothing but its arguments, so it runs on any thread.
+// nothing but its arguments, so it runs on any thread (and formats on a
+// helper thread of its own as well).
 bool Write(const TTable& table, QIODevice& out);
+
+// Rows are formatted in runs of about this many, each run in memory.
+constexpr int RunRows = 1 << 16;
+// The same as Write, in runs of about runRows rows (tests cut short runs).
+bool WriteInRuns(const TTable& table, QIODevice& out, int runRows);
 
 // A header cell as CSV needs it: quoted when it holds a comma, a quote or a
 // line break, quotes doubled.

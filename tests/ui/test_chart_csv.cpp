@@ -30,6 +30,30 @@ QByteArray Written(const TTable& table) {
     return buffer.data();
 }
 
+QByteArray WrittenInRuns(const TTable& table, int runRows) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(chartcsv::WriteInRuns(table, buffer, runRows));
+    return buffer.data();
+}
+
+// Accepts the first `left` writes, then refuses.
+class TFailingDevice : public QIODevice {
+public:
+    explicit TFailingDevice(int left) : FLeft(left) { open(QIODevice::WriteOnly); }
+    int Writes = 0;
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64 size) override {
+        ++Writes;
+        return FLeft-- > 0 ? size : -1;
+    }
+
+private:
+    int FLeft;
+};
+
 }  // namespace
 
 TEST(ChartCsv, RowsMergeOnTimeWithEmptyCells) {
@@ -53,6 +77,38 @@ TEST(ChartCsv, RowsMergeOnTimeWithEmptyCells) {
         QByteArray expected = "t";
         for (const TColumn& column : c.columns) expected += "," + QByteArray::fromStdString(column.name);
         EXPECT_EQ(Written(table), expected + "\n" + c.rows);
+        // Cut into runs of rows, a cut on a key held twice or by one column only.
+        for (int runRows : {1, 2, 3})
+            EXPECT_EQ(WrittenInRuns(table, runRows), expected + "\n" + c.rows) << "runs of " << runRows;
+    }
+}
+
+// Columns with their own keys, gaps, keys held twice and a shorter column:
+// cut into runs of any length (run pairs go to a helper thread), the text is
+// that of one run.
+TEST(ChartCsv, RowsWrittenInRunsAreTheRowsOfTheWhole) {
+    TTable table{{"c"}, "t", {{"a", {}}, {"b", {}}, {"c", {}}}};
+    for (int i = 0; i < 20000; ++i) {
+        table.columns[0].points.Add(i, i % 7 == 0 ? std::nan("") : i * 0.25);
+        if (i % 97 == 0) table.columns[0].points.Add(i, -i);
+        if (i % 3 == 0) table.columns[1].points.Add(i, i / 3.0);
+        if (i < 12345) table.columns[2].points.Add(i + 0.5, 1e-300 * i);
+    }
+    const QByteArray whole = WrittenInRuns(table, 1 << 30);
+    ASSERT_EQ(testsupport::ParseCsv(whole).rows.size(), size_t(20000 + 207 + 12345));
+    for (int runRows : {1, 7, 96, 4096, chartcsv::RunRows}) {
+        SCOPED_TRACE(runRows);
+        EXPECT_TRUE(WrittenInRuns(table, runRows) == whole);
+    }
+}
+
+TEST(ChartCsv, AWriteRefusedInALaterRunIsReported) {
+    TTable table{{}, "t", {{"a", {}}}};
+    for (int i = 0; i < 1000; ++i) table.columns[0].points.Add(i, i);
+    for (int accepted : {1, 2, 3}) {
+        TFailingDevice device(accepted);
+        EXPECT_FALSE(chartcsv::WriteInRuns(table, device, 100)) << accepted;
+        EXPECT_EQ(device.Writes, accepted + 1) << "no write after the refused one";
     }
 }
 
