@@ -13,8 +13,7 @@ void Unite(std::optional<QCPRange>& span, double from, double to) {
 
 }  // namespace
 
-TChartChanges::TChartChanges(QCustomPlot* chart, const std::array<TSeriesGraph*, SeriesCount>& series)
-    : FChart(chart), FSeries(series) {}
+TChartChanges::TChartChanges(const std::array<TSeriesGraph*, SeriesCount>& series) : FSeries(series) {}
 
 bool TChartChanges::TState::SameLook(const TState& other) const {
     return dense == other.dense && pen == other.pen && visible == other.visible &&
@@ -73,8 +72,9 @@ QRect TChartChanges::PlotPart(const QCPRange& keys) const {
     double widest = 1;
     for (const TSeriesGraph* graph : FSeries) widest = std::max(widest, graph->pen().widthF());
     const int margin = int(std::ceil(widest)) + 3;
-    const QRect plot = FChart->axisRect()->rect().adjusted(-1, -1, 1, 1);
     const QCPAxis* axis = FSeries[0]->keyAxis();
+    // The axis' own rectangle: asking the chart for it walks its layout.
+    const QRect plot = axis->axisRect()->rect().adjusted(-1, -1, 1, 1);
     const double a = axis->coordToPixel(keys.lower), b = axis->coordToPixel(keys.upper);
     // Far outside the plot a pixel may lie beyond what an int holds.
     const double left = std::clamp(std::min(a, b), double(plot.left() - 100), double(plot.right() + 100));

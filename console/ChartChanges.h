@@ -16,13 +16,12 @@
 #include <QRect>
 #include <qcustomplot.h>
 
-class QCustomPlot;
 class TSeriesGraph;
 
 class TChartChanges {
 public:
     static constexpr int SeriesCount = 3;
-    TChartChanges(QCustomPlot* chart, const std::array<TSeriesGraph*, SeriesCount>& series);
+    explicit TChartChanges(const std::array<TSeriesGraph*, SeriesCount>& series);
 
     void NoteAdded(int series) { ++FAdded[size_t(series)]; }
     void NoteRemoved(int series) { ++FRemoved[size_t(series)]; }
@@ -49,7 +48,6 @@ private:
     TStates Now() const;
     QRect PlotPart(const QCPRange& keys) const;
 
-    QCustomPlot* FChart;
     std::array<TSeriesGraph*, SeriesCount> FSeries;
     std::array<uint64_t, SeriesCount> FAdded{};
     std::array<uint64_t, SeriesCount> FRemoved{};

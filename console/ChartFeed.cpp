@@ -12,7 +12,7 @@
 
 TChartFeed::TChartFeed(QCustomPlot* chart, const std::array<TSeriesGraph*, SeriesCount>& series)
     : QObject(chart), FChart(chart), FReplot(new TChartReplot(chart)), FSeries{series},
-      FChanges(chart, series) {
+      FChanges(series) {
     for (TSeriesGraph* graph : FSeries) graph->setLayer(TChartReplot::SeriesLayer);
     FReplot->SetChangedParts([this] { return FChanges.Parts(); });
     connect(FReplot, &TChartReplot::Drawn, this, [this] { FChanges.NoteDrawn(); });
@@ -109,11 +109,12 @@ void TChartFeed::ApplyAutoRanges() {
     }
     QCPAxis* keyAxis = FSeries[0]->keyAxis();
     if (keys) SetKept(keyAxis, liveranges::Keys(Kept(keyAxis), keys->lower, keys->upper, !FTrimmed));
-    QList<QCPAxis*> done;
-    for (QCPGraph* graph : FSeries) {
-        if (done.contains(graph->valueAxis())) continue;
-        done.append(graph->valueAxis());
-        ApplyValueRange(graph->valueAxis());
+    std::array<QCPAxis*, SeriesCount> done{};  // per sample: no list to allocate
+    for (size_t i = 0; i < FSeries.size(); ++i) {
+        QCPAxis* axis = FSeries[i]->valueAxis();
+        if (std::find(done.begin(), done.begin() + i, axis) != done.begin() + i) continue;
+        done[i] = axis;
+        ApplyValueRange(axis);
     }
 }
 

@@ -35,12 +35,14 @@ double Grain(double span) {
 QCPRange Keys(const std::optional<QCPRange>& kept, double first, double last, bool growing) {
     const double span = last - first;
     if (!(span > 0)) return QCPRange(first - 1, last + 1);  // one key: nothing to scale by yet
-    const double grain = Grain(span);
     const double room = growing ? span * GrowingRoom : 0.0;
+    const bool holds = kept && Holds(*kept, first, last) && last < kept->upper;
+    // A fresh range is never narrower than what it must hold: a kept range
+    // within the looseness of that needs no fresh one worked out (per sample).
+    if (holds && kept->size() <= (span + room) * LooseKeys) return *kept;
+    const double grain = Grain(span);
     const QCPRange fresh(Down(first, grain), Down(last + room, grain) + grain);
-    if (kept && Holds(*kept, first, last) && last < kept->upper &&
-        kept->size() <= fresh.size() * LooseKeys)
-        return *kept;
+    if (holds && kept->size() <= fresh.size() * LooseKeys) return *kept;
     return fresh;
 }
 
@@ -48,10 +50,11 @@ QCPRange Values(const std::optional<QCPRange>& kept, double min, double max) {
     const double span = max - min;
     const double pad = span > 0 ? span * ValueMargin : std::max(std::fabs(max) * ValueMargin, 1.0);
     const double lower = min - pad, upper = max + pad;
+    const bool holds = kept && Holds(*kept, lower, upper);
+    if (holds && kept->size() <= (upper - lower) * LooseValues) return *kept;
     const double grain = Grain(upper - lower);
     const QCPRange fresh(Down(lower, grain), -Down(-upper, grain));
-    if (kept && Holds(*kept, lower, upper) && kept->size() <= fresh.size() * LooseValues)
-        return *kept;
+    if (holds && kept->size() <= fresh.size() * LooseValues) return *kept;
     return fresh;
 }
 

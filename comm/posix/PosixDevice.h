@@ -26,6 +26,8 @@ class TPosixEvent;
 
 class TPosixDevice final : public TKernelObject, public std::enable_shared_from_this<TPosixDevice> {
 public:
+    static constexpr TObjectKind KindOf = TObjectKind::Device;
+    TObjectKind Kind() const override { return KindOf; }
     using Clock = std::chrono::steady_clock;
 
     // Opens the local file `path` for the Win32 access bits; null with the

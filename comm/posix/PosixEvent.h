@@ -18,6 +18,8 @@ class TPosixDevice;
 
 class TPosixEvent final : public TKernelObject {
 public:
+    static constexpr TObjectKind KindOf = TObjectKind::Event;
+    TObjectKind Kind() const override { return KindOf; }
     // Null, with the thread's last error set, when no eventfd can be had.
     static std::shared_ptr<TPosixEvent> Create(bool manualReset, bool initialState);
     TPosixEvent(int fd, bool manualReset, bool initialState);

@@ -12,9 +12,12 @@
 
 namespace commapi::posix {
 
+enum class TObjectKind { Device, Event };
+
 class TKernelObject {
 public:
     virtual ~TKernelObject() = default;
+    virtual TObjectKind Kind() const = 0;
     // The handle was closed; callers still inside an operation keep the object alive.
     virtual void Released() {}
 };
@@ -25,7 +28,11 @@ public:
 
     template <class T>
     std::shared_ptr<T> Lookup(HANDLE handle) const {
-        return std::dynamic_pointer_cast<T>(Find(handle));
+        // Told apart by kind: a dynamic cast compares type names across
+        // libraries, and every call of the interface looks a handle up.
+        std::shared_ptr<TKernelObject> object = Find(handle);
+        if (!object || object->Kind() != T::KindOf) return nullptr;
+        return std::static_pointer_cast<T>(std::move(object));
     }
 
     // Removes the handle and tells its object, under the table's lock: when this
