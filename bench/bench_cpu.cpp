@@ -1,10 +1,14 @@
 // CPU used by the console process (every thread of it; the simulated
 // controller runs as its own process and is not counted), as a share of the
-// wall-clock time (one core): 10 s of running measurement at the default
-// 16 ms with a history depth of 10,000 and the chart drawn offscreen, then
-// 10 s connected and idle.
+// wall-clock time (one core): running measurement at the default 16 ms with
+// a history depth of 10,000 and the chart drawn offscreen, then connected and
+// idle. Each is measured in five rounds of 2 s one after the other, and the
+// figure is the median round: the machines are shared, and a burst of other
+// work in one round inflates that round only.
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include <QApplication>
 
@@ -19,7 +23,8 @@ using namespace bench;
 namespace {
 
 constexpr double SettleSeconds = 1.0;
-constexpr double RunSeconds = 10.0;
+constexpr int Rounds = 5;
+constexpr double RoundSeconds = 2.0;
 constexpr int PeriodMs = 16;
 constexpr int Depth = 10'000;
 
@@ -30,9 +35,9 @@ struct TShare {
     double Cpu = 0;
 };
 
-TShare Measure(TWindowRig& rig) {
+TShare MeasureRound(TWindowRig& rig) {
     const double wall0 = WallSeconds(), cpu0 = ProcessCpuSeconds(), main0 = ThreadCpuSeconds();
-    rig.Run(RunSeconds);
+    rig.Run(RoundSeconds);
     TShare share;
     share.Wall = WallSeconds() - wall0;
     share.Cpu = ProcessCpuSeconds() - cpu0;
@@ -41,11 +46,23 @@ TShare Measure(TWindowRig& rig) {
     return share;
 }
 
+// The rounds, by the process' share, lowest first.
+std::vector<TShare> Measure(TWindowRig& rig) {
+    std::vector<TShare> rounds;
+    for (int i = 0; i < Rounds; ++i) rounds.push_back(MeasureRound(rig));
+    std::sort(rounds.begin(), rounds.end(), [](const TShare& a, const TShare& b) { return a.Process < b.Process; });
+    return rounds;
+}
+
+const TShare& MedianRound(const std::vector<TShare>& rounds) { return rounds[rounds.size() / 2]; }
+
 std::string Percent(double share) { return Fixed(share * 100.0, 2) + " %"; }
 
-std::string Raw(const TShare& share) {
-    return Fixed(share.Cpu, 3) + " s CPU in " + Fixed(share.Wall, 2) + " s wall (main thread " +
-           Percent(share.MainThread) + ")";
+std::string Raw(const std::vector<TShare>& rounds) {
+    const TShare& median = MedianRound(rounds);
+    return Fixed(median.Cpu, 3) + " s CPU in " + Fixed(median.Wall, 2) + " s wall (main thread " +
+           Percent(median.MainThread) + "); median of " + std::to_string(rounds.size()) + " rounds of " +
+           Fixed(RoundSeconds, 0) + " s, " + Percent(rounds.front().Process) + " to " + Percent(rounds.back().Process);
 }
 
 int Fail(const std::string& what) {
@@ -68,24 +85,24 @@ int main(int argc, char** argv) {
         !rig.StartMeasurement(PeriodMs, Depth))
         return Fail(rig.Error());
     rig.Run(SettleSeconds);
-    const TShare measuring = Measure(rig);
+    const std::vector<TShare> measuring = Measure(rig);
     const bool ran = rig.StopMeasurement();
     rig.Run(SettleSeconds);
-    const TShare idle = Measure(rig);
+    const std::vector<TShare> idle = Measure(rig);
     if (!ran) std::printf("  the measurement stopped by itself: %s\n", rig.Error().c_str());
 
     TFigure running;
     running.Name = "CPU measuring at 16 ms, depth 10,000 / one core";
     running.Goal = "< 2 %";
-    running.Measured = Percent(measuring.Process);
+    running.Measured = Percent(MedianRound(measuring).Process);
     running.Raw = Raw(measuring);
-    running.Pass = ran && measuring.Process < 0.02;
+    running.Pass = ran && MedianRound(measuring).Process < 0.02;
     TFigure waiting;
     waiting.Name = "CPU connected and idle / one core";
     waiting.Goal = "< 0.5 %";
-    waiting.Measured = Percent(idle.Process);
+    waiting.Measured = Percent(MedianRound(idle).Process);
     waiting.Raw = Raw(idle);
-    waiting.Pass = idle.Process < 0.005;
+    waiting.Pass = MedianRound(idle).Process < 0.005;
     const bool runningPassed = Print(running);
     const bool idlePassed = Print(waiting);
     return runningPassed && idlePassed ? 0 : 1;
