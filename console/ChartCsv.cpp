@@ -5,6 +5,7 @@
 #include <cmath>
 #include <future>
 #include <limits>
+#include <optional>
 #include <system_error>
 
 #include <QIODevice>
@@ -66,30 +67,49 @@ struct TRun {
     std::vector<int> begin, end;
 };
 
-// Runs of about `rows` rows each, cut at keys of the longest column: keys
-// never decrease in a history, so every point below a cut key goes before
-// it and the runs' rows, one after the other, are the rows of the whole.
+bool KeysInOrder(const TTable& table) {
+    return std::all_of(table.columns.begin(), table.columns.end(),
+                       [](const TColumn& column) { return column.points.KeysInOrder(); });
+}
+
+// Where the run from `begin` ends in each column, cut before `cut`.
+std::vector<int> Ends(const TTable& table, const std::vector<int>& begin, double cut, int rows) {
+    std::vector<int> end(begin.size());
+    for (size_t c = 0; c < begin.size(); ++c) {
+        const TChartHistory& points = table.columns[c].points;
+        end[c] = points.LowerIndex(cut, int(std::min<int64_t>(int64_t(begin[c]) + rows, points.Count())));
+    }
+    return end;
+}
+
+// Runs of at most about `rows` points of each column, cut at a key: every
+// point below it goes before the cut, so the runs' rows, one after the
+// other, are the rows of the whole. The cut is the lowest key that lies
+// `rows` points on in any column, so no run holds more of a column than
+// that, however the columns' keys are spread; a key held more often than
+// that goes whole into one run. Keys out of order (a history's never are,
+// but nothing else stops a caller) make one run.
 std::vector<TRun> Runs(const TTable& table, int rows) {
     const size_t count = table.columns.size();
-    TRun run{std::vector<int>(count, 0), {}};
     std::vector<TRun> runs;
-    if (count == 0) return runs;
-    const TChartHistory& longest =
-        std::max_element(table.columns.begin(), table.columns.end(), [](const TColumn& a, const TColumn& b) {
-            return a.points.Count() < b.points.Count();
-        })->points;
-    for (int at = rows; at < longest.Count(); at += rows) {
-        const double cut = longest.Key(at);
-        if (std::isnan(cut)) break;  // not a history's key: the rest is one run
-        run.end.resize(count);
+    std::vector<int> at(count, 0);
+    const bool cuttable = KeysInOrder(table);
+    while (cuttable) {
+        std::optional<double> cut;
         for (size_t c = 0; c < count; ++c)
-            run.end[c] = std::max(run.begin[c], table.columns[c].points.LowerIndex(cut, run.begin[c] + rows));
-        runs.push_back(run);
-        run.begin = run.end;
+            if (int64_t(at[c]) + rows < table.columns[c].points.Count()) {
+                const double key = table.columns[c].points.Key(at[c] + rows);
+                cut = cut ? std::min(*cut, key) : key;
+            }
+        if (!cut || std::isinf(*cut)) break;  // the rest fits one run, or is all at the end
+        std::vector<int> end = Ends(table, at, *cut, rows);
+        if (end == at) end = Ends(table, at, std::nextafter(*cut, std::numeric_limits<double>::infinity()), rows);
+        runs.push_back({at, end});
+        at = std::move(end);
     }
-    run.end.resize(count);
-    for (size_t c = 0; c < count; ++c) run.end[c] = table.columns[c].points.Count();
-    runs.push_back(run);
+    std::vector<int> end(count);
+    for (size_t c = 0; c < count; ++c) end[c] = table.columns[c].points.Count();
+    runs.push_back({at, end});
     return runs;
 }
 

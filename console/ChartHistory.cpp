@@ -1,6 +1,10 @@
 #include "ChartHistory.h"
 
+#include <cmath>
+
 void TChartHistory::Add(double key, double value) {
+    FKeysInOrder = FKeysInOrder && std::isfinite(key) && key >= FLastKey;
+    FLastKey = key;
     FKeys.Push(key);
     FValues.Push(value);
 }
@@ -16,4 +20,6 @@ void TChartHistory::RemoveFirst() {
 void TChartHistory::Clear() {
     FKeys.Clear();
     FValues.Clear();
+    FKeysInOrder = true;
+    FLastKey = -std::numeric_limits<double>::infinity();
 }

@@ -6,6 +6,7 @@
 // be finite and must not decrease. Main thread only.
 #pragma once
 
+#include <limits>
 #include <optional>
 
 #include <qcustomplot.h>
@@ -22,6 +23,9 @@ public:
     QCPGraphData At(int i) const { return QCPGraphData(Key(i), Value(i)); }
 
     void Add(double key, double value);
+    // Every key added since the history was last empty kept the rule above
+    // (what those that cut the history by key rely on).
+    bool KeysInOrder() const { return FKeysInOrder; }
     // Drops the oldest point; nothing when empty.
     void RemoveFirst();
     void Clear();
@@ -37,4 +41,6 @@ public:
 private:
     TSampleKeys FKeys;
     TValuePyramid FValues;
+    bool FKeysInOrder = true;
+    double FLastKey = -std::numeric_limits<double>::infinity();
 };

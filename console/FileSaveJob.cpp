@@ -1,5 +1,7 @@
 #include "FileSaveJob.h"
 
+#include <exception>
+
 #include <QSaveFile>
 
 TFileSaveJob::TFileSaveJob(const QString& path, TWriter writer, TDone done, QObject* parent)
@@ -31,7 +33,12 @@ QString TFileSaveJob::WriteFile(const QString& path, const TWriter& writer) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return Failure(file);
     // Uncommitted, the temporary file is removed as `file` goes.
-    if (!writer(file)) return Failure(file);
+    try {
+        if (!writer(file)) return Failure(file);
+    } catch (const std::exception& error) {
+        // Out of memory or threads: on this thread it would end the program.
+        return QString::fromLocal8Bit(error.what());
+    }
     if (!file.commit()) return Failure(file);
     return QString();
 }

@@ -2,14 +2,19 @@
 // header cells quoted where needed, every number reading back as the same
 // double, a refused write reported; and the unit read from an axis title.
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <new>
 
 #include <QBuffer>
+#include <QDir>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "ChartCsv.h"
 #include "ChartHistory.h"
 #include "ChartUnits.h"
+#include "FileSaveJob.h"
 #include "CsvReader.h"
 
 using chartcsv::TColumn;
@@ -83,22 +88,52 @@ TEST(ChartCsv, RowsMergeOnTimeWithEmptyCells) {
     }
 }
 
-// Columns with their own keys, gaps, keys held twice and a shorter column:
-// cut into runs of any length (run pairs go to a helper thread), the text is
-// that of one run.
+// Cut into runs of any length (run pairs go to a helper thread), the text is
+// that of one run, whatever the columns' keys: their own keys, gaps, keys
+// held twice or more often than a run is long, a shorter but denser column,
+// columns wholly before or after the others, keys out of order.
 TEST(ChartCsv, RowsWrittenInRunsAreTheRowsOfTheWhole) {
-    TTable table{{"c"}, "t", {{"a", {}}, {"b", {}}, {"c", {}}}};
-    for (int i = 0; i < 20000; ++i) {
-        table.columns[0].points.Add(i, i % 7 == 0 ? std::nan("") : i * 0.25);
-        if (i % 97 == 0) table.columns[0].points.Add(i, -i);
-        if (i % 3 == 0) table.columns[1].points.Add(i, i / 3.0);
-        if (i < 12345) table.columns[2].points.Add(i + 0.5, 1e-300 * i);
-    }
-    const QByteArray whole = WrittenInRuns(table, 1 << 30);
-    ASSERT_EQ(testsupport::ParseCsv(whole).rows.size(), size_t(20000 + 207 + 12345));
-    for (int runRows : {1, 7, 96, 4096, chartcsv::RunRows}) {
-        SCOPED_TRACE(runRows);
-        EXPECT_TRUE(WrittenInRuns(table, runRows) == whole);
+    struct TCase {
+        const char* name;
+        std::function<void(TTable&)> fill;
+    };
+    const TCase cases[] = {
+        {"own keys, gaps, keys twice, shorter column",
+         [](TTable& t) {
+             for (int i = 0; i < 20000; ++i) {
+                 t.columns[0].points.Add(i, i % 7 == 0 ? std::nan("") : i * 0.25);
+                 if (i % 97 == 0) t.columns[0].points.Add(i, -i);
+                 if (i % 3 == 0) t.columns[1].points.Add(i, i / 3.0);
+                 if (i < 12345) t.columns[2].points.Add(i + 0.5, 1e-300 * i);
+             }
+         }},
+        {"a key held 300 times, a denser shorter column",
+         [](TTable& t) {
+             for (int i = 0; i < 3000; ++i) t.columns[0].points.Add(i < 300 ? 5 : i, i);
+             for (int i = 0; i < 2000; ++i) t.columns[1].points.Add(1000 + i * 0.01, i);
+         }},
+        {"columns wholly before and after",
+         [](TTable& t) {
+             for (int i = 0; i < 1000; ++i) t.columns[0].points.Add(i, i);
+             for (int i = 0; i < 500; ++i) t.columns[1].points.Add(-1000 + i, i);
+             for (int i = 0; i < 500; ++i) t.columns[2].points.Add(5000 + i, i);
+         }},
+        {"keys out of order, a key not a number",
+         [](TTable& t) {
+             for (int i = 0; i < 1000; ++i) t.columns[0].points.Add(i, i);
+             for (int i = 0; i < 400; ++i) t.columns[1].points.Add(i == 200 ? std::nan("") : 3 * i, i);
+             for (int i = 0; i < 400; ++i) t.columns[2].points.Add(i == 100 ? 50 : 2 * i, i);
+         }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TTable table{{"c"}, "t", {{"a", {}}, {"b", {}}, {"c", {}}}};
+        c.fill(table);
+        size_t points = 0;
+        for (const TColumn& column : table.columns) points += size_t(column.points.Count());
+        const QByteArray whole = WrittenInRuns(table, 1 << 30);
+        ASSERT_GE(whole.count('\n'), qsizetype(points / 3));
+        for (int runRows : {1, 7, 96, 4096}) EXPECT_TRUE(WrittenInRuns(table, runRows) == whole) << runRows;
     }
 }
 
@@ -158,6 +193,18 @@ TEST(ChartCsv, ATrimmedHistoryWritesItsPointsOnly) {
     ASSERT_EQ(file.rows.size(), 60u);
     EXPECT_EQ(file.rows.front()[0], 200.0);
     EXPECT_EQ(file.rows.back()[1], 49.5);
+}
+
+TEST(FileSaveJob, AWriterThatRunsOutOfMemoryFailsAndLeavesNoFile) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("out.csv");
+    const QString error = TFileSaveJob::WriteFile(path, [](QIODevice& out) -> bool {
+        out.write("partial");
+        throw std::bad_alloc();
+    });
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
 }
 
 TEST(ChartUnits, TheUnitOfAnAxisTitle) {

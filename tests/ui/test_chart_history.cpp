@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -132,3 +133,31 @@ TEST(TChartHistory, MillisecondKeysComeBackExactly) {
 }
 
 }  // namespace
+
+TEST(TChartHistory, TellsWhetherItsKeysKeptTheirOrder) {
+    struct TCase {
+        const char* name;
+        std::vector<double> keys;
+        bool inOrder;
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const TCase cases[] = {
+        {"none", {}, true},
+        {"rising, a key twice", {1, 2, 2, 3}, true},
+        {"one step back", {1, 3, 2}, false},
+        {"not a number", {1, nan, 2}, false},
+        {"not finite", {1, inf}, false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TChartHistory history;
+        for (double key : c.keys) history.Add(key, 0);
+        EXPECT_EQ(history.KeysInOrder(), c.inOrder);
+        const TChartHistory copy = history;
+        EXPECT_EQ(copy.KeysInOrder(), c.inOrder);
+        history.Clear();
+        history.Add(-5, 0);
+        EXPECT_TRUE(history.KeysInOrder()) << "emptied, it starts afresh";
+    }
+}
