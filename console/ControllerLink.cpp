@@ -194,7 +194,10 @@ bool TControllerLink::ProbeController() {
 }
 
 TLinkState TControllerLink::WaitReply() {
-    QCoreApplication::processEvents();
+    // With nothing under way it is one pass. Under way, the passes that may
+    // sleep first run whatever is ready, so a pass that may not would only
+    // cost one more look at the queue before the reply can arrive.
+    if (FLinkState != lsPending) QCoreApplication::processEvents();
     while (FLinkState == lsPending) {
         // A pending transaction always has its timer; this covers a state
         // made pending by clearing the area by hand, so the wait still ends.
