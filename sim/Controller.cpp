@@ -89,7 +89,7 @@ std::vector<uint8_t> TController::Execute(uint8_t code, std::span<const uint8_t>
         PutS24(reply, Round24(FMotor.Position()));
         break;
     case 'P':
-        FTarget = SignExtend24(payload[0] | payload[1] << 8 | payload[2] << 16);
+        FTarget = SignExtend24(uint32_t(payload[0]) | uint32_t(payload[1]) << 8 | uint32_t(payload[2]) << 16);
         break;
     case 'V': return Sample();
     case 'S': return SaveBank(payload[0]);

@@ -19,7 +19,7 @@ inline int16_t DriveValue(const sim::TFrame& frame) {
 
 // The target of a 'T' frame.
 inline int32_t Target24(const sim::TFrame& frame) {
-    return SignExtend24(frame.Payload.at(0) | (frame.Payload.at(1) << 8) |
+    return SignExtend24(uint32_t(frame.Payload.at(0)) | (uint32_t(frame.Payload.at(1)) << 8) |
                         (uint32_t(frame.Payload.at(2)) << 16));
 }
 
