@@ -14,6 +14,8 @@ namespace chartcsv {
 
 namespace {
 
+// Points of each series formatted in memory at a time, per run.
+constexpr int RunRows = 1 << 16;
 // The longest a number can print.
 constexpr size_t NumberRoom = 32;
 

@@ -31,9 +31,8 @@ struct TTable {
 // helper thread of its own as well).
 bool Write(const TTable& table, QIODevice& out);
 
-// Rows are formatted in runs of about this many, each run in memory.
-constexpr int RunRows = 1 << 16;
-// The same as Write, in runs of about runRows rows (tests cut short runs).
+// The same as Write, in runs of at most runRows points of each series
+// (Write's are 65,536; tests cut short runs).
 bool WriteInRuns(const TTable& table, QIODevice& out, int runRows);
 
 // A header cell as CSV needs it: quoted when it holds a comma, a quote or a

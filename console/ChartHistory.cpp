@@ -3,8 +3,7 @@
 #include <cmath>
 
 void TChartHistory::Add(double key, double value) {
-    FKeysInOrder = FKeysInOrder && std::isfinite(key) && key >= FLastKey;
-    FLastKey = key;
+    FKeysInOrder = FKeysInOrder && std::isfinite(key) && (Count() == 0 || key >= Key(Count() - 1));
     FKeys.Push(key);
     FValues.Push(value);
 }
@@ -21,5 +20,4 @@ void TChartHistory::Clear() {
     FKeys.Clear();
     FValues.Clear();
     FKeysInOrder = true;
-    FLastKey = -std::numeric_limits<double>::infinity();
 }

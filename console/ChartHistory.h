@@ -6,7 +6,6 @@
 // be finite and must not decrease. Main thread only.
 #pragma once
 
-#include <limits>
 #include <optional>
 
 #include <qcustomplot.h>
@@ -42,5 +41,4 @@ private:
     TSampleKeys FKeys;
     TValuePyramid FValues;
     bool FKeysInOrder = true;
-    double FLastKey = -std::numeric_limits<double>::infinity();
 };
