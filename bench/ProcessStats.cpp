@@ -27,6 +27,12 @@ double ProcessCpuSeconds() {
     return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
 }
 
+uint64_t ProcessSleeps() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return uint64_t(usage.ru_nvcsw);
+}
+
 double ThreadCpuSeconds() { return ClockSeconds(CLOCK_THREAD_CPUTIME_ID); }
 
 double WallSeconds() { return ClockSeconds(CLOCK_MONOTONIC); }

@@ -3,12 +3,16 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace bench {
 
 // User plus system CPU seconds of the whole process, every thread included.
 double ProcessCpuSeconds();
+// Times any thread of this process went to sleep until woken (voluntary
+// context switches), every thread included.
+uint64_t ProcessSleeps();
 // CPU seconds of the calling thread only.
 double ThreadCpuSeconds();
 // Seconds of a monotonic wall clock.

@@ -1,10 +1,13 @@
 // Link transactions per second: SendGetPosition + WaitReply through the port
 // object and the controller link against the simulated controller on a pty,
 // as a ratio of a bare C++ loop that moves the same bytes over a pty (2 out,
-// 4 back) with no port object, event thread or event loop.
+// 4 back) with no port object, event thread or event loop. A third loop, the
+// bare one with a relay thread handing the reply over as the event thread
+// does, shows what that second thread's wake-ups cost on their own; each loop
+// also counts its threads' sleeps (each ends in a wake-up) per transaction.
 // Short rounds of the two alternate, so a change in machine load hits both
 // alike; the figure is the median of the per-pair ratios.
-// An argument "link" or "bare" runs that side alone, for a profiler.
+// An argument "link", "bare" or "relay" runs that loop alone, for a profiler.
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -17,6 +20,7 @@
 #include "ControllerLink.h"
 #include "ProcessStats.h"
 #include "PtyEcho.h"
+#include "PtyRelay.h"
 #include "PtySimulator.h"
 #include "Report.h"
 
@@ -33,6 +37,7 @@ struct TRound {
     double Rate = 0;        // transactions per second
     uint64_t Count = 0;     // transactions done
     double CpuUs = 0;       // CPU of the whole process per transaction, microseconds
+    double Sleeps = 0;      // threads of the process put to sleep per transaction
     uint64_t Failed = 0;    // refused, unparsed, or a wrong value decoded
     uint64_t TimedOut = 0;  // ended by the reply timer
 };
@@ -43,6 +48,7 @@ TRound RunRound(TTransact transact) {
     TRound round;
     uint64_t count = 0;
     const double cpu = ProcessCpuSeconds();
+    const uint64_t sleeps = ProcessSleeps();
     const double start = WallSeconds();
     double now = start;
     while (now - start < RoundSeconds) {
@@ -53,6 +59,7 @@ TRound RunRound(TTransact transact) {
     round.Count = count;
     round.Rate = double(count) / (now - start);
     round.CpuUs = (ProcessCpuSeconds() - cpu) * 1e6 / double(count);
+    round.Sleeps = double(ProcessSleeps() - sleeps) / double(count);
     return round;
 }
 
@@ -99,8 +106,15 @@ private:
     TControllerLink FLink{FPort};
 };
 
-// The bare loop: an echo thread with the simulated controller's 4 reply bytes.
-class TBareRig {
+std::vector<uint8_t> ReplyOf(int32_t position) {
+    const uint32_t bits = uint32_t(position);
+    return {uint8_t(bits), uint8_t(bits >> 8), uint8_t(bits >> 16), '+'};
+}
+
+// An echo thread with the simulated controller's 4 reply bytes, and a client
+// on the other end: the bare loop, or the bare loop with a relay thread.
+template <typename TClient>
+class TEchoRig {
 public:
     bool Start(std::string* error) {
         return FEcho.Start(error) && FClient.Open(FEcho.SlavePath(), error);
@@ -116,22 +130,19 @@ public:
     }
 
 private:
-    static std::vector<uint8_t> ReplyOf(int32_t position) {
-        const uint32_t bits = uint32_t(position);
-        return {uint8_t(bits), uint8_t(bits >> 8), uint8_t(bits >> 16), '+'};
-    }
     const std::vector<uint8_t> FReply = ReplyOf(Position);
     TPtyEcho FEcho{2, FReply};
-    TPtyClient FClient;
+    TClient FClient;
 };
 
 struct TSeries {
-    std::vector<double> Rates, CpuUs;
+    std::vector<double> Rates, CpuUs, Sleeps;
     uint64_t Count = 0, Failed = 0, TimedOut = 0;
     void Add(const TRound& round) {
         Count += round.Count;
         Rates.push_back(round.Rate);
         CpuUs.push_back(round.CpuUs);
+        Sleeps.push_back(round.Sleeps);
         Failed += round.Failed;
         TimedOut += round.TimedOut;
     }
@@ -147,15 +158,29 @@ void PrintSeries(const char* name, const TSeries& series) {
     std::printf("  %-22s per round: %s/s\n", name, Rates(series.Rates).c_str());
     std::printf("  %-22s CPU per transaction, all threads: %.1f us (median); %llu transactions\n", "",
                 Median(series.CpuUs), (unsigned long long)series.Count);
+    std::printf("  %-22s threads put to sleep (and woken) per transaction: %.2f (median)\n", "",
+                Median(series.Sleeps));
     if (series.Failed)
         std::printf("  %-22s failed or decoded a wrong value: %llu\n", "",
                     (unsigned long long)series.Failed);
 }
 
-bool PrintFigure(const TSeries& link, const TSeries& bare) {
+// Median of the per-round ratios of two loops' rates.
+double MedianRatio(const TSeries& a, const TSeries& b) {
     std::vector<double> ratios;
-    for (size_t i = 0; i < link.Rates.size(); ++i) ratios.push_back(link.Rates[i] / bare.Rates[i]);
-    const double ratio = Median(ratios);
+    for (size_t i = 0; i < a.Rates.size() && i < b.Rates.size(); ++i) ratios.push_back(a.Rates[i] / b.Rates[i]);
+    return Median(ratios);
+}
+
+void PrintReference(const TSeries& link, const TSeries& relay, const TSeries& bare) {
+    std::printf("  bare loop with a relay thread / bare loop: %.2f (a second thread's wake-ups alone)\n",
+                MedianRatio(relay, bare));
+    std::printf("  link / bare loop with a relay thread:      %.2f (port object, event loop, simulator)\n",
+                MedianRatio(link, relay));
+}
+
+bool PrintFigure(const TSeries& link, const TSeries& bare) {
+    const double ratio = MedianRatio(link, bare);
     std::printf("  link transactions ended by the reply timer of an earlier send: %llu in %.1f s\n",
                 (unsigned long long)link.TimedOut, Rounds * RoundSeconds);
     TFigure figure;
@@ -184,16 +209,21 @@ int main(int argc, char** argv) {
     const std::string only = argc > 1 ? argv[1] : "";
     std::string error;
     TLinkRig linkRig;
-    TBareRig bareRig;
-    if (!linkRig.Start(&error) || !bareRig.Start(&error)) return Fail(error);
+    TEchoRig<TPtyClient> bareRig;
+    TEchoRig<TPtyRelayClient> relayRig;
+    if (!linkRig.Start(&error) || !bareRig.Start(&error) || !relayRig.Start(&error)) return Fail(error);
 
-    TSeries link, bare;
+    TSeries link, bare, relay;
+    const auto runs = [&only](const char* loop) { return only.empty() || only == loop; };
     for (int r = 0; r < Rounds; ++r) {
-        if (only != "link") bare.Add(bareRig.Round());
-        if (only != "bare") link.Add(linkRig.Round());
+        if (runs("bare")) bare.Add(bareRig.Round());
+        if (runs("relay")) relay.Add(relayRig.Round());
+        if (runs("link")) link.Add(linkRig.Round());
     }
-    if (only != "link") PrintSeries("bare pty echo loop", bare);
-    if (only != "bare") PrintSeries("link + simulator", link);
-    if (!only.empty()) return 0;  // one side alone has no ratio
+    if (runs("bare")) PrintSeries("bare pty echo loop", bare);
+    if (runs("relay")) PrintSeries("bare + relay thread", relay);
+    if (runs("link")) PrintSeries("link + simulator", link);
+    if (!only.empty()) return 0;  // one loop alone has no ratio
+    PrintReference(link, relay, bare);
     return PrintFigure(link, bare) ? 0 : 1;
 }
