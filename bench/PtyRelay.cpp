@@ -1,6 +1,5 @@
 #include "PtyRelay.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -75,9 +74,13 @@ void TPtyRelayClient::Relay() {
         pollfd fds[2] = {{FFd, POLLIN, 0}, {FStop, POLLIN, 0}};
         if (poll(fds, 2, -1) < 0 && errno != EINTR) return;
         if (fds[1].revents & POLLIN) return;
-        if (!(fds[0].revents & POLLIN)) continue;
+        if (!(fds[0].revents & POLLIN)) {
+            if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return;  // the line is gone
+            continue;
+        }
         const ssize_t got = read(FFd, FBatch, sizeof FBatch);
-        if (got <= 0) continue;
+        if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) return;
+        if (got < 0) continue;
         FBatchSize.store(size_t(got), std::memory_order_release);
         Signal(FReady);
         if (!WaitSignal(FTaken, FStop, -1)) return;
@@ -90,18 +93,24 @@ bool TPtyRelayClient::WaitHandedOver(size_t& count) {
     return true;
 }
 
+// A reply that came late, or more bytes than the reply, would be taken for
+// the next transaction's: after the first failure every transaction fails.
 bool TPtyRelayClient::Transact(const uint8_t* frame, size_t frameSize, uint8_t* reply, size_t replySize) {
-    if (write(FFd, frame, frameSize) != ssize_t(frameSize)) return false;
+    if (FBroken || write(FFd, frame, frameSize) != ssize_t(frameSize)) return Broken();
     size_t have = 0;
     while (have < replySize) {
         size_t count = 0;
-        if (!WaitHandedOver(count)) return false;
-        const size_t take = std::min(count, replySize - have);
-        std::memcpy(reply + have, FBatch, take);
-        have += take;
+        if (!WaitHandedOver(count) || count > replySize - have) return Broken();
+        std::memcpy(reply + have, FBatch, count);
+        have += count;
         Signal(FTaken);
     }
     return true;
+}
+
+bool TPtyRelayClient::Broken() {
+    FBroken = true;
+    return false;
 }
 
 }  // namespace bench

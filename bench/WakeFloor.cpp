@@ -66,8 +66,12 @@ void TWakeFloor::Relay() {
         pollfd fds[2] = {{FFd, POLLIN, 0}, {FStop, POLLIN, 0}};
         if (poll(fds, 2, -1) < 0 && errno != EINTR) return;
         if (fds[1].revents & POLLIN) return;
-        if (!(fds[0].revents & POLLIN)) continue;
+        if (!(fds[0].revents & POLLIN)) {
+            if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return;  // the line is gone
+            continue;
+        }
         const ssize_t got = read(FFd, buffer, sizeof buffer);
+        if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) return;
         if (got > 0) HandOver(size_t(got));
     }
 }

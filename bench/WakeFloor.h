@@ -1,5 +1,5 @@
 // A reference for the CPU benchmark: what a measurement's wake-ups cost with
-// nothing of the console in them. A precise timer on the main thread writes a
+// nothing of the console's work in them (run beside the idle console). A precise timer on the main thread writes a
 // 'V' poll to a simulated controller's line at the console's period; a relay
 // thread sleeps in poll on the line, hands each reply over to the main thread
 // as a queued call and sleeps until that call has run, as the port's event

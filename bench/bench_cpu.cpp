@@ -96,7 +96,7 @@ bool MeasureFloor(TWindowRig& rig, std::vector<TShare>& rounds, std::string* err
 
 void PrintFloor(const std::vector<TShare>& measuring, const std::vector<TShare>& floor) {
     const double console = MedianRound(measuring).Process, bare = MedianRound(floor).Process;
-    std::printf("  reference: the same ticks, line and hand-overs without the console (idle beside it): %s\n",
+    std::printf("  reference: the same ticks, line and hand-overs beside the idle console (included): %s\n",
                 Percent(bare).c_str());
     std::printf("  %-44s %s\n", "", Raw(floor).c_str());
     std::printf("  %-44s console measuring / reference: %s\n", "", Fixed(console / bare, 2).c_str());

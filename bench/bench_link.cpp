@@ -5,8 +5,9 @@
 // bare one with a relay thread handing the reply over as the event thread
 // does, shows what that second thread's wake-ups cost on their own; each loop
 // also counts its threads' sleeps (each ends in a wake-up) per transaction.
-// Short rounds of the two alternate, so a change in machine load hits both
-// alike; the figure is the median of the per-pair ratios.
+// Short rounds of the three loops alternate (bare, relay, link), so a change in
+// machine load hits them alike; each ratio is the median of the ratios of
+// the two loops' rounds in the same pass.
 // An argument "link", "bare" or "relay" runs that loop alone, for a profiler.
 #include <cstdio>
 #include <memory>
@@ -173,7 +174,11 @@ double MedianRatio(const TSeries& a, const TSeries& b) {
 }
 
 void PrintReference(const TSeries& link, const TSeries& relay, const TSeries& bare) {
-    std::printf("  bare loop with a relay thread / bare loop: %.2f (a second thread's wake-ups alone)\n",
+    if (relay.Failed || relay.TimedOut) {
+        std::printf("  the relay loop failed a transaction: its ratios are not shown\n");
+        return;
+    }
+    std::printf("  bare loop with a relay thread / bare loop: %.2f (a second thread's wake-ups and their eventfd calls)\n",
                 MedianRatio(relay, bare));
     std::printf("  link / bare loop with a relay thread:      %.2f (port object, event loop, simulator)\n",
                 MedianRatio(link, relay));
