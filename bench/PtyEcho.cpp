@@ -95,17 +95,24 @@ bool TPtyClient::Open(const std::string& path, std::string* error) {
     return true;
 }
 
+// A reply that came late would be taken for the next transaction's: after
+// the first failure every transaction fails.
 bool TPtyClient::Transact(const uint8_t* frame, size_t frameSize, uint8_t* reply, size_t replySize) {
-    if (write(FFd, frame, frameSize) != ssize_t(frameSize)) return false;
+    if (FBroken || write(FFd, frame, frameSize) != ssize_t(frameSize)) return Broken();
     size_t have = 0;
     while (have < replySize) {
         pollfd fd{FFd, POLLIN, 0};
-        if (poll(&fd, 1, 1000) <= 0) return false;
+        if (poll(&fd, 1, 1000) <= 0) return Broken();
         const ssize_t got = read(FFd, reply + have, replySize - have);
-        if (got < 0 && errno != EAGAIN && errno != EINTR) return false;
+        if (got < 0 && errno != EAGAIN && errno != EINTR) return Broken();
         if (got > 0) have += size_t(got);
     }
     return true;
+}
+
+bool TPtyClient::Broken() {
+    FBroken = true;
+    return false;
 }
 
 }  // namespace bench

@@ -44,12 +44,16 @@ class TPtyClient {
 public:
     ~TPtyClient();
     bool Open(const std::string& path, std::string* error);
-    // Writes the frame and reads exactly `replySize` bytes; false on an error
-    // or when the reply takes longer than a second.
+    // Writes the frame and reads exactly `replySize` bytes; false on an error,
+    // when the reply takes longer than a second, and for every transaction
+    // after the first that failed.
     bool Transact(const uint8_t* frame, size_t frameSize, uint8_t* reply, size_t replySize);
 
 private:
+    bool Broken();  // always false
+
     int FFd = -1;
+    bool FBroken = false;
 };
 
 }  // namespace bench
