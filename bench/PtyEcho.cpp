@@ -1,39 +1,16 @@
 #include "PtyEcho.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/eventfd.h>
-#include <termios.h>
 #include <unistd.h>
 
+#include "FdTools.h"
+
 namespace bench {
-
-namespace {
-
-bool Fail(std::string* error, const char* step) {
-    if (error) *error = std::string(step) + ": " + std::strerror(errno);
-    return false;
-}
-
-bool MakeRaw(int fd) {
-    termios tio{};
-    if (tcgetattr(fd, &tio) != 0) return false;
-    cfmakeraw(&tio);
-    tio.c_cc[VMIN] = 0;
-    tio.c_cc[VTIME] = 0;
-    return tcsetattr(fd, TCSANOW, &tio) == 0;
-}
-
-void CloseFd(int& fd) {
-    if (fd >= 0) close(fd);
-    fd = -1;
-}
-
-}  // namespace
 
 TPtyEcho::TPtyEcho(size_t frameSize, std::vector<uint8_t> reply)
     : FFrameSize(frameSize), FReply(std::move(reply)) {}

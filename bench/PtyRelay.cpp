@@ -1,48 +1,14 @@
 #include "PtyRelay.h"
 
-#include <cerrno>
 #include <cstring>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/eventfd.h>
-#include <termios.h>
 #include <unistd.h>
 
+#include "FdTools.h"
+
 namespace bench {
-
-namespace {
-
-bool Fail(std::string* error, const char* step) {
-    if (error) *error = std::string(step) + ": " + std::strerror(errno);
-    return false;
-}
-
-void Signal(int fd) {
-    const uint64_t one = 1;
-    [[maybe_unused]] auto put = write(fd, &one, sizeof one);
-}
-
-// Sleeps until `fd` (an eventfd) is signalled or `stop` is; false for stop,
-// an error or the time limit.
-bool WaitSignal(int fd, int stop, int timeoutMs) {
-    for (;;) {
-        pollfd fds[2] = {{fd, POLLIN, 0}, {stop, POLLIN, 0}};
-        const int ready = poll(fds, stop >= 0 ? 2 : 1, timeoutMs);
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0 || (fds[1].revents & POLLIN)) return false;
-        uint64_t count;
-        if (read(fd, &count, sizeof count) == sizeof count) return true;
-        if (errno != EAGAIN && errno != EINTR) return false;
-    }
-}
-
-void CloseFd(int& fd) {
-    if (fd >= 0) close(fd);
-    fd = -1;
-}
-
-}  // namespace
 
 TPtyRelayClient::~TPtyRelayClient() {
     if (FThread.joinable()) {
@@ -55,10 +21,7 @@ TPtyRelayClient::~TPtyRelayClient() {
 bool TPtyRelayClient::Open(const std::string& path, std::string* error) {
     FFd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (FFd < 0) return Fail(error, "open slave");
-    termios tio{};
-    if (tcgetattr(FFd, &tio) != 0) return Fail(error, "raw mode");
-    cfmakeraw(&tio);
-    if (tcsetattr(FFd, TCSANOW, &tio) != 0) return Fail(error, "raw mode");
+    if (!MakeRaw(FFd)) return Fail(error, "raw mode");
     for (int* fd : {&FReady, &FTaken, &FStop}) {
         *fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         if (*fd < 0) return Fail(error, "eventfd");
@@ -71,17 +34,9 @@ bool TPtyRelayClient::Open(const std::string& path, std::string* error) {
 // read waits until the caller has taken it.
 void TPtyRelayClient::Relay() {
     for (;;) {
-        pollfd fds[2] = {{FFd, POLLIN, 0}, {FStop, POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0 && errno != EINTR) return;
-        if (fds[1].revents & POLLIN) return;
-        if (!(fds[0].revents & POLLIN)) {
-            if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return;  // the line is gone
-            continue;
-        }
-        const ssize_t got = read(FFd, FBatch, sizeof FBatch);
-        if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) return;
-        if (got < 0) continue;
-        FBatchSize.store(size_t(got), std::memory_order_release);
+        const size_t got = ReadWhenReady(FFd, FStop, FBatch, sizeof FBatch);
+        if (got == 0) return;
+        FBatchSize.store(got, std::memory_order_release);
         Signal(FReady);
         if (!WaitSignal(FTaken, FStop, -1)) return;
     }
