@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -26,6 +27,12 @@ bool MakeRaw(int fd) {
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
     return tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+bool OpenRaw(const std::string& path, int& fd, std::string* error) {
+    fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return Fail(error, "open line");
+    return MakeRaw(fd) || Fail(error, "raw mode");
 }
 
 void Signal(int fd) {

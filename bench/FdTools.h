@@ -14,6 +14,9 @@ bool Fail(std::string* error, const char* step);
 void CloseFd(int& fd);
 // A tty raw, with reads that return at once.
 bool MakeRaw(int fd);
+// Opens a tty non-blocking and makes it raw into `fd` (which the caller
+// closes, also after a failure); false with `*error` set on failure.
+bool OpenRaw(const std::string& path, int& fd, std::string* error);
 // Adds one to an eventfd.
 void Signal(int fd);
 // Sleeps until the eventfd `fd` is signalled, and takes the signal; false

@@ -24,8 +24,7 @@ bool TPtyEcho::Start(std::string* error) {
     if (grantpt(FMaster) != 0 || unlockpt(FMaster) != 0 || ptsname_r(FMaster, name, sizeof name) != 0)
         return Fail(error, "pty setup");
     FSlavePath = name;
-    FSlaveKeeper = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (FSlaveKeeper < 0 || !MakeRaw(FSlaveKeeper)) return Fail(error, "pty slave");
+    if (!OpenRaw(FSlavePath, FSlaveKeeper, error)) return false;
     FWake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (FWake < 0) return Fail(error, "eventfd");
     FThread = std::thread([this] { Serve(); });
@@ -34,8 +33,7 @@ bool TPtyEcho::Start(std::string* error) {
 
 void TPtyEcho::Stop() {
     if (FThread.joinable()) {
-        const uint64_t one = 1;
-        [[maybe_unused]] auto put = write(FWake, &one, sizeof one);
+        Signal(FWake);
         FThread.join();
     }
     CloseFd(FWake);
@@ -66,10 +64,7 @@ void TPtyEcho::Serve() {
 TPtyClient::~TPtyClient() { CloseFd(FFd); }
 
 bool TPtyClient::Open(const std::string& path, std::string* error) {
-    FFd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (FFd < 0) return Fail(error, "open slave");
-    if (!MakeRaw(FFd)) return Fail(error, "raw mode");
-    return true;
+    return OpenRaw(path, FFd, error);
 }
 
 // A reply that came late would be taken for the next transaction's: after

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include <fcntl.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -19,9 +18,7 @@ TPtyRelayClient::~TPtyRelayClient() {
 }
 
 bool TPtyRelayClient::Open(const std::string& path, std::string* error) {
-    FFd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (FFd < 0) return Fail(error, "open slave");
-    if (!MakeRaw(FFd)) return Fail(error, "raw mode");
+    if (!OpenRaw(path, FFd, error)) return false;
     for (int* fd : {&FReady, &FTaken, &FStop}) {
         *fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         if (*fd < 0) return Fail(error, "eventfd");

@@ -1,6 +1,5 @@
 #include "WakeFloor.h"
 
-#include <fcntl.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -11,9 +10,7 @@ namespace bench {
 TWakeFloor::~TWakeFloor() { Stop(); }
 
 bool TWakeFloor::Start(const std::string& path, int periodMs, std::string* error) {
-    FFd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (FFd < 0) return Fail(error, "open line");
-    if (!MakeRaw(FFd)) return Fail(error, "raw mode");
+    if (!OpenRaw(path, FFd, error)) return false;
     FStop = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (FStop < 0) return Fail(error, "eventfd");
     FThread = std::thread([this] { Relay(); });

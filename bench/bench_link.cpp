@@ -2,8 +2,9 @@
 // object and the controller link against the simulated controller on a pty,
 // as a ratio of a bare C++ loop that moves the same bytes over a pty (2 out,
 // 4 back) with no port object, event thread or event loop. A third loop, the
-// bare one with a relay thread handing the reply over as the event thread
-// does, shows what that second thread's wake-ups cost on their own; each loop
+// bare one with a relay thread between the line and the caller (its threads
+// sleep and wake as the event thread and the main thread do), shows what
+// that second thread's wake-ups cost on their own; each loop
 // also counts its threads' sleeps (each ends in a wake-up) per transaction.
 // Short rounds of the three loops alternate (bare, relay, link), so a change in
 // machine load hits them alike; each ratio is the median of the ratios of
