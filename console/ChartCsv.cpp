@@ -32,10 +32,15 @@ public:
         *Room(1) = c;
         ++FPos;
     }
-    // Shortest form that reads back as the same double.
+    // Shortest form that reads back as the value held: the chart keeps
+    // values as floats, whose widened doubles would print digits that were
+    // never measured (30.4 as 30.399999618530273).
     void Number(double value) {
         char* at = Room(NumberRoom);
-        FPos += size_t(std::to_chars(at, at + NumberRoom, value).ptr - at);
+        const auto narrow = float(value);
+        const auto end = double(narrow) == value ? std::to_chars(at, at + NumberRoom, narrow).ptr
+                                                 : std::to_chars(at, at + NumberRoom, value).ptr;
+        FPos += size_t(end - at);
     }
     bool WriteTo(QIODevice& out) const {
         return FPos == 0 || out.write(FBuffer.data(), qint64(FPos)) == qint64(FPos);

@@ -99,9 +99,14 @@ std::optional<double> TChartCursor::ValueAt(const TChartHistory& history, double
 
 bool TChartCursor::Shown() const { return FMark->visible(); }
 
+bool TChartCursor::Empty() const {
+    return std::all_of(FSeries.begin(), FSeries.end(),
+                       [](const TSeriesGraph* series) { return series->History().Count() == 0; });
+}
+
 std::vector<TChartCursor::TLine> TChartCursor::Lines() const {
     std::vector<TLine> lines;
-    lines.push_back({QString::fromUtf8("%1 мс").arg(FTime, 0, 'f', 1), QColor(Qt::black)});
+    lines.push_back({QString::fromUtf8("%1 мсек").arg(FTime, 0, 'f', 1), QColor(Qt::black)});
     for (size_t i = 0; i < FSeries.size(); ++i) {
         if (!FValues[i]) continue;
         const QString unit = chartunits::SeriesUnit(*FSeries[i]);
@@ -119,6 +124,9 @@ bool TChartCursor::eventFilter(QObject* watched, QEvent* event) {
         // The end of a drag: from now on the moves redraw the cursor alone.
         if (Shown()) FLayer->replot();
         break;
+    // The menu takes the mouse without a leave: the cursor would stay drawn
+    // at a time nobody points at any more.
+    case QEvent::ContextMenu:
     case QEvent::Leave: Hide(); break;
     case QEvent::EnabledChange:
         if (!FChart->isEnabled()) Hide();  // disconnected: the chart takes no mouse any more
@@ -130,7 +138,7 @@ bool TChartCursor::eventFilter(QObject* watched, QEvent* event) {
 
 void TChartCursor::Follow(const QMouseEvent& event) {
     const QPoint at = event.position().toPoint();
-    if (!FAllowed() || !FChart->axisRect()->rect().contains(at)) {
+    if (!FAllowed() || !FChart->axisRect()->rect().contains(at) || Empty()) {
         Hide();
         return;
     }

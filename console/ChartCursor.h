@@ -40,6 +40,7 @@ public:
     static std::optional<double> ValueAt(const TChartHistory& history, double time);
 
     bool Shown() const;
+    bool Empty() const;  // no series holds a point: there is nothing to read
     double Time() const { return FTime; }
     // One entry per series, in series order.
     const std::vector<std::optional<double>>& Values() const { return FValues; }

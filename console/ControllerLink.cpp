@@ -10,7 +10,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 
-#include "NumberText.h"
+#include "ParamWords.h"
 
 namespace {
 
@@ -255,6 +255,7 @@ void TControllerLink::tmrTimeoutTimer() {
     FSettleBeforeSend = true;
     Listener().LinkStatusText(QStringLiteral("Timeout"));
     Listener().LinkTimedOut();
+    Listener().LinkTransactionEnded(FCmdFrame[0], FLinkState);
 }
 
 // ---------------------------------------------------------------- receiving
@@ -327,6 +328,7 @@ void TControllerLink::DecodeReply() {
     }
     if (FLinkState == lsRefused || FLinkState == lsUnparsed)
         Listener().LinkReplyFailed(FCmdFrame[0], FLinkState);
+    Listener().LinkTransactionEnded(FCmdFrame[0], FLinkState);
 }
 
 void TControllerLink::DecodeIdent() {
@@ -392,8 +394,4 @@ void TControllerLink::DecodeSample() {
     Listener().LinkSampleDecoded();
 }
 
-std::array<QString, 6> TControllerLink::ParamTexts() const {
-    return {QString::number(int16_t(FParams[0])),  numtext::FormatParam(FParams[1]),
-            numtext::FormatParam(FParams[2]),      numtext::FormatParam(FParams[3]),
-            QString::number(int16_t(FParams[4])),  QString::number(FParams[5])};
-}
+std::array<QString, 6> TControllerLink::ParamTexts() const { return paramwords::Texts(FParams); }

@@ -34,6 +34,9 @@ public:
     // A complete reply refused ("-") or unreadable (neither "+" nor "-"):
     // the command's code and lsRefused or lsUnparsed.
     virtual void LinkReplyFailed(uint8_t code, TLinkState state) { (void)code; (void)state; }
+    // Every transaction's end, answered or timed out, after the notices
+    // above; not when the line is dropped. A new command may be sent.
+    virtual void LinkTransactionEnded(uint8_t code, TLinkState state) { (void)code; (void)state; }
 };
 
 // Raised by the waits of the link once the line is gone: whatever handler was
@@ -74,6 +77,10 @@ public:
     bool SendReadParam(uint8_t index);
     bool SendWriteParam(uint8_t index, uint16_t value);
     bool SendSubCommand(int16_t value);
+
+    // The command of the transaction under way, 0 when none is.
+    uint8_t PendingCommand() const { return FLinkState == lsPending ? FCmdFrame[0] : 0; }
+    TLinkState State() const { return FLinkState; }
 
     bool ProbeController();
     TLinkState WaitReply();

@@ -1,6 +1,10 @@
 #include "FileSaveJob.h"
 
+#include <cerrno>
+#include <cstring>
 #include <exception>
+
+#include <unistd.h>
 
 #include <QSaveFile>
 
@@ -39,6 +43,11 @@ QString TFileSaveJob::WriteFile(const QString& path, const TWriter& writer) {
         // Out of memory or threads: on this thread it would end the program.
         return QString::fromLocal8Bit(error.what());
     }
+    // The last part of the content still sits in the file's buffer: commit
+    // would write it without telling of a full disk, and rename a cut-off file
+    // into place. Written and synced here, each failure is seen.
+    if (!file.flush()) return Failure(file);
+    if (::fsync(file.handle()) != 0 && errno != EINVAL) return QString::fromLocal8Bit(std::strerror(errno));
     if (!file.commit()) return Failure(file);
     return QString();
 }

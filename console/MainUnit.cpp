@@ -44,8 +44,11 @@ QList<QWidget*> DirectControls(const QWidget* parent) {
 }
 
 // Both walks: the window's controls and the controls directly inside them.
-void WalkTwoLevels(const QWidget* window, bool enabled) {
+// The chart is never disabled: its recording stays readable and exportable
+// after a disconnect or a lost line.
+void WalkTwoLevels(const QWidget* window, bool enabled, const QWidget* chart) {
     for (QWidget* control : DirectControls(window)) {
+        if (control == chart) continue;
         control->setEnabled(enabled);
         for (QWidget* inner : DirectControls(control)) inner->setEnabled(enabled);
     }
@@ -96,6 +99,9 @@ void TMainForm::ConnectHandlers() {
                             edtParam1, edtParam2, edtParam3, edtParam4, edtParam5, edtParam6,
                             edtTimerPeriod})
         BindEditChange(edit);
+    const std::array<QLineEdit*, 6> params = ParamEdits();
+    for (int i = 0; i < int(params.size()); ++i)
+        connect(params[size_t(i)], &QLineEdit::textEdited, this, [this, i] { FShownParams.Edited(i); });
 }
 
 void TMainForm::BindClick(QAbstractButton* button, void (TMainForm::*handler)()) {
@@ -237,6 +243,7 @@ void TMainForm::OpenPort() {
 }
 
 void TMainForm::ConnectSequence() {
+    FTimeoutsInRow = 0;  // a new line, maybe another controller
     RunReadSteps(ConnectReadSteps());
     EnableControls();
     btnConnect->setEnabled(false);
@@ -251,10 +258,16 @@ void TMainForm::btnDisconnectClick() {
     UART->Close();
     // A running measurement would go on polling the closed port.
     StopMeasurementForDisconnect();
+    FOffPanel = QString::fromUtf8("Не подключено");
     SetDisconnectedState();
 }
 
 void TMainForm::SetDisconnectedState() {
+    FDriveOwed.reset();
+    FTimeoutsInRow = 0;
+    FStopWatched = false;
+    FIdentPanel.clear();
+    ShowControllerPanel();
     DisableControls();
     btnConnect->setEnabled(true);
     btnDisconnect->setEnabled(false);
@@ -268,6 +281,7 @@ void TMainForm::LineLost() {
     consoleline::Unbind(*UART);
     UART->Close();
     Link->DropLine();
+    FOffPanel = QString::fromUtf8("Связь потеряна");
     SetDisconnectedState();
     // A handler unwinding from the lost line may enable controls again: the
     // walk runs once more when it has returned.
@@ -286,14 +300,14 @@ void TMainForm::ShowLostMessage() {
 }
 
 void TMainForm::DisableControls() {
-    WalkTwoLevels(this, false);
+    WalkTwoLevels(this, false, Chart1);
     gboxController->setEnabled(true);
     btnConnect->setEnabled(true);
     cbPort->setEnabled(true);
 }
 
 void TMainForm::EnableControls() {
-    WalkTwoLevels(this, true);
+    WalkTwoLevels(this, true, Chart1);
     ApplyModeRule();
 }
 
@@ -334,7 +348,10 @@ void TMainForm::ShowError(const QString& text) {
     report::ExecUnlessShown(box);
 }
 
-void TMainForm::LinkIdentified(const QString& panelText) { StatusBar->SetPanelText(1, panelText); }
+void TMainForm::LinkIdentified(const QString& panelText) {
+    FIdentPanel = panelText;
+    ShowControllerPanel();
+}
 
 void TMainForm::LinkModeDecoded(int mode) {
     rgServoMode->SetClickAttached(false);
@@ -347,11 +364,6 @@ void TMainForm::LinkPositionDecoded(int32_t position) {
 }
 
 void TMainForm::LinkTargetDecoded(int32_t target) { edtPosTo->setText(QString::number(target)); }
-
-void TMainForm::LinkParamsDecoded(const std::array<QString, 6>& texts) {
-    const std::array<QLineEdit*, 6> edits = ParamEdits();
-    for (size_t i = 0; i < edits.size(); ++i) edits[i]->setText(texts[i]);
-}
 
 void TMainForm::LinkStatusText(const QString& text) {
     // While measuring, the next poll follows a lost one within milliseconds
@@ -373,14 +385,12 @@ void TMainForm::LinkTimedOut() {
     if (!Timer1->isActive()) FMeasureStopped = 1;
     NoteLinkFailure(QStringLiteral("Timeout"));
     FNoteShown.start();
-    if (Link->FCmdFrame[0] == 'V') PollEnded();
 }
 
 void TMainForm::LinkReplyFailed(uint8_t code, TLinkState state) {
     const QChar command = QChar::fromLatin1(char(code));
     NoteLinkFailure(state == lsRefused ? QString::fromUtf8("Команда %1 отклонена").arg(command)
                                        : QString::fromUtf8("Неверный ответ (%1)").arg(command));
-    if (code == 'V') PollEnded();
 }
 
 // Panel 0 tells of the last link failure until the next command empties it.

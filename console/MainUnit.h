@@ -7,6 +7,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <QElapsedTimer>
@@ -17,6 +18,7 @@
 #include "CommInt.h"
 #include "ControllerLink.h"
 #include "HandlerGuard.h"
+#include "ParamWords.h"
 
 class QAbstractButton;
 class QComboBox;
@@ -76,6 +78,8 @@ public:
     std::array<QLineEdit*, 6> ParamEdits() const;
     // Converts the six edits into FParams; false (edit marked) at the first bad one.
     bool ConvertParamEdits();
+    // Converts and writes the six words; false when an edit did not convert.
+    bool WriteParams();
 
     // Live measurement.
     void btnGraphClick();
@@ -114,6 +118,11 @@ public:
     void LinkTimedOut() override;
     void LinkReplyFailed(uint8_t code, TLinkState state) override;
     void LinkSampleDecoded() override;
+    void LinkTransactionEnded(uint8_t code, TLinkState state) override;
+
+    // After this many time-outs in a row the window says the controller is silent.
+    static constexpr int SilentAfterTimeouts = 3;
+    bool ControllerSilent() const { return FTimeoutsInRow >= SilentAfterTimeouts; }
 
     // Components without a window.
     TComm* UART = nullptr;
@@ -199,6 +208,17 @@ private:
     void RepeatDisconnectedState();  // unless a new connection has been made meanwhile
     void ShowLostMessage();
 
+    // The controller's state in panel 1 (ControllerWatch.cpp): its
+    // identification while it answers, that it is silent, or that none is connected.
+    void ShowControllerPanel();
+    void NoteAnswer(TLinkState state);
+    void WatchStop(uint8_t code, TLinkState state);
+    QString FIdentPanel;            // "Контроллер: ..." of the connected controller
+    QString FOffPanel;              // panel 1 while no controller is connected
+    int FTimeoutsInRow = 0;
+    bool FStopWatched = false;      // a stop's set-mode is under way
+    bool FStopDriveFailed = false;  // the zero it sent was not taken
+
     // Multi-step reads (ReadSteps.cpp): each step sends one command and waits;
     // the read stops at the first step that does not end accepted, empties
     // the fields of that step and of those after it, and names it in panel 0.
@@ -217,6 +237,7 @@ private:
     QElapsedTimer FNoteShown;       // when panel 0 last told of a time-out
     static constexpr int NoteHoldMs = 1500;
     QString FLostMessage;           // the line-lost message, until it can be shown
+    paramwords::TShownWords FShownParams;  // what the console put into the parameter edits
 
     void BuildLayout();
     void BuildChart();
@@ -232,8 +253,17 @@ private:
     // Live measurement (MeasureHandlers.cpp).
     void StartMeasurement();
     void StopMeasurementForDisconnect();  // also when a poll finds the port gone
-    void PollEnded();                      // the pending poll is over, answered or not
+    void PollEnded();                      // a transaction is over: what is owed may go
     void RunOwedTick();
+    void RunOwed();                        // the owed drive value first, then the owed tick
+
+    // The manual drive (ServoHandlers.cpp). A value that meets a pending
+    // transaction is owed, only the newest, and goes out as soon as it ends.
+    void SendDrive(int16_t value);
+    bool SendOwedDrive();                  // true when it went out
+    void SettleDrive();                    // link idle, with every owed value sent and ended
+    std::optional<int16_t> FDriveOwed;
+    std::optional<int16_t> FDriveOnWire;   // the value of the last drive frame sent
     TChartFeed* FChartFeed = nullptr;      // a child of Chart1
     bool FSampleFresh = false;             // a sample arrived that is not plotted yet
     bool FTickOwed = false;                // a tick met a pending poll: it runs once that is over

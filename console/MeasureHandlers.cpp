@@ -133,12 +133,15 @@ void TMainForm::Timer1Timer() {
         StopMeasurementForDisconnect();
         return;
     }
-    if (Link->FLinkState == lsPending) {
-        // The poll is still under way: this tick polls as soon as it is over
-        // (PollEnded), so the rate is the lower of the timer's and the round
-        // trip's. One tick owed at most, and only for a poll: never a burst,
-        // never more polls than ticks.
-        if (Link->FCmdFrame[0] == 'V') FTickOwed = true;
+    // A drive value owed to the controller goes before the next poll.
+    if (SendOwedDrive()) FTickOwed = true;
+    const uint8_t pending = Link->PendingCommand();
+    if (pending != 0) {
+        // The poll (or a drive frame) is still under way: this tick polls as
+        // soon as it is over (RunOwed), so the rate is the lower of the
+        // timer's and the round trip's. One tick owed at most: never a
+        // burst, never more polls than ticks.
+        if (pending == 'V' || pending == 'B') FTickOwed = true;
         return;
     }
     // A poll that was lost or refused left the last sample in place: plotting
@@ -153,18 +156,20 @@ void TMainForm::Timer1Timer() {
     }
 }
 
-void TMainForm::LinkSampleDecoded() {
-    FSampleFresh = true;
-    PollEnded();
-}
+void TMainForm::LinkSampleDecoded() { FSampleFresh = true; }
 
-// Called from the link's notices, inside the port's receive handler or the
-// reply timer: the owed tick runs as a handler of its own right after them,
+// Called from the link's notice, inside the port's receive handler or the
+// reply timer: what is owed runs as a handler of its own right after them,
 // never sending from inside the handler that is reading the reply.
 void TMainForm::PollEnded() {
-    if (!FTickOwed) return;
+    if (!FTickOwed && !FDriveOwed) return;
     QMetaObject::invokeMethod(
-        this, [this] { RunHandler([this] { RunOwedTick(); }); }, Qt::QueuedConnection);
+        this, [this] { RunHandler([this] { RunOwed(); }); }, Qt::QueuedConnection);
+}
+
+void TMainForm::RunOwed() {
+    if (SendOwedDrive()) return;  // its end comes back here for the tick
+    RunOwedTick();
 }
 
 // Stopping, a lost line or a new start have cleared the debt meanwhile.

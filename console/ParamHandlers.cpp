@@ -6,29 +6,12 @@
 #include <QLineEdit>
 
 #include "MainUnit.h"
-#include "NumberText.h"
+#include "ParamWords.h"
 #include "RadioGroup.h"
 
 namespace {
 
-constexpr int ParamCount = 6;
-
-// #2 to #4 are unsigned 8.8 fixed point; the others are whole numbers.
-bool IsFixedPoint(int index) { return index >= 1 && index <= 3; }
-
-// The word of one edit: the low 16 bits of the whole number, or of the value
-// x 256 rounded half to even. Empty when the text does not convert; a value
-// too large for 64 bits throws numtext::EOverflow.
-std::optional<uint16_t> ParamWord(int index, const QString& text) {
-    if (!IsFixedPoint(index)) {
-        const auto value = numtext::StrToInt(text);
-        if (!value) return std::nullopt;
-        return uint16_t(uint32_t(*value));
-    }
-    const auto value = numtext::StrToFloat(text);
-    if (!value) return std::nullopt;
-    return uint16_t(uint64_t(numtext::RoundHalfEvenToInt64(*value * 256.0L)));
-}
+constexpr int ParamCount = paramwords::ParamCount;
 
 // The bank byte of the selected item; none when no item is selected.
 std::optional<uint8_t> SelectedBank(const TRadioGroup& group) {
@@ -45,26 +28,47 @@ std::array<QLineEdit*, ParamCount> TMainForm::ParamEdits() const {
 
 bool TMainForm::ConvertParamEdits() {
     const std::array<QLineEdit*, ParamCount> edits = ParamEdits();
-    for (size_t i = 0; i < edits.size(); ++i) {
-        // Each word is stored before the next edit is read: a later bad edit
-        // leaves the earlier words new (the chart uses word 1 at once).
-        const auto word = ParamWord(int(i), edits[i]->text());
-        if (!word) {
-            MarkInputError(edits[i]);
+    for (int i = 0; i < ParamCount; ++i) {
+        QLineEdit* edit = edits[size_t(i)];
+        const QString text = edit->text();
+        paramwords::TConversion word{paramwords::EOutcome::Converted, 0};
+        if (const auto shown = FShownParams.Unchanged(i, text)) word.word = *shown;
+        else word = paramwords::Convert(i, text);
+        if (word.outcome != paramwords::EOutcome::Converted) {
+            MarkInputError(edit);
+            if (word.outcome == paramwords::EOutcome::OutOfRange) ShowError(paramwords::RangeMessage(i));
             return false;
         }
-        Link->FParams[i] = *word;
+        // Each word is stored before the next edit is read: a later bad edit
+        // leaves the earlier words new (the chart uses word 1 at once).
+        Link->FParams[size_t(i)] = word.word;
     }
     return true;
 }
 
 void TMainForm::btnGetParamsClick() { RunReadSteps(ParamReadSteps()); }
 
-void TMainForm::btnSetParamsClick() {
-    if (!ConvertParamEdits()) return;
+void TMainForm::btnSetParamsClick() { WriteParams(); }
+
+bool TMainForm::WriteParams() {
+    if (!ConvertParamEdits()) return false;
+    // The texts as converted: the user may type while a write is waited for.
+    std::array<QString, ParamCount> texts;
+    for (int i = 0; i < ParamCount; ++i) texts[size_t(i)] = ParamEdits()[size_t(i)]->text();
     for (uint8_t i = 0; i < ParamCount; ++i) {
-        Link->SendWriteParam(i, Link->FParams[i]);
-        Link->WaitReply();
+        const uint16_t word = Link->FParams[i];
+        Link->SendWriteParam(i, word);
+        // What the controller took is what the edit stands for now.
+        if (Link->WaitReply() == lsDone) FShownParams.Filled(i, texts[i], word);
+    }
+    return true;
+}
+
+void TMainForm::LinkParamsDecoded(const std::array<QString, 6>& texts) {
+    const std::array<QLineEdit*, ParamCount> edits = ParamEdits();
+    for (int i = 0; i < ParamCount; ++i) {
+        edits[size_t(i)]->setText(texts[size_t(i)]);
+        FShownParams.Filled(i, texts[size_t(i)], Link->FParams[size_t(i)]);
     }
 }
 
@@ -78,8 +82,9 @@ void TMainForm::btnLoadEEPROMClick() {
 }
 
 void TMainForm::btnSaveEEPROMClick() {
-    // An overflow in the conversion leaves here too: then no save is sent.
-    btnSetParamsClick();
+    // A bank save after edits that did not all convert would store the set
+    // the controller held, not the one the window shows.
+    if (!WriteParams()) return;
     // Not waited for: the link takes the reply in when it comes.
     if (const auto bank = SelectedBank(*rgrpEEPROM)) Link->SendSaveBank(*bank);
 }

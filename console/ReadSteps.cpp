@@ -67,7 +67,10 @@ std::vector<TMainForm::TReadStep> TMainForm::ParamReadSteps() {
 std::vector<TMainForm::TReadStep> TMainForm::ConnectReadSteps() {
     std::vector<TReadStep> steps{
         {QStringLiteral("I"), [this] { return Link->SendIdentify(); },
-         [this] { StatusBar->SetPanelText(1, QString()); }},
+         [this] {
+             FIdentPanel.clear();
+             ShowControllerPanel();
+         }},
         {QStringLiteral("m"), [this] { return Link->SendGetMode(); },
          [this] { rgServoMode->SetItemIndex(-1); }},
         {QStringLiteral("p"), [this] { return Link->SendGetPosition(); },

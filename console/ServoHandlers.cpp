@@ -1,4 +1,6 @@
 // Servo mode, positions and the manual drive command. Main thread only.
+#include <utility>
+
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QThread>
@@ -16,6 +18,9 @@ constexpr int BarCentre = 256;
 constexpr int PositionMode = 3;
 constexpr int VelocityMode = 2;
 constexpr int MaxVerifyRetries = 10;
+// What a 24-bit target on the wire can hold.
+constexpr int64_t TargetMin = -(int64_t(1) << 23);
+constexpr int64_t TargetMax = (int64_t(1) << 23) - 1;
 
 bool Failed(TLinkState state) { return state == lsRefused || state == lsUnparsed; }
 
@@ -60,9 +65,10 @@ void TMainForm::rgServoModeClick() {
 }
 
 void TMainForm::SwitchMode(uint8_t mode) {
-    // The centring above may just have sent a drive command (or a measurement
-    // poll may be out): let it end, or the mode command would be refused unsent.
-    Link->WaitReply();
+    // The centring above may just have sent or owed a drive command (or a
+    // measurement poll may be out): let them end, or the mode command would
+    // be refused unsent.
+    SettleDrive();
     Link->SendSetMode(mode);
     QThread::msleep(10);
     const int retries = VerifyMode(*Link);
@@ -88,12 +94,44 @@ void TMainForm::btnSetPositionClick() {
     }
     Link->SendGetPosition();
     Link->WaitReply();
-    // A 32-bit sum that wraps; the frame carries its low 24 bits.
-    Link->SendSetTarget(int32_t(uint32_t(*distance) + uint32_t(Link->FPosition)));
+    // The frame carries 24 bits: a target past either end would wrap and
+    // send the motor towards the far end of the range.
+    const int64_t target = int64_t(*distance) + Link->FPosition;
+    if (target < TargetMin || target > TargetMax) {
+        MarkInputError(edtPosTo);
+        ShowError(QString::fromUtf8("Цель %1 вне диапазона от %2 до %3")
+                      .arg(target).arg(TargetMin).arg(TargetMax));
+        return;
+    }
+    Link->SendSetTarget(int32_t(target));
 }
 
-void TMainForm::tbarSubCommandChange() {
-    Link->SendSubCommand(int16_t(tbarSubCommand->Position() - BarCentre));
+void TMainForm::tbarSubCommandChange() { SendDrive(int16_t(tbarSubCommand->Position() - BarCentre)); }
+
+void TMainForm::SendDrive(int16_t value) {
+    FDriveOwed.reset();
+    if (Link->SendSubCommand(value)) {
+        FDriveOnWire = value;
+        return;
+    }
+    // Refused by a pending transaction: the newest value goes out when it
+    // ends, unless the frame under way carries it already.
+    const uint8_t pending = Link->PendingCommand();
+    if (pending == 'B' && FDriveOnWire == value) return;
+    if (pending != 0) FDriveOwed = value;
+}
+
+bool TMainForm::SendOwedDrive() {
+    if (!FDriveOwed || Link->State() == lsPending) return false;
+    const int16_t value = *std::exchange(FDriveOwed, std::nullopt);
+    if (!Link->SendSubCommand(value)) return false;  // the line is gone
+    FDriveOnWire = value;
+    return true;
+}
+
+void TMainForm::SettleDrive() {
+    do Link->WaitReply();
+    while (SendOwedDrive());
 }
 
 void TMainForm::sbtnCenterClick() {
@@ -113,9 +151,12 @@ void TMainForm::btnSTOPClick() {
     edtTimerPeriod->setEnabled(true);
     rgVelocityRaz->setEnabled(mode == VelocityMode);
     edtPulsesPerMilimeter->setEnabled(OwnEnabled(rgVelocityRaz));
-    Link->WaitReply();
+    // Watched from here: the zero and the set-mode must both be answered.
+    FStopWatched = true;
+    FStopDriveFailed = false;
+    SettleDrive();
     // The selection may have changed while waiting; never send "no mode".
     const int present = rgServoMode->ItemIndex();
-    if (present >= 0) Link->SendSetMode(uint8_t(present));
+    if (present < 0 || !Link->SendSetMode(uint8_t(present))) FStopWatched = false;
     SetZoomAllowed(true);
 }

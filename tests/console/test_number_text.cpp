@@ -8,6 +8,7 @@
 #include <QLocale>
 
 #include "NumberText.h"
+#include "ParamWords.h"
 
 using namespace numtext;
 
@@ -201,6 +202,41 @@ TEST_F(NumberText, SeparatorFollowsTheLocaleUnlessSet) {
     EXPECT_EQ(DecimalSeparator(), QChar(u'.'));
     SetDecimalSeparator(u';');
     EXPECT_EQ(FormatParam(384), QStringLiteral("1;5"));
+}
+
+// Each parameter converts only within what its word holds: both ends, one
+// past each end, a sign where none fits; never wrapped.
+TEST_F(NumberText, ParametersConvertOnlyWithinTheirRange) {
+    using paramwords::EOutcome;
+    struct TCase {
+        int index;
+        const char* text;
+        std::optional<uint16_t> word;  // none: out of range
+    };
+    const TCase cases[] = {
+        {0, "-32768", 32768}, {0, "32767", 32767}, {0, "-32769", {}}, {0, "32768", {}}, {0, "40000", {}},
+        {0, "$7FFF", 32767},  {0, "$FFFF", {}},    {0, " -1", 65535},
+        {4, "-32768", 32768}, {4, "32767", 32767}, {4, "-32769", {}}, {4, "32768", {}},
+        {5, "0", 0},          {5, "65535", 65535}, {5, "-1", {}},     {5, "65536", {}},
+        {1, "0", 0},          {1, "255.99609375", 65535}, {1, "255.998", 65535}, {1, "255.9981", {}},
+        {1, "256", {}},       {1, "300", {}},      {1, "-1", {}},     {1, "1e30", {}},
+        {1, "-0.001953125", 0},  // -0.5 / 256 rounds to the even 0
+        {1, "-0.0019532", {}},
+        {2, "1.5", 384},      {2, "0.001953125", 0}, {2, "0.005859375", 2}, {3, "100.00390625", 25601},
+        {3, "0.013671875", 4}, {1, "2e-2", 5},
+    };
+    for (const TCase& c : cases) {
+        const paramwords::TConversion got = paramwords::Convert(c.index, QString::fromUtf8(c.text));
+        EXPECT_EQ(got.outcome, c.word ? EOutcome::Converted : EOutcome::OutOfRange) << c.index << " " << c.text;
+        if (c.word) {
+            EXPECT_EQ(got.word, *c.word) << c.index << " " << c.text;
+        }
+    }
+    for (const char* bad : {"", "abc", "1.5x", "--1"})
+        EXPECT_EQ(paramwords::Convert(1, QString::fromUtf8(bad)).outcome, EOutcome::NotANumber) << bad;
+    EXPECT_EQ(paramwords::Convert(0, QStringLiteral("1.5")).outcome, EOutcome::NotANumber);
+    EXPECT_EQ(paramwords::RangeMessage(2), QString::fromUtf8("Параметр Kp (#3): допустимо от 0 до 255.99609375"));
+    EXPECT_EQ(paramwords::RangeMessage(0), QString::fromUtf8("Параметр #1 (signed): допустимо от -32768 до 32767"));
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ TEST_P(NetWindow, ConnectingFillsTheWindowAndParametersGoBothWays) {
     EXPECT_EQ(Form->edtParam1->text(), "-7");
     EXPECT_FALSE(OwnEnabled(Form->cbPort)) << "the port box is locked while connected";
 
-    const char* const typed[] = {"40000", "-1", "1.5", "0.5", "-7", "-1"};
+    const char* const typed[] = {"-25536", "255", "1.5", "0.5", "-7", "65535"};
     const auto edits = ParamEdits(*Form);
     for (size_t i = 0; i < edits.size(); ++i) edits[i]->setText(U(typed[i]));
     Click(Form->btnSetParams);

@@ -12,6 +12,7 @@
 #include "ChartFeed.h"
 #include "ChartHistory.h"
 #include "ChartImage.h"
+#include "ChartMenuDriver.h"
 #include "WindowFixture.h"
 
 using namespace testsupport;
@@ -91,7 +92,7 @@ TEST_F(TChartCursorView, ShowsTheInterpolatedValuesAtTheMousesTime) {
     EXPECT_EQ(Cursor->Values(), expected);
     const std::vector<TChartCursor::TLine> lines = Cursor->Lines();
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0].text, QStringLiteral("%1.0 ").arg(int(Time)) + U("мс"));
+    EXPECT_EQ(lines[0].text, QStringLiteral("%1.0 ").arg(int(Time)) + U("мсек"));  // as the axis says
     EXPECT_EQ(lines[1].text, U("2 мм/мин"));
     EXPECT_EQ(lines[1].color, QColor(Qt::red));
     EXPECT_EQ(lines[2].text, U("0 импульсов"));
@@ -143,7 +144,17 @@ TEST_F(TChartCursorView, GoneOutsideThePlotAndWhileMeasuring) {
     EXPECT_FALSE(Cursor->Shown());
     Click(Form->btnGraph);
     MoveTo({Column + 6, PlotMiddle()});
+    EXPECT_FALSE(Cursor->Shown());  // the start emptied the chart: nothing to read
+    Form->ChartFeed()->Assign(0, {QCPGraphData(0, 1), QCPGraphData(2 * Time, 3)});
+    Chart->replot();
+    MoveTo({Column + 7, PlotMiddle()});
     EXPECT_TRUE(Cursor->Shown());
+    // The chart's menu takes the mouse without a leave.
+    TChartMenuDriver driver(*Form);
+    QMenu* menu = driver.Open();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_FALSE(Cursor->Shown());
+    menu->close();
 }
 
 TEST_F(TChartCursorView, NeverPartOfAnExportedPicture) {

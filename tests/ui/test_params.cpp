@@ -34,41 +34,7 @@ protected:
     TDecimalPoint FPoint;
 };
 
-struct TConversionCase {
-    int index;         // parameter word 0..5
-    const char* text;
-    uint16_t word;
-};
-
 }  // namespace
-
-TEST_F(TParamConversion, EachEditToItsWord) {
-    const TConversionCase cases[] = {
-        {0, "40000", 40000},         // no range check: low 16 bits, reads back -25536
-        {0, "-1", 65535},
-        {0, "$FFFF", 65535},         // the integer conversion takes hex too
-        {0, " 12", 12},              // leading blanks are skipped
-        {4, "-32768", 32768},
-        {5, "-1", 65535},
-        {5, "70000", 70000 & 0xFFFF},
-        {1, "1.5", 384},
-        {1, "0.001953125", 0},       // 0.5 / 256: the half goes to the even 0
-        {1, "0.005859375", 2},       // 1.5 / 256: the half goes to the even 2
-        {2, "0.009765625", 2},       // 2.5 / 256 -> 2
-        {3, "0.013671875", 4},       // 3.5 / 256 -> 4
-        {1, "-1", 65280},            // two's complement, reads back as 255
-        {2, "256", 0},               // 65536 keeps only its low 16 bits
-        {3, "100.00390625", 25601},
-        {1, "2e-2", 5},              // 5.12 -> 5
-    };
-    for (const TConversionCase& c : cases) {
-        TParamTexts texts{"0", "0", "0", "0", "0", "0"};
-        texts[size_t(c.index)] = c.text;
-        Type(*Form, texts);
-        ASSERT_TRUE(Form->ConvertParamEdits()) << c.text;
-        EXPECT_EQ(Form->Link->FParams[size_t(c.index)], c.word) << "#" << c.index + 1 << " " << c.text;
-    }
-}
 
 TEST_F(TParamConversion, FirstBadEditIsMarkedAndEarlierWordsKeepTheirNewValues) {
     struct TBadCase {
@@ -96,13 +62,14 @@ TEST_F(TParamConversion, FirstBadEditIsMarkedAndEarlierWordsKeepTheirNewValues) 
     }
 }
 
-TEST_F(TParamConversion, AValueBeyondSixtyFourBitsRaisesAfterTheEarlierWords) {
+TEST_F(TParamConversion, OutOfRangeIsMarkedWithOneMessageAfterTheEarlierWords) {
     Form->Link->FParams = {11, 22, 33, 44, 55, 66};
     Type(*Form, {"7", "1e30", "3", "4", "5", "6"});
-    EXPECT_THROW(Form->ConvertParamEdits(), numtext::EOverflow);
+    EXPECT_FALSE(Form->ConvertParamEdits());
     EXPECT_EQ(Form->Link->FParams[0], 7);
     EXPECT_EQ(Form->Link->FParams[1], 22);
-    EXPECT_FALSE(Marked(Form->edtParam2));  // not a conversion error: no mark
+    EXPECT_TRUE(Marked(Form->edtParam2));
+    EXPECT_EQ(Boxes->Texts(), QStringList{U("Параметр Kf (#2): допустимо от 0 до 255.99609375")});
 }
 
 namespace {
@@ -122,7 +89,7 @@ sim::TFrame Frame(char code, std::vector<uint8_t> payload) { return {uint8_t(cod
 }  // namespace
 
 TEST_F(TParamWire, SetWritesTheSixWordsAndGetReadsThemBack) {
-    Type(*Form, {"40000", "-1", "1.5", "0.5", "-7", "-1"});
+    Type(*Form, {"-25536", "255", "1.5", "0.5", "-7", "65535"});
     Click(Form->btnSetParams);
     const std::vector<sim::TFrame> expected{
         Frame('W', Bytes({0, 0x40, 0x9C})), Frame('W', Bytes({1, 0x00, 0xFF})),
@@ -130,7 +97,6 @@ TEST_F(TParamWire, SetWritesTheSixWordsAndGetReadsThemBack) {
         Frame('W', Bytes({4, 0xF9, 0xFF})), Frame('W', Bytes({5, 0xFF, 0xFF}))};
     EXPECT_EQ(FramesSettled(), expected);
     EXPECT_EQ(Sim->State().Params, (sim::TParamSet{40000, 65280, 384, 128, 65529, 65535}));
-    EXPECT_EQ(Form->edtParam1->text(), U("40000"));  // left as typed
 
     Sim->ClearFrames();
     Click(Form->btnGetParams);
@@ -157,23 +123,50 @@ TEST_F(TParamWire, ABadThirdEditSendsNothing) {
     EXPECT_TRUE(Boxes->Boxes().empty());  // a mark, never a message box
 }
 
-TEST_F(TParamWire, OverflowIsReportedAndNothingIsSentNotEvenTheSave) {
-    Type(*Form, {"3", "1e30", "1", "1", "1", "1"});
-    Click(Form->btnSetParams);
-    Click(Form->btnSaveEEPROM);
-    EXPECT_TRUE(FramesSettled().empty());
-    ASSERT_EQ(Boxes->Boxes().size(), 2u);  // one default report per press
-    EXPECT_EQ(Boxes->Boxes()[0].icon, QMessageBox::Critical);
-    EXPECT_EQ(Form->Link->FParams[0], 3);
-    EXPECT_FALSE(Marked(Form->edtParam2));
+// A value the word cannot hold is never wrapped into one it can: a sign
+// typed by mistake would otherwise set the highest gain.
+TEST_F(TParamWire, OutOfRangeOrBadEditsSendNothingNotEvenTheSave) {
+    struct TCase {
+        TParamTexts texts;
+        QLineEdit* TMainForm::*edit;
+        const char* message;  // none: not a number, a mark alone
+    };
+    const TCase cases[] = {
+        {{"1", "1", "-1", "1", "1", "1"}, &TMainForm::edtParam3, "Параметр Kp (#3): допустимо от 0 до 255.99609375"},
+        {{"40000", "1", "1", "1", "1", "1"}, &TMainForm::edtParam1, "Параметр #1 (signed): допустимо от -32768 до 32767"},
+        {{"1", "1", "1", "1", "1", "-1"}, &TMainForm::edtParam6, "Параметр #6: допустимо от 0 до 65535"},
+        {{"1", "300", "1", "1", "1", "1"}, &TMainForm::edtParam2, "Параметр Kf (#2): допустимо от 0 до 255.99609375"},
+        {{"1", "1", "1", "", "1", "1"}, &TMainForm::edtParam4, nullptr},
+    };
+    Click(Form->rgrpEEPROM->Item(2));
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(std::string(c.texts[0]) + " " + c.texts[1] + " " + c.texts[2]);
+        Boxes = std::make_unique<TBoxCloser>();
+        Type(*Form, c.texts);
+        Click(Form->btnSetParams);
+        Click(Form->btnSaveEEPROM);
+        EXPECT_TRUE(FramesSettled().empty());
+        EXPECT_TRUE(Marked((*Form).*c.edit));
+        const QStringList expected = c.message ? QStringList{U(c.message), U(c.message)} : QStringList{};
+        EXPECT_EQ(Boxes->Texts(), expected);  // one message a press
+    }
 }
 
-TEST_F(TParamWire, SaveWithABadEditStillSavesTheSelectedBank) {
-    Click(Form->rgrpEEPROM->Item(2));
-    Type(*Form, {"1", "1", "1", "", "1", "1"});
-    Click(Form->btnSaveEEPROM);
-    EXPECT_EQ(FramesSettled(), (std::vector<sim::TFrame>{Frame('S', Bytes({2}))}));
-    EXPECT_TRUE(Marked(Form->edtParam4));
+// What the console filled in goes back as the word it came from, whatever
+// the four digits of the display dropped; what the user types is converted.
+TEST_F(TParamWire, ReadThenWriteIsTheIdentity) {
+    Sim->SetBank(0, {1, 65535, 25601, 2560, 5, 6});
+    Click(Form->rgrpEEPROM->Item(0));
+    Click(Form->btnLoadEEPROM);
+    ASSERT_EQ(Form->edtParam2->text(), U("256"));
+    Sim->ClearFrames();
+    Click(Form->btnSetParams);
+    EXPECT_EQ(FramesSettled().size(), 6u);
+    EXPECT_EQ(Sim->State().Params, (sim::TParamSet{1, 65535, 25601, 2560, 5, 6}));
+    Form->edtParam3->selectAll();
+    QTest::keyClicks(Form->edtParam3, "100");  // the text it had, but typed: taken as typed
+    Click(Form->btnSetParams);
+    EXPECT_EQ(Sim->State().Params, (sim::TParamSet{1, 65535, 25600, 2560, 5, 6}));
 }
 
 TEST_F(TParamWire, SaveWritesThenStoresAndReturnsWithTheSavePending) {

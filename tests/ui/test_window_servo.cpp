@@ -1,9 +1,12 @@
 // Servo mode, positions and the manual drive, driven as a user does against
 // the simulated controller; the frames are read on the controller's side.
+#include <optional>
+
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QToolButton>
 
+#include "ChartReaders.h"
 #include "WindowFixture.h"
 
 using namespace testsupport;
@@ -221,6 +224,41 @@ TEST_F(TServoSim, TheTargetIsTheEnteredDistanceFromAFreshPosition) {
     EXPECT_EQ(Target24(frames[2]), 700);
 }
 
+// The frame carries 24 bits: a sum past either end would wrap and send the
+// motor towards the far end, so it is refused with a message instead.
+TEST_F(TServoSim, ATargetBeyondTheWiresRangeIsMarkedAndNotSent) {
+    Sim->SetMode(3);
+    Connect();
+    struct TCase {
+        int32_t position;
+        const char* distance;
+        std::optional<int32_t> target;  // none: refused
+    };
+    const TCase cases[] = {
+        {8388600, "7", 8388607},   {8388600, "8", {}},          {8388600, "100", {}},
+        {-8388600, "-8", -8388608}, {-8388600, "-9", {}},       {0, "2147483647", {}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.distance);
+        Boxes = std::make_unique<TBoxCloser>();
+        Sim->ClearFrames();
+        Sim->SetPosition(c.position);
+        Form->edtPosTo->setText(c.distance);
+        Click(Form->btnSetPosition);
+        const auto frames = FramesSettled();
+        EXPECT_EQ(Marked(Form->edtPosTo), !c.target);
+        if (c.target) {
+            ASSERT_EQ(Codes(frames), "pP");
+            EXPECT_EQ(Target24(frames[1]), *c.target);
+            EXPECT_TRUE(Boxes->Texts().isEmpty());
+            continue;
+        }
+        EXPECT_EQ(Codes(frames), "p");
+        ASSERT_EQ(Boxes->Texts().size(), 1);
+        EXPECT_TRUE(Boxes->Texts()[0].endsWith(U("вне диапазона от -8388608 до 8388607"))) << Boxes->Texts()[0].toStdString();
+    }
+}
+
 TEST_F(TServoConnected, TheBarSendsItsPositionLessTheCentre) {
     Form->tbarSubCommand->setFocus();
     struct {
@@ -245,7 +283,7 @@ TEST_F(TServoConnected, TheBarSendsItsPositionLessTheCentre) {
     EXPECT_EQ(DriveValue(frames[0]), 0);
 }
 
-TEST_F(TServoConnected, TheBarMovedWhileATransactionIsPendingSendsNothing) {
+TEST_F(TServoConnected, TheBarMovedWhileATransactionIsPendingIsSentWhenItEnds) {
     SetFaults([](sim::TFaults& f) {
         f.ReplyCodes = "p";
         f.DelayMs = 400;
@@ -254,7 +292,10 @@ TEST_F(TServoConnected, TheBarMovedWhileATransactionIsPendingSendsNothing) {
     Form->tbarSubCommand->setFocus();
     QTest::keyClick(Form->tbarSubCommand, Qt::Key_PageDown);
     EXPECT_EQ(Form->tbarSubCommand->Position(), 254);
-    EXPECT_EQ(Codes(FramesSettled(600)), "p");
+    // Only the newest value waits, and it goes out once, after the reply.
+    const auto frames = FramesSettled(600);
+    ASSERT_EQ(Codes(frames), "pB");
+    EXPECT_EQ(DriveValue(frames[1]), -2);
 }
 
 TEST_F(TServoConnected, CentreAtTheCentreStillSendsZeroOnce) {
