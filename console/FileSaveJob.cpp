@@ -25,16 +25,21 @@ TFileSaveJob::~TFileSaveJob() {
 
 namespace {
 
-// Never empty: an empty text would read as success.
+// Never empty: an empty text would read as success. A failed flush leaves
+// no text of its own in the file: the system's reason is then errno's.
 QString Failure(const QSaveFile& file) {
-    const QString error = file.errorString();
-    return error.isEmpty() ? QStringLiteral("Unknown error") : error;
+    const int code = errno;
+    QString error = file.errorString();
+    if (error.isEmpty() || error == QStringLiteral("Unknown error"))
+        error = code != 0 ? QString::fromLocal8Bit(std::strerror(code)) : QStringLiteral("Unknown error");
+    return error;
 }
 
 }  // namespace
 
 QString TFileSaveJob::WriteFile(const QString& path, const TWriter& writer) {
     QSaveFile file(path);
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly)) return Failure(file);
     // Uncommitted, the temporary file is removed as `file` goes.
     try {

@@ -1,7 +1,10 @@
 // The CSV text of the chart's points: rows merged on time with empty cells,
 // header cells quoted where needed, every number reading back as the same
 // double, a refused write reported; and the unit read from an axis title.
+#include <cerrno>
 #include <cmath>
+#include <csignal>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <new>
@@ -10,6 +13,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <sys/resource.h>
 
 #include "ChartCsv.h"
 #include "ChartHistory.h"
@@ -223,4 +228,25 @@ TEST(ChartUnits, TheUnitOfAnAxisTitle) {
     };
     for (const auto& [title, unit] : cases)
         EXPECT_EQ(chartunits::AxisUnit(QString::fromUtf8(title)), QString::fromUtf8(unit)) << title;
+}
+
+// A disk that fills while the file is written (the process' file size limit
+// stands in for it): the write fails with the system's reason and leaves no
+// file, also when the end of the content still sat in the file's buffer.
+TEST(ChartCsv, AFullDiskIsAFailedWriteThatLeavesNoFile) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("points.csv"));
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
+    rlimit small = before;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const QString error = TFileSaveJob::WriteFile(
+        path, [](QIODevice& out) { return out.write(QByteArray(10 * 1024, 'x')) == 10 * 1024; });
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldSignal);
+    EXPECT_EQ(error, QString::fromLocal8Bit(std::strerror(EFBIG)));
+    EXPECT_TRUE(QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
 }

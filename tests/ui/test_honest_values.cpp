@@ -1,6 +1,11 @@
 // What the window shows is true: a field shows only the reply to its own
 // command (a multi-step read stops at its first failed step and empties the
 // rest), and a late reply is never taken for the next command's.
+#include <QDir>
+#include <QFile>
+
+#include "ChartFeed.h"
+#include "ChartMenuDriver.h"
 #include "ChartReaders.h"
 #include "WindowFixture.h"
 
@@ -87,4 +92,45 @@ TEST_F(THonestValues, AConnectWhoseModeQueryFailsShowsNoModeAndReadsNoFurther) {
     EXPECT_EQ(ParamTexts(), SixEmpty());
     EXPECT_EQ(Panel0(), U("Команда m отклонена"));
     EXPECT_EQ(OfCode(Sim->Frames(), 'R').size(), 0u);
+}
+
+// A controller that stops answering is named so after three time-outs in a
+// row, until it answers again; a stop whose set-mode it never answered says
+// that the stop was not confirmed.
+TEST_F(THonestValues, ASilentControllerIsNamedAndAnUnansweredStopIsNotConfirmed) {
+    const QString connected = Form->StatusBar->PanelText(1);
+    ASSERT_TRUE(connected.startsWith(U("Контроллер: ")));
+    ChooseMode(2);
+    SetFaults([](sim::TFaults& f) { f.DropEvery = 1; });
+    for (int timeouts = 1; timeouts <= 3; ++timeouts) {
+        EXPECT_EQ(Form->StatusBar->PanelText(1), connected) << timeouts;
+        Click(Form->btnGetPosition);
+        ASSERT_TRUE(WaitFor([this] { return Form->Link->State() == lsTimedOut; }));
+    }
+    EXPECT_EQ(Form->StatusBar->PanelText(1), U("Контроллер не отвечает"));
+    Click(Form->btnSTOP);
+    ASSERT_TRUE(WaitFor([this] { return !Boxes->Boxes().empty(); }));
+    EXPECT_EQ(Boxes->Texts(), QStringList{U("СТОП не подтверждён: контроллер не ответил на команду останова")});
+    EXPECT_EQ(Form->StatusBar->PanelText(1), U("Контроллер не отвечает"));  // a send does not wipe it
+
+    Sim->SetFaults({});
+    Click(Form->btnGetPosition);
+    ASSERT_TRUE(WaitFor([this, &connected] { return Form->StatusBar->PanelText(1) == connected; }));
+    Click(Form->btnSTOP);
+    EXPECT_EQ(Codes(FramesSettled(300)).back(), 'M');
+    EXPECT_EQ(Boxes->Boxes().size(), 1u);  // an answered stop says nothing
+}
+
+// Disconnected, the status bar no longer names a controller, and the
+// recording stays usable: the chart is enabled and its menu exports.
+TEST_F(THonestValues, AfterADisconnectNothingClaimsAControllerAndTheChartStaysUsable) {
+    Form->ChartFeed()->Assign(0, {QCPGraphData(0, 1), QCPGraphData(10, 2)});
+    Click(Form->btnDisconnect);
+    EXPECT_EQ(Form->StatusBar->PanelText(1), U("Не подключено"));
+    EXPECT_TRUE(Form->Chart1->isEnabled());
+    TChartMenuDriver menu(*Form);
+    const QString path = QDir::temp().filePath(QStringLiteral("servo-disconnected-%1.csv").arg(QCoreApplication::applicationPid()));
+    ASSERT_TRUE(menu.Export(Form->ChartMenu->SaveCsvAction(), path));
+    EXPECT_EQ(menu.Outcomes.at(0), QString());
+    EXPECT_TRUE(QFile::remove(path));
 }

@@ -217,3 +217,30 @@ TEST_F(TShortcuts, WithTheChartFocusedTheKeysStillActAndTheMenuKeyOpensItsMenu) 
     ASSERT_TRUE(WaitFor([this] { return !OfCode(Sim->Frames(), 'M').empty(); }));
     EXPECT_TRUE(Form->Chart1->hasFocus());
 }
+
+// Quick presses while measuring at 1 ms on a line paced like the real one:
+// a press that meets a pending poll is sent when the poll is over, so after
+// every burst the controller holds what the bar shows; Up and stop-and-reset
+// leave it at 0 however busy the link was.
+TEST_F(TShortcuts, NoDriveValueIsLostWhileMeasuring) {
+    SetFaults([](sim::TFaults& f) { f.BaudRate = 38400; });
+    Form->edtTimerPeriod->setText("1");
+    Press(Qt::Key_F2);
+    ASSERT_TRUE(Form->Timer1->isActive());
+    const auto controllerAt = [this](int value) {
+        return WaitFor([this, value] { return Sim->State().Drive == value; });
+    };
+    for (int burst = 0; burst < 6; ++burst) {
+        for (int i = 0; i < 7; ++i) Press(burst % 2 ? Qt::Key_Left : Qt::Key_Right);
+        ASSERT_TRUE(controllerAt(Bar() - 256)) << "burst " << burst << ": " << Sim->State().Drive;
+    }
+    Press(Qt::Key_Right);
+    Press(Qt::Key_Up);
+    EXPECT_EQ(Bar(), 256);
+    ASSERT_TRUE(controllerAt(0));
+    Press(Qt::Key_Right);
+    Press(Qt::Key_Right);
+    Press(Qt::Key_F3);
+    ASSERT_TRUE(controllerAt(0));
+    EXPECT_EQ(Codes(FramesSettled()).back(), 'M');  // the mode follows the zero, as the stop sends it
+}
