@@ -4,9 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "NetAddress.h"
+#include "CommDevices.h"
 #include "PortAdvice.h"
-#include "PosixCommApi.h"
 
 namespace portadvice {
 
@@ -27,15 +26,10 @@ bool UserMayReadWrite(const std::string& path) {
 
 TNodeProbe SystemProbe() { return {KindOf, UserMayReadWrite}; }
 
-std::string DevicePath(const std::string& deviceName) {
-    return commapi::TPosixCommApi::DevicePath(deviceName);
-}
+std::string DevicePath(const std::string& deviceName) { return commdevices::DevicePath(deviceName); }
 
-bool IsNetworkName(const std::string& deviceName) { return commapi::posix::IsNetName(deviceName); }
+bool IsNetworkName(const std::string& deviceName) { return commdevices::IsNetworkName(deviceName); }
 
-bool IsRawNetworkName(const std::string& deviceName) {
-    const auto address = commapi::posix::ParseNetName(deviceName);
-    return address && address->protocol == commapi::posix::ENetProtocol::Raw;
-}
+bool IsRawNetworkName(const std::string& deviceName) { return commdevices::IsRawNetworkName(deviceName); }
 
 }  // namespace portadvice
