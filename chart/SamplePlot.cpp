@@ -12,7 +12,7 @@ uint32_t TickDistance(uint16_t previous, uint16_t current) {
 
 double CommandVelocity(int barPosition, uint16_t kfWord) {
     if (kfWord == 0) return 0.0;
-    const int32_t product = (barPosition - 256) * 250;
+    const int32_t product = protocol::DriveOf(barPosition) * 250;
     return double(product) / (double(kfWord) / 256.0);
 }
 

@@ -6,12 +6,14 @@
 #include <cstdint>
 #include <optional>
 
+#include "Protocol.h"
+
 namespace sampleplot {
 
 // Controller ticks count 5 ms each.
 constexpr uint32_t MsPerTick = 5;
 // Servo mode in which the bar commands a velocity.
-constexpr int VelocityMode = 2;
+constexpr int VelocityMode = protocol::smVelocity;
 // Items of the velocity-unit group.
 enum TVelocityUnit : int { vuMmPerMin = 0, vuKiloPulsesPerSec = 1, vuPercent = 2 };
 
@@ -23,7 +25,7 @@ uint32_t TickDistance(uint16_t previous, uint16_t current);
 struct TSampleInput {
     int servoMode = -1;     // item index of the servo-mode group
     int unit = vuKiloPulsesPerSec;  // item index of the velocity-unit group
-    int barPosition = 256;  // drive bar, 0..511, centre 256
+    int barPosition = protocol::BarCentre;  // drive bar
     uint16_t kfWord = 0;    // parameter #2, 8.8 fixed point
     int32_t pulsesPerMm = 80;
     int16_t velocity = 0;   // x 200 = pulses per second

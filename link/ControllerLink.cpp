@@ -11,16 +11,17 @@
 #include <QThread>
 
 #include "ParamWords.h"
+#include "Protocol.h"
 
 namespace {
 
 constexpr int ProbeAttempts = 16;
-constexpr uint8_t ProbeByte = 0xFF;
-constexpr uint8_t ProbeAnswer = 'X';
 constexpr uint8_t NoCommand = 0xFF;
-constexpr uint8_t OpenEnded = 255;
-constexpr uint8_t Accepted = '+';
-constexpr uint8_t Refused = '-';
+using protocol::OpenEnded;
+using protocol::ProbeAnswer;
+using protocol::ProbeByte;
+constexpr uint8_t Accepted = protocol::StatusAccepted;
+constexpr uint8_t Refused = protocol::StatusRefused;
 
 TLinkState StateOfStatus(uint8_t status) {
     if (status == Accepted) return lsDone;
@@ -68,8 +69,11 @@ void TControllerLink::ResetToIdle() {
 
 // ---------------------------------------------------------------- sending
 
-bool TControllerLink::Send(uint8_t code, const uint8_t* payload, uint8_t length, uint8_t expected) {
+bool TControllerLink::Send(uint8_t code, const uint8_t* payload) {
     if (FLinkState == lsPending || FLineLost) return false;
+    const protocol::TCommand command = *protocol::Command(code);
+    const uint8_t length = command.payload;
+    const uint8_t expected = command.replyData;
     SettleLine();
     const TransactionArea before = SaveArea();
     std::string identBefore;
@@ -130,39 +134,39 @@ void TControllerLink::RestoreArea(const TransactionArea& area) {
     FLinkState = area.LinkState;
 }
 
-bool TControllerLink::SendIdentify() { return Send('I', nullptr, 0, OpenEnded); }
+bool TControllerLink::SendIdentify() { return Send('I', nullptr); }
 
-bool TControllerLink::SendSetMode(uint8_t mode) { return Send('M', &mode, 1, 0); }
+bool TControllerLink::SendSetMode(uint8_t mode) { return Send('M', &mode); }
 
-bool TControllerLink::SendGetMode() { return Send('m', nullptr, 0, 1); }
+bool TControllerLink::SendGetMode() { return Send('m', nullptr); }
 
-bool TControllerLink::SendGetTarget() { return Send('z', nullptr, 0, 3); }
+bool TControllerLink::SendGetTarget() { return Send('z', nullptr); }
 
-bool TControllerLink::SendGetPosition() { return Send('p', nullptr, 0, 3); }
+bool TControllerLink::SendGetPosition() { return Send('p', nullptr); }
 
 bool TControllerLink::SendSetTarget(int32_t position) {
     const uint32_t bits = uint32_t(position);  // only the low 24 bits travel
     const uint8_t payload[3] = {uint8_t(bits), uint8_t(bits >> 8), uint8_t(bits >> 16)};
-    return Send('P', payload, 3, 0);
+    return Send('P', payload);
 }
 
-bool TControllerLink::SendGetSample() { return Send('V', nullptr, 0, 6); }
+bool TControllerLink::SendGetSample() { return Send('V', nullptr); }
 
-bool TControllerLink::SendSaveBank(uint8_t bank) { return Send('S', &bank, 1, 0); }
+bool TControllerLink::SendSaveBank(uint8_t bank) { return Send('S', &bank); }
 
-bool TControllerLink::SendLoadBank(uint8_t bank) { return Send('L', &bank, 1, 0); }
+bool TControllerLink::SendLoadBank(uint8_t bank) { return Send('L', &bank); }
 
-bool TControllerLink::SendReadParam(uint8_t index) { return Send('R', &index, 1, 2); }
+bool TControllerLink::SendReadParam(uint8_t index) { return Send('R', &index); }
 
 bool TControllerLink::SendWriteParam(uint8_t index, uint16_t value) {
     const uint8_t payload[3] = {index, uint8_t(value), uint8_t(value >> 8)};
-    return Send('W', payload, 3, 0);
+    return Send('W', payload);
 }
 
 bool TControllerLink::SendSubCommand(int16_t value) {
     const uint16_t bits = uint16_t(value);
     const uint8_t payload[2] = {uint8_t(bits), uint8_t(bits >> 8)};
-    return Send('B', payload, 2, 0);
+    return Send('B', payload);
 }
 
 // ---------------------------------------------------------------- probe and wait

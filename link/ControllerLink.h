@@ -148,7 +148,8 @@ private:
         TLinkState LinkState;
     };
 
-    bool Send(uint8_t code, const uint8_t* payload, uint8_t length, uint8_t expected);
+    // Lengths from the protocol's command table.
+    bool Send(uint8_t code, const uint8_t* payload);
     void SettleLine();
     TransactionArea SaveArea() const;
     void RestoreArea(const TransactionArea& area);

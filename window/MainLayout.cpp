@@ -11,6 +11,7 @@
 #include "MainUnit.h"
 #include "PortBox.h"
 #include "PortChoice.h"
+#include "Protocol.h"
 #include "RadioGroup.h"
 #include "SeriesGraph.h"
 #include "StatusBar.h"
@@ -113,8 +114,8 @@ void TMainForm::BuildLayout() {
     sbtnCenter->setFocusPolicy(Qt::NoFocus);
     sbtnCenter->setEnabled(false);
     tbarSubCommand = Place<TTrackBar>(gboxSubCommand, {66, 16, 322, 42});
-    tbarSubCommand->setRange(0, 511);
-    tbarSubCommand->setValue(256);
+    tbarSubCommand->setRange(protocol::BarMin, protocol::BarMax);
+    tbarSubCommand->setValue(protocol::BarCentre);
     tbarSubCommand->setTickInterval(16);
     tbarSubCommand->setTickPosition(QSlider::TicksAbove);
     tbarSubCommand->setSingleStep(1);

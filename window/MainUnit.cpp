@@ -25,6 +25,7 @@
 #include "OwnEnabled.h"
 #include "PortAdvice.h"
 #include "PortChoice.h"
+#include "Protocol.h"
 #include "RadioGroup.h"
 #include "SeriesGraph.h"
 #include "ShortcutHook.h"
@@ -313,12 +314,12 @@ void TMainForm::EnableControls() {
 
 void TMainForm::ApplyModeRule() {
     const int mode = rgServoMode->ItemIndex();
-    tbarSubCommand->setEnabled(mode != 3);
+    tbarSubCommand->setEnabled(mode != protocol::smPosition);
     const bool drive = OwnEnabled(tbarSubCommand);
     sbtnCenter->setEnabled(drive);
     gboxSubCommand->setEnabled(drive);
     btnSetPosition->setEnabled(!drive);
-    rgVelocityRaz->setEnabled(mode == 2);
+    rgVelocityRaz->setEnabled(mode == protocol::smVelocity);
     edtPulsesPerMilimeter->setEnabled(OwnEnabled(rgVelocityRaz));
     if (!drive)
         gboxSubCommand->setTitle(QString::fromUtf8(" В режиме \"Позиция\" недоступно "));

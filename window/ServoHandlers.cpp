@@ -9,14 +9,15 @@
 #include "MainUnit.h"
 #include "NumberText.h"
 #include "OwnEnabled.h"
+#include "Protocol.h"
 #include "RadioGroup.h"
 #include "TrackBar.h"
 
 namespace {
 
-constexpr int BarCentre = 256;
-constexpr int PositionMode = 3;
-constexpr int VelocityMode = 2;
+using protocol::BarCentre;
+constexpr int PositionMode = protocol::smPosition;
+constexpr int VelocityMode = protocol::smVelocity;
 constexpr int MaxVerifyRetries = 10;
 // What a 24-bit target on the wire can hold.
 constexpr int64_t TargetMin = -(int64_t(1) << 23);
@@ -106,7 +107,7 @@ void TMainForm::btnSetPositionClick() {
     Link->SendSetTarget(int32_t(target));
 }
 
-void TMainForm::tbarSubCommandChange() { SendDrive(int16_t(tbarSubCommand->Position() - BarCentre)); }
+void TMainForm::tbarSubCommandChange() { SendDrive(protocol::DriveOf(tbarSubCommand->Position())); }
 
 void TMainForm::SendDrive(int16_t value) {
     FDriveOwed.reset();

@@ -3,7 +3,9 @@
 #include <functional>
 #include <string>
 
+#include "CommandTable.h"
 #include "LinkFixture.h"
+#include "Protocol.h"
 
 namespace {
 
@@ -116,3 +118,16 @@ TEST_F(LinkFrames, ASendDiscardsBytesLeftOverFromEarlierTraffic) {
 }
 
 }  // namespace
+
+// The simulated controller keeps a command table of its own, so that it
+// never simply agrees with the link; the two must describe the same protocol.
+TEST(Protocol, TheSimulatorsCommandTableAgreesWithTheLinks) {
+    for (int code = 0; code < 256; ++code) {
+        const auto mine = protocol::Command(uint8_t(code));
+        const auto theirs = sim::CommandShape(uint8_t(code));
+        ASSERT_EQ(mine.has_value(), theirs.has_value()) << code;
+        if (!mine) continue;
+        EXPECT_EQ(theirs->Payload, mine->payload) << char(code);
+        EXPECT_EQ(theirs->ReplyData, mine->replyData == protocol::OpenEnded ? 0 : mine->replyData) << char(code);
+    }
+}
