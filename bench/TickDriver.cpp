@@ -50,7 +50,7 @@ TTickDriver::TTickDriver(TMainForm& form)
     FForm.tbarSubCommand->blockSignals(true);  // no controller to send the drive to
     FForm.tbarSubCommand->SetPosition(BarPosition);
     FForm.tbarSubCommand->blockSignals(false);
-    FForm.Link->FParams[1] = KfOne;
+    FForm.LinkParamDecoded(1, KfOne);  // as a read reply gives it
     FForm.Chart1->installEventFilter(FCounter);
     QObject::connect(FForm.ChartFeed()->Replot(), &TChartReplot::Drawn, FCounter, [this] { ++FReplots; });
 }
@@ -79,16 +79,14 @@ void TTickDriver::Fill(int depth) {
         ++FTick;
         FForm.FTimeMs += sampleplot::MsPerTick;
     }
-    FForm.Link->FSampleTick = FTick;
+    FForm.LinkSampleDecoded({uint16_t(FTick), uint16_t(FTick - 1), 0, 0});
 }
 
 void TTickDriver::NextSample() {
-    TControllerLink& link = *FForm.Link;
+    const uint16_t previous = FForm.FSample.tick;
     ++FTick;
-    link.FPrevSampleTick = link.FSampleTick;
-    link.FSampleTick = FTick;
-    link.FVelocity = VelocityAt(FTick);
-    link.FMismatch = link.FVelocity;
+    const int16_t velocity = VelocityAt(FTick);
+    FForm.LinkSampleDecoded({uint16_t(FTick), previous, velocity, velocity});
 }
 
 void TTickDriver::Plot() {

@@ -108,8 +108,8 @@ void TWindowRig::Run(double seconds) {
 bool TWindowRig::WaitIdle() {
     QElapsedTimer clock;
     clock.start();
-    while (FForm->Link->FLinkState == lsPending && clock.elapsed() < WaitLimitMs) Run(0.002);
-    return FForm->Link->FLinkState != lsPending;
+    while (FForm->Link->State() == lsPending && clock.elapsed() < WaitLimitMs) Run(0.002);
+    return FForm->Link->State() != lsPending;
 }
 
 // Wraps the port's receive handler: a 'V' transaction that was pending before
@@ -121,9 +121,9 @@ void TWindowRig::CountSamples() {
     auto inner = form->UART->OnRxChar;
     form->UART->OnRxChar = [form, inner, samples = FSamples](TObject* sender, int32_t count) {
         TControllerLink& link = *form->Link;
-        const bool sampling = link.FLinkState == lsPending && link.FCmdFrame[0] == 'V';
+        const bool sampling = link.PendingCommand() == 'V';
         if (inner) inner(sender, count);
-        if (sampling && link.FLinkState == lsDone) samples->push_back(WallSeconds());
+        if (sampling && link.State() == lsDone) samples->push_back(WallSeconds());
     };
 }
 

@@ -10,7 +10,6 @@
 #include <QElapsedTimer>
 #include <QThread>
 
-#include "ParamWords.h"
 #include "Protocol.h"
 
 namespace {
@@ -59,6 +58,14 @@ void TControllerLink::ClearTransactionArea() {
     FReplyExpected = 0;
     FReplyCount = 0;
     FLinkState = lsPending;
+}
+
+void TControllerLink::ClearDecoded() {
+    FIdentText.clear();
+    FPosition = FTargetPosition = 0;
+    FSampleTick = FPrevSampleTick = 0;
+    FVelocity = FMismatch = 0;
+    FParams.fill(0);
 }
 
 void TControllerLink::ResetToIdle() {
@@ -378,7 +385,7 @@ void TControllerLink::DecodeParam() {
     const uint8_t index = FCmdFrame[2];
     if (index < FParams.size()) {
         FParams[index] = WordOf(FReply);
-        Listener().LinkParamsDecoded(ParamTexts());
+        Listener().LinkParamDecoded(index, FParams[index]);
     }
     FLinkState = lsDone;
 }
@@ -395,7 +402,7 @@ void TControllerLink::DecodeSample() {
     FMismatch = int16_t(WordOf(FReply + 4));
     StopReplyTimer();
     FLinkState = lsDone;
-    Listener().LinkSampleDecoded();
+    Listener().LinkSampleDecoded(Sample());
 }
 
-std::array<QString, 6> TControllerLink::ParamTexts() const { return paramwords::Texts(FParams); }
+

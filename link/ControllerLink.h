@@ -17,6 +17,14 @@
 
 enum TLinkState : uint8_t { lsPending = 0, lsDone = 1, lsRefused = 2, lsUnparsed = 3, lsTimedOut = 4 };
 
+// A velocity sample as decoded, with the tick of the sample before it.
+struct TLinkSample {
+    uint16_t tick = 0;
+    uint16_t prevTick = 0;
+    int16_t velocity = 0;  // x 200: pulses per second
+    int16_t mismatch = 0;
+};
+
 // How the window learns what the link decoded. Every call comes on the main thread.
 class TLinkListener {
 public:
@@ -25,8 +33,9 @@ public:
     virtual void LinkModeDecoded(int mode) { (void)mode; }  // select without the click handler
     virtual void LinkPositionDecoded(int32_t position) { (void)position; }
     virtual void LinkTargetDecoded(int32_t target) { (void)target; }
-    virtual void LinkParamsDecoded(const std::array<QString, 6>& texts) { (void)texts; }
-    virtual void LinkSampleDecoded() {}
+    // Parameter #(index + 1), 0 <= index < 6, read back as its word.
+    virtual void LinkParamDecoded(int index, uint16_t word) { (void)index, (void)word; }
+    virtual void LinkSampleDecoded(const TLinkSample& sample) { (void)sample; }
     virtual void LinkStatusText(const QString& text) { (void)text; }  // status panel 0
     virtual void LinkCaptionOverflow() {}  // more than 128 bytes waiting: caption ">128"
     virtual void LinkReadError() {}        // modal "Port Read Error"
@@ -115,6 +124,23 @@ public:
     void ClearTransactionArea();
     // Window-creation state: area cleared, no command (0xFF), lsDone.
     void ResetToIdle();
+    // Forgets every decoded value: positions, sample, parameters, identification.
+    void ClearDecoded();
+
+    // What the link holds; everything it decodes also reaches the listener.
+    // The command code of the transaction under way or, once it ended, of the last one.
+    uint8_t LastCommand() const { return FCmdFrame[0]; }
+    const std::string& IdentText() const { return FIdentText; }
+    int32_t Position() const { return FPosition; }
+    int32_t TargetPosition() const { return FTargetPosition; }
+    const std::array<uint16_t, 6>& Params() const { return FParams; }
+    TLinkSample Sample() const { return {FSampleTick, FPrevSampleTick, FVelocity, FMismatch}; }
+
+    QTimer tmrTimeout;
+
+private:
+    // The link's own white-box tests look inside.
+    friend struct TLinkInsight;
 
     // Transaction area.
     uint8_t FCmdFrame[CmdFrameSize] = {};
@@ -123,6 +149,7 @@ public:
     uint8_t FReplyCount = 0;
     TLinkState FLinkState = lsDone;
 
+    // Decoded values.
     std::string FIdentText;
     int32_t FPosition = 0;
     int32_t FTargetPosition = 0;
@@ -132,13 +159,6 @@ public:
     int16_t FMismatch = 0;
     std::array<uint16_t, 6> FParams{};
 
-    QTimer tmrTimeout;
-
-    // The six parameter edits' texts from FParams: #1 and #5 signed, #2 to #4
-    // as word / 256, #6 unsigned.
-    std::array<QString, 6> ParamTexts() const;
-
-private:
     // What a send changes, kept so that a send whose write raises changes nothing.
     struct TransactionArea {
         uint8_t CmdFrame[CmdFrameSize];

@@ -24,7 +24,7 @@ void TMainForm::BuildChartTools() {
 // The settings the points are measured under, as the measurement starts.
 void TMainForm::NoteChartRun() {
     ChartMenu->StepPanel()->HideFigures();  // they describe the points about to go
-    const std::string& ident = Link->FIdentText;
+    const std::string& ident = Link->IdentText();
     ChartMenu->SetRunFacts({rgServoMode->ItemText(rgServoMode->ItemIndex()),
                             rgVelocityRaz->ItemText(rgVelocityRaz->ItemIndex()), Timer1->interval(),
                             FHistoryDepth, QString::fromLatin1(ident.data(), qsizetype(ident.size()))});

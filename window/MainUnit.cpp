@@ -151,10 +151,9 @@ void TMainForm::FormCreate() {
     Chart1->yAxis2->setLabelColor(Series2->pen().color());
     FMeasureStopped = 1;
     Link->ResetToIdle();
-    Link->FSampleTick = 0;
-    Link->FPrevSampleTick = 0;
-    Link->FPosition = 0;
-    Link->FParams.fill(0);
+    Link->ClearDecoded();
+    FSample = {};
+    FParams.fill(0);
     DisableControls();
 }
 

@@ -111,13 +111,13 @@ public:
     void LinkModeDecoded(int mode) override;
     void LinkPositionDecoded(int32_t position) override;
     void LinkTargetDecoded(int32_t target) override;
-    void LinkParamsDecoded(const std::array<QString, 6>& texts) override;
+    void LinkParamDecoded(int index, uint16_t word) override;
     void LinkStatusText(const QString& text) override;
     void LinkCaptionOverflow() override;
     void LinkReadError() override;
     void LinkTimedOut() override;
     void LinkReplyFailed(uint8_t code, TLinkState state) override;
-    void LinkSampleDecoded() override;
+    void LinkSampleDecoded(const TLinkSample& sample) override;
     void LinkTransactionEnded(uint8_t code, TLinkState state) override;
 
     // After this many time-outs in a row the window says the controller is silent.
@@ -188,6 +188,9 @@ public:
     int32_t FHistoryDepth = 100;
     int32_t FPulsesPerMm = 80;
     uint32_t FTimeMs = 0;
+    TLinkSample FSample;  // the last sample decoded, with the tick before it
+    // The six parameter words: as read, or as the edits last converted.
+    std::array<uint16_t, 6> FParams{};
 
 protected:
     void closeEvent(QCloseEvent* event) override;

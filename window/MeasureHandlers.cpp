@@ -156,7 +156,10 @@ void TMainForm::Timer1Timer() {
     }
 }
 
-void TMainForm::LinkSampleDecoded() { FSampleFresh = true; }
+void TMainForm::LinkSampleDecoded(const TLinkSample& sample) {
+    FSample = sample;
+    FSampleFresh = true;
+}
 
 // Called from the link's notice, inside the port's receive handler or the
 // reply timer: what is owed runs as a handler of its own right after them,
@@ -179,17 +182,17 @@ void TMainForm::RunOwedTick() {
 }
 
 void TMainForm::PlotSample() {
-    const uint32_t ticks = sampleplot::TickDistance(Link->FPrevSampleTick, Link->FSampleTick);
+    const uint32_t ticks = sampleplot::TickDistance(FSample.prevTick, FSample.tick);
     if (ticks == 0) return;
 
     sampleplot::TSampleInput in;
     in.servoMode = rgServoMode->ItemIndex();
     in.unit = rgVelocityRaz->ItemIndex();
     in.barPosition = tbarSubCommand->Position();
-    in.kfWord = Link->FParams[1];
+    in.kfWord = FParams[1];
     in.pulsesPerMm = FPulsesPerMm;
-    in.velocity = Link->FVelocity;
-    in.mismatch = Link->FMismatch;
+    in.velocity = FSample.velocity;
+    in.mismatch = FSample.mismatch;
     const sampleplot::TSamplePoints points = sampleplot::ComputeSamplePoints(in);
 
     TChartFeed* feed = ChartFeed();

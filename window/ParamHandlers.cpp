@@ -41,7 +41,7 @@ bool TMainForm::ConvertParamEdits() {
         }
         // Each word is stored before the next edit is read: a later bad edit
         // leaves the earlier words new (the chart uses word 1 at once).
-        Link->FParams[size_t(i)] = word.word;
+        FParams[size_t(i)] = word.word;
     }
     return true;
 }
@@ -56,7 +56,7 @@ bool TMainForm::WriteParams() {
     std::array<QString, ParamCount> texts;
     for (int i = 0; i < ParamCount; ++i) texts[size_t(i)] = ParamEdits()[size_t(i)]->text();
     for (uint8_t i = 0; i < ParamCount; ++i) {
-        const uint16_t word = Link->FParams[i];
+        const uint16_t word = FParams[i];
         Link->SendWriteParam(i, word);
         // What the controller took is what the edit stands for now.
         if (Link->WaitReply() == lsDone) FShownParams.Filled(i, texts[i], word);
@@ -64,11 +64,15 @@ bool TMainForm::WriteParams() {
     return true;
 }
 
-void TMainForm::LinkParamsDecoded(const std::array<QString, 6>& texts) {
+// Every edit is rewritten from the six words: an edit whose word was not read
+// shows the word it holds (the last read, or what "Задать" converted).
+void TMainForm::LinkParamDecoded(int index, uint16_t word) {
+    FParams[size_t(index)] = word;
     const std::array<QLineEdit*, ParamCount> edits = ParamEdits();
+    const std::array<QString, ParamCount> texts = paramwords::Texts(FParams);
     for (int i = 0; i < ParamCount; ++i) {
         edits[size_t(i)]->setText(texts[size_t(i)]);
-        FShownParams.Filled(i, texts[size_t(i)], Link->FParams[size_t(i)]);
+        FShownParams.Filled(i, texts[size_t(i)], FParams[size_t(i)]);
     }
 }
 

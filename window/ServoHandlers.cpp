@@ -31,15 +31,15 @@ bool Failed(TLinkState state) { return state == lsRefused || state == lsUnparsed
 int VerifyMode(TControllerLink& link) {
     int retries = 0;
     for (bool first = true;; first = false) {
-        if (Failed(link.FLinkState)) ++retries;
+        if (Failed(link.State())) ++retries;
         link.SendGetMode();
         // The first pass only looks; later ones sleep until something arrives
         // (a pending transaction always ends, by reply or by the reply timer).
         if (first) QCoreApplication::processEvents();
         else link.WaitPass();
         link.CheckLine();  // the line went away while waiting: nothing will answer
-        const TLinkState state = link.FLinkState;
-        const bool answered = link.FCmdFrame[0] == 'm' && state != lsPending && state != lsUnparsed;
+        const TLinkState state = link.State();
+        const bool answered = link.LastCommand() == 'm' && state != lsPending && state != lsUnparsed;
         if (answered || retries > MaxVerifyRetries || state == lsTimedOut) return retries;
     }
 }
@@ -77,7 +77,7 @@ void TMainForm::SwitchMode(uint8_t mode) {
         ShowError(QString::fromUtf8("Нет ответа от устройства (10 retry)"));
         rgServoMode->SetItemIndex(-1);
     }
-    if (Link->FLinkState == lsTimedOut) {
+    if (Link->State() == lsTimedOut) {
         ShowError(QString::fromUtf8("Нет ответа от устройства (timeout)"));
         rgServoMode->SetItemIndex(-1);
     }
@@ -97,7 +97,7 @@ void TMainForm::btnSetPositionClick() {
     Link->WaitReply();
     // The frame carries 24 bits: a target past either end would wrap and
     // send the motor towards the far end of the range.
-    const int64_t target = int64_t(*distance) + Link->FPosition;
+    const int64_t target = int64_t(*distance) + Link->Position();
     if (target < TargetMin || target > TargetMax) {
         MarkInputError(edtPosTo);
         ShowError(QString::fromUtf8("Цель %1 вне диапазона от %2 до %3")

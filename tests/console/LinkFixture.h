@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <QCoreApplication>
@@ -26,8 +27,8 @@ public:
     void LinkModeDecoded(int mode) override { Modes.push_back(mode); }
     void LinkPositionDecoded(int32_t position) override { Positions.push_back(position); }
     void LinkTargetDecoded(int32_t target) override { Targets.push_back(target); }
-    void LinkParamsDecoded(const std::array<QString, 6>& texts) override { Params.push_back(texts); }
-    void LinkSampleDecoded() override { ++Samples; }
+    void LinkParamDecoded(int index, uint16_t word) override { Params.emplace_back(index, word); }
+    void LinkSampleDecoded(const TLinkSample&) override { ++Samples; }
     void LinkStatusText(const QString& text) override { StatusTexts.push_back(text); }
     void LinkCaptionOverflow() override { ++Overflows; }
     void LinkReadError() override { ++ReadErrors; }
@@ -43,7 +44,7 @@ public:
     std::vector<int> Modes;
     std::vector<int32_t> Positions;
     std::vector<int32_t> Targets;
-    std::vector<std::array<QString, 6>> Params;
+    std::vector<std::pair<int, uint16_t>> Params;
     int Samples = 0;
     std::vector<QString> StatusTexts;
     int Overflows = 0;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "CommandTable.h"
+#include "LinkInsight.h"
 #include "LinkFixture.h"
 #include "Protocol.h"
 
@@ -47,19 +48,19 @@ TEST_F(LinkFrames, EverySendPutsItsFrameOnTheWireAndOpensATransaction) {
     for (const FrameCase& c : kFrames) {
         SCOPED_TRACE(c.name);
         Link->ResetToIdle();
-        Link->FIdentText = "old";
-        Link->FReply[5] = 0x77;  // left over from an earlier reply
+        Inside(*Link).FIdentText = "old";
+        Inside(*Link).FReply[5] = 0x77;  // left over from an earlier reply
         Listener.StatusTexts.clear();
         ASSERT_TRUE(c.send(*Link));
         EXPECT_EQ(Wire(c.wire.size()), c.wire);
         EXPECT_EQ(Device.Drain(20), Bytes{});  // and nothing more
-        EXPECT_EQ(Link->FLinkState, lsPending);
-        EXPECT_EQ(Link->FReplyExpected, c.expected);
-        EXPECT_EQ(Link->FReplyCount, 0);
-        EXPECT_EQ(Link->FReply[5], 0);
-        EXPECT_EQ(std::memcmp(Link->FCmdFrame, c.wire.data(), c.wire.size()), 0);
-        for (size_t i = c.wire.size(); i < TControllerLink::CmdFrameSize; ++i) EXPECT_EQ(Link->FCmdFrame[i], 0);
-        EXPECT_EQ(Link->FIdentText, c.wire[0] == 'I' ? "" : "old");
+        EXPECT_EQ(Inside(*Link).FLinkState, lsPending);
+        EXPECT_EQ(Inside(*Link).FReplyExpected, c.expected);
+        EXPECT_EQ(Inside(*Link).FReplyCount, 0);
+        EXPECT_EQ(Inside(*Link).FReply[5], 0);
+        EXPECT_EQ(std::memcmp(Inside(*Link).FCmdFrame, c.wire.data(), c.wire.size()), 0);
+        for (size_t i = c.wire.size(); i < TControllerLink::CmdFrameSize; ++i) EXPECT_EQ(Inside(*Link).FCmdFrame[i], 0);
+        EXPECT_EQ(Inside(*Link).FIdentText, c.wire[0] == 'I' ? "" : "old");
         EXPECT_TRUE(Link->tmrTimeout.isActive());
         EXPECT_EQ(Listener.StatusTexts, std::vector<QString>{QString()});
         Link->tmrTimeout.stop();
@@ -70,10 +71,10 @@ TEST_F(LinkFrames, ASendWhilePendingWritesNothingAndChangesNothing) {
     ASSERT_TRUE(Link->SendGetPosition());
     ASSERT_EQ(Wire(2), (Bytes{0x70, 0x00}));
     Deliver({0x11, 0x22});  // part of the reply is in
-    Link->FIdentText = "kept";
+    Inside(*Link).FIdentText = "kept";
     uint8_t frame[TControllerLink::CmdFrameSize], reply[TControllerLink::ReplySize];
-    std::memcpy(frame, Link->FCmdFrame, sizeof frame);
-    std::memcpy(reply, Link->FReply, sizeof reply);
+    std::memcpy(frame, Inside(*Link).FCmdFrame, sizeof frame);
+    std::memcpy(reply, Inside(*Link).FReply, sizeof reply);
     const int remaining = Link->tmrTimeout.remainingTime();
     Listener.StatusTexts.clear();
 
@@ -82,26 +83,26 @@ TEST_F(LinkFrames, ASendWhilePendingWritesNothingAndChangesNothing) {
         EXPECT_FALSE(c.send(*Link));
     }
     EXPECT_EQ(Device.Drain(), Bytes{});
-    EXPECT_EQ(std::memcmp(frame, Link->FCmdFrame, sizeof frame), 0);
-    EXPECT_EQ(std::memcmp(reply, Link->FReply, sizeof reply), 0);
-    EXPECT_EQ(Link->FReplyCount, 2);
-    EXPECT_EQ(Link->FReplyExpected, 3);
-    EXPECT_EQ(Link->FLinkState, lsPending);
-    EXPECT_EQ(Link->FIdentText, "kept");
+    EXPECT_EQ(std::memcmp(frame, Inside(*Link).FCmdFrame, sizeof frame), 0);
+    EXPECT_EQ(std::memcmp(reply, Inside(*Link).FReply, sizeof reply), 0);
+    EXPECT_EQ(Inside(*Link).FReplyCount, 2);
+    EXPECT_EQ(Inside(*Link).FReplyExpected, 3);
+    EXPECT_EQ(Inside(*Link).FLinkState, lsPending);
+    EXPECT_EQ(Inside(*Link).FIdentText, "kept");
     EXPECT_TRUE(Listener.StatusTexts.empty());
     // The timer kept its period: nothing restarted it.
     EXPECT_TRUE(Link->tmrTimeout.isActive());
     EXPECT_LE(Link->tmrTimeout.remainingTime(), remaining);
 
     Deliver({0x00, '+'});  // the reply goes on where it was
-    EXPECT_EQ(Link->FLinkState, lsDone);
-    EXPECT_EQ(Link->FPosition, 0x2211);
+    EXPECT_EQ(Inside(*Link).FLinkState, lsDone);
+    EXPECT_EQ(Inside(*Link).FPosition, 0x2211);
 }
 
 TEST_F(LinkFrames, EveryStateButPendingAllowsASend) {
     for (TLinkState state : {lsDone, lsRefused, lsUnparsed, lsTimedOut}) {
         SCOPED_TRACE(int(state));
-        Link->FLinkState = state;
+        Inside(*Link).FLinkState = state;
         ASSERT_TRUE(Link->SendGetMode());
         EXPECT_EQ(Wire(2), (Bytes{0x6D, 0x00}));
     }
@@ -113,7 +114,7 @@ TEST_F(LinkFrames, ASendDiscardsBytesLeftOverFromEarlierTraffic) {
     ASSERT_TRUE(Link->SendGetMode());
     EXPECT_EQ(Port.InQueCount(), 0);
     Deliver({0x03, '+'});
-    EXPECT_EQ(Link->FLinkState, lsDone);
+    EXPECT_EQ(Inside(*Link).FLinkState, lsDone);
     EXPECT_EQ(Listener.Modes, std::vector<int>{3});
 }
 

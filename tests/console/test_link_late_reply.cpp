@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "LinkFixture.h"
+#include "LinkInsight.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ TEST_F(LinkLateReply, TheNextCommandWaitsForTheLineToBeQuiet) {
     EXPECT_EQ(Device.Receive(2), (Bytes{'p', 0x00}));
     Device.Send({0x22, 0x00, 0x00, '+'});
     EXPECT_EQ(Link->WaitReply(), lsDone);
-    EXPECT_EQ(Link->FPosition, 0x22);
+    EXPECT_EQ(Inside(*Link).FPosition, 0x22);
     ASSERT_FALSE(Listener.Positions.empty());
     EXPECT_EQ(Listener.Positions.back(), 0x22);
 }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "LinkFixture.h"
+#include "LinkInsight.h"
 
 namespace {
 
@@ -101,8 +102,8 @@ TEST_F(LinkProbe, ScriptedDevices) {
     BindReceiveHandler();  // as the window has it: events during the probe must not disturb it
     for (const ProbeCase& c : kProbeCases) {
         SCOPED_TRACE(c.name);
-        Link->FLinkState = lsTimedOut;
-        Link->FCmdFrame[0] = 'p';
+        Inside(*Link).FLinkState = lsTimedOut;
+        Inside(*Link).FCmdFrame[0] = 'p';
         bool found = false;
         {
             TScriptedDevice device(Device.MasterFd(), c.script);
@@ -113,8 +114,8 @@ TEST_F(LinkProbe, ScriptedDevices) {
             EXPECT_EQ(device.OtherBytes(), Bytes{});  // nothing but 0xFF bytes
         }
         EXPECT_EQ(found, c.found);
-        EXPECT_EQ(Link->FLinkState, lsDone);
-        EXPECT_EQ(Link->FCmdFrame[0], 0xFF);
+        EXPECT_EQ(Inside(*Link).FLinkState, lsDone);
+        EXPECT_EQ(Inside(*Link).FCmdFrame[0], 0xFF);
         EXPECT_FALSE(Link->tmrTimeout.isActive());
         EXPECT_EQ(Listener.ReadErrors, 0);
         EXPECT_EQ(Listener.DecodedCount(), 0u);

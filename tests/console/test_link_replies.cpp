@@ -4,6 +4,8 @@
 #include <string>
 
 #include "LinkFixture.h"
+#include "LinkInsight.h"
+#include "ParamWords.h"
 #include "NumberText.h"
 
 namespace {
@@ -31,7 +33,7 @@ protected:
     // Sends, takes the frame off the wire, and delivers each event in turn.
     void Transact(const Send& send, const std::vector<Bytes>& events) {
         ASSERT_TRUE(send(*Link));
-        Device.Receive(2 + Link->FCmdFrame[1]);
+        Device.Receive(2 + Inside(*Link).FCmdFrame[1]);
         for (const Bytes& e : events) Deliver(e);
     }
 };
@@ -55,12 +57,12 @@ TEST_F(LinkReplies, PositionsAreSignExtendedFrom24Bits) {
         SCOPED_TRACE(c.value);
         Listener = {};
         Transact(kGetPosition, {c.reply});
-        EXPECT_EQ(Link->FLinkState, lsDone);
-        EXPECT_EQ(Link->FPosition, c.value);
+        EXPECT_EQ(Inside(*Link).FLinkState, lsDone);
+        EXPECT_EQ(Inside(*Link).FPosition, c.value);
         EXPECT_EQ(Listener.Positions, std::vector<int32_t>{c.value});
         Transact(kGetTarget, {c.reply});
-        EXPECT_EQ(Link->FLinkState, lsDone);
-        EXPECT_EQ(Link->FTargetPosition, c.value);
+        EXPECT_EQ(Inside(*Link).FLinkState, lsDone);
+        EXPECT_EQ(Inside(*Link).FTargetPosition, c.value);
         EXPECT_EQ(Listener.Targets, std::vector<int32_t>{c.value});
     }
 }
@@ -70,27 +72,27 @@ TEST_F(LinkReplies, AReplySplitOverThreeEventsIsDecodedWithTheThird) {
     Device.Receive(2);
     Deliver({0x10});
     Deliver({0x00});
-    EXPECT_EQ(Link->FLinkState, lsPending);
-    EXPECT_EQ(Link->FReplyCount, 2);
+    EXPECT_EQ(Inside(*Link).FLinkState, lsPending);
+    EXPECT_EQ(Inside(*Link).FReplyCount, 2);
     EXPECT_TRUE(Listener.Positions.empty());
     Deliver({0x00, '+'});
-    EXPECT_EQ(Link->FLinkState, lsDone);
-    EXPECT_EQ(Link->FPosition, 16);
+    EXPECT_EQ(Inside(*Link).FLinkState, lsDone);
+    EXPECT_EQ(Inside(*Link).FPosition, 16);
     EXPECT_EQ(Listener.Positions, std::vector<int32_t>{16});
 }
 
 TEST_F(LinkReplies, BytesAfterTheReplyInTheSameEventAreReadAndDiscarded) {
     Transact(kGetPosition, {{0x05, 0x00, 0x00, '+', 0x09, '-', 0x09}});
-    EXPECT_EQ(Link->FLinkState, lsDone);
-    EXPECT_EQ(Link->FPosition, 5);
+    EXPECT_EQ(Inside(*Link).FLinkState, lsDone);
+    EXPECT_EQ(Inside(*Link).FPosition, 5);
     EXPECT_EQ(Listener.Positions.size(), 1u);
     EXPECT_EQ(Port.InQueCount(), 0);
-    EXPECT_EQ(Link->FReply[4], 0);  // nothing stored past the reply
+    EXPECT_EQ(Inside(*Link).FReply[4], 0);  // nothing stored past the reply
 }
 
 TEST_F(LinkReplies, TheModeIsReportedWithoutSendingAnything) {
     Transact(kGetMode, {{0x02, '+'}});
-    EXPECT_EQ(Link->FLinkState, lsDone);
+    EXPECT_EQ(Inside(*Link).FLinkState, lsDone);
     EXPECT_EQ(Listener.Modes, std::vector<int>{2});
     EXPECT_EQ(Device.Drain(), Bytes{});
     Transact(kGetMode, {{0xC8, '+'}});  // out of range: passed on, the radio group limits it
@@ -98,32 +100,32 @@ TEST_F(LinkReplies, TheModeIsReportedWithoutSendingAnything) {
 }
 
 TEST_F(LinkReplies, TheVelocitySampleFillsTheFieldsAndStopsTheTimer) {
-    Link->FSampleTick = 0x1200;
+    Inside(*Link).FSampleTick = 0x1200;
     Transact(kGetSample, {{0x34, 0x12, 0xFE, 0xFF, 0x02, 0x00, '+'}});
-    EXPECT_EQ(Link->FLinkState, lsDone);
-    EXPECT_EQ(Link->FSampleTick, 0x1234);
-    EXPECT_EQ(Link->FPrevSampleTick, 0x1200);
-    EXPECT_EQ(Link->FVelocity, -2);
-    EXPECT_EQ(Link->FMismatch, 2);
+    EXPECT_EQ(Inside(*Link).FLinkState, lsDone);
+    EXPECT_EQ(Inside(*Link).FSampleTick, 0x1234);
+    EXPECT_EQ(Inside(*Link).FPrevSampleTick, 0x1200);
+    EXPECT_EQ(Inside(*Link).FVelocity, -2);
+    EXPECT_EQ(Inside(*Link).FMismatch, 2);
     EXPECT_EQ(Listener.Samples, 1);
     EXPECT_FALSE(Link->tmrTimeout.isActive());
     EXPECT_EQ(Listener.StatusTexts.back(), QString());
 
     Transact(kGetSample, {{0xFF, 0xFF, 0x00, 0x80, 0xFF, 0x7F, '+'}});
-    EXPECT_EQ(Link->FPrevSampleTick, 0x1234);
-    EXPECT_EQ(Link->FSampleTick, 0xFFFF);
-    EXPECT_EQ(Link->FVelocity, -32768);
-    EXPECT_EQ(Link->FMismatch, 32767);
+    EXPECT_EQ(Inside(*Link).FPrevSampleTick, 0x1234);
+    EXPECT_EQ(Inside(*Link).FSampleTick, 0xFFFF);
+    EXPECT_EQ(Inside(*Link).FVelocity, -32768);
+    EXPECT_EQ(Inside(*Link).FMismatch, 32767);
 }
 
 TEST_F(LinkReplies, AParameterReplyRewritesAllSixEdits) {
-    Link->FParams = {0xFFFF, 0, 272, 25700, 0x8000, 65535};
+    Inside(*Link).FParams = {0xFFFF, 0, 272, 25700, 0x8000, 65535};
     Transact(ReadParam(1), {{0x80, 0x01, '+'}});
-    EXPECT_EQ(Link->FLinkState, lsDone);
-    EXPECT_EQ(Link->FParams[1], 384);
+    EXPECT_EQ(Inside(*Link).FLinkState, lsDone);
+    EXPECT_EQ(Inside(*Link).FParams[1], 384);
     const std::array<QString, 6> expected = {"-1", "1.5", "1.063", "100.4", "-32768", "65535"};
-    ASSERT_EQ(Listener.Params.size(), 1u);
-    EXPECT_EQ(Listener.Params[0], expected);
+    EXPECT_EQ(Listener.Params, (std::vector<std::pair<int, uint16_t>>{{1, 384}}));
+    EXPECT_EQ(paramwords::Texts(Link->Params()), expected);
 }
 
 TEST_F(LinkReplies, AParameterWordGoesToTheIndexItWasAskedFor) {
@@ -137,25 +139,26 @@ TEST_F(LinkReplies, AParameterWordGoesToTheIndexItWasAskedFor) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(int(c.index));
-        Link->FParams = {};
+        Inside(*Link).FParams = {};
         Listener = {};
         Transact(ReadParam(c.index), {c.reply});
         for (uint8_t i = 0; i < 6; ++i)
-            EXPECT_EQ(Link->FParams[i], i == c.index ? uint16_t(c.reply[0] | c.reply[1] << 8) : 0);
-        ASSERT_EQ(Listener.Params.size(), 1u);
-        EXPECT_EQ(Listener.Params[0][c.index], c.shown);
+            EXPECT_EQ(Inside(*Link).FParams[i], i == c.index ? uint16_t(c.reply[0] | c.reply[1] << 8) : 0);
+        const uint16_t word = uint16_t(c.reply[0] | c.reply[1] << 8);
+        EXPECT_EQ(Listener.Params, (std::vector<std::pair<int, uint16_t>>{{c.index, word}}));
+        EXPECT_EQ(paramwords::Text(c.index, word), c.shown);
     }
 }
 
 TEST_F(LinkReplies, AParameterReplyForAnIndexPastTheSixStoresNothing) {
-    Link->FParams = {1, 2, 3, 4, 5, 6};
-    Link->FMismatch = 77;  // the field after the parameters
+    Inside(*Link).FParams = {1, 2, 3, 4, 5, 6};
+    Inside(*Link).FMismatch = 77;  // the field after the parameters
     Transact(ReadParam(6), {{0xAA, 0xBB, '+'}});
-    EXPECT_EQ(Link->FLinkState, lsDone);
+    EXPECT_EQ(Inside(*Link).FLinkState, lsDone);
     Transact(ReadParam(255), {{0xAA, 0xBB, '+'}});
-    EXPECT_EQ(Link->FLinkState, lsDone);
-    EXPECT_EQ(Link->FParams, (std::array<uint16_t, 6>{1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(Link->FMismatch, 77);
+    EXPECT_EQ(Inside(*Link).FLinkState, lsDone);
+    EXPECT_EQ(Inside(*Link).FParams, (std::array<uint16_t, 6>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(Inside(*Link).FMismatch, 77);
     EXPECT_TRUE(Listener.Params.empty());
 }
 
@@ -182,25 +185,25 @@ TEST_F(LinkReplies, RefusedAndUnparsedRepliesChangeNoField) {
     for (const StatusCase& c : cases) {
         for (const auto& s : statuses) {
             SCOPED_TRACE(std::string(c.name) + " status " + std::to_string(s.status));
-            Link->FPosition = 11;
-            Link->FTargetPosition = 12;
-            Link->FParams = {1, 2, 3, 4, 5, 6};
-            Link->FSampleTick = 13;
-            Link->FPrevSampleTick = 14;
-            Link->FVelocity = 15;
-            Link->FMismatch = 16;
+            Inside(*Link).FPosition = 11;
+            Inside(*Link).FTargetPosition = 12;
+            Inside(*Link).FParams = {1, 2, 3, 4, 5, 6};
+            Inside(*Link).FSampleTick = 13;
+            Inside(*Link).FPrevSampleTick = 14;
+            Inside(*Link).FVelocity = 15;
+            Inside(*Link).FMismatch = 16;
             Listener = {};
             Bytes reply = c.data;
             reply.push_back(s.status);
             Transact(c.send, {reply});
-            EXPECT_EQ(Link->FLinkState, s.state);
-            EXPECT_EQ(Link->FPosition, 11);
-            EXPECT_EQ(Link->FTargetPosition, 12);
-            EXPECT_EQ(Link->FParams, (std::array<uint16_t, 6>{1, 2, 3, 4, 5, 6}));
-            EXPECT_EQ(Link->FSampleTick, 13);
-            EXPECT_EQ(Link->FPrevSampleTick, 14);
-            EXPECT_EQ(Link->FVelocity, 15);
-            EXPECT_EQ(Link->FMismatch, 16);
+            EXPECT_EQ(Inside(*Link).FLinkState, s.state);
+            EXPECT_EQ(Inside(*Link).FPosition, 11);
+            EXPECT_EQ(Inside(*Link).FTargetPosition, 12);
+            EXPECT_EQ(Inside(*Link).FParams, (std::array<uint16_t, 6>{1, 2, 3, 4, 5, 6}));
+            EXPECT_EQ(Inside(*Link).FSampleTick, 13);
+            EXPECT_EQ(Inside(*Link).FPrevSampleTick, 14);
+            EXPECT_EQ(Inside(*Link).FVelocity, 15);
+            EXPECT_EQ(Inside(*Link).FMismatch, 16);
             EXPECT_EQ(Listener.DecodedCount(), 0u);
             // Only an accepted sample stops the timer.
             EXPECT_TRUE(Link->tmrTimeout.isActive());
@@ -221,13 +224,13 @@ TEST_F(LinkReplies, StatusOnlyCommands) {
     for (size_t i = 0; i < sends.size(); ++i) {
         SCOPED_TRACE(i);
         Transact(sends[i], {{'+'}});
-        EXPECT_EQ(Link->FLinkState, lsDone);
+        EXPECT_EQ(Inside(*Link).FLinkState, lsDone);
         Transact(sends[i], {{'-'}});
-        EXPECT_EQ(Link->FLinkState, lsRefused);
+        EXPECT_EQ(Inside(*Link).FLinkState, lsRefused);
         Transact(sends[i], {{'?'}});
-        EXPECT_EQ(Link->FLinkState, lsUnparsed);
+        EXPECT_EQ(Inside(*Link).FLinkState, lsUnparsed);
         Transact(sends[i], {{'+', '+', '+'}});  // one status, the rest is noise
-        EXPECT_EQ(Link->FLinkState, lsDone);
+        EXPECT_EQ(Inside(*Link).FLinkState, lsDone);
         EXPECT_EQ(Port.InQueCount(), 0);
     }
     EXPECT_EQ(Listener.DecodedCount(), 0u);
@@ -256,10 +259,10 @@ TEST_F(LinkReplies, Identification) {
     for (const IdentCase& c : cases) {
         SCOPED_TRACE(c.name);
         Listener = {};
-        Link->FIdentText = "previous";
+        Inside(*Link).FIdentText = "previous";
         Transact(kIdentify, c.events);
-        EXPECT_EQ(Link->FLinkState, lsDone);
-        EXPECT_EQ(Link->FIdentText, c.text);
+        EXPECT_EQ(Inside(*Link).FLinkState, lsDone);
+        EXPECT_EQ(Inside(*Link).FIdentText, c.text);
         ASSERT_EQ(Listener.Identified.size(), 1u);
         EXPECT_EQ(Listener.Identified[0], QStringLiteral("Контроллер: ") + QString::fromLatin1(c.text));
         EXPECT_EQ(Port.InQueCount(), 0);
@@ -271,10 +274,10 @@ TEST_F(LinkReplies, AnIdentificationLongerThanTheReplyBufferIsCutAndStillEnds) {
     Bytes first = Text(text.substr(0, 40));
     Bytes second = Text(text.substr(40) + "+tail");
     Transact(kIdentify, {first, second});
-    EXPECT_EQ(Link->FLinkState, lsDone);
-    EXPECT_EQ(Link->FIdentText, std::string(TControllerLink::ReplySize - 1, 'Q'));
-    EXPECT_EQ(Link->FReplyExpected, 255);  // the bytes after FReply are intact
-    EXPECT_LE(Link->FReplyCount, TControllerLink::ReplySize - 1);
+    EXPECT_EQ(Inside(*Link).FLinkState, lsDone);
+    EXPECT_EQ(Inside(*Link).FIdentText, std::string(TControllerLink::ReplySize - 1, 'Q'));
+    EXPECT_EQ(Inside(*Link).FReplyExpected, 255);  // the bytes after FReply are intact
+    EXPECT_LE(Inside(*Link).FReplyCount, TControllerLink::ReplySize - 1);
     ASSERT_EQ(Listener.Identified.size(), 1u);
     EXPECT_EQ(Port.InQueCount(), 0);
 }
@@ -284,12 +287,12 @@ TEST_F(LinkReplies, AnIdentificationLongerThanTheReplyBufferIsCutAndStillEnds) {
 TEST_F(LinkReplies, BytesWithNoTransactionAreReadAndDiscarded) {
     for (TLinkState state : {lsDone, lsRefused, lsUnparsed, lsTimedOut}) {
         SCOPED_TRACE(int(state));
-        Link->FLinkState = state;
-        Link->FCmdFrame[0] = 'p';
+        Inside(*Link).FLinkState = state;
+        Inside(*Link).FCmdFrame[0] = 'p';
         Deliver({0x01, 0x02, 0x03, '+'});
-        EXPECT_EQ(Link->FLinkState, state);
-        EXPECT_EQ(Link->FReplyCount, 0);
-        EXPECT_EQ(Link->FReply[0], 0);
+        EXPECT_EQ(Inside(*Link).FLinkState, state);
+        EXPECT_EQ(Inside(*Link).FReplyCount, 0);
+        EXPECT_EQ(Inside(*Link).FReply[0], 0);
         EXPECT_EQ(Port.InQueCount(), 0);
     }
     EXPECT_EQ(Listener.DecodedCount(), 0u);
@@ -301,7 +304,7 @@ TEST_F(LinkReplies, TwoHundredWaitingBytesRaiseTheCaptionAndAreAllConsumed) {
     Transact(kGetPosition, {flood});
     EXPECT_EQ(Listener.Overflows, 1);
     EXPECT_EQ(Listener.ReadErrors, 0);
-    EXPECT_EQ(Link->FPosition, 7);
+    EXPECT_EQ(Inside(*Link).FPosition, 7);
     EXPECT_EQ(Listener.Positions.size(), 1u);
     EXPECT_EQ(Port.InQueCount(), 0);
 
@@ -317,8 +320,8 @@ TEST_F(LinkReplies, AReplyWhoseStatusComesPastTheFirst128BytesIsFound) {
     flood[200] = '+';
     Transact(kIdentify, {flood});
     EXPECT_EQ(Listener.Overflows, 1);
-    EXPECT_EQ(Link->FLinkState, lsDone);
-    EXPECT_EQ(Link->FIdentText, std::string(TControllerLink::ReplySize - 1, 'z'));
+    EXPECT_EQ(Inside(*Link).FLinkState, lsDone);
+    EXPECT_EQ(Inside(*Link).FIdentText, std::string(TControllerLink::ReplySize - 1, 'z'));
     EXPECT_EQ(Port.InQueCount(), 0);
 }
 
@@ -329,11 +332,11 @@ TEST_F(LinkReplies, AShortReadReportsTheErrorAndLeavesTheTransactionPending) {
     ASSERT_TRUE(WaitFor([&] { return Port.InQueCount() == 2; }));
     Link->UARTRxChar(&Port, 5);
     EXPECT_EQ(Listener.ReadErrors, 1);
-    EXPECT_EQ(Link->FLinkState, lsPending);
-    EXPECT_EQ(Link->FReplyCount, 0);
-    EXPECT_EQ(Link->FReply[0], 0);
+    EXPECT_EQ(Inside(*Link).FLinkState, lsPending);
+    EXPECT_EQ(Inside(*Link).FReplyCount, 0);
+    EXPECT_EQ(Inside(*Link).FReply[0], 0);
     Deliver({0x03, 0x00, 0x00, '+'});  // a complete reply still ends it
-    EXPECT_EQ(Link->FPosition, 3);
+    EXPECT_EQ(Inside(*Link).FPosition, 3);
 }
 
 TEST_F(LinkReplies, RepliesArriveThroughThePortsOwnEvents) {
@@ -342,13 +345,13 @@ TEST_F(LinkReplies, RepliesArriveThroughThePortsOwnEvents) {
     Device.Receive(3);
     Device.Send({0x00, 0x02, '+'});
     EXPECT_EQ(Link->WaitReply(), lsDone);
-    EXPECT_EQ(Link->FParams[3], 512);
+    EXPECT_EQ(Inside(*Link).FParams[3], 512);
     ASSERT_TRUE(Link->SendGetPosition());
     Device.Receive(2);
     Device.Send({0xFE, 0xFF});
     Device.Send({0xFF, '+'});
     EXPECT_EQ(Link->WaitReply(), lsDone);
-    EXPECT_EQ(Link->FPosition, -2);
+    EXPECT_EQ(Inside(*Link).FPosition, -2);
 }
 
 }  // namespace

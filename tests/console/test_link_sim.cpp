@@ -6,6 +6,8 @@
 #include <QTimer>
 
 #include "Controller.h"
+#include "LinkInsight.h"
+#include "ParamWords.h"
 #include "LinkFixture.h"
 #include "NumberText.h"
 #include "PtySimulator.h"
@@ -75,15 +77,15 @@ TEST_F(LinkWithSimulator, TheConnectSequenceDecodesEveryValue) {
     }
 
     const std::string ident = std::string(sim::IdentText) + "+";
-    EXPECT_EQ(Link->FIdentText, ident);
+    EXPECT_EQ(Inside(*Link).FIdentText, ident);
     EXPECT_EQ(Listener.Identified, std::vector<QString>{"Контроллер: " + QString::fromStdString(ident)});
     EXPECT_EQ(Listener.Modes, std::vector<int>{sim::smVelocity});
-    EXPECT_EQ(Link->FPosition, -123456);
+    EXPECT_EQ(Link->Position(), -123456);
     EXPECT_EQ(Listener.Positions, std::vector<int32_t>{-123456});
-    EXPECT_EQ(Link->FParams, state.Params);
+    EXPECT_EQ(Link->Params(), state.Params);
     ASSERT_EQ(Listener.Params.size(), 6u);
     const std::array<QString, 6> shown = {"-10", "1.5", "1.063", "100.4", "32767", "65535"};
-    EXPECT_EQ(Listener.Params.back(), shown);
+    EXPECT_EQ(paramwords::Texts(Link->Params()), shown);
     EXPECT_EQ(Listener.ReadErrors, 0);
     EXPECT_EQ(Listener.TimedOut, 0);
     EXPECT_EQ(Sim->ProbeCount(), 1u);
@@ -124,8 +126,8 @@ TEST_F(LinkWithSimulator, TenThousandConsecutiveTransactionsLoseAndMisdecodeNoth
         ASSERT_EQ(Link->WaitReply(), lsDone) << "transaction " << i;
         ++done;
         switch (i % 7) {
-            case 1: ASSERT_EQ(Link->FParams[index], written[index]) << i; break;
-            case 3: ASSERT_EQ(Link->FTargetPosition, target) << i; break;
+            case 1: ASSERT_EQ(Inside(*Link).FParams[index], written[index]) << i; break;
+            case 3: ASSERT_EQ(Inside(*Link).FTargetPosition, target) << i; break;
             case 5: ASSERT_EQ(Listener.Modes.back(), mode) << i; break;
             default: break;
         }
@@ -167,11 +169,11 @@ TEST_F(LinkWithSimulator, FaultsOfTheControllerEndTransactionsAsTheyShould) {
     Sim->SetPosition(-77);
     Link->SendGetPosition();
     EXPECT_EQ(Link->WaitReply(), lsDone);
-    EXPECT_EQ(Link->FPosition, -77);
+    EXPECT_EQ(Inside(*Link).FPosition, -77);
     ASSERT_NO_FATAL_FAILURE(Settle());
     Link->SendIdentify();
     EXPECT_EQ(Link->WaitReply(), lsDone);
-    EXPECT_EQ(Link->FIdentText, std::string(sim::IdentText) + "+");
+    EXPECT_EQ(Inside(*Link).FIdentText, std::string(sim::IdentText) + "+");
     ASSERT_NO_FATAL_FAILURE(Settle());
 
     faults = {};

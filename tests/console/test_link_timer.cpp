@@ -5,6 +5,7 @@
 #include <QMetaObject>
 
 #include "LinkFixture.h"
+#include "LinkInsight.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ TEST_F(LinkTimer, ASecondCommandTimesOutASecondAfterTheFirstSend) {
     ASSERT_TRUE(Link->SendGetMode());
     Device.Receive(2);
     Deliver({0x01, '+'});
-    ASSERT_EQ(Link->FLinkState, lsDone);
+    ASSERT_EQ(Inside(*Link).FLinkState, lsDone);
     ASSERT_TRUE(Link->tmrTimeout.isActive());  // an ordinary reply leaves it running
 
     // Most of the period passes without the event loop, so however slow the
@@ -37,7 +38,7 @@ TEST_F(LinkTimer, ATimerEndingWithNoTransactionOnlyDisablesItself) {
     ASSERT_TRUE(Link->SendGetMode());
     Deliver({0x03, '+'});
     ASSERT_TRUE(WaitFor([&] { return !Link->tmrTimeout.isActive(); }, 5000));
-    EXPECT_EQ(Link->FLinkState, lsDone);
+    EXPECT_EQ(Inside(*Link).FLinkState, lsDone);
     EXPECT_EQ(Listener.TimedOut, 0);
     EXPECT_EQ(std::count(Listener.StatusTexts.begin(), Listener.StatusTexts.end(), QStringLiteral("Timeout")), 0);
 }
@@ -54,7 +55,7 @@ TEST_F(LinkTimer, TimeoutShowsInPanelZeroUntilTheNextSend) {
 
     // A late reply after the time-out is read and discarded.
     Deliver({0x01, 0x00, 0x00, '+'});
-    EXPECT_EQ(Link->FLinkState, lsTimedOut);
+    EXPECT_EQ(Inside(*Link).FLinkState, lsTimedOut);
     EXPECT_TRUE(Listener.Targets.empty());
 
     ASSERT_TRUE(Link->SendGetTarget());
@@ -63,7 +64,7 @@ TEST_F(LinkTimer, TimeoutShowsInPanelZeroUntilTheNextSend) {
 
 TEST_F(LinkTimer, WaitWithNoTransactionMakesOnePassAndReturnsTheState) {
     for (TLinkState state : {lsDone, lsRefused, lsUnparsed, lsTimedOut}) {
-        Link->FLinkState = state;
+        Inside(*Link).FLinkState = state;
         bool ran = false;
         QMetaObject::invokeMethod(Link.get(), [&] { ran = true; }, Qt::QueuedConnection);
         EXPECT_EQ(Link->WaitReply(), state);
@@ -104,8 +105,8 @@ TEST_F(LinkTimer, ASendFromTheTimeoutNoticeKeepsItsTimer) {
     ASSERT_TRUE(Link->SendGetPosition());
     Link->tmrTimeoutTimer();  // the period ends
     EXPECT_EQ(resender.TimedOut, 1);
-    EXPECT_EQ(Link->FLinkState, lsPending);  // the command sent from the notice
-    EXPECT_EQ(Link->FCmdFrame[0], 'm');
+    EXPECT_EQ(Inside(*Link).FLinkState, lsPending);  // the command sent from the notice
+    EXPECT_EQ(Inside(*Link).FCmdFrame[0], 'm');
     EXPECT_TRUE(Link->tmrTimeout.isActive());
     EXPECT_EQ(resender.StatusTexts.back(), QString());  // its send cleared "Timeout"
     Link->tmrTimeout.stop();

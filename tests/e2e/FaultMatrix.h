@@ -67,7 +67,7 @@ public:
         QElapsedTimer clock;
         clock.start();
         action();
-        const bool idle = WaitFor([this] { return Form->Link->FLinkState != lsPending; },
+        const bool idle = WaitFor([this] { return Form->Link->State() != lsPending; },
                                     ActionLimitMs);
         return idle && clock.elapsed() < ActionLimitMs;
     }
@@ -82,7 +82,7 @@ public:
         Click(Form->btnGetPosition);
         EXPECT_TRUE(WaitFor([&] { return Form->edtPosition->text() == QString::number(position); }))
             << Form->edtPosition->text().toStdString();
-        EXPECT_EQ(Form->Link->FLinkState, lsDone);
+        EXPECT_EQ(Form->Link->State(), lsDone);
         EXPECT_EQ(Panel0(), "");
     }
 

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 
 #include "FaultMatrix.h"
+#include "LinkInsight.h"
 #include "SeriesGraph.h"
 
 using namespace faultmatrix;
@@ -92,11 +93,11 @@ TEST_F(TLineFaults, HangUpInTheMiddleOfAReply) {
     SetFaults([](sim::TFaults& f) { f.ChunkBytes = 1; f.ChunkGapMs = 300; });
     Click(Form->btnGetPosition);
     // Part of the reply is in; the line goes before the rest.
-    ASSERT_TRUE(WaitFor([this] { return Form->Link->FReplyCount >= 1; }));
-    ASSERT_EQ(Form->Link->FLinkState, lsPending);
+    ASSERT_TRUE(WaitFor([this] { return Inside(*Form->Link).FReplyCount >= 1; }));
+    ASSERT_EQ(Form->Link->State(), lsPending);
     Sim->HangUp();
     ExpectOneLostReport(path);
-    EXPECT_NE(Form->Link->FLinkState, lsPending);
+    EXPECT_NE(Form->Link->State(), lsPending);
     EXPECT_EQ(Form->edtPosition->text(), "100");  // half a reply shows nothing
     ExpectDisconnected();
     ExpectANewLineWorks();

@@ -64,7 +64,7 @@ const TRefusal Refusals[] = {
      },
      [](TFaultMatrix& rig, const TRefusal&) {
          EXPECT_EQ(rig.Form->edtPosTo->text(), "");
-         EXPECT_EQ(rig.Form->Link->FTargetPosition, 0);
+         EXPECT_EQ(rig.Form->Link->TargetPosition(), 0);
      }},
     {'p', [](TFaultMatrix& rig, const TRefusal&) { rig.Sim->SetPosition(12); },
      [](TFaultMatrix& rig, const TRefusal&) {
@@ -132,7 +132,7 @@ const TRefusal Refusals[] = {
          // The read stops at its first step; the edits it could not read are empty.
          EXPECT_EQ(rig.Panel0(), U("Команда R0 отклонена"));
          EXPECT_EQ(Param1(rig), "");
-         EXPECT_EQ(rig.Form->Link->FParams[0], 300);
+         EXPECT_EQ(rig.Form->FParams[0], 300);
          EXPECT_EQ(testsupport::OfCode(rig.Sim->Frames(), 'R').size(), 1u);
      },
      false},
@@ -168,7 +168,7 @@ TEST_P(TRefusals, TheWindowKeepsWhatTheControllerHoldsAndNamesTheRefusal) {
     refusal.arrange(*this, refusal);
     if (refusal.code != 'I') {
         Connect();
-        ASSERT_EQ(Form->Link->FLinkState, lsDone);
+        ASSERT_EQ(Form->Link->State(), lsDone);
         SetFaults([&](sim::TFaults& f) { f.RefuseCodes = std::string(1, refusal.code); });
     }
     ASSERT_TRUE(EndsInTime([&] { refusal.act(*this, refusal); }));

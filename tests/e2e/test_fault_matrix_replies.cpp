@@ -71,20 +71,20 @@ TEST_P(TReplyFaults, ThePositionReadEndsAndTheLinkRecovers) {
     EXPECT_EQ(Form->edtPosition->text(), shown);
     switch (fault.outcome) {
     case EOutcome::Shown:
-        EXPECT_EQ(Form->Link->FLinkState, lsDone);
-        EXPECT_EQ(Form->Link->FPosition, NewPosition);
+        EXPECT_EQ(Form->Link->State(), lsDone);
+        EXPECT_EQ(Form->Link->Position(), NewPosition);
         EXPECT_EQ(Panel0(), "");
         break;
     case EOutcome::TimedOut:
-        EXPECT_EQ(Form->Link->FLinkState, lsTimedOut);
+        EXPECT_EQ(Form->Link->State(), lsTimedOut);
         EXPECT_EQ(Panel0(), "Timeout");
         break;
     case EOutcome::Unreadable:
-        EXPECT_EQ(Form->Link->FLinkState, lsUnparsed);
+        EXPECT_EQ(Form->Link->State(), lsUnparsed);
         EXPECT_EQ(Panel0(), UnreadableNote('p'));
         break;
     }
-    EXPECT_EQ(Form->Link->FPosition, fault.outcome == EOutcome::Shown ? NewPosition : OldPosition);
+    EXPECT_EQ(Form->Link->Position(), fault.outcome == EOutcome::Shown ? NewPosition : OldPosition);
     EXPECT_EQ(Form->windowTitle(), fault.overflow ? ">128" : "Servo-Controller setup");
     EXPECT_TRUE(Boxes->Boxes().empty()) << BoxList();
 
@@ -103,10 +103,10 @@ TEST_F(TFaultMatrix, ALateReplyIsNotShownWhenItFinallyArrives) {
     Sim->SetPosition(NewPosition);
     SetFaults([](sim::TFaults& f) { f.ReplyCodes = "p"; f.DelayMs = 1300; });
     ASSERT_TRUE(EndsInTime([this] { Click(Form->btnGetPosition); }));
-    ASSERT_EQ(Form->Link->FLinkState, lsTimedOut);
+    ASSERT_EQ(Form->Link->State(), lsTimedOut);
     // The late bytes land while nothing is pending: read and dropped.
     ASSERT_TRUE(LineQuiet());
-    EXPECT_EQ(Form->Link->FLinkState, lsTimedOut);
+    EXPECT_EQ(Form->Link->State(), lsTimedOut);
     EXPECT_EQ(Form->edtPosition->text(), QString::number(OldPosition));
     EXPECT_EQ(Panel0(), "Timeout");
 }
@@ -116,12 +116,12 @@ TEST_F(TFaultMatrix, AFloodWhileIdleMarksTheCaptionAndChangesNothingElse) {
     Sim->SetPosition(OldPosition);
     Connect();
     ASSERT_EQ(Form->windowTitle(), "Servo-Controller setup");  // not marked before the flood
-    const TLinkState before = Form->Link->FLinkState;
+    const TLinkState before = Form->Link->State();
     Sim->Flood(1000);
     ASSERT_TRUE(WaitFor([this] { return Form->windowTitle() == ">128"; }));
     // Everything was read and dropped: the queue is empty again.
     ASSERT_TRUE(WaitFor([this] { return Form->UART->InQueCount() == 0; }));
-    EXPECT_EQ(Form->Link->FLinkState, before);
+    EXPECT_EQ(Form->Link->State(), before);
     EXPECT_EQ(Form->edtPosition->text(), QString::number(OldPosition));
     EXPECT_EQ(Panel0(), "");
     EXPECT_TRUE(Boxes->Boxes().empty()) << BoxList();

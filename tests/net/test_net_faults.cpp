@@ -89,7 +89,7 @@ TEST_P(NetFaults, RepliesDroppedLateOrSplitEndAsOnALocalLine) {
         ASSERT_TRUE(EndsInTime([this] { Click(Form->btnGetPosition); }));
         ASSERT_TRUE(LineQuiet());  // a late reply arrives and is dropped
         EXPECT_EQ(Form->edtPosition->text(), QString::number(fault.shown ? NewPosition : OldPosition));
-        EXPECT_EQ(Form->Link->FLinkState, fault.shown ? lsDone : lsTimedOut);
+        EXPECT_EQ(Form->Link->State(), fault.shown ? lsDone : lsTimedOut);
         EXPECT_EQ(Panel0(), fault.shown ? "" : "Timeout");
         EXPECT_TRUE(Boxes->Boxes().empty()) << BoxList();
         ExpectNextCommandAccepted();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Controller.h"
+#include "LinkInsight.h"
 #include "LinkFixture.h"
 #include "NetFixture.h"
 #include "NumberText.h"
@@ -70,19 +71,19 @@ TEST_P(NetLink, TheProbeAndEveryCommandWithItsReply) {
     ASSERT_TRUE(Link->ProbeController()) << "0xFF out, 'X' back";
     EXPECT_EQ(Sim->ProbeCount(), 1u) << "the probe byte reached the controller as one byte";
     EXPECT_EQ(Transact(Link->SendIdentify()), lsDone);
-    EXPECT_EQ(Link->FIdentText, std::string(sim::IdentText) + "+");
+    EXPECT_EQ(Inside(*Link).FIdentText, std::string(sim::IdentText) + "+");
     EXPECT_EQ(Transact(Link->SendGetMode()), lsDone);
     EXPECT_EQ(Listener.Modes, std::vector<int>{sim::smVelocity});
     EXPECT_EQ(Transact(Link->SendGetPosition()), lsDone);
-    EXPECT_EQ(Link->FPosition, -123456);
+    EXPECT_EQ(Inside(*Link).FPosition, -123456);
     for (uint8_t i = 0; i < 6; ++i) EXPECT_EQ(Transact(Link->SendReadParam(i)), lsDone) << int(i);
-    EXPECT_EQ(Link->FParams, state.Params) << "replies full of 0xFF bytes";
+    EXPECT_EQ(Inside(*Link).FParams, state.Params) << "replies full of 0xFF bytes";
     // Commands whose frames carry 0xFF bytes.
     EXPECT_EQ(Transact(Link->SendWriteParam(2, 0xFFFF)), lsDone);
     EXPECT_EQ(Sim->State().Params[2], 0xFFFF);
     EXPECT_EQ(Transact(Link->SendSetTarget(-1)), lsDone);
     EXPECT_EQ(Transact(Link->SendGetTarget()), lsDone);
-    EXPECT_EQ(Link->FTargetPosition, -1);
+    EXPECT_EQ(Inside(*Link).FTargetPosition, -1);
     EXPECT_EQ(Transact(Link->SendSetMode(sim::smPosition)), lsDone);
     EXPECT_EQ(Sim->State().Mode, sim::smPosition);
     EXPECT_EQ(Transact(Link->SendSubCommand(-1)), lsDone);
@@ -111,7 +112,7 @@ TEST_P(NetLink, AThousandConsecutiveTransactionsLoseAndMisdecodeNothing) {
             break;
         case 1:
             ASSERT_EQ(Transact(Link->SendReadParam(index)), lsDone) << i;
-            ASSERT_EQ(Link->FParams[index], written[index]) << i;
+            ASSERT_EQ(Inside(*Link).FParams[index], written[index]) << i;
             break;
         case 2:
             target = (i * 104729) % 0x1000000 - 0x800000;
@@ -119,7 +120,7 @@ TEST_P(NetLink, AThousandConsecutiveTransactionsLoseAndMisdecodeNothing) {
             break;
         case 3:
             ASSERT_EQ(Transact(Link->SendGetTarget()), lsDone) << i;
-            ASSERT_EQ(Link->FTargetPosition, target) << i;
+            ASSERT_EQ(Inside(*Link).FTargetPosition, target) << i;
             break;
         default: ASSERT_EQ(Transact(Link->SendGetSample()), lsDone) << i; break;
         }
@@ -148,7 +149,7 @@ TEST_P(NetLink, ATimeOutAndALateReplyNeverSpoilTheNextCommand) {
     Sim->SetPosition(222);
     ASSERT_TRUE(WaitFor([this] { return Port.InQueCount() > 0; })) << "the late reply arrives";
     EXPECT_EQ(Transact(Link->SendGetPosition()), lsDone);
-    EXPECT_EQ(Link->FPosition, 222) << "the late reply was purged, not taken";
+    EXPECT_EQ(Inside(*Link).FPosition, 222) << "the late reply was purged, not taken";
     EXPECT_EQ(LinesLost, 0);
 }
 
@@ -160,7 +161,7 @@ TEST_P(NetLink, SlowSplitAndGarbledRepliesEndAsOnALocalLine) {
     Sim->SetFaults(faults);
     Sim->SetPosition(-77);
     EXPECT_EQ(Transact(Link->SendGetPosition()), lsDone) << "a reply a byte at a time";
-    EXPECT_EQ(Link->FPosition, -77);
+    EXPECT_EQ(Inside(*Link).FPosition, -77);
     ASSERT_NO_FATAL_FAILURE(Settle());
 
     faults = {};

@@ -118,7 +118,7 @@ void TLinkSoak::Check(uint64_t step, EPhase phase, const TCommand& command, TLin
 void TLinkSoak::Problem(uint64_t step, EPhase phase, const TCommand& command, const char* what) {
     if (++FProblems > ProblemsShown) return;
     FLog << "  step " << step << " (" << PhaseName(phase) << ", " << Describe(command)
-         << "): " << what << ", state " << int(FLink.FLinkState) << "\n";
+         << "): " << what << ", state " << int(FLink.State()) << "\n";
 }
 
 }  // namespace

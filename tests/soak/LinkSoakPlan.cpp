@@ -146,11 +146,11 @@ void TControllerModel::Execute(const TCommand& command) {
 bool Agrees(const TControllerLink& link, int decodedMode, const TControllerModel& model,
             const TCommand& command) {
     switch (command.code) {
-    case 'I': return link.FIdentText == std::string(sim::IdentText) + "+";
+    case 'I': return link.IdentText() == std::string(sim::IdentText) + "+";
     case 'm': return decodedMode == model.mode;
-    case 'z': return link.FTargetPosition == model.target;
-    case 'p': return link.FPosition == model.position;
-    case 'R': return link.FParams[command.arg] == model.params[command.arg];
+    case 'z': return link.TargetPosition() == model.target;
+    case 'p': return link.Position() == model.position;
+    case 'R': return link.Params()[command.arg] == model.params[command.arg];
     default: return true;
     }
 }

@@ -169,7 +169,7 @@ protected:
     }
     // Lets a transaction that nobody waits for end.
     bool LinkIdle() {
-        return WaitFor([this] { return Form->Link->FLinkState != lsPending; });
+        return WaitFor([this] { return Form->Link->State() != lsPending; });
     }
     // Everything the controller had to send (a late reply, garbage after
     // one) is on the line and the link has read and dropped it: the next

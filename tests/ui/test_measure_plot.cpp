@@ -4,6 +4,8 @@
 // decoded reply would set them; no controller is needed.
 #include <cmath>
 
+#include <QSignalBlocker>
+
 #include "ChartFeed.h"
 #include "ChartReaders.h"
 #include "ChartReplot.h"
@@ -19,23 +21,17 @@ protected:
         testsupport::TWindowTest::SetUp();
         Form->FTimeMs = 0;
     }
-    // Program changes of the bar fire its change handler; with a transaction
-    // pending its send is refused, so nothing goes to the closed port.
+    // Program changes of the bar would send: the closed port must not see them.
     void SetBar(int position) {
-        const TLinkState state = Form->Link->FLinkState;
-        Form->Link->FLinkState = lsPending;
+        const QSignalBlocker quiet(Form->tbarSubCommand);
         Form->tbarSubCommand->SetPosition(position);
-        Form->Link->FLinkState = state;
     }
     void SetSample(uint16_t previousTick, uint16_t tick, int16_t velocity = 0, int16_t mismatch = 0) {
-        Form->Link->FPrevSampleTick = previousTick;
-        Form->Link->FSampleTick = tick;
-        Form->Link->FVelocity = velocity;
-        Form->Link->FMismatch = mismatch;
+        Form->LinkSampleDecoded({tick, previousTick, velocity, mismatch});
     }
     // The next sample, 1 tick after the last one.
     void Plot(int16_t velocity = 0, int16_t mismatch = 0) {
-        SetSample(Form->Link->FSampleTick, uint16_t(Form->Link->FSampleTick + 1), velocity, mismatch);
+        SetSample(Form->FSample.tick, uint16_t(Form->FSample.tick + 1), velocity, mismatch);
         Form->PlotSample();
     }
     TSeriesGraph* Series(int i) const { return static_cast<TSeriesGraph*>(Form->Chart1->graph(i)); }
@@ -114,7 +110,7 @@ TEST_F(TPlotSample, EachModeAndUnitFeedsItsSeries) {
         Form->rgServoMode->SetItemIndex(c.mode);
         Form->rgVelocityRaz->SetItemIndex(c.unit);
         SetBar(c.bar);
-        Form->Link->FParams[1] = c.kf;
+        Form->FParams[1] = c.kf;
         Form->FPulsesPerMm = c.pulses;
         const std::array<int, 3> before{Count(0), Count(1), Count(2)};
         Plot(c.velocity, c.mismatch);

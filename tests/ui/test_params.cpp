@@ -46,7 +46,7 @@ TEST_F(TParamConversion, FirstBadEditIsMarkedAndEarlierWordsKeepTheirNewValues) 
         {1, "1,5"}, {1, ""}, {2, "x"}, {3, "--1"}, {4, "3e2"}, {5, "1O"},
     };
     for (const TBadCase& c : cases) {
-        Form->Link->FParams = {11, 22, 33, 44, 55, 66};
+        Form->FParams = {11, 22, 33, 44, 55, 66};
         TParamTexts texts{"1", "2", "3", "4", "5", "6"};
         texts[size_t(c.index)] = c.text;
         Type(*Form, texts);  // typing also clears an earlier mark
@@ -56,18 +56,18 @@ TEST_F(TParamConversion, FirstBadEditIsMarkedAndEarlierWordsKeepTheirNewValues) 
         const std::array<uint16_t, 6> before{11, 22, 33, 44, 55, 66};
         for (size_t i = 0; i < edits.size(); ++i) {
             EXPECT_EQ(Marked(edits[i]), int(i) == c.index) << "edit #" << i + 1 << " text " << c.text;
-            EXPECT_EQ(Form->Link->FParams[i], int(i) < c.index ? converted[i] : before[i])
+            EXPECT_EQ(Form->FParams[i], int(i) < c.index ? converted[i] : before[i])
                 << "word " << i << " text " << c.text;
         }
     }
 }
 
 TEST_F(TParamConversion, OutOfRangeIsMarkedWithOneMessageAfterTheEarlierWords) {
-    Form->Link->FParams = {11, 22, 33, 44, 55, 66};
+    Form->FParams = {11, 22, 33, 44, 55, 66};
     Type(*Form, {"7", "1e30", "3", "4", "5", "6"});
     EXPECT_FALSE(Form->ConvertParamEdits());
-    EXPECT_EQ(Form->Link->FParams[0], 7);
-    EXPECT_EQ(Form->Link->FParams[1], 22);
+    EXPECT_EQ(Form->FParams[0], 7);
+    EXPECT_EQ(Form->FParams[1], 22);
     EXPECT_TRUE(Marked(Form->edtParam2));
     EXPECT_EQ(Boxes->Texts(), QStringList{U("Параметр Kf (#2): допустимо от 0 до 255.99609375")});
 }
@@ -111,14 +111,14 @@ TEST_F(TParamWire, SetWritesTheSixWordsAndGetReadsThemBack) {
 
 TEST_F(TParamWire, ABadThirdEditSendsNothing) {
     const sim::TParamSet before = Sim->State().Params;
-    Form->Link->FParams = before;
+    Form->FParams = before;
     Type(*Form, {"9", "2", "x", "1", "1", "1"});
     Click(Form->btnSetParams);
     EXPECT_TRUE(FramesSettled().empty());
     EXPECT_TRUE(Marked(Form->edtParam3));
-    EXPECT_EQ(Form->Link->FParams[0], 9);
-    EXPECT_EQ(Form->Link->FParams[1], 512);
-    for (size_t i = 2; i < 6; ++i) EXPECT_EQ(Form->Link->FParams[i], before[i]) << i;
+    EXPECT_EQ(Form->FParams[0], 9);
+    EXPECT_EQ(Form->FParams[1], 512);
+    for (size_t i = 2; i < 6; ++i) EXPECT_EQ(Form->FParams[i], before[i]) << i;
     EXPECT_EQ(Sim->State().Params, before);
     EXPECT_TRUE(Boxes->Boxes().empty());  // a mark, never a message box
 }
@@ -173,7 +173,7 @@ TEST_F(TParamWire, SaveWritesThenStoresAndReturnsWithTheSavePending) {
     Click(Form->rgrpEEPROM->Item(4));
     Type(*Form, {"100", "2", "3", "0.5", "50", "7"});
     Form->btnSaveEEPROMClick();
-    EXPECT_EQ(Form->Link->FLinkState, lsPending);  // the save's reply is not waited for
+    EXPECT_EQ(Form->Link->State(), lsPending);  // the save's reply is not waited for
     // A read started at once waits for it instead of losing its first step.
     Form->btnGetParamsClick();
     EXPECT_EQ(testsupport::Codes(FramesSettled()), "WWWWWWSRRRRRR");
@@ -189,7 +189,7 @@ TEST_F(TParamWire, LoadSendsTheBankThenReadsAllSix) {
     std::vector<sim::TFrame> expected{Frame('L', Bytes({3}))};
     for (int i = 0; i < 6; ++i) expected.push_back(Frame('R', Bytes{uint8_t(i)}));
     EXPECT_EQ(FramesSettled(), expected);
-    EXPECT_EQ(Form->Link->FParams, (std::array<uint16_t, 6>{65531, 384, 25601, 2560, 100, 65535}));
+    EXPECT_EQ(Form->FParams, (std::array<uint16_t, 6>{65531, 384, 25601, 2560, 100, 65535}));
     EXPECT_EQ(Form->edtParam1->text(), U("-5"));
     EXPECT_EQ(Form->edtParam3->text(), U("100"));  // 100.0039 shown with four digits
     EXPECT_EQ(Form->edtParam6->text(), U("65535"));
@@ -197,11 +197,11 @@ TEST_F(TParamWire, LoadSendsTheBankThenReadsAllSix) {
 
 TEST_F(TParamWire, ARefusedLoadReadsNothingAfterIt) {
     SetFaults([](sim::TFaults& f) { f.RefuseCodes = "L"; });
-    Form->Link->FParams.fill(0);
+    Form->FParams.fill(0);
     Click(Form->rgrpEEPROM->Item(3));
     Click(Form->btnLoadEEPROM);
     EXPECT_EQ(testsupport::Codes(FramesSettled()), "L");
-    EXPECT_EQ(Form->Link->FParams, (std::array<uint16_t, 6>{}));
+    EXPECT_EQ(Form->FParams, (std::array<uint16_t, 6>{}));
     for (QLineEdit* edit : {Form->edtParam1, Form->edtParam4, Form->edtParam6})
         EXPECT_TRUE(edit->text().isEmpty());  // no edit shows a set the bank did not give
     EXPECT_EQ(Form->StatusBar->PanelText(0), U("Команда L3 отклонена"));

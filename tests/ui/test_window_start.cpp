@@ -85,8 +85,8 @@ TEST_F(TWindowStart, DefaultsAsDesigned) {
     EXPECT_EQ(Form->Timer1->interval(), 16);
     EXPECT_EQ(Form->Timer1->timerType(), Qt::PreciseTimer);
     EXPECT_EQ(Form->FMeasureStopped, 1);
-    EXPECT_EQ(Form->Link->FCmdFrame[0], 0xFF);
-    EXPECT_EQ(Form->Link->FLinkState, lsDone);
+    EXPECT_EQ(Form->Link->LastCommand(), 0xFF);
+    EXPECT_EQ(Form->Link->State(), lsDone);
     EXPECT_EQ(Form->FHistoryDepth, 100);
     EXPECT_EQ(Form->FPulsesPerMm, 80);
 }
