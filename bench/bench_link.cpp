@@ -93,8 +93,8 @@ public:
             // transaction is then pending ends timed out, its reply discarded.
             const TLinkState state = FLink.WaitReply();
             if (state == lsTimedOut) ++counts.TimedOut;
-            else if (state != lsDone || FLink.FPosition != Position) ++counts.Failed;
-            FLink.FPosition = 0;  // the next reply must set it again
+            else if (state != lsDone || FLink.Position() != Position) ++counts.Failed;
+            FLink.ClearDecoded();  // the next reply must set the position again
         });
         // A timer left running would fire at the start of the next round,
         // after the bare loop's round, and cut its first transaction short.

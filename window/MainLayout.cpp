@@ -8,6 +8,8 @@
 #include <QToolButton>
 #include <qcustomplot.h>
 
+#include "ChartCursor.h"
+#include "ChartMenu.h"
 #include "MainUnit.h"
 #include "PortBox.h"
 #include "PortChoice.h"
@@ -164,6 +166,67 @@ void TMainForm::BuildLayout() {
     GroupBox3 = Group(this, " Период , мс", {675, 180, 104, 61});
     Label8 = Label(GroupBox3, "Измерений", {8, 17, 88, 14});
     edtTimerPeriod = Edit(GroupBox3, "16", {8, 33, 88, 21});
+    NameControls();
+}
+
+// Each control is found by the name it has in the window's design: tests and
+// tools look controls up by it.
+void TMainForm::NameControls() {
+    const std::pair<QObject*, const char*> named[] = {
+        {StatusBar, "StatusBar"},
+        {gboxController, "gboxController"},
+        {btnConnect, "btnConnect"},
+        {btnDisconnect, "btnDisconnect"},
+        {cbPort, "cbPort"},
+        {rgServoMode, "rgServoMode"},
+        {GroupBox2, "GroupBox2"},
+        {edtPosition, "edtPosition"},
+        {btnGetPosition, "btnGetPosition"},
+        {gboxZ, "gboxZ"},
+        {edtPosTo, "edtPosTo"},
+        {btnGetZ, "btnGetZ"},
+        {btnSetPosition, "btnSetPosition"},
+        {btnSTOP, "btnSTOP"},
+        {btnGraph, "btnGraph"},
+        {gboxSubCommand, "gboxSubCommand"},
+        {sbtnCenter, "sbtnCenter"},
+        {tbarSubCommand, "tbarSubCommand"},
+        {rgVelocityRaz, "rgVelocityRaz"},
+        {GroupBox1, "GroupBox1"},
+        {Label7, "Label7"},
+        {edtHistoryDepth, "edtHistoryDepth"},
+        {gbEncoder, "gbEncoder"},
+        {Label18, "Label18"},
+        {edtPulsesPerMilimeter, "edtPulsesPerMilimeter"},
+        {Chart1, "Chart1"},
+        {Series1, "Series1"},
+        {Series2, "Series2"},
+        {Series3, "Series3"},
+        {ChartMenu, "ChartMenu"},
+        {ChartCursor, "ChartCursor"},
+        {gboxParams, "gboxParams"},
+        {Label1, "Label1"},
+        {Label2, "Label2"},
+        {Label3, "Label3"},
+        {Label4, "Label4"},
+        {Label5, "Label5"},
+        {Label6, "Label6"},
+        {edtParam1, "edtParam1"},
+        {edtParam2, "edtParam2"},
+        {edtParam3, "edtParam3"},
+        {edtParam4, "edtParam4"},
+        {edtParam5, "edtParam5"},
+        {edtParam6, "edtParam6"},
+        {btnGetParams, "btnGetParams"},
+        {btnSetParams, "btnSetParams"},
+        {rgrpEEPROM, "rgrpEEPROM"},
+        {btnLoadEEPROM, "btnLoadEEPROM"},
+        {btnSaveEEPROM, "btnSaveEEPROM"},
+        {GroupBox3, "GroupBox3"},
+        {Label8, "Label8"},
+        {edtTimerPeriod, "edtTimerPeriod"},
+    };
+    for (const auto& [control, name] : named) control->setObjectName(QString::fromLatin1(name));
 }
 
 void TMainForm::BuildChart() {

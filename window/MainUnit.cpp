@@ -1,7 +1,7 @@
-// The main window: creation and destruction, connecting and disconnecting,
-// the two enable walks, the mode-dependent control rule, the input error
-// mark, error boxes and what the window does with each decoded reply.
-// Main thread only.
+// The main window: creation and destruction, its handlers bound, the two
+// enable walks, the mode-dependent control rule, the input error mark, error
+// boxes, and the keys and focus rules of the window itself. Connecting is in
+// Connection.cpp, the link's notices in LinkNotices.cpp. Main thread only.
 #include "MainUnit.h"
 
 #include <exception>
@@ -21,9 +21,7 @@
 #include "ConsoleLine.h"
 #include "DefaultReport.h"
 #include "FormStyle.h"
-#include "OpenPatience.h"
 #include "OwnEnabled.h"
-#include "PortAdvice.h"
 #include "PortChoice.h"
 #include "Protocol.h"
 #include "RadioGroup.h"
@@ -122,24 +120,6 @@ void TMainForm::RunHandler(const std::function<void()>& handler) {
     });
 }
 
-// True for what a lost line raises: the link's own ELinkLost, or a port error
-// whose code says the device hung up or went away (a write that met it before
-// the event thread did).
-bool TMainForm::AbsorbLineFailure(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const ELinkLost&) {
-        return true;
-    } catch (const ECommError& e) {
-        // A port that failed to open is reported as it is, whatever its code.
-        if (!IsLineGoneError(e.ErrorCode) || !UART->Enabled()) return false;
-        LineLost();
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
 void TMainForm::FormCreate() {
     FShortcutHook = std::make_unique<TShortcutHook>(this);
     ApplyHintTiming();
@@ -204,101 +184,6 @@ void TMainForm::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-void TMainForm::btnConnectClick() {
-    UART->SetDeviceName(FPortChoice->CurrentDevice());
-    // While the port is open Open refuses (the running sequence goes on); the
-    // handler in use stays untouched.
-    UART->CheckOpen();
-    consoleline::Bind(*UART, *Link, [this] { LineLost(); });
-    try {
-        OpenPort();
-        if (!Link->ProbeController()) {
-            UART->Close();
-            ShowError(QString::fromUtf8("Контроллер не найден"));
-            return;
-        }
-        ConnectSequence();
-    } catch (...) {
-        // A line that went away during the sequence ends as any lost line.
-        if (AbsorbLineFailure(std::current_exception())) return;
-        // A port that failed while opening, or during the sequence, is closed
-        // again: never left open behind a disconnected window, where
-        // "Подключить" would only meet "Port already assigned".
-        UART->Close();
-        throw;
-    }
-}
-
-// The component's message stays as it is; a second line names the device
-// and what the user can do about it.
-void TMainForm::OpenPort() {
-    try {
-        const TOpenPatience patience(*StatusBar);
-        UART->Open();
-    } catch (const ECommError& e) {
-        const QString advice = PortAdvice(UART->DeviceName(), e.ErrorCode);
-        if (advice.isEmpty()) throw;
-        throw ECommError(std::string(e.what()) + "\n" + advice.toStdString(), e.ErrorCode);
-    }
-}
-
-void TMainForm::ConnectSequence() {
-    FTimeoutsInRow = 0;  // a new line, maybe another controller
-    RunReadSteps(ConnectReadSteps());
-    EnableControls();
-    btnConnect->setEnabled(false);
-    btnDisconnect->setEnabled(true);
-    cbPort->setEnabled(false);
-}
-
-void TMainForm::btnDisconnectClick() {
-    UART->PurgeOut();
-    UART->PurgeIn();
-    consoleline::Unbind(*UART);
-    UART->Close();
-    // A running measurement would go on polling the closed port.
-    StopMeasurementForDisconnect();
-    FOffPanel = QString::fromUtf8("Не подключено");
-    SetDisconnectedState();
-}
-
-void TMainForm::SetDisconnectedState() {
-    FDriveOwed.reset();
-    FTimeoutsInRow = 0;
-    FStopWatched = false;
-    FIdentPanel.clear();
-    ShowControllerPanel();
-    DisableControls();
-    btnConnect->setEnabled(true);
-    btnDisconnect->setEnabled(false);
-    cbPort->setEnabled(true);
-}
-
-void TMainForm::LineLost() {
-    if (Closed() || !UART->Enabled()) return;  // told already
-    const QString device = QString::fromStdString(portadvice::DevicePath(UART->DeviceName()));
-    StopMeasurementForDisconnect();  // the chart keeps its points
-    consoleline::Unbind(*UART);
-    UART->Close();
-    Link->DropLine();
-    FOffPanel = QString::fromUtf8("Связь потеряна");
-    SetDisconnectedState();
-    // A handler unwinding from the lost line may enable controls again: the
-    // walk runs once more when it has returned.
-    if (FHandlers.Busy()) FHandlers.WhenIdle([this] { RepeatDisconnectedState(); });
-    FLostMessage = QString::fromUtf8("Связь с %1 потеряна (устройство отключено)").arg(device);
-    FHandlers.WhenIdle([this] { ShowLostMessage(); });
-}
-
-void TMainForm::RepeatDisconnectedState() {
-    if (!UART->Enabled()) SetDisconnectedState();
-}
-
-void TMainForm::ShowLostMessage() {
-    if (FLostMessage.isEmpty()) return;  // shown already
-    ShowError(std::exchange(FLostMessage, QString()));
-}
-
 void TMainForm::DisableControls() {
     WalkTwoLevels(this, false, Chart1);
     gboxController->setEnabled(true);
@@ -346,61 +231,4 @@ void TMainForm::ShowError(const QString& text) {
     const THandlerGuard::TScope busy(FHandlers);
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok, this);
     report::ExecUnlessShown(box);
-}
-
-void TMainForm::LinkIdentified(const QString& panelText) {
-    FIdentPanel = panelText;
-    ShowControllerPanel();
-}
-
-void TMainForm::LinkModeDecoded(int mode) {
-    rgServoMode->SetClickAttached(false);
-    rgServoMode->SetItemIndex(mode);
-    rgServoMode->SetClickAttached(true);
-}
-
-void TMainForm::LinkPositionDecoded(int32_t position) {
-    edtPosition->setText(QString::number(position));
-}
-
-void TMainForm::LinkTargetDecoded(int32_t target) { edtPosTo->setText(QString::number(target)); }
-
-void TMainForm::LinkStatusText(const QString& text) {
-    // While measuring, the next poll follows a lost one within milliseconds
-    // and would empty "Timeout" before anyone could read it.
-    const bool holding = Timer1->isActive() && FNoteShown.isValid() && FNoteShown.elapsed() < NoteHoldMs;
-    if (text.isEmpty() && holding) return;
-    StatusBar->SetPanelText(0, text);
-}
-
-void TMainForm::LinkCaptionOverflow() { setWindowTitle(QStringLiteral(">128")); }
-
-void TMainForm::LinkReadError() { ShowError(QStringLiteral("Port Read Error")); }
-
-void TMainForm::LinkTimedOut() {
-    // A lost poll of a running measurement does not stop it: the toggle must
-    // go on doing what the window shows (stop, keeping the points), not start
-    // anew and clear the chart. Only a start whose priming polls time out
-    // ends stopped.
-    if (!Timer1->isActive()) FMeasureStopped = 1;
-    NoteLinkFailure(QStringLiteral("Timeout"));
-    FNoteShown.start();
-}
-
-void TMainForm::LinkReplyFailed(uint8_t code, TLinkState state) {
-    const QChar command = QChar::fromLatin1(char(code));
-    NoteLinkFailure(state == lsRefused ? QString::fromUtf8("Команда %1 отклонена").arg(command)
-                                       : QString::fromUtf8("Неверный ответ (%1)").arg(command));
-}
-
-// Panel 0 tells of the last link failure until the next command empties it.
-// A handler that goes on sending would empty it at once, so the first failure
-// met while handlers run is shown again when the last of them has ended.
-void TMainForm::NoteLinkFailure(const QString& text) {
-    StatusBar->SetPanelText(0, text);
-    FHandlers.NoteFailure(text);
-}
-
-void TMainForm::ShowLinkNote(const QString& note) {
-    if (StatusBar->PanelText(0).isEmpty()) StatusBar->SetPanelText(0, note);
 }

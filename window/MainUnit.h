@@ -243,6 +243,7 @@ private:
     paramwords::TShownWords FShownParams;  // what the console put into the parameter edits
 
     void BuildLayout();
+    void NameControls();
     void BuildChart();
     void BuildChartTools();  // ChartTools.cpp
     void NoteChartRun();     // ChartTools.cpp: what the exports tell of this run

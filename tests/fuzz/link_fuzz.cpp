@@ -17,6 +17,7 @@
 #include "CommInt.h"
 #include "ConsoleLine.h"
 #include "ControllerLink.h"
+#include "LinkInsight.h"
 #include "PtyPair.h"
 
 namespace {
@@ -39,9 +40,9 @@ public:
     void Run(const uint8_t* data, size_t size) {
         Link.ResetToIdle();
         Link.tmrTimeout.stop();
-        Link.FIdentText.clear();
+        Inside(Link).FIdentText.clear();
         Port.PurgeIn();
-        Expected = Link.FReplyExpected;
+        Expected = Inside(Link).FReplyExpected;
         for (size_t pos = 0; pos < size;) {
             const uint8_t tag = data[pos++];
             if (tag & 0x80) {
@@ -77,7 +78,7 @@ private:
             default: break;
         }
         if (sent) {
-            Expected = Link.FReplyExpected;
+            Expected = Inside(Link).FReplyExpected;
             Device.Drain(0);
         }
     }
@@ -95,14 +96,14 @@ private:
     }
 
     void CheckInvariants() {
-        Require(Link.FLinkState <= lsTimedOut);
-        Require(Link.FReplyExpected == Expected);  // the byte right after FReply
+        Require(Inside(Link).FLinkState <= lsTimedOut);
+        Require(Inside(Link).FReplyExpected == Expected);  // the byte right after FReply
         if (Expected == 255)
-            Require(Link.FReplyCount < TControllerLink::ReplySize);
+            Require(Inside(Link).FReplyCount < TControllerLink::ReplySize);
         else
-            Require(Link.FReplyCount <= Expected + 1);
-        if (Link.FLinkState == lsPending) Require(Link.tmrTimeout.isActive());
-        Require(Link.FIdentText.size() < TControllerLink::ReplySize);
+            Require(Inside(Link).FReplyCount <= Expected + 1);
+        if (Inside(Link).FLinkState == lsPending) Require(Link.tmrTimeout.isActive());
+        Require(Inside(Link).FIdentText.size() < TControllerLink::ReplySize);
     }
 
     testsupport::TPtyPair Device;

@@ -1,0 +1,100 @@
+// What the window does with the link's notices: the decoded values into
+// their fields, failures in panel 0, and what it says of the controller
+// itself: who it is while it answers, that it is silent after time-outs in a
+// row, that none is connected after a disconnect or a lost line, and a stop
+// that it did not confirm. Main thread only.
+#include <QLineEdit>
+
+#include "MainUnit.h"
+#include "RadioGroup.h"
+#include "StatusBar.h"
+
+void TMainForm::LinkIdentified(const QString& panelText) {
+    FIdentPanel = panelText;
+    ShowControllerPanel();
+}
+
+void TMainForm::LinkModeDecoded(int mode) {
+    rgServoMode->SetClickAttached(false);
+    rgServoMode->SetItemIndex(mode);
+    rgServoMode->SetClickAttached(true);
+}
+
+void TMainForm::LinkPositionDecoded(int32_t position) {
+    edtPosition->setText(QString::number(position));
+}
+
+void TMainForm::LinkTargetDecoded(int32_t target) { edtPosTo->setText(QString::number(target)); }
+
+void TMainForm::LinkStatusText(const QString& text) {
+    // While measuring, the next poll follows a lost one within milliseconds
+    // and would empty "Timeout" before anyone could read it.
+    const bool holding = Timer1->isActive() && FNoteShown.isValid() && FNoteShown.elapsed() < NoteHoldMs;
+    if (text.isEmpty() && holding) return;
+    StatusBar->SetPanelText(0, text);
+}
+
+void TMainForm::LinkCaptionOverflow() { setWindowTitle(QStringLiteral(">128")); }
+
+void TMainForm::LinkReadError() { ShowError(QStringLiteral("Port Read Error")); }
+
+void TMainForm::LinkTimedOut() {
+    // A lost poll of a running measurement does not stop it: the toggle must
+    // go on doing what the window shows (stop, keeping the points), not start
+    // anew and clear the chart. Only a start whose priming polls time out
+    // ends stopped.
+    if (!Timer1->isActive()) FMeasureStopped = 1;
+    NoteLinkFailure(QStringLiteral("Timeout"));
+    FNoteShown.start();
+}
+
+void TMainForm::LinkReplyFailed(uint8_t code, TLinkState state) {
+    const QChar command = QChar::fromLatin1(char(code));
+    NoteLinkFailure(state == lsRefused ? QString::fromUtf8("Команда %1 отклонена").arg(command)
+                                       : QString::fromUtf8("Неверный ответ (%1)").arg(command));
+}
+
+// Panel 0 tells of the last link failure until the next command empties it.
+// A handler that goes on sending would empty it at once, so the first failure
+// met while handlers run is shown again when the last of them has ended.
+void TMainForm::NoteLinkFailure(const QString& text) {
+    StatusBar->SetPanelText(0, text);
+    FHandlers.NoteFailure(text);
+}
+
+void TMainForm::ShowLinkNote(const QString& note) {
+    if (StatusBar->PanelText(0).isEmpty()) StatusBar->SetPanelText(0, note);
+}
+
+void TMainForm::ShowControllerPanel() {
+    QString text = FOffPanel;
+    if (UART->Enabled()) text = ControllerSilent() ? QString::fromUtf8("Контроллер не отвечает") : FIdentPanel;
+    StatusBar->SetPanelText(1, text);
+}
+
+void TMainForm::LinkTransactionEnded(uint8_t code, TLinkState state) {
+    NoteAnswer(state);
+    WatchStop(code, state);
+    PollEnded();
+}
+
+// A refused command is an answer too; an unreadable one proves nothing.
+void TMainForm::NoteAnswer(TLinkState state) {
+    const bool wasSilent = ControllerSilent();
+    if (state == lsTimedOut) ++FTimeoutsInRow;
+    else if (state == lsDone || state == lsRefused) FTimeoutsInRow = 0;
+    if (ControllerSilent() != wasSilent) ShowControllerPanel();
+}
+
+// The window shows the stopped state at once; whether the controller took
+// the zero and the set-mode is known only when their transactions end.
+void TMainForm::WatchStop(uint8_t code, TLinkState state) {
+    if (!FStopWatched) return;
+    if (code == 'B' && state != lsDone) FStopDriveFailed = true;
+    if (code != 'M') return;
+    FStopWatched = false;
+    if (state == lsDone && !FStopDriveFailed) return;
+    FHandlers.WhenIdle([this] {
+        ShowError(QString::fromUtf8("СТОП не подтверждён: контроллер не ответил на команду останова"));
+    });
+}
