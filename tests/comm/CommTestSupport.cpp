@@ -63,3 +63,16 @@ void THandlerLog::Bind(TCustomComm& port) {
     port.OnTxEmpty = [note](TObject*) { note("txempty"); };
     port.OnLineLost = [note](TObject*, int32_t code) { note("lost " + std::to_string(code)); };
 }
+
+void ReadIntoLog(TComm& port, std::vector<std::string>& log) {
+    port.OnLineLost = [&log](TObject*, int32_t code) { log.push_back("lost " + std::to_string(code)); };
+    port.OnRxChar = [&port, &log](TObject*, int32_t count) {
+        std::string got(size_t(count), '\0');
+        try {
+            got.resize(size_t(port.Read(got.data(), count)));
+            log.push_back("read " + got);
+        } catch (const ECommError& e) {
+            log.push_back(e.what());
+        }
+    };
+}

@@ -31,6 +31,10 @@ size_t ThreadCount();
 double ProcessCpuMs();
 bool OnMainThread();
 
+// Every OnRxChar of the port reads what it is told of; what it read, a read
+// that failed and a lost line land in the log.
+void ReadIntoLog(TComm& port, std::vector<std::string>& log);
+
 // Runs `action`, expecting ECommError with exactly `text` and `code`.
 template <class F>
 void ExpectCommError(F action, const std::string& text, int32_t code) {

@@ -228,18 +228,7 @@ protected:
         }
     }
     // Every OnRxChar reads what it is told of.
-    void ReadIntoLog() {
-        Port.OnLineLost = [this](TObject*, int32_t code) { Log.push_back("lost " + std::to_string(code)); };
-        Port.OnRxChar = [this](TObject*, int32_t count) {
-            std::string got(size_t(count), '\0');
-            try {
-                got.resize(size_t(Port.Read(got.data(), count)));
-                Log.push_back("read " + got);
-            } catch (const ECommError& e) {
-                Log.push_back(e.what());
-            }
-        };
-    }
+    void ReadIntoLog() { ::ReadIntoLog(Port, Log); }
     std::vector<Bytes> Messages(uint8_t command) {
         std::vector<Bytes> found;
         for (const Bytes& m : Peer->Messages())

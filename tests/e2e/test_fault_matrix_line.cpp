@@ -117,6 +117,16 @@ TEST_F(TLineFaults, HangUpDuringTheModeSwitchEndsWithoutItsOwnMessages) {
     ExpectANewLineWorks();
 }
 
+TEST_F(TLineFaults, AnIdleLineThatHangsUpIsSeenWithoutAnyCommand) {
+    Connect();
+    const std::string path = Sim->Path();
+    Sim->HangUp();
+    ExpectOneLostReport(path);
+    ExpectDisconnected();
+    EXPECT_EQ(Sim->FrameCount(), 0u);
+    ExpectANewLineWorks();
+}
+
 TEST_F(TLineFaults, AClickJustAfterTheLineWentGivesTheSameOneReport) {
     Connect();
     const std::string path = Sim->Path();

@@ -95,22 +95,6 @@ TEST_P(TReplyFaults, ThePositionReadEndsAndTheLinkRecovers) {
 INSTANTIATE_TEST_SUITE_P(Matrix, TReplyFaults, ::testing::ValuesIn(ReplyFaults),
                          [](const auto& test) { return std::string(test.param.name); });
 
-// A reply that comes after its time-out must not be taken for the answer to
-// the command after it, even when that command is of the same kind.
-TEST_F(TFaultMatrix, ALateReplyIsNotShownWhenItFinallyArrives) {
-    Sim->SetPosition(OldPosition);
-    Connect();
-    Sim->SetPosition(NewPosition);
-    SetFaults([](sim::TFaults& f) { f.ReplyCodes = "p"; f.DelayMs = 1300; });
-    ASSERT_TRUE(EndsInTime([this] { Click(Form->btnGetPosition); }));
-    ASSERT_EQ(Form->Link->State(), lsTimedOut);
-    // The late bytes land while nothing is pending: read and dropped.
-    ASSERT_TRUE(LineQuiet());
-    EXPECT_EQ(Form->Link->State(), lsTimedOut);
-    EXPECT_EQ(Form->edtPosition->text(), QString::number(OldPosition));
-    EXPECT_EQ(Panel0(), "Timeout");
-}
-
 // Unasked bytes, far more than one receive event may hold, while the link is idle.
 TEST_F(TFaultMatrix, AFloodWhileIdleMarksTheCaptionAndChangesNothingElse) {
     Sim->SetPosition(OldPosition);
