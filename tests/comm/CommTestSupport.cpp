@@ -37,6 +37,13 @@ void FakePortTest::AwaitPendingWait() {
     ASSERT_TRUE(WaitFor([this] { return Api.HasPendingWait(); })) << "the event thread never waited";
 }
 
+void FakePortTest::QueueHandOverOf(const char* bytes) {
+    AwaitPendingWait();
+    const int waitsBefore = Api.Count("GetOverlappedResult");
+    Api.Receive(bytes);
+    AwaitQueuedHandOver(waitsBefore);
+}
+
 void FakePortTest::AwaitQueuedHandOver(int completedWaitsBefore) {
     // The thread asks for the wait's outcome right before it hands over.
     ASSERT_TRUE(WaitWithoutEvents([&] { return Api.Count("GetOverlappedResult") > completedWaitsBefore; }))

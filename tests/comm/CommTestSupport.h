@@ -83,6 +83,9 @@ protected:
     void AwaitPendingWait();
     // Waits, without processing events, until the event thread has queued a hand-over.
     void AwaitQueuedHandOver(int completedWaitsBefore);
+    // Once the thread waits, `bytes` arrive and their hand-over is queued
+    // (not yet run: no events are processed here).
+    void QueueHandOverOf(const char* bytes);
 
     TFakeCommApi Api;
     commapi::TScopedCommApi Scope{Api};

@@ -89,10 +89,7 @@ TEST_F(Dispatch, HandlersAreLookedUpWhenTheDispatchRuns) {
     ASSERT_TRUE(WaitFor([&] { return !counts.empty(); }));
     EXPECT_EQ(counts, std::vector<int32_t>{2});  // nobody read the first byte
 
-    AwaitPendingWait();
-    const int waitsBefore = Api.Count("GetOverlappedResult");
-    Api.Receive("c");
-    AwaitQueuedHandOver(waitsBefore);
+    QueueHandOverOf("c");
     Port->OnRxChar = nullptr;  // cleared after the event, before its dispatch
     ASSERT_TRUE(WaitFor([&] { return Api.Count("ClearCommError") == 3; }));
     EXPECT_EQ(counts.size(), 1u);
@@ -134,9 +131,7 @@ TEST_F(Dispatch, TheThreadWaitsUntilItsHandOverRanBeforeWaitingAgain) {
     Port->OnRxChar = [&](TObject*, int32_t) { ++calls; };
     AwaitPendingWait();
     const int waitsStarted = Api.Count("WaitCommEvent");
-    const int waitsBefore = Api.Count("GetOverlappedResult");
-    Api.Receive("x");
-    AwaitQueuedHandOver(waitsBefore);
+    QueueHandOverOf("x");
     SleepMs(150);  // no events processed: the call stays queued
     EXPECT_EQ(Api.Count("WaitCommEvent"), waitsStarted) << "the thread went on before its call ran";
     EXPECT_EQ(calls, 0);
@@ -148,10 +143,7 @@ TEST_F(Dispatch, TheThreadWaitsUntilItsHandOverRanBeforeWaitingAgain) {
 TEST_F(Dispatch, CloseWithAHandOverPendingReturnsAtOnceAndNothingRunsAfter) {
     Port->SetMonitorEvents(consoleline::Events);
     THandlerLog& log = OpenLogged();
-    AwaitPendingWait();
-    const int waitsBefore = Api.Count("GetOverlappedResult");
-    Api.Receive("x");
-    AwaitQueuedHandOver(waitsBefore);
+    QueueHandOverOf("x");
     const int clearsBefore = Api.Count("ClearCommError");
     QElapsedTimer clock;
     clock.start();
@@ -167,10 +159,7 @@ TEST_F(Dispatch, DestroyingThePortWithAHandOverPendingIsSafe) {
     Port->Open();
     int calls = 0;
     Port->OnRxChar = [&](TObject*, int32_t) { ++calls; };
-    AwaitPendingWait();
-    const int waitsBefore = Api.Count("GetOverlappedResult");
-    Api.Receive("x");
-    AwaitQueuedHandOver(waitsBefore);
+    QueueHandOverOf("x");
     Port.reset();
     PumpFor(200);
     EXPECT_EQ(calls, 0);

@@ -40,23 +40,15 @@ TEST_F(LineSettings, WindowSettingsGiveExactlyTheBinaryFlag) {
     EXPECT_EQ(Port->DataControlBlock().Flags, 0x0001u);
 }
 
-TEST_F(LineSettings, OpenConfiguresTheDeviceInOrder) {
+// What the open leaves behind, whatever order it took: the device opened and
+// configured, and its events manual-reset (the settings themselves: Tables).
+TEST_F(LineSettings, OpenConfiguresTheDevice) {
     consoleline::Configure(*Port);
     Port->Open();
-    std::vector<std::string> order;
-    for (const auto& call : Api.Calls()) {
-        if (call.op == "WaitCommEvent" || call.op == "WaitForSingleObject" || call.op == "ResetEvent" ||
-            call.op == "GetOverlappedResult")
-            continue;  // the event thread's own calls
-        order.push_back(call.op);
-    }
-    const std::vector<std::string> expected = {
-        "CreateEventA",  // the port's completion event, made with the port
-        "CreateFileA", "GetFileType", "SetCommMask", "CreateEventA",  // device, then the thread
-        "SetCommTimeouts", "GetCommState", "SetCommState", "SetupComm"};
-    EXPECT_EQ(order, expected);
+    for (const char* op : {"CreateFileA", "SetCommMask", "SetCommTimeouts", "SetCommState", "SetupComm"})
+        EXPECT_EQ(Api.CallsOf(op).size(), 1u) << op;
     const auto create = Api.CallsOf("CreateEventA");
-    ASSERT_EQ(create.size(), 2u);
+    ASSERT_EQ(create.size(), 2u);  // the port's completion event and the event thread's
     EXPECT_EQ(create[0].arg, 1u) << "manual reset, initially clear, unnamed";
     EXPECT_EQ(create[1].arg, 1u);
 }

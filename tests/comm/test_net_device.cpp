@@ -76,43 +76,35 @@ TEST(NetOpen, FailuresGiveTheCodeOfTheCause) {
     }
 }
 
-TEST(NetOpen, ServersThatWillNotServeTheComPortOption) {
-    const struct {
-        TNetPeer::EAnswer answer;
-        DWORD code;
-    } cases[] = {
-        {TNetPeer::EAnswer::RefuseComPort, ERROR_NOT_SUPPORTED},
-        {TNetPeer::EAnswer::Silent, ERROR_NOT_SUPPORTED},         // a raw server behind rfc2217://
-        {TNetPeer::EAnswer::CloseAtQuery, ERROR_CONNECTION_ABORTED},  // its device is taken or missing
-    };
-    for (const auto& c : cases) {
-        TNetPeer peer(TNetPeer::EMode::Rfc2217, c.answer);
-        const auto start = Clock::now();
-        const auto driver = posix::TNetDriver::Open(peer.Name(), start + milliseconds(500));
-        EXPECT_FALSE(driver) << int(c.answer);
-        EXPECT_EQ(TCommApi::GetLastError(), c.code) << int(c.answer);
-        EXPECT_LT(Clock::now() - start, milliseconds(3000)) << "bounded by the deadline";
-    }
-}
-
-// A socket:// name meets a Telnet server: it would take every 0xFF of a frame
-// for a command, so the open is refused at once rather than any frame sent.
-// A raw server that sends its device's bytes first is served.
+// Servers that will not serve: an rfc2217:// name at one that refuses or
+// ignores the COM port option, a socket:// name at a Telnet server (it would
+// take every 0xFF of a frame for a command, so the open is refused at once
+// rather than any frame sent). A raw server that sends its device's bytes
+// first is served.
 TEST(NetOpen, ARawNameRefusesATelnetServerAndAServerThatClosesAtOnce) {
+    using EMode = TNetPeer::EMode;
+    const milliseconds rfcDeadline(500), rfcBound(3000);  // the silent server waits it out
+    const milliseconds rawLimit = std::chrono::duration_cast<milliseconds>(posix::NetOpenLimit);
     const struct {
+        EMode mode;
         TNetPeer::EAnswer answer;
         DWORD code;
+        milliseconds deadline, bound;
     } cases[] = {
-        {TNetPeer::EAnswer::Greet, ERROR_NOT_SUPPORTED},
-        {TNetPeer::EAnswer::CloseAtOnce, ERROR_CONNECTION_ABORTED},
+        // rfc2217:// at servers that will not serve the COM port option.
+        {EMode::Rfc2217, TNetPeer::EAnswer::RefuseComPort, ERROR_NOT_SUPPORTED, rfcDeadline, rfcBound},
+        {EMode::Rfc2217, TNetPeer::EAnswer::Silent, ERROR_NOT_SUPPORTED, rfcDeadline, rfcBound},  // a raw server
+        {EMode::Rfc2217, TNetPeer::EAnswer::CloseAtQuery, ERROR_CONNECTION_ABORTED, rfcDeadline, rfcBound},
+        {EMode::Raw, TNetPeer::EAnswer::Greet, ERROR_NOT_SUPPORTED, rawLimit, rawLimit},
+        {EMode::Raw, TNetPeer::EAnswer::CloseAtOnce, ERROR_CONNECTION_ABORTED, rawLimit, rawLimit},
     };
     for (const auto& c : cases) {
-        TNetPeer peer(TNetPeer::EMode::Raw, c.answer);
+        TNetPeer peer(c.mode, c.answer);
         const auto start = Clock::now();
-        const auto driver = posix::TNetDriver::Open(peer.Name(), start + posix::NetOpenLimit);
+        const auto driver = posix::TNetDriver::Open(peer.Name(), start + c.deadline);
         EXPECT_FALSE(driver) << int(c.answer);
         EXPECT_EQ(TCommApi::GetLastError(), c.code) << int(c.answer);
-        EXPECT_LT(Clock::now() - start, posix::NetOpenLimit) << "bounded by the open's limit";
+        EXPECT_LT(Clock::now() - start, c.bound) << "bounded by the deadline";
     }
     // The device's first bytes are served, and none of them is lost to the check.
     const Bytes firsts[] = {{0x55, 0xFF, 0xFB}, {0xFF, 0xFF, 0x01}, {0xFF}};

@@ -39,17 +39,22 @@ private:
     TFakeCommApi FFake;
 };
 
-// The Linux provider on a pty: bytes arrive through the master.
-class TPtyLine {
+// The Linux provider on a real line; the line's far end is the subclass's.
+class TLinuxLine {
 public:
     TCommApi& Api() { return LinuxProvider(); }
-    std::string DeviceName() const { return FPty.SlavePath(); }
-    void Arrive(const std::string& bytes) { FPty.SendText(bytes); }
     // No time-outs at all: a read waits for its full count, and none is coming.
     bool HoldReads(HANDLE file) {
         const COMMTIMEOUTS none{};
         return Api().SetCommTimeouts(file, &none) != 0;
     }
+};
+
+// The Linux provider on a pty: bytes arrive through the master.
+class TPtyLine : public TLinuxLine {
+public:
+    std::string DeviceName() const { return FPty.SlavePath(); }
+    void Arrive(const std::string& bytes) { FPty.SendText(bytes); }
     // More than the pty buffers while nobody reads the master.
     std::string HeldWriteData() { return std::string(size_t(1) << 20, 'w'); }
     std::string Sent(size_t count) { return FPty.ReceiveText(count); }
@@ -60,15 +65,10 @@ private:
 
 // The Linux provider's network device: bytes arrive from the server.
 template <testsupport::TNetPeer::EMode Mode>
-class TNetLine {
+class TNetLine : public TLinuxLine {
 public:
-    TCommApi& Api() { return LinuxProvider(); }
     std::string DeviceName() const { return FPeer.Name(); }
     void Arrive(const std::string& bytes) { FPeer.SendText(bytes); }
-    bool HoldReads(HANDLE file) {
-        const COMMTIMEOUTS none{};
-        return Api().SetCommTimeouts(file, &none) != 0;
-    }
     // More than the socket buffers hold while the server reads nothing.
     std::string HeldWriteData() {
         FPeer.Hold(true);

@@ -11,14 +11,11 @@ using namespace testsupport;
 
 namespace {
 
-class TLiveMeasurement : public TLiveWindowTest {
+class TLiveMeasurement : public TConnectedWindowTest<2> {
 protected:
     void SetUp() override {
-        TLiveWindowTest::SetUp();
-        if (HasFatalFailure()) return;
-        ConnectInMode(2);
-        if (HasFatalFailure()) return;
-        Drive(300);
+        TConnectedWindowTest::SetUp();
+        if (!HasFatalFailure()) Drive(300);
     }
     // Moves the bar as the user does once the link is idle, so the drive goes out.
     void Drive(int position) {

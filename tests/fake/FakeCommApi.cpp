@@ -119,25 +119,13 @@ void TFakeCommApi::ClearCalls() {
     FCalls.clear();
 }
 
-std::vector<DCB> TFakeCommApi::AppliedDcbs() const {
-    std::lock_guard lock(FMutex);
-    return FApplied;
-}
+std::vector<DCB> TFakeCommApi::AppliedDcbs() const { return Locked(FApplied); }
 
-COMMTIMEOUTS TFakeCommApi::LastTimeouts() const {
-    std::lock_guard lock(FMutex);
-    return FTimeouts;
-}
+COMMTIMEOUTS TFakeCommApi::LastTimeouts() const { return Locked(FTimeouts); }
 
-DWORD TFakeCommApi::InQueueSize() const {
-    std::lock_guard lock(FMutex);
-    return FInQueue;
-}
+DWORD TFakeCommApi::InQueueSize() const { return Locked(FInQueue); }
 
-DWORD TFakeCommApi::OutQueueSize() const {
-    std::lock_guard lock(FMutex);
-    return FOutQueue;
-}
+DWORD TFakeCommApi::OutQueueSize() const { return Locked(FOutQueue); }
 
 DWORD TFakeCommApi::CommMask() const {
     std::lock_guard lock(FMutex);

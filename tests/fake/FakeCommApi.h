@@ -97,6 +97,13 @@ public:
     void LeaveCriticalSection(commapi::CRITICAL_SECTION* section) override;
 
 private:
+    // A copy of a field taken under the lock: the port's threads write them.
+    template <typename T>
+    T Locked(const T& field) const {
+        std::lock_guard lock(FMutex);
+        return field;
+    }
+
     struct TTransfer {
         commapi::OVERLAPPED* ov = nullptr;
         uint8_t* data = nullptr;

@@ -146,6 +146,11 @@ protected:
         Form->cbPort->setCurrentIndex(Form->cbPort->count() - 1);
     }
     void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    // The window is the active one, as when the user works in it.
+    void Activate() {
+        Form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    }
     bool Connected() const {
         return Form->UART->Enabled() && OwnEnabled(Form->btnDisconnect) && !OwnEnabled(Form->btnConnect);
     }
@@ -215,6 +220,16 @@ protected:
 class TLiveWindowTest : public TWindowTest {
 protected:
     TLiveWindowTest() : TWindowTest(ESim::WallClock) {}
+};
+
+// The window connected to a controller on the wall clock, in a servo mode.
+template <int Mode>
+class TConnectedWindowTest : public TLiveWindowTest {
+protected:
+    void SetUp() override {
+        TLiveWindowTest::SetUp();
+        if (!HasFatalFailure()) ConnectInMode(Mode);
+    }
 };
 
 }  // namespace testsupport

@@ -64,6 +64,16 @@ protected:
         Feed->RequestReplot();
         return WaitFor([&] { return Replots.size() > before; });
     }
+    // 400 more points redrawn: no full redraw beyond `fullRedraws` (counted in
+    // `full`), and the series layer alone drew what a full redraw draws.
+    void ExpectNewPointsDrawnAlone(const int& full, int fullRedraws) {
+        for (int t = 400; t < 800; ++t) Tick(t, std::sin(t * 0.05), 1000);
+        ASSERT_TRUE(Redraw());
+        EXPECT_EQ(full, fullRedraws) << "the axes were drawn again for new points alone";
+        const QImage layered = Chart.grab().toImage();
+        Chart.replot();
+        EXPECT_EQ(layered, Chart.grab().toImage()) << "the series layer alone drew a different picture";
+    }
     // On screen: a grab then shows the chart's buffers as they are (a hidden
     // chart redraws itself whole to be grabbed).
     void Show() {
@@ -160,12 +170,7 @@ TEST_F(TChartFeedView, ARedrawWithTheFrameHeldRepaintsTheSeriesAlone) {
     for (int t = 0; t < 400; ++t) Tick(t, std::sin(t * 0.05), 1000);
     ASSERT_TRUE(Redraw());
     EXPECT_EQ(full, 1);
-    for (int t = 400; t < 800; ++t) Tick(t, std::sin(t * 0.05), 1000);
-    ASSERT_TRUE(Redraw());
-    EXPECT_EQ(full, 1) << "the axes were drawn again for new points alone";
-    const QImage layered = Chart.grab().toImage();
-    Chart.replot();
-    EXPECT_EQ(layered, Chart.grab().toImage()) << "the series layer alone drew a different picture";
+    ASSERT_NO_FATAL_FAILURE(ExpectNewPointsDrawnAlone(full, 1));
 
     const int before = full;
     Chart.yAxis2->setRange(-4, 4);
@@ -269,12 +274,7 @@ TEST_F(TChartFeedView, TheSeriesKeepTheirOwnBufferOnlyWhileTheFrameHolds) {
     ASSERT_TRUE(Redraw());
     EXPECT_EQ(full, 4) << "the buffer given back needs one full redraw";
     EXPECT_EQ(series->mode(), QCPLayer::lmBuffered);
-    for (int t = 400; t < 800; ++t) Tick(t, std::sin(t * 0.05), 1000);
-    ASSERT_TRUE(Redraw());
-    EXPECT_EQ(full, 4) << "the axes were drawn again for new points alone";
-    const QImage layered = Chart.grab().toImage();
-    Chart.replot();
-    EXPECT_EQ(layered, Chart.grab().toImage()) << "the series layer alone drew a different picture";
+    ASSERT_NO_FATAL_FAILURE(ExpectNewPointsDrawnAlone(full, 4));
 }
 
 // While running, redraws come at most once per pacing gap, and the last

@@ -19,8 +19,7 @@ protected:
     void SetUp() override {
         TLiveWindowTest::SetUp();
         if (HasFatalFailure()) return;
-        Form->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+        ASSERT_NO_FATAL_FAILURE(Activate());
     }
     // Connects the way a user does: the click leaves the focus on "Подключить".
     void ConnectByClick() {

@@ -13,15 +13,12 @@ using namespace testsupport;
 
 namespace {
 
-class TShortcuts : public TLiveWindowTest {
+class TShortcuts : public TConnectedWindowTest<0> {
 protected:
     void SetUp() override {
-        TLiveWindowTest::SetUp();
+        TConnectedWindowTest::SetUp();
         if (HasFatalFailure()) return;
-        ConnectInMode(0);
-        if (HasFatalFailure()) return;
-        Form->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+        ASSERT_NO_FATAL_FAILURE(Activate());
         Form->edtPosTo->setFocus();  // an edit that lets these keys travel on
         Sim->ClearFrames();
     }

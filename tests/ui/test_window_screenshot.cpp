@@ -21,8 +21,7 @@ TEST_F(TScreenshot, ConnectedWindow) {
     Sim->SetMode(2);
     Sim->SetPosition(5000);
     Connect();
-    Form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    ASSERT_NO_FATAL_FAILURE(Activate());
     ASSERT_TRUE(LinkIdle());
     const QPixmap picture = Form->grab();
     EXPECT_EQ(picture.size(), QSize(782, 525) * picture.devicePixelRatio());
@@ -75,8 +74,7 @@ TEST_F(TChartScreenshot, CursorAndMenu) {
     Click(Form->btnGraph);
     ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 150; }));
     Click(Form->btnGraph);
-    Form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    ASSERT_NO_FATAL_FAILURE(Activate());
 
     const QRect plot = Form->Chart1->axisRect()->rect();
     const QPoint at = Form->Chart1->mapTo(Form.get(), QPoint(plot.left() + plot.width() / 3, plot.center().y()));
@@ -127,8 +125,7 @@ TEST_F(TChartScreenshot, MeasuringAndStepFigures) {
     ASSERT_TRUE(WaitFor([&] { return LinkIdle(); }));
     Form->tbarSubCommand->SetPosition(300);
     ASSERT_TRUE(WaitFor([&] { return history.Count() >= 160; }));
-    Form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    ASSERT_NO_FATAL_FAILURE(Activate());
     QString measuringPath = path;
     EXPECT_TRUE(Form->grab().save(measuringPath.replace(".png", "-measuring.png")));
 
