@@ -26,6 +26,8 @@ void TMainForm::LinkPositionDecoded(int32_t position) {
 
 void TMainForm::LinkTargetDecoded(int32_t target) { edtPosTo->setText(QString::number(target)); }
 
+void TMainForm::LinkParamDecoded(int index, uint16_t word) { Params->ParamDecoded(index, word); }
+
 void TMainForm::LinkStatusText(const QString& text) {
     // While measuring, the next poll follows a lost one within milliseconds
     // and would empty "Timeout" before anyone could read it.

@@ -10,6 +10,7 @@
 
 #include "ChartCursor.h"
 #include "ChartMenu.h"
+#include "LayoutParts.h"
 #include "MainUnit.h"
 #include "PortBox.h"
 #include "PortChoice.h"
@@ -19,49 +20,9 @@
 #include "StatusBar.h"
 #include "TrackBar.h"
 
+using namespace layoutparts;
+
 namespace {
-
-// Texts as the user sees them; UTF-8 in the source.
-QString T(const char* text) { return QString::fromUtf8(text); }
-
-template <typename W, typename... Args>
-W* Place(QWidget* parent, const QRect& geometry, Args&&... args) {
-    auto* widget = new W(std::forward<Args>(args)..., parent);
-    widget->setGeometry(geometry);
-    return widget;
-}
-
-QGroupBox* Group(QWidget* parent, const char* caption, const QRect& geometry) {
-    return Place<QGroupBox>(parent, geometry, T(caption));
-}
-
-QPushButton* Button(QWidget* parent, const char* text, const QRect& geometry) {
-    auto* button = Place<QPushButton>(parent, geometry, T(text));
-    button->setAutoDefault(true);  // Enter presses the push button that has the focus
-    return button;
-}
-
-QLineEdit* Edit(QWidget* parent, const char* text, const QRect& geometry) {
-    return Place<QLineEdit>(parent, geometry, T(text));
-}
-
-QLabel* Label(QWidget* parent, const char* text, const QRect& geometry) {
-    return Place<QLabel>(parent, geometry, T(text));
-}
-
-// Grid of the parameter edits: three columns, two rows, a label above each.
-constexpr int ParamColumnX[3] = {8, 78, 148};
-constexpr int ParamLabelY[2] = {18, 58};
-constexpr int ParamEditY[2] = {32, 72};
-constexpr int ParamEditWidth = 64;
-constexpr int ParamLabelWidth = 68;
-
-QRect ParamLabelRect(int row, int column) {
-    return {ParamColumnX[column], ParamLabelY[row], ParamLabelWidth, 14};
-}
-QRect ParamEditRect(int row, int column) {
-    return {ParamColumnX[column], ParamEditY[row], ParamEditWidth, 21};
-}
 
 // The box knows its entries: the fixed ports, the devices found now, the
 // simulator and "Другой порт…"; the first port is chosen at start.
@@ -139,29 +100,7 @@ void TMainForm::BuildLayout() {
     BuildChart();
 
     // Middle band, left: the regulator parameters and the EEPROM banks.
-    gboxParams = Group(this, " Параметры ", {4, 112, 375, 129});
-    Label1 = Label(gboxParams, "#1 (signed)", ParamLabelRect(0, 0));
-    Label3 = Label(gboxParams, "Kf (#2)", ParamLabelRect(0, 1));
-    Label5 = Label(gboxParams, "Kp (#3)", ParamLabelRect(0, 2));
-    Label2 = Label(gboxParams, "Ki (#4)", ParamLabelRect(1, 0));
-    Label4 = Label(gboxParams, "#5 (signed)", ParamLabelRect(1, 1));
-    Label6 = Label(gboxParams, "#6", ParamLabelRect(1, 2));
-    edtParam1 = Edit(gboxParams, "", ParamEditRect(0, 0));
-    edtParam2 = Edit(gboxParams, "", ParamEditRect(0, 1));
-    edtParam3 = Edit(gboxParams, "", ParamEditRect(0, 2));
-    edtParam4 = Edit(gboxParams, "", ParamEditRect(1, 0));
-    edtParam5 = Edit(gboxParams, "", ParamEditRect(1, 1));
-    edtParam6 = Edit(gboxParams, "", ParamEditRect(1, 2));
-    // Kept with the edit but never shown: hints are on for #1 to #5 only.
-    edtParam6->setStatusTip(QStringLiteral("Back-EMF compensation gain"));
-    btnGetParams = Button(gboxParams, "Получить", {8, 98, 100, 25});
-    btnSetParams = Button(gboxParams, "Задать", {112, 98, 100, 25});
-    rgrpEEPROM = Place<TRadioGroup>(gboxParams, {218, 12, 151, 112}, T(" EEPROM "),
-                                    QStringList{"Bank 0", "Bank 1", "Bank 2", "Bank 3", "Bank 4"});
-    rgrpEEPROM->SetItemIndex(0);
-    // Inside the bank group's frame, right of the items, but children of gboxParams.
-    btnLoadEEPROM = Button(gboxParams, "Загрузить", {290, 34, 74, 25});
-    btnSaveEEPROM = Button(gboxParams, "Сохранить", {290, 74, 74, 25});
+    Params = new TParamPanel(this, *this);
 
     GroupBox3 = Group(this, " Период , мс", {675, 180, 104, 61});
     Label8 = Label(GroupBox3, "Измерений", {8, 17, 88, 14});
@@ -204,24 +143,6 @@ void TMainForm::NameControls() {
         {Series3, "Series3"},
         {ChartMenu, "ChartMenu"},
         {ChartCursor, "ChartCursor"},
-        {gboxParams, "gboxParams"},
-        {Label1, "Label1"},
-        {Label2, "Label2"},
-        {Label3, "Label3"},
-        {Label4, "Label4"},
-        {Label5, "Label5"},
-        {Label6, "Label6"},
-        {edtParam1, "edtParam1"},
-        {edtParam2, "edtParam2"},
-        {edtParam3, "edtParam3"},
-        {edtParam4, "edtParam4"},
-        {edtParam5, "edtParam5"},
-        {edtParam6, "edtParam6"},
-        {btnGetParams, "btnGetParams"},
-        {btnSetParams, "btnSetParams"},
-        {rgrpEEPROM, "rgrpEEPROM"},
-        {btnLoadEEPROM, "btnLoadEEPROM"},
-        {btnSaveEEPROM, "btnSaveEEPROM"},
         {GroupBox3, "GroupBox3"},
         {Label8, "Label8"},
         {edtTimerPeriod, "edtTimerPeriod"},

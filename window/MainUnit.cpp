@@ -84,28 +84,24 @@ void TMainForm::ConnectHandlers() {
     BindClick(btnSTOP, &TMainForm::btnSTOPClick);
     BindClick(btnGraph, &TMainForm::btnGraphClick);
     BindClick(sbtnCenter, &TMainForm::sbtnCenterClick);
-    BindClick(btnGetParams, &TMainForm::btnGetParamsClick);
-    BindClick(btnSetParams, &TMainForm::btnSetParamsClick);
-    BindClick(btnLoadEEPROM, &TMainForm::btnLoadEEPROMClick);
-    BindClick(btnSaveEEPROM, &TMainForm::btnSaveEEPROMClick);
     connect(rgServoMode, &TRadioGroup::Click, this,
             [this] { RunHandler([this] { rgServoModeClick(); }); });
     connect(tbarSubCommand, &TTrackBar::Change, this,
             [this] { RunHandler([this] { tbarSubCommandChange(); }); });
     connect(Timer1, &QTimer::timeout, this, [this] { RunHandler([this] { Timer1Timer(); }); });
-    // edtParam2..6 share the reset too, so a marked parameter edit recovers like #1.
-    for (QLineEdit* edit : {edtPosition, edtPosTo, edtHistoryDepth, edtPulsesPerMilimeter,
-                            edtParam1, edtParam2, edtParam3, edtParam4, edtParam5, edtParam6,
-                            edtTimerPeriod})
+    for (QLineEdit* edit : {edtPosition, edtPosTo, edtHistoryDepth, edtPulsesPerMilimeter, edtTimerPeriod})
         BindEditChange(edit);
-    const std::array<QLineEdit*, 6> params = ParamEdits();
-    for (int i = 0; i < int(params.size()); ++i)
-        connect(params[size_t(i)], &QLineEdit::textEdited, this, [this, i] { FShownParams.Edited(i); });
+    // The parameter edits share the reset too, so a marked one recovers like #1.
+    for (QLineEdit* edit : Params->Edits()) BindEditChange(edit);
 }
 
 void TMainForm::BindClick(QAbstractButton* button, void (TMainForm::*handler)()) {
+    BindClick(button, [this, handler] { (this->*handler)(); });
+}
+
+void TMainForm::BindClick(QAbstractButton* button, std::function<void()> handler) {
     connect(button, &QAbstractButton::clicked, this,
-            [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
+            [this, handler = std::move(handler)] { RunHandler(handler); });
 }
 
 void TMainForm::BindEditChange(QLineEdit* edit) {
@@ -133,18 +129,12 @@ void TMainForm::FormCreate() {
     Link->ResetToIdle();
     Link->ClearDecoded();
     FSample = {};
-    FParams.fill(0);
+    Params->SetWords({});
     DisableControls();
 }
 
 // Hints show only where a text is set; the window's style times them.
 void TMainForm::ApplyHintTiming() {
-    edtParam1->setToolTip(QString::fromUtf8("Ограничение скорости"));
-    edtParam2->setToolTip(QString::fromUtf8("Усиление (gain), обратная связь по скорости"));
-    edtParam3->setToolTip(QString::fromUtf8("Пропорциональный регулятор (коэфф. передачи)"));
-    edtParam4->setToolTip(QString::fromUtf8("Интегральный регулятор (коэфф. передачи)"));
-    edtParam5->setToolTip(QString::fromUtf8("Ограничение момента"));
-    rgrpEEPROM->setToolTip(QString::fromUtf8("Bank 0 загружается при сбросе контроллера"));
     (new TFormStyle(this))->ApplyTo(this);
 }
 

@@ -18,7 +18,8 @@
 #include "CommInt.h"
 #include "ControllerLink.h"
 #include "HandlerGuard.h"
-#include "ParamWords.h"
+#include "ParamPanel.h"
+#include "ReadSteps.h"
 
 class QAbstractButton;
 class QComboBox;
@@ -38,7 +39,7 @@ class TChartCursor;
 class TChartMenu;
 class TPortChoice;
 
-class TMainForm : public QWidget, public TLinkListener {
+class TMainForm : public QWidget, public TLinkListener, public TParamPanel::THost {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget* parent = nullptr);
@@ -58,7 +59,7 @@ public:
     void EnableControls();
     void ApplyModeRule();
     void edtParam1Change(QLineEdit* sender);
-    void MarkInputError(QLineEdit* edit);
+    void MarkInputError(QLineEdit* edit) override;
 
     // Servo mode, positions and manual drive.
     void rgServoModeClick();
@@ -69,17 +70,13 @@ public:
     void sbtnCenterClick();
     void btnSTOPClick();
 
-    // Parameters and EEPROM.
-    void btnGetParamsClick();
-    void btnSetParamsClick();
-    void btnLoadEEPROMClick();
-    void btnSaveEEPROMClick();
-    // The edits of parameters #1 to #6, in wire order.
-    std::array<QLineEdit*, 6> ParamEdits() const;
-    // Converts the six edits into FParams; false (edit marked) at the first bad one.
-    bool ConvertParamEdits();
-    // Converts and writes the six words; false when an edit did not convert.
-    bool WriteParams();
+    // Parameters and EEPROM: the panel's own handlers.
+    TParamPanel* Params = nullptr;
+
+    // TParamPanel::THost
+    TControllerLink& PanelLink() override { return *Link; }
+    void RunReadSteps(const std::vector<TReadStep>& steps) override;
+    void BindClick(QAbstractButton* button, std::function<void()> handler) override;
 
     // Live measurement.
     void btnGraphClick();
@@ -93,7 +90,7 @@ public:
     bool ApplicationMessage(int virtualKey);
 
     // Modal error box: stop icon, caption "Error", one OK.
-    void ShowError(const QString& text);
+    void ShowError(const QString& text) override;
 
     // The device hung up or went away: the measurement stops, the port is closed, the window is disconnected with
     // the chart kept, and one message naming the device is shown once no
@@ -161,24 +158,6 @@ public:
     TSeriesGraph* Series3 = nullptr;
     TChartMenu* ChartMenu = nullptr;      // the chart's context menu and its exports
     TChartCursor* ChartCursor = nullptr;  // the readout under the mouse while stopped
-    QGroupBox* gboxParams = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Label6 = nullptr;
-    QLineEdit* edtParam1 = nullptr;
-    QLineEdit* edtParam2 = nullptr;
-    QLineEdit* edtParam3 = nullptr;
-    QLineEdit* edtParam4 = nullptr;
-    QLineEdit* edtParam5 = nullptr;
-    QLineEdit* edtParam6 = nullptr;
-    QPushButton* btnGetParams = nullptr;
-    QPushButton* btnSetParams = nullptr;
-    TRadioGroup* rgrpEEPROM = nullptr;
-    QPushButton* btnLoadEEPROM = nullptr;
-    QPushButton* btnSaveEEPROM = nullptr;
     QGroupBox* GroupBox3 = nullptr;
     QLabel* Label8 = nullptr;
     QLineEdit* edtTimerPeriod = nullptr;
@@ -189,8 +168,6 @@ public:
     int32_t FPulsesPerMm = 80;
     uint32_t FTimeMs = 0;
     TLinkSample FSample;  // the last sample decoded, with the tick before it
-    // The six parameter words: as read, or as the edits last converted.
-    std::array<uint16_t, 6> FParams{};
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -222,17 +199,8 @@ private:
     bool FStopWatched = false;      // a stop's set-mode is under way
     bool FStopDriveFailed = false;  // the zero it sent was not taken
 
-    // Multi-step reads (ReadSteps.cpp): each step sends one command and waits;
-    // the read stops at the first step that does not end accepted, empties
-    // the fields of that step and of those after it, and names it in panel 0.
-    struct TReadStep {
-        QString name;                 // the command as the status bar names it, e.g. "R2"
-        std::function<bool()> send;   // the send operation
-        std::function<void()> clear;  // empties what the step would have filled
-    };
-    void RunReadSteps(const std::vector<TReadStep>& steps);
+    // Multi-step reads (ReadSteps.cpp).
     TLinkState RunReadStep(const TReadStep& step);
-    std::vector<TReadStep> ParamReadSteps();
     std::vector<TReadStep> ConnectReadSteps();
 
     // Handlers on the stack; closed: the port is shut and handlers stop.
@@ -240,7 +208,6 @@ private:
     QElapsedTimer FNoteShown;       // when panel 0 last told of a time-out
     static constexpr int NoteHoldMs = 1500;
     QString FLostMessage;           // the line-lost message, until it can be shown
-    paramwords::TShownWords FShownParams;  // what the console put into the parameter edits
 
     void BuildLayout();
     void NameControls();

@@ -189,7 +189,7 @@ void TMainForm::PlotSample() {
     in.servoMode = rgServoMode->ItemIndex();
     in.unit = rgVelocityRaz->ItemIndex();
     in.barPosition = tbarSubCommand->Position();
-    in.kfWord = FParams[1];
+    in.kfWord = Params->Words()[1];
     in.pulsesPerMm = FPulsesPerMm;
     in.velocity = FSample.velocity;
     in.mismatch = FSample.mismatch;

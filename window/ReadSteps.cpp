@@ -53,18 +53,7 @@ void TMainForm::RunReadSteps(const std::vector<TReadStep>& steps) {
     }
 }
 
-std::vector<TMainForm::TReadStep> TMainForm::ParamReadSteps() {
-    const std::array<QLineEdit*, 6> edits = ParamEdits();
-    std::vector<TReadStep> steps;
-    for (uint8_t i = 0; i < edits.size(); ++i) {
-        QLineEdit* edit = edits[i];
-        steps.push_back({QStringLiteral("R%1").arg(i), [this, i] { return Link->SendReadParam(i); },
-                         [edit] { edit->clear(); }});
-    }
-    return steps;
-}
-
-std::vector<TMainForm::TReadStep> TMainForm::ConnectReadSteps() {
+std::vector<TReadStep> TMainForm::ConnectReadSteps() {
     std::vector<TReadStep> steps{
         {QStringLiteral("I"), [this] { return Link->SendIdentify(); },
          [this] {
@@ -76,6 +65,6 @@ std::vector<TMainForm::TReadStep> TMainForm::ConnectReadSteps() {
         {QStringLiteral("p"), [this] { return Link->SendGetPosition(); },
          [this] { edtPosition->clear(); }},
     };
-    for (TReadStep& step : ParamReadSteps()) steps.push_back(std::move(step));
+    for (TReadStep& step : Params->ReadSteps()) steps.push_back(std::move(step));
     return steps;
 }

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 
 #include "FaultMatrix.h"
+#include "WindowDriver.h"
 #include "LinkInsight.h"
 #include "SeriesGraph.h"
 
@@ -59,7 +60,7 @@ TEST_F(TLineFaults, HangUpInTheMiddleOfTheConnectSequence) {
     // What was accepted before the line went is shown; what was not read is empty.
     EXPECT_EQ(Form->rgServoMode->ItemIndex(), 0);
     EXPECT_EQ(Form->edtPosition->text(), "");
-    EXPECT_EQ(Form->edtParam1->text(), "");
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam1")->text(), "");
     // Not left half connected: the port is closed and "Подключить" works again.
     ExpectDisconnected();
     EXPECT_FALSE(OwnEnabled(Form->btnSTOP));
@@ -74,11 +75,11 @@ TEST_F(TLineFaults, HangUpWhileReadingTheParameters) {
     Sim->SetParam(1, 512);
     SetFaults([](sim::TFaults& f) { f.DelayMs = 100; });
     THangUpAfter hangUp(*Sim, 2);  // the second read is never answered
-    ASSERT_TRUE(EndsInTime([this] { Click(Form->btnGetParams); }));
+    ASSERT_TRUE(EndsInTime([this] { Click(Ctl<QPushButton>(*Form, "btnGetParams")); }));
     ASSERT_TRUE(hangUp.Done());
     ExpectOneLostReport(path);
-    EXPECT_EQ(Form->edtParam1->text(), "901");  // accepted before the line went
-    EXPECT_EQ(Form->edtParam2->text(), "");     // never answered: nothing stale shown
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam1")->text(), "901");  // accepted before the line went
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam2")->text(), "");     // never answered: nothing stale shown
     ExpectDisconnected();
     ExpectANewLineWorks();
 }

@@ -3,6 +3,7 @@
 // controller holds, names the refused command in the status bar, and shows
 // no message box (none is defined for a refusal).
 #include "FaultMatrix.h"
+#include "WindowDriver.h"
 #include "SeriesGraph.h"
 
 using namespace faultmatrix;
@@ -22,11 +23,11 @@ struct TRefusal {
 
 void Nothing(TFaultMatrix&, const TRefusal&) {}
 
-QString Param1(TFaultMatrix& rig) { return rig.Form->edtParam1->text(); }
+QString Param1(TFaultMatrix& rig) { return Ctl<QLineEdit>(*rig.Form, "edtParam1")->text(); }
 
 void TypeParam1(TFaultMatrix& rig, const char* text) {
-    rig.Form->edtParam1->clear();
-    QTest::keyClicks(rig.Form->edtParam1, text);
+    Ctl<QLineEdit>(*rig.Form, "edtParam1")->clear();
+    QTest::keyClicks(Ctl<QLineEdit>(*rig.Form, "edtParam1"), text);
 }
 
 const TRefusal Refusals[] = {
@@ -102,7 +103,7 @@ const TRefusal Refusals[] = {
     {'S', Nothing,
      [](TFaultMatrix& rig, const TRefusal&) {
          TypeParam1(rig, "555");
-         rig.Click(rig.Form->btnSaveEEPROM);
+         rig.Click(Ctl<QPushButton>(*rig.Form, "btnSaveEEPROM"));
      },
      [](TFaultMatrix& rig, const TRefusal&) {
          EXPECT_EQ(rig.Sim->State().Params[0], 555);    // the writes went through
@@ -112,8 +113,8 @@ const TRefusal Refusals[] = {
      [](TFaultMatrix& rig, const TRefusal&) { rig.Sim->SetBank(1, {111, 256, 256, 64, 200, 256}); },
      [](TFaultMatrix& rig, const TRefusal&) {
          rig.Sim->SetParam(0, 777);
-         rig.Click(rig.Form->rgrpEEPROM->Item(1));
-         rig.Click(rig.Form->btnLoadEEPROM);
+         rig.Click(Ctl<TRadioGroup>(*rig.Form, "rgrpEEPROM")->Item(1));
+         rig.Click(Ctl<QPushButton>(*rig.Form, "btnLoadEEPROM"));
      },
      [](TFaultMatrix& rig, const TRefusal&) {
          // A refused load reads nothing after it: no edit may show a set the
@@ -126,27 +127,27 @@ const TRefusal Refusals[] = {
     {'R', Nothing,
      [](TFaultMatrix& rig, const TRefusal&) {
          rig.Sim->SetParam(0, 777);
-         rig.Click(rig.Form->btnGetParams);
+         rig.Click(Ctl<QPushButton>(*rig.Form, "btnGetParams"));
      },
      [](TFaultMatrix& rig, const TRefusal&) {
          // The read stops at its first step; the edits it could not read are empty.
          EXPECT_EQ(rig.Panel0(), U("Команда R0 отклонена"));
          EXPECT_EQ(Param1(rig), "");
-         EXPECT_EQ(rig.Form->FParams[0], 300);
+         EXPECT_EQ(rig.Form->Params->Words()[0], 300);
          EXPECT_EQ(testsupport::OfCode(rig.Sim->Frames(), 'R').size(), 1u);
      },
      false},
     {'W', Nothing,
      [](TFaultMatrix& rig, const TRefusal&) {
          TypeParam1(rig, "555");
-         rig.Click(rig.Form->btnSetParams);
+         rig.Click(Ctl<QPushButton>(*rig.Form, "btnSetParams"));
      },
      [](TFaultMatrix& rig, const TRefusal&) {
          EXPECT_EQ(rig.Sim->State().Params[0], 300);
          EXPECT_EQ(testsupport::OfCode(rig.Sim->Frames(), 'W').size(), 6u);
          // Reading back shows what the controller kept.
          rig.Sim->SetFaults(sim::TFaults{});
-         rig.Click(rig.Form->btnGetParams);
+         rig.Click(Ctl<QPushButton>(*rig.Form, "btnGetParams"));
          EXPECT_EQ(Param1(rig), "300");
      }},
     {'B', Nothing,

@@ -2,6 +2,7 @@
 // controller's reply is dropped, late, split, wrapped in garbage, carries a
 // wrong status or is buried in a flood.
 #include "FaultMatrix.h"
+#include "WindowDriver.h"
 
 using namespace faultmatrix;
 
@@ -124,9 +125,9 @@ TEST_F(TFaultMatrix, AConnectWithEveryReplySplitByteByByteFillsTheWindow) {
     EXPECT_EQ(Form->StatusBar->PanelText(1), U("Контроллер: SRV2 servo ctl v1.4+"));
     EXPECT_EQ(Form->rgServoMode->ItemIndex(), 2);
     EXPECT_EQ(Form->edtPosition->text(), "-5");
-    EXPECT_EQ(Form->edtParam1->text(), "-7");
-    EXPECT_EQ(Form->edtParam2->text(), "1");
-    EXPECT_EQ(Form->edtParam6->text(), "65535");
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam1")->text(), "-7");
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam2")->text(), "1");
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam6")->text(), "65535");
     EXPECT_EQ(Panel0(), "");
     EXPECT_TRUE(Boxes->Boxes().empty()) << BoxList();
 }

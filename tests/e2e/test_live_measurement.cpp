@@ -46,7 +46,7 @@ protected:
 }  // namespace
 
 TEST_F(TLiveMeasurement, TwoSecondsInTheVelocityModeFollowTheCommand) {
-    ASSERT_EQ(Form->FParams[1], 256);  // Kf 1.0 read at connect
+    ASSERT_EQ(Form->Params->Words()[1], 256);  // Kf 1.0 read at connect
     ASSERT_EQ(Form->rgVelocityRaz->ItemIndex(), 1);
     const qint64 elapsed = Measure(125);  // 2 s at the 16 ms period
     ASSERT_EQ(Form->FMeasureStopped, 1);

@@ -7,6 +7,7 @@
 #include <QPixmap>
 
 #include "ChartReaders.h"
+#include "WindowDriver.h"
 #include "NetWindow.h"
 #include "NumberText.h"
 
@@ -30,7 +31,7 @@ using TLiveNetWindow = TNetWindow<TLiveWindowTest>;
 class NetMeasure : public TLiveNetWindow {};
 
 std::array<QLineEdit*, 6> ParamEdits(TMainForm& form) {
-    return {form.edtParam1, form.edtParam2, form.edtParam3, form.edtParam4, form.edtParam5, form.edtParam6};
+    return {Ctl<QLineEdit>(form, "edtParam1"), Ctl<QLineEdit>(form, "edtParam2"), Ctl<QLineEdit>(form, "edtParam3"), Ctl<QLineEdit>(form, "edtParam4"), Ctl<QLineEdit>(form, "edtParam5"), Ctl<QLineEdit>(form, "edtParam6")};
 }
 
 }  // namespace
@@ -43,22 +44,22 @@ TEST_P(NetWindow, ConnectingFillsTheWindowAndParametersGoBothWays) {
     EXPECT_EQ(Form->StatusBar->PanelText(1), U("Контроллер: SRV2 servo ctl v1.4+"));
     EXPECT_EQ(Form->rgServoMode->ItemIndex(), 2);
     EXPECT_EQ(Form->edtPosition->text(), "-5000");
-    EXPECT_EQ(Form->edtParam1->text(), "-7");
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam1")->text(), "-7");
     EXPECT_FALSE(OwnEnabled(Form->cbPort)) << "the port box is locked while connected";
 
     const char* const typed[] = {"-25536", "255", "1.5", "0.5", "-7", "65535"};
     const auto edits = ParamEdits(*Form);
     for (size_t i = 0; i < edits.size(); ++i) edits[i]->setText(U(typed[i]));
-    Click(Form->btnSetParams);
+    Click(Ctl<QPushButton>(*Form, "btnSetParams"));
     EXPECT_EQ(testsupport::Codes(FramesSettled()), "WWWWWW");
     EXPECT_EQ(Sim->State().Params, (sim::TParamSet{40000, 65280, 384, 128, 65529, 65535}));
     Sim->ClearFrames();
     for (QLineEdit* edit : edits) edit->clear();
-    Click(Form->btnGetParams);
+    Click(Ctl<QPushButton>(*Form, "btnGetParams"));
     EXPECT_EQ(testsupport::Codes(FramesSettled()), "RRRRRR");
-    EXPECT_EQ(Form->edtParam1->text(), "-25536");
-    EXPECT_EQ(Form->edtParam3->text(), "1.5");
-    EXPECT_EQ(Form->edtParam6->text(), "65535");
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam1")->text(), "-25536");
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam3")->text(), "1.5");
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam6")->text(), "65535");
     EXPECT_TRUE(Boxes->Boxes().empty()) << BoxList();
 
     Click(Form->btnDisconnect);

@@ -8,6 +8,7 @@
 #include <QRadioButton>
 
 #include "ChartReaders.h"
+#include "WindowDriver.h"
 #include "WindowFixture.h"
 
 using namespace testsupport;
@@ -83,11 +84,11 @@ TEST_F(TFocusSafety, ArrowsAfterConnectingDriveTheBarAndNeverSwitchTheMode) {
 
 TEST_F(TFocusSafety, AnArrowOnAFocusedRadioItemDrivesTheBarOnly) {
     ChooseMode(0);
-    QTest::mouseClick(Form->rgrpEEPROM->Item(2), Qt::LeftButton);
+    QTest::mouseClick(Ctl<TRadioGroup>(*Form, "rgrpEEPROM")->Item(2), Qt::LeftButton);
     Settle();
     // The user deliberately puts the focus on the selected item of each radio
     // group: "ШИМ" has items to its right and below, "Bank 2" items above.
-    for (TRadioGroup* group : {Form->rgServoMode, Form->rgrpEEPROM}) {
+    for (TRadioGroup* group : {Form->rgServoMode, Ctl<TRadioGroup>(*Form, "rgrpEEPROM")}) {
         const int selected = group->ItemIndex();
         QRadioButton* item = group->Item(selected);
         item->setFocus();
@@ -105,7 +106,7 @@ TEST_F(TFocusSafety, AnArrowOnAFocusedRadioItemDrivesTheBarOnly) {
 TEST_F(TFocusSafety, AnArrowOnAFocusedButtonKeepsTheFocusThere) {
     ChooseMode(0);
     Settle();
-    for (QPushButton* button : {Form->btnGetParams, Form->btnDisconnect, Form->btnGraph}) {
+    for (QPushButton* button : {Ctl<QPushButton>(*Form, "btnGetParams"), Form->btnDisconnect, Form->btnGraph}) {
         button->setFocus();
         const int before = Bar();
         Press(Qt::Key_Right);

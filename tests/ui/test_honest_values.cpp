@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include "ChartFeed.h"
+#include "WindowDriver.h"
 #include "ChartMenuDriver.h"
 #include "ChartReaders.h"
 #include "WindowFixture.h"
@@ -24,7 +25,7 @@ protected:
     }
     QStringList ParamTexts() const {
         QStringList texts;
-        for (QLineEdit* edit : Form->ParamEdits()) texts << edit->text();
+        for (QLineEdit* edit : Form->Params->Edits()) texts << edit->text();
         return texts;
     }
     QString Panel0() const { return Form->StatusBar->PanelText(0); }
@@ -41,14 +42,14 @@ TEST_F(THonestValues, TheConnectReadFillsEveryField) {
 
 TEST_F(THonestValues, ARefusedReadStopsAtItsFirstStepAndEmptiesTheEdits) {
     SetFaults([](sim::TFaults& f) { f.RefuseCodes = "R"; });
-    Click(Form->btnGetParams);
+    Click(Ctl<QPushButton>(*Form, "btnGetParams"));
     EXPECT_EQ(ParamTexts(), SixEmpty());
     EXPECT_EQ(Panel0(), U("Команда R0 отклонена"));
     EXPECT_EQ(OfCode(FramesSettled(), 'R').size(), 1u);
     // "Задать" now meets the input error mark instead of writing stale words.
     Sim->ClearFrames();
-    Click(Form->btnSetParams);
-    EXPECT_TRUE(Marked(Form->edtParam1));
+    Click(Ctl<QPushButton>(*Form, "btnSetParams"));
+    EXPECT_TRUE(Marked(Ctl<QLineEdit>(*Form, "edtParam1")));
     EXPECT_TRUE(OfCode(FramesSettled(), 'W').empty());
 }
 
@@ -57,7 +58,7 @@ TEST_F(THonestValues, ALateReplyIsNeverShownAsTheAnswerToTheNextCommand) {
         f.ReplyCodes = "R";
         f.DelayMs = 1500;
     });
-    Click(Form->btnGetParams);
+    Click(Ctl<QPushButton>(*Form, "btnGetParams"));
     EXPECT_EQ(Panel0(), U("Нет ответа: R0"));
     EXPECT_EQ(ParamTexts(), SixEmpty());
     // The late reply comes in while nothing waits for it, and is dropped.
@@ -65,16 +66,16 @@ TEST_F(THonestValues, ALateReplyIsNeverShownAsTheAnswerToTheNextCommand) {
     EXPECT_EQ(ParamTexts(), SixEmpty());
     EXPECT_EQ(OfCode(Sim->Frames(), 'R').size(), 1u);
     SetFaults([](sim::TFaults& f) { f = sim::TFaults{}; });
-    Click(Form->btnGetParams);
+    Click(Ctl<QPushButton>(*Form, "btnGetParams"));
     EXPECT_EQ(ParamTexts(), TheWords());
 }
 
 TEST_F(THonestValues, AReadDuringAMeasurementWaitsForThePollInsteadOfSkippingAStep) {
     Click(Form->btnGraph);
     ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 3; }, 8000));
-    for (QLineEdit* edit : Form->ParamEdits()) edit->clear();
+    for (QLineEdit* edit : Form->Params->Edits()) edit->clear();
     Sim->ClearFrames();
-    Click(Form->btnGetParams);
+    Click(Ctl<QPushButton>(*Form, "btnGetParams"));
     EXPECT_EQ(ParamTexts(), TheWords());
     std::vector<int> indices;
     for (const sim::TFrame& frame : OfCode(Sim->Frames(), 'R')) indices.push_back(frame.Payload.at(0));

@@ -110,7 +110,7 @@ TEST_F(TPlotSample, EachModeAndUnitFeedsItsSeries) {
         Form->rgServoMode->SetItemIndex(c.mode);
         Form->rgVelocityRaz->SetItemIndex(c.unit);
         SetBar(c.bar);
-        Form->FParams[1] = c.kf;
+        Form->Params->SetWords({0, c.kf, 0, 0, 0, 0});
         Form->FPulsesPerMm = c.pulses;
         const std::array<int, 3> before{Count(0), Count(1), Count(2)};
         Plot(c.velocity, c.mismatch);

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "NumberText.h"
+#include "WindowDriver.h"
 #include "ChartReaders.h"
 #include "WindowFixture.h"
 
@@ -13,8 +14,8 @@ namespace {
 using TParamTexts = std::array<const char*, 6>;
 
 std::array<QLineEdit*, 6> ParamEdits(TMainForm& form) {
-    return {form.edtParam1, form.edtParam2, form.edtParam3,
-            form.edtParam4, form.edtParam5, form.edtParam6};
+    return {Ctl<QLineEdit>(form, "edtParam1"), Ctl<QLineEdit>(form, "edtParam2"), Ctl<QLineEdit>(form, "edtParam3"),
+            Ctl<QLineEdit>(form, "edtParam4"), Ctl<QLineEdit>(form, "edtParam5"), Ctl<QLineEdit>(form, "edtParam6")};
 }
 
 void Type(TMainForm& form, const TParamTexts& texts) {
@@ -46,29 +47,29 @@ TEST_F(TParamConversion, FirstBadEditIsMarkedAndEarlierWordsKeepTheirNewValues) 
         {1, "1,5"}, {1, ""}, {2, "x"}, {3, "--1"}, {4, "3e2"}, {5, "1O"},
     };
     for (const TBadCase& c : cases) {
-        Form->FParams = {11, 22, 33, 44, 55, 66};
+        Form->Params->SetWords({11, 22, 33, 44, 55, 66});
         TParamTexts texts{"1", "2", "3", "4", "5", "6"};
         texts[size_t(c.index)] = c.text;
         Type(*Form, texts);  // typing also clears an earlier mark
-        EXPECT_FALSE(Form->ConvertParamEdits()) << c.text;
+        EXPECT_FALSE(Form->Params->ConvertEdits()) << c.text;
         const auto edits = ParamEdits(*Form);
         const std::array<uint16_t, 6> converted{1, 512, 768, 1024, 5, 6};
         const std::array<uint16_t, 6> before{11, 22, 33, 44, 55, 66};
         for (size_t i = 0; i < edits.size(); ++i) {
             EXPECT_EQ(Marked(edits[i]), int(i) == c.index) << "edit #" << i + 1 << " text " << c.text;
-            EXPECT_EQ(Form->FParams[i], int(i) < c.index ? converted[i] : before[i])
+            EXPECT_EQ(Form->Params->Words()[i], int(i) < c.index ? converted[i] : before[i])
                 << "word " << i << " text " << c.text;
         }
     }
 }
 
 TEST_F(TParamConversion, OutOfRangeIsMarkedWithOneMessageAfterTheEarlierWords) {
-    Form->FParams = {11, 22, 33, 44, 55, 66};
+    Form->Params->SetWords({11, 22, 33, 44, 55, 66});
     Type(*Form, {"7", "1e30", "3", "4", "5", "6"});
-    EXPECT_FALSE(Form->ConvertParamEdits());
-    EXPECT_EQ(Form->FParams[0], 7);
-    EXPECT_EQ(Form->FParams[1], 22);
-    EXPECT_TRUE(Marked(Form->edtParam2));
+    EXPECT_FALSE(Form->Params->ConvertEdits());
+    EXPECT_EQ(Form->Params->Words()[0], 7);
+    EXPECT_EQ(Form->Params->Words()[1], 22);
+    EXPECT_TRUE(Marked(Ctl<QLineEdit>(*Form, "edtParam2")));
     EXPECT_EQ(Boxes->Texts(), QStringList{U("Параметр Kf (#2): допустимо от 0 до 255.99609375")});
 }
 
@@ -90,7 +91,7 @@ sim::TFrame Frame(char code, std::vector<uint8_t> payload) { return {uint8_t(cod
 
 TEST_F(TParamWire, SetWritesTheSixWordsAndGetReadsThemBack) {
     Type(*Form, {"-25536", "255", "1.5", "0.5", "-7", "65535"});
-    Click(Form->btnSetParams);
+    Click(Ctl<QPushButton>(*Form, "btnSetParams"));
     const std::vector<sim::TFrame> expected{
         Frame('W', Bytes({0, 0x40, 0x9C})), Frame('W', Bytes({1, 0x00, 0xFF})),
         Frame('W', Bytes({2, 0x80, 0x01})), Frame('W', Bytes({3, 0x80, 0x00})),
@@ -99,26 +100,26 @@ TEST_F(TParamWire, SetWritesTheSixWordsAndGetReadsThemBack) {
     EXPECT_EQ(Sim->State().Params, (sim::TParamSet{40000, 65280, 384, 128, 65529, 65535}));
 
     Sim->ClearFrames();
-    Click(Form->btnGetParams);
+    Click(Ctl<QPushButton>(*Form, "btnGetParams"));
     EXPECT_EQ(testsupport::Codes(FramesSettled()), "RRRRRR");
-    EXPECT_EQ(Form->edtParam1->text(), U("-25536"));
-    EXPECT_EQ(Form->edtParam2->text(), U("255"));
-    EXPECT_EQ(Form->edtParam3->text(), U("1.5"));
-    EXPECT_EQ(Form->edtParam4->text(), U("0.5"));
-    EXPECT_EQ(Form->edtParam5->text(), U("-7"));
-    EXPECT_EQ(Form->edtParam6->text(), U("65535"));
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam1")->text(), U("-25536"));
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam2")->text(), U("255"));
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam3")->text(), U("1.5"));
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam4")->text(), U("0.5"));
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam5")->text(), U("-7"));
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam6")->text(), U("65535"));
 }
 
 TEST_F(TParamWire, ABadThirdEditSendsNothing) {
     const sim::TParamSet before = Sim->State().Params;
-    Form->FParams = before;
+    Form->Params->SetWords(before);
     Type(*Form, {"9", "2", "x", "1", "1", "1"});
-    Click(Form->btnSetParams);
+    Click(Ctl<QPushButton>(*Form, "btnSetParams"));
     EXPECT_TRUE(FramesSettled().empty());
-    EXPECT_TRUE(Marked(Form->edtParam3));
-    EXPECT_EQ(Form->FParams[0], 9);
-    EXPECT_EQ(Form->FParams[1], 512);
-    for (size_t i = 2; i < 6; ++i) EXPECT_EQ(Form->FParams[i], before[i]) << i;
+    EXPECT_TRUE(Marked(Ctl<QLineEdit>(*Form, "edtParam3")));
+    EXPECT_EQ(Form->Params->Words()[0], 9);
+    EXPECT_EQ(Form->Params->Words()[1], 512);
+    for (size_t i = 2; i < 6; ++i) EXPECT_EQ(Form->Params->Words()[i], before[i]) << i;
     EXPECT_EQ(Sim->State().Params, before);
     EXPECT_TRUE(Boxes->Boxes().empty());  // a mark, never a message box
 }
@@ -128,25 +129,25 @@ TEST_F(TParamWire, ABadThirdEditSendsNothing) {
 TEST_F(TParamWire, OutOfRangeOrBadEditsSendNothingNotEvenTheSave) {
     struct TCase {
         TParamTexts texts;
-        QLineEdit* TMainForm::*edit;
+        const char* edit;
         const char* message;  // none: not a number, a mark alone
     };
     const TCase cases[] = {
-        {{"1", "1", "-1", "1", "1", "1"}, &TMainForm::edtParam3, "Параметр Kp (#3): допустимо от 0 до 255.99609375"},
-        {{"40000", "1", "1", "1", "1", "1"}, &TMainForm::edtParam1, "Параметр #1 (signed): допустимо от -32768 до 32767"},
-        {{"1", "1", "1", "1", "1", "-1"}, &TMainForm::edtParam6, "Параметр #6: допустимо от 0 до 65535"},
-        {{"1", "300", "1", "1", "1", "1"}, &TMainForm::edtParam2, "Параметр Kf (#2): допустимо от 0 до 255.99609375"},
-        {{"1", "1", "1", "", "1", "1"}, &TMainForm::edtParam4, nullptr},
+        {{"1", "1", "-1", "1", "1", "1"}, "edtParam3", "Параметр Kp (#3): допустимо от 0 до 255.99609375"},
+        {{"40000", "1", "1", "1", "1", "1"}, "edtParam1", "Параметр #1 (signed): допустимо от -32768 до 32767"},
+        {{"1", "1", "1", "1", "1", "-1"}, "edtParam6", "Параметр #6: допустимо от 0 до 65535"},
+        {{"1", "300", "1", "1", "1", "1"}, "edtParam2", "Параметр Kf (#2): допустимо от 0 до 255.99609375"},
+        {{"1", "1", "1", "", "1", "1"}, "edtParam4", nullptr},
     };
-    Click(Form->rgrpEEPROM->Item(2));
+    Click(Ctl<TRadioGroup>(*Form, "rgrpEEPROM")->Item(2));
     for (const TCase& c : cases) {
         SCOPED_TRACE(std::string(c.texts[0]) + " " + c.texts[1] + " " + c.texts[2]);
         Boxes = std::make_unique<TBoxCloser>();
         Type(*Form, c.texts);
-        Click(Form->btnSetParams);
-        Click(Form->btnSaveEEPROM);
+        Click(Ctl<QPushButton>(*Form, "btnSetParams"));
+        Click(Ctl<QPushButton>(*Form, "btnSaveEEPROM"));
         EXPECT_TRUE(FramesSettled().empty());
-        EXPECT_TRUE(Marked((*Form).*c.edit));
+        EXPECT_TRUE(Marked(Ctl<QLineEdit>(*Form, c.edit)));
         const QStringList expected = c.message ? QStringList{U(c.message), U(c.message)} : QStringList{};
         EXPECT_EQ(Boxes->Texts(), expected);  // one message a press
     }
@@ -156,26 +157,26 @@ TEST_F(TParamWire, OutOfRangeOrBadEditsSendNothingNotEvenTheSave) {
 // the four digits of the display dropped; what the user types is converted.
 TEST_F(TParamWire, ReadThenWriteIsTheIdentity) {
     Sim->SetBank(0, {1, 65535, 25601, 2560, 5, 6});
-    Click(Form->rgrpEEPROM->Item(0));
-    Click(Form->btnLoadEEPROM);
-    ASSERT_EQ(Form->edtParam2->text(), U("256"));
+    Click(Ctl<TRadioGroup>(*Form, "rgrpEEPROM")->Item(0));
+    Click(Ctl<QPushButton>(*Form, "btnLoadEEPROM"));
+    ASSERT_EQ(Ctl<QLineEdit>(*Form, "edtParam2")->text(), U("256"));
     Sim->ClearFrames();
-    Click(Form->btnSetParams);
+    Click(Ctl<QPushButton>(*Form, "btnSetParams"));
     EXPECT_EQ(FramesSettled().size(), 6u);
     EXPECT_EQ(Sim->State().Params, (sim::TParamSet{1, 65535, 25601, 2560, 5, 6}));
-    Form->edtParam3->selectAll();
-    QTest::keyClicks(Form->edtParam3, "100");  // the text it had, but typed: taken as typed
-    Click(Form->btnSetParams);
+    Ctl<QLineEdit>(*Form, "edtParam3")->selectAll();
+    QTest::keyClicks(Ctl<QLineEdit>(*Form, "edtParam3"), "100");  // the text it had, but typed: taken as typed
+    Click(Ctl<QPushButton>(*Form, "btnSetParams"));
     EXPECT_EQ(Sim->State().Params, (sim::TParamSet{1, 65535, 25600, 2560, 5, 6}));
 }
 
 TEST_F(TParamWire, SaveWritesThenStoresAndReturnsWithTheSavePending) {
-    Click(Form->rgrpEEPROM->Item(4));
+    Click(Ctl<TRadioGroup>(*Form, "rgrpEEPROM")->Item(4));
     Type(*Form, {"100", "2", "3", "0.5", "50", "7"});
-    Form->btnSaveEEPROMClick();
+    Form->Params->btnSaveEEPROMClick();
     EXPECT_EQ(Form->Link->State(), lsPending);  // the save's reply is not waited for
     // A read started at once waits for it instead of losing its first step.
-    Form->btnGetParamsClick();
+    Form->Params->btnGetParamsClick();
     EXPECT_EQ(testsupport::Codes(FramesSettled()), "WWWWWWSRRRRRR");
     EXPECT_EQ(OfCode(Sim->Frames(), 'S').at(0).Payload, Bytes({4}));
     EXPECT_EQ(OfCode(Sim->Frames(), 'R').at(0).Payload, Bytes({0}));
@@ -184,25 +185,25 @@ TEST_F(TParamWire, SaveWritesThenStoresAndReturnsWithTheSavePending) {
 
 TEST_F(TParamWire, LoadSendsTheBankThenReadsAllSix) {
     Sim->SetBank(3, {65531, 384, 25601, 2560, 100, 65535});
-    Click(Form->rgrpEEPROM->Item(3));
-    Click(Form->btnLoadEEPROM);
+    Click(Ctl<TRadioGroup>(*Form, "rgrpEEPROM")->Item(3));
+    Click(Ctl<QPushButton>(*Form, "btnLoadEEPROM"));
     std::vector<sim::TFrame> expected{Frame('L', Bytes({3}))};
     for (int i = 0; i < 6; ++i) expected.push_back(Frame('R', Bytes{uint8_t(i)}));
     EXPECT_EQ(FramesSettled(), expected);
-    EXPECT_EQ(Form->FParams, (std::array<uint16_t, 6>{65531, 384, 25601, 2560, 100, 65535}));
-    EXPECT_EQ(Form->edtParam1->text(), U("-5"));
-    EXPECT_EQ(Form->edtParam3->text(), U("100"));  // 100.0039 shown with four digits
-    EXPECT_EQ(Form->edtParam6->text(), U("65535"));
+    EXPECT_EQ(Form->Params->Words(), (std::array<uint16_t, 6>{65531, 384, 25601, 2560, 100, 65535}));
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam1")->text(), U("-5"));
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam3")->text(), U("100"));  // 100.0039 shown with four digits
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam6")->text(), U("65535"));
 }
 
 TEST_F(TParamWire, ARefusedLoadReadsNothingAfterIt) {
     SetFaults([](sim::TFaults& f) { f.RefuseCodes = "L"; });
-    Form->FParams.fill(0);
-    Click(Form->rgrpEEPROM->Item(3));
-    Click(Form->btnLoadEEPROM);
+    Form->Params->SetWords({});
+    Click(Ctl<TRadioGroup>(*Form, "rgrpEEPROM")->Item(3));
+    Click(Ctl<QPushButton>(*Form, "btnLoadEEPROM"));
     EXPECT_EQ(testsupport::Codes(FramesSettled()), "L");
-    EXPECT_EQ(Form->FParams, (std::array<uint16_t, 6>{}));
-    for (QLineEdit* edit : {Form->edtParam1, Form->edtParam4, Form->edtParam6})
+    EXPECT_EQ(Form->Params->Words(), (std::array<uint16_t, 6>{}));
+    for (QLineEdit* edit : {Ctl<QLineEdit>(*Form, "edtParam1"), Ctl<QLineEdit>(*Form, "edtParam4"), Ctl<QLineEdit>(*Form, "edtParam6")})
         EXPECT_TRUE(edit->text().isEmpty());  // no edit shows a set the bank did not give
     EXPECT_EQ(Form->StatusBar->PanelText(0), U("Команда L3 отклонена"));
 }

@@ -6,6 +6,7 @@
 #include <qcustomplot.h>
 
 #include "ChartMenu.h"
+#include "WindowDriver.h"
 #include "ChartReaders.h"
 #include "WindowFixture.h"
 
@@ -115,9 +116,9 @@ TEST_F(TShortcuts, FunctionKeysToggleTheMeasurementOncePerPressAndF11StopsIt) {
     EXPECT_EQ(Form->FMeasureStopped, 1);
     EXPECT_FALSE(Form->Timer1->isActive());
     // Sent straight to a widget that lets it travel up to the window.
-    QTest::keyClick(Form->gboxParams, Qt::Key_F2);
+    QTest::keyClick(Ctl<QGroupBox>(*Form, "gboxParams"), Qt::Key_F2);
     EXPECT_EQ(Form->FMeasureStopped, 0);
-    QTest::keyClick(Form->edtParam2, Qt::Key_F2);
+    QTest::keyClick(Ctl<QLineEdit>(*Form, "edtParam2"), Qt::Key_F2);
     EXPECT_EQ(Form->FMeasureStopped, 1);
     // F11 is stop and reset too.
     Press(Qt::Key_F2);

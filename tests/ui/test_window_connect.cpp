@@ -5,6 +5,7 @@
 #include <QToolButton>
 
 #include "NumberText.h"
+#include "WindowDriver.h"
 #include "WindowFixture.h"
 
 using namespace testsupport;
@@ -57,9 +58,9 @@ TEST_F(TConnectSim, FillsTheWindowAndEnablesItByMode) {
     EXPECT_GT(Form->StatusBar->PanelText(1).size(), U("Контроллер: ").size());
     EXPECT_EQ(Form->rgServoMode->ItemIndex(), 2);
     EXPECT_EQ(Form->edtPosition->text(), "-1234");
-    EXPECT_EQ(Form->edtParam1->text(), "-1");
-    EXPECT_EQ(Form->edtParam2->text(), QString("1") + numtext::DecimalSeparator() + "5");
-    EXPECT_EQ(Form->edtParam6->text(), "65535");
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam1")->text(), "-1");
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam2")->text(), QString("1") + numtext::DecimalSeparator() + "5");
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam6")->text(), "65535");
     // Connected: the connection buttons swap, the rest follows the mode rule.
     EXPECT_FALSE(OwnEnabled(Form->btnConnect));
     EXPECT_FALSE(OwnEnabled(Form->cbPort));
@@ -109,7 +110,7 @@ TEST_F(TConnectSim, DisconnectDisablesAndAReconnectRunsTheWholeSequence) {
     EXPECT_FALSE(OwnEnabled(Form->rgServoMode));
     // Nothing else is reset.
     EXPECT_EQ(Form->rgServoMode->ItemIndex(), 0);
-    EXPECT_FALSE(Form->edtParam1->text().isEmpty());
+    EXPECT_FALSE(Ctl<QLineEdit>(*Form, "edtParam1")->text().isEmpty());
 
     Sim->SetPosition(77);
     Click(Form->btnConnect);
@@ -140,13 +141,13 @@ TEST_F(TConnectSim, ATimedOutStepStopsTheReadAndEmptiesWhatItDidNotRead) {
         f.DropEvery = 1;
     });
     Form->edtPosition->setText("old");
-    Form->edtParam1->setText("old");
+    Ctl<QLineEdit>(*Form, "edtParam1")->setText("old");
     SelectPort(Sim->Path());
     Click(Form->btnConnect);
     EXPECT_TRUE(Connected());
     EXPECT_EQ(Codes(FramesSettled()), "Imp");
     EXPECT_EQ(Form->edtPosition->text(), "");
-    EXPECT_EQ(Form->edtParam1->text(), "");
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam1")->text(), "");
     EXPECT_EQ(Form->rgServoMode->ItemIndex(), 0);  // read before the failed step
     EXPECT_EQ(Form->StatusBar->PanelText(0), U("Нет ответа: p"));
 }

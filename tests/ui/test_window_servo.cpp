@@ -7,6 +7,7 @@
 #include <QToolButton>
 
 #include "ChartReaders.h"
+#include "WindowDriver.h"
 #include "WindowFixture.h"
 
 using namespace testsupport;
@@ -188,8 +189,8 @@ TEST_F(TServoSim, BadTargetTextIsMarkedAndNothingIsSent) {
 
 TEST_F(TServoSim, EveryMarkedEditRecoversWhenItsTextChanges) {
     for (QLineEdit* edit : {Form->edtPosTo, Form->edtHistoryDepth, Form->edtPulsesPerMilimeter,
-                            Form->edtTimerPeriod, Form->edtParam1, Form->edtParam2,
-                            Form->edtParam3, Form->edtParam4, Form->edtParam5, Form->edtParam6,
+                            Form->edtTimerPeriod, Ctl<QLineEdit>(*Form, "edtParam1"), Ctl<QLineEdit>(*Form, "edtParam2"),
+                            Ctl<QLineEdit>(*Form, "edtParam3"), Ctl<QLineEdit>(*Form, "edtParam4"), Ctl<QLineEdit>(*Form, "edtParam5"), Ctl<QLineEdit>(*Form, "edtParam6"),
                             Form->edtPosition}) {
         Form->MarkInputError(edit);
         ASSERT_EQ(edit->palette().color(QPalette::Base), QColor(255, 0, 0));

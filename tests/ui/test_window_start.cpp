@@ -11,6 +11,7 @@
 #include <qcustomplot.h>
 
 #include "WindowFixture.h"
+#include "WindowDriver.h"
 
 using namespace testsupport;
 
@@ -51,10 +52,10 @@ TEST_F(TWindowStart, OnlyTheConnectionGroupIsEnabled) {
             << control->metaObject()->className() << " " << control->objectName().toStdString();
     }
     EXPECT_FALSE(OwnEnabled(Form->btnDisconnect));
-    EXPECT_FALSE(Form->Label1->isEnabled());  // labels are walked too
+    EXPECT_FALSE(Ctl<QLabel>(*Form, "Label1")->isEnabled());  // labels are walked too
     // The walk stops at two levels: the bank items inside gboxParams keep their own state.
-    EXPECT_TRUE(OwnEnabled(Form->rgrpEEPROM->Item(0)));
-    EXPECT_FALSE(OwnEnabled(Form->rgrpEEPROM));
+    EXPECT_TRUE(OwnEnabled(Ctl<TRadioGroup>(*Form, "rgrpEEPROM")->Item(0)));
+    EXPECT_FALSE(OwnEnabled(Ctl<TRadioGroup>(*Form, "rgrpEEPROM")));
     EXPECT_FALSE(Form->UART->Enabled());
 }
 
@@ -71,7 +72,7 @@ TEST_F(TWindowStart, DefaultsAsDesigned) {
               15);
     EXPECT_EQ(Form->rgServoMode->ItemIndex(), -1);
     EXPECT_EQ(Form->rgVelocityRaz->ItemIndex(), 1);
-    EXPECT_EQ(Form->rgrpEEPROM->ItemIndex(), 0);
+    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgrpEEPROM")->ItemIndex(), 0);
     EXPECT_EQ(Form->StatusBar->PanelText(0), "");
     EXPECT_EQ(Form->StatusBar->PanelText(1), "");
     EXPECT_EQ(Form->StatusBar->PanelRect(0).width(), 150);
@@ -108,7 +109,7 @@ TEST_F(TWindowStart, FixedClientAreaWithoutMaximize) {
     EXPECT_FALSE(Form->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(Form->windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_EQ(Form->StatusBar->geometry(), QRect(0, 506, 782, 19));
-    EXPECT_EQ(Form->gboxParams->size(), QSize(375, 129));
+    EXPECT_EQ(Ctl<QGroupBox>(*Form, "gboxParams")->size(), QSize(375, 129));
     EXPECT_EQ(Form->gboxSubCommand->size(), QSize(396, 65));
     EXPECT_EQ(Form->Chart1->size(), QSize(775, 259));
     // Top band 8..105, middle band 112..241, chart below it.
@@ -116,15 +117,15 @@ TEST_F(TWindowStart, FixedClientAreaWithoutMaximize) {
                          static_cast<QWidget*>(Form->rgServoMode), static_cast<QWidget*>(Form->GroupBox2),
                          static_cast<QWidget*>(Form->gboxZ)})
         EXPECT_EQ(QPair(top->y(), top->height()), QPair(8, 97));
-    EXPECT_EQ(Form->gboxParams->y(), 112);
-    EXPECT_EQ(Form->gboxParams->geometry().bottom() + 1, 241);
+    EXPECT_EQ(Ctl<QGroupBox>(*Form, "gboxParams")->y(), 112);
+    EXPECT_EQ(Ctl<QGroupBox>(*Form, "gboxParams")->geometry().bottom() + 1, 241);
     EXPECT_GE(Form->Chart1->y(), 241);
     // Every control lies inside the client area and no two bands overlap.
     for (QWidget* w : Form->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
         if (w->isWindow()) continue;
         EXPECT_TRUE(Form->rect().contains(w->geometry())) << w->metaObject()->className();
     }
-    EXPECT_FALSE(Form->gboxParams->geometry().intersects(Form->gboxSubCommand->geometry()));
+    EXPECT_FALSE(Ctl<QGroupBox>(*Form, "gboxParams")->geometry().intersects(Form->gboxSubCommand->geometry()));
     EXPECT_LT(Form->btnSTOP->geometry().bottom(), Form->btnGraph->y());
 }
 
@@ -148,18 +149,18 @@ TEST_F(TWindowStart, TextsAsDesigned) {
         {Form->Label7->text(), U("Измерений")},
         {Form->gbEncoder->title(), U(" Encoder ")},
         {Form->Label18->text(), U("Имп/мм")},
-        {Form->gboxParams->title(), U(" Параметры ")},
-        {Form->Label1->text(), U("#1 (signed)")},
-        {Form->Label3->text(), U("Kf (#2)")},
-        {Form->Label5->text(), U("Kp (#3)")},
-        {Form->Label2->text(), U("Ki (#4)")},
-        {Form->Label4->text(), U("#5 (signed)")},
-        {Form->Label6->text(), U("#6")},
-        {Form->btnGetParams->text(), U("Получить")},
-        {Form->btnSetParams->text(), U("Задать")},
-        {Form->rgrpEEPROM->title(), U(" EEPROM ")},
-        {Form->btnLoadEEPROM->text(), U("Загрузить")},
-        {Form->btnSaveEEPROM->text(), U("Сохранить")},
+        {Ctl<QGroupBox>(*Form, "gboxParams")->title(), U(" Параметры ")},
+        {Ctl<QLabel>(*Form, "Label1")->text(), U("#1 (signed)")},
+        {Ctl<QLabel>(*Form, "Label3")->text(), U("Kf (#2)")},
+        {Ctl<QLabel>(*Form, "Label5")->text(), U("Kp (#3)")},
+        {Ctl<QLabel>(*Form, "Label2")->text(), U("Ki (#4)")},
+        {Ctl<QLabel>(*Form, "Label4")->text(), U("#5 (signed)")},
+        {Ctl<QLabel>(*Form, "Label6")->text(), U("#6")},
+        {Ctl<QPushButton>(*Form, "btnGetParams")->text(), U("Получить")},
+        {Ctl<QPushButton>(*Form, "btnSetParams")->text(), U("Задать")},
+        {Ctl<TRadioGroup>(*Form, "rgrpEEPROM")->title(), U(" EEPROM ")},
+        {Ctl<QPushButton>(*Form, "btnLoadEEPROM")->text(), U("Загрузить")},
+        {Ctl<QPushButton>(*Form, "btnSaveEEPROM")->text(), U("Сохранить")},
         {Form->GroupBox3->title(), U(" Период , мс")},
         {Form->Label8->text(), U("Измерений")},
     };
@@ -170,10 +171,10 @@ TEST_F(TWindowStart, TextsAsDesigned) {
     EXPECT_EQ(Form->rgServoMode->ItemText(-1), "");
     const QStringList units{U("мм/мин"), U("кИмп/сек"), U("процент")};
     for (int i = 0; i < 3; ++i) EXPECT_EQ(Form->rgVelocityRaz->ItemText(i), units[i]);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(Form->rgrpEEPROM->ItemText(i), QString("Bank %1").arg(i));
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgrpEEPROM")->ItemText(i), QString("Bank %1").arg(i));
     // The load and save buttons stand in the bank group's frame but belong to the parameters.
-    EXPECT_EQ(Form->btnLoadEEPROM->parentWidget(), Form->gboxParams);
-    EXPECT_TRUE(Form->rgrpEEPROM->geometry().contains(Form->btnSaveEEPROM->geometry()));
+    EXPECT_EQ(Ctl<QPushButton>(*Form, "btnLoadEEPROM")->parentWidget(), Ctl<QGroupBox>(*Form, "gboxParams"));
+    EXPECT_TRUE(Ctl<TRadioGroup>(*Form, "rgrpEEPROM")->geometry().contains(Ctl<QPushButton>(*Form, "btnSaveEEPROM")->geometry()));
 }
 
 // Each text fits where it is drawn, so nothing is cut at the fonts at hand.
@@ -242,19 +243,19 @@ TEST_F(TWindowStart, ChartAsDesigned) {
 
 TEST_F(TWindowStart, HintsOnlyOnTheFiveParametersAndTheBanks) {
     const std::vector<std::pair<QWidget*, QString>> hinted{
-        {Form->edtParam1, U("Ограничение скорости")},
-        {Form->edtParam2, U("Усиление (gain), обратная связь по скорости")},
-        {Form->edtParam3, U("Пропорциональный регулятор (коэфф. передачи)")},
-        {Form->edtParam4, U("Интегральный регулятор (коэфф. передачи)")},
-        {Form->edtParam5, U("Ограничение момента")},
-        {Form->rgrpEEPROM, U("Bank 0 загружается при сбросе контроллера")},
+        {Ctl<QLineEdit>(*Form, "edtParam1"), U("Ограничение скорости")},
+        {Ctl<QLineEdit>(*Form, "edtParam2"), U("Усиление (gain), обратная связь по скорости")},
+        {Ctl<QLineEdit>(*Form, "edtParam3"), U("Пропорциональный регулятор (коэфф. передачи)")},
+        {Ctl<QLineEdit>(*Form, "edtParam4"), U("Интегральный регулятор (коэфф. передачи)")},
+        {Ctl<QLineEdit>(*Form, "edtParam5"), U("Ограничение момента")},
+        {Ctl<TRadioGroup>(*Form, "rgrpEEPROM"), U("Bank 0 загружается при сбросе контроллера")},
     };
     for (const auto& [control, hint] : hinted) {
         EXPECT_EQ(control->toolTip(), hint);
         EXPECT_EQ(control->style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay, nullptr, control), 500);
     }
     // The bank items pass the group's hint on with the same timing.
-    EXPECT_EQ(Form->rgrpEEPROM->Item(2)->style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay), 500);
+    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgrpEEPROM")->Item(2)->style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay), 500);
     int withTips = 0;
     for (QWidget* w : Form->findChildren<QWidget*>())
         if (!w->toolTip().isEmpty()) ++withTips;
@@ -273,12 +274,12 @@ TEST_F(TWindowStart, ClosingTheWindowClosesAnOpenPort) {
 
 // A hint comes up only after the mouse has rested on its control for 500 ms.
 TEST_F(TWindowStart, HintAppearsAfterTheMouseRests) {
-    Form->edtParam1->setEnabled(true);  // as when connected
-    Form->gboxParams->setEnabled(true);
+    Ctl<QLineEdit>(*Form, "edtParam1")->setEnabled(true);  // as when connected
+    Ctl<QGroupBox>(*Form, "gboxParams")->setEnabled(true);
     // Started before the move, so a slow machine only lengthens what it measures.
     QElapsedTimer rested;
     rested.start();
-    QTest::mouseMove(Form->edtParam1, Form->edtParam1->rect().center());
+    QTest::mouseMove(Ctl<QLineEdit>(*Form, "edtParam1"), Ctl<QLineEdit>(*Form, "edtParam1")->rect().center());
     PumpFor(200);  // an early hint would show in this spell
     if (rested.elapsed() < 450) {
         EXPECT_FALSE(QToolTip::isVisible());
@@ -289,7 +290,7 @@ TEST_F(TWindowStart, HintAppearsAfterTheMouseRests) {
     QToolTip::hideText();
 
     // No hint for the sixth parameter, whose text is never shown.
-    QTest::mouseMove(Form->edtParam6, Form->edtParam6->rect().center());
+    QTest::mouseMove(Ctl<QLineEdit>(*Form, "edtParam6"), Ctl<QLineEdit>(*Form, "edtParam6")->rect().center());
     PumpFor(1200);  // well past the wake-up delay: a hint would be up by now
     EXPECT_FALSE(QToolTip::isVisible() && QToolTip::text() == "Back-EMF compensation gain");
 }

@@ -1,0 +1,28 @@
+#include "LayoutParts.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace layoutparts {
+
+QGroupBox* Group(QWidget* parent, const char* caption, const QRect& geometry) {
+    return Place<QGroupBox>(parent, geometry, T(caption));
+}
+
+QPushButton* Button(QWidget* parent, const char* text, const QRect& geometry) {
+    auto* button = Place<QPushButton>(parent, geometry, T(text));
+    button->setAutoDefault(true);
+    return button;
+}
+
+QLineEdit* Edit(QWidget* parent, const char* text, const QRect& geometry) {
+    return Place<QLineEdit>(parent, geometry, T(text));
+}
+
+QLabel* Label(QWidget* parent, const char* text, const QRect& geometry) {
+    return Place<QLabel>(parent, geometry, T(text));
+}
+
+}  // namespace layoutparts

@@ -1,0 +1,33 @@
+// How the window's controls are made: placed at their design geometry, with
+// their texts as the user sees them (UTF-8 in the source). Main thread.
+#pragma once
+
+#include <utility>
+
+#include <QRect>
+#include <QString>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+namespace layoutparts {
+
+inline QString T(const char* text) { return QString::fromUtf8(text); }
+
+template <typename W, typename... Args>
+W* Place(QWidget* parent, const QRect& geometry, Args&&... args) {
+    auto* widget = new W(std::forward<Args>(args)..., parent);
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+QGroupBox* Group(QWidget* parent, const char* caption, const QRect& geometry);
+// Enter presses the push button that has the focus.
+QPushButton* Button(QWidget* parent, const char* text, const QRect& geometry);
+QLineEdit* Edit(QWidget* parent, const char* text, const QRect& geometry);
+QLabel* Label(QWidget* parent, const char* text, const QRect& geometry);
+
+}  // namespace layoutparts

@@ -1,0 +1,157 @@
+#include "ParamPanel.h"
+
+#include <optional>
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "ControllerLink.h"
+#include "LayoutParts.h"
+#include "RadioGroup.h"
+
+using namespace layoutparts;
+
+namespace {
+
+// Grid of the parameter edits: three columns, two rows, a label above each.
+constexpr int ColumnX[3] = {8, 78, 148};
+constexpr int LabelY[2] = {18, 58};
+constexpr int EditY[2] = {32, 72};
+
+QRect LabelRect(int row, int column) { return {ColumnX[column], LabelY[row], 68, 14}; }
+QRect EditRect(int row, int column) { return {ColumnX[column], EditY[row], 64, 21}; }
+
+// The bank byte of the selected item; none when no item is selected.
+std::optional<uint8_t> SelectedBank(const TRadioGroup& group) {
+    const int index = group.ItemIndex();
+    if (index < 0) return std::nullopt;
+    return uint8_t(index);
+}
+
+template <typename W>
+W* Named(W* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+}  // namespace
+
+TParamPanel::TParamPanel(QWidget* window, THost& host) : QObject(window), FHost(host) { Build(window); }
+
+// The creation order is the tab order: edits down the columns, then the
+// buttons, the bank group, "Загрузить", "Сохранить".
+void TParamPanel::Build(QWidget* window) {
+    FGroup = Named(layoutparts::Group(window, " Параметры ", {4, 112, 375, 129}), "gboxParams");
+    Named(Label(FGroup, "#1 (signed)", LabelRect(0, 0)), "Label1");
+    Named(Label(FGroup, "Kf (#2)", LabelRect(0, 1)), "Label3");
+    Named(Label(FGroup, "Kp (#3)", LabelRect(0, 2)), "Label5");
+    Named(Label(FGroup, "Ki (#4)", LabelRect(1, 0)), "Label2");
+    Named(Label(FGroup, "#5 (signed)", LabelRect(1, 1)), "Label4");
+    Named(Label(FGroup, "#6", LabelRect(1, 2)), "Label6");
+    const char* const names[ParamCount] = {"edtParam1", "edtParam2", "edtParam3",
+                                           "edtParam4", "edtParam5", "edtParam6"};
+    for (int i = 0; i < ParamCount; ++i)
+        FEdits[size_t(i)] = Named(Edit(FGroup, "", EditRect(i / 3, i % 3)), names[i]);
+    // Hints show where a text is set: #1 to #5. #6 keeps its text unshown.
+    const char* const hints[ParamCount - 1] = {
+        "Ограничение скорости", "Усиление (gain), обратная связь по скорости",
+        "Пропорциональный регулятор (коэфф. передачи)", "Интегральный регулятор (коэфф. передачи)",
+        "Ограничение момента"};
+    for (int i = 0; i < ParamCount - 1; ++i) FEdits[size_t(i)]->setToolTip(T(hints[i]));
+    FEdits[5]->setStatusTip(QStringLiteral("Back-EMF compensation gain"));
+    auto* get = Named(Button(FGroup, "Получить", {8, 98, 100, 25}), "btnGetParams");
+    auto* set = Named(Button(FGroup, "Задать", {112, 98, 100, 25}), "btnSetParams");
+    FBanks = Named(Place<TRadioGroup>(FGroup, {218, 12, 151, 112}, T(" EEPROM "),
+                                      QStringList{"Bank 0", "Bank 1", "Bank 2", "Bank 3", "Bank 4"}),
+                   "rgrpEEPROM");
+    FBanks->SetItemIndex(0);
+    FBanks->setToolTip(T("Bank 0 загружается при сбросе контроллера"));
+    // Inside the bank group's frame, right of the items, but children of the group.
+    auto* load = Named(Button(FGroup, "Загрузить", {290, 34, 74, 25}), "btnLoadEEPROM");
+    auto* save = Named(Button(FGroup, "Сохранить", {290, 74, 74, 25}), "btnSaveEEPROM");
+
+    FHost.BindClick(get, [this] { btnGetParamsClick(); });
+    FHost.BindClick(set, [this] { btnSetParamsClick(); });
+    FHost.BindClick(load, [this] { btnLoadEEPROMClick(); });
+    FHost.BindClick(save, [this] { btnSaveEEPROMClick(); });
+    for (int i = 0; i < ParamCount; ++i)
+        connect(FEdits[size_t(i)], &QLineEdit::textEdited, this, [this, i] { FShown.Edited(i); });
+}
+
+bool TParamPanel::ConvertEdits() {
+    for (int i = 0; i < ParamCount; ++i) {
+        QLineEdit* edit = FEdits[size_t(i)];
+        const QString text = edit->text();
+        paramwords::TConversion word{paramwords::EOutcome::Converted, 0};
+        if (const auto shown = FShown.Unchanged(i, text)) word.word = *shown;
+        else word = paramwords::Convert(i, text);
+        if (word.outcome != paramwords::EOutcome::Converted) {
+            FHost.MarkInputError(edit);
+            if (word.outcome == paramwords::EOutcome::OutOfRange) FHost.ShowError(paramwords::RangeMessage(i));
+            return false;
+        }
+        // Each word is stored before the next edit is read: a later bad edit
+        // leaves the earlier words new (the chart uses word 1 at once).
+        FWords[size_t(i)] = word.word;
+    }
+    return true;
+}
+
+void TParamPanel::btnGetParamsClick() { FHost.RunReadSteps(ReadSteps()); }
+
+void TParamPanel::btnSetParamsClick() { WriteParams(); }
+
+bool TParamPanel::WriteParams() {
+    if (!ConvertEdits()) return false;
+    // The texts as converted: the user may type while a write is waited for.
+    std::array<QString, ParamCount> texts;
+    for (int i = 0; i < ParamCount; ++i) texts[size_t(i)] = FEdits[size_t(i)]->text();
+    TControllerLink& link = FHost.PanelLink();
+    for (uint8_t i = 0; i < ParamCount; ++i) {
+        const uint16_t word = FWords[i];
+        link.SendWriteParam(i, word);
+        // What the controller took is what the edit stands for now.
+        if (link.WaitReply() == lsDone) FShown.Filled(i, texts[i], word);
+    }
+    return true;
+}
+
+// Every edit is rewritten from the six words: an edit whose word was not read
+// shows the word it holds (the last read, or what "Задать" converted).
+void TParamPanel::ParamDecoded(int index, uint16_t word) {
+    FWords[size_t(index)] = word;
+    const std::array<QString, ParamCount> texts = paramwords::Texts(FWords);
+    for (int i = 0; i < ParamCount; ++i) {
+        FEdits[size_t(i)]->setText(texts[size_t(i)]);
+        FShown.Filled(i, texts[size_t(i)], FWords[size_t(i)]);
+    }
+}
+
+std::vector<TReadStep> TParamPanel::ReadSteps() {
+    std::vector<TReadStep> steps;
+    for (uint8_t i = 0; i < ParamCount; ++i) {
+        QLineEdit* edit = FEdits[i];
+        steps.push_back({QStringLiteral("R%1").arg(i), [this, i] { return FHost.PanelLink().SendReadParam(i); },
+                         [edit] { edit->clear(); }});
+    }
+    return steps;
+}
+
+void TParamPanel::btnLoadEEPROMClick() {
+    std::vector<TReadStep> steps;
+    if (const auto bank = SelectedBank(*FBanks))
+        steps.push_back({QStringLiteral("L%1").arg(*bank),
+                         [this, bank] { return FHost.PanelLink().SendLoadBank(*bank); }, nullptr});
+    for (TReadStep& step : ReadSteps()) steps.push_back(std::move(step));
+    FHost.RunReadSteps(steps);
+}
+
+void TParamPanel::btnSaveEEPROMClick() {
+    // A bank save after edits that did not all convert would store the set
+    // the controller held, not the one the window shows.
+    if (!WriteParams()) return;
+    // Not waited for: the link takes the reply in when it comes.
+    if (const auto bank = SelectedBank(*FBanks)) FHost.PanelLink().SendSaveBank(*bank);
+}

@@ -1,0 +1,75 @@
+// The group " Параметры ": the six parameter edits and the words they stand
+// for, reading and writing them, and the EEPROM banks with loading and
+// saving. The panel owns its controls (named as the window's design names
+// them) and its handlers; the window binds them. Main thread only.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include <QObject>
+
+#include "ParamWords.h"
+#include "ReadSteps.h"
+
+class QAbstractButton;
+class QGroupBox;
+class QLineEdit;
+class QString;
+class QWidget;
+class TControllerLink;
+class TRadioGroup;
+
+class TParamPanel : public QObject {
+    Q_OBJECT
+public:
+    // What the panel needs of the window around it.
+    class THost {
+    public:
+        virtual ~THost() = default;
+        virtual TControllerLink& PanelLink() = 0;
+        virtual void MarkInputError(QLineEdit* edit) = 0;
+        virtual void ShowError(const QString& text) = 0;
+        virtual void RunReadSteps(const std::vector<TReadStep>& steps) = 0;
+        // Runs the handler on a click, as every handler of the window runs.
+        virtual void BindClick(QAbstractButton* button, std::function<void()> handler) = 0;
+    };
+
+    static constexpr int ParamCount = paramwords::ParamCount;
+
+    // Builds the group and its controls in the window.
+    TParamPanel(QWidget* window, THost& host);
+
+    QGroupBox* Group() const { return FGroup; }
+    // The edits of parameters #1 to #6, in wire order.
+    std::array<QLineEdit*, ParamCount> Edits() const { return FEdits; }
+    // Word 1 is Kf, which the chart's command velocity uses.
+    const std::array<uint16_t, ParamCount>& Words() const { return FWords; }
+    void SetWords(const std::array<uint16_t, ParamCount>& words) { FWords = words; }
+
+    void btnGetParamsClick();
+    void btnSetParamsClick();
+    void btnLoadEEPROMClick();
+    void btnSaveEEPROMClick();
+    // Converts the six edits into the words; false (edit marked, a range
+    // named) at the first that does not convert.
+    bool ConvertEdits();
+    // Converts and writes the six words; false when an edit did not convert.
+    bool WriteParams();
+    // A word read back: every edit is rewritten from the six words.
+    void ParamDecoded(int index, uint16_t word);
+    // The six reads, each emptying its edit when it fails.
+    std::vector<TReadStep> ReadSteps();
+
+private:
+    void Build(QWidget* window);
+
+    THost& FHost;
+    QGroupBox* FGroup = nullptr;
+    std::array<QLineEdit*, ParamCount> FEdits{};
+    TRadioGroup* FBanks = nullptr;
+    std::array<uint16_t, ParamCount> FWords{};  // as read, or as the edits last converted
+    paramwords::TShownWords FShown;             // what the console put into the edits
+};
