@@ -13,6 +13,7 @@
 #include <qcustomplot.h>
 
 #include "WindowFixture.h"
+#include "WindowDriver.h"
 
 namespace faultmatrix {
 
@@ -59,7 +60,7 @@ public:
     using TWindowTest::Sim;
     using TWindowTest::StartSimulator;
 
-    QString Panel0() const { return Form->StatusBar->PanelText(0); }
+    QString Panel0() const { return Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(0); }
 
     // Runs the action, then lets the transaction it left under way end.
     // False when either took longer than the limit.
@@ -79,9 +80,9 @@ public:
         ASSERT_TRUE(LinkIdle());
         ASSERT_TRUE(LineQuiet());
         Sim->SetPosition(position);
-        Click(Form->btnGetPosition);
-        EXPECT_TRUE(WaitFor([&] { return Form->edtPosition->text() == QString::number(position); }))
-            << Form->edtPosition->text().toStdString();
+        Click(Ctl<QPushButton>(*Form, "btnGetPosition"));
+        EXPECT_TRUE(WaitFor([&] { return Ctl<QLineEdit>(*Form, "edtPosition")->text() == QString::number(position); }))
+            << Ctl<QLineEdit>(*Form, "edtPosition")->text().toStdString();
         EXPECT_EQ(Form->Link->State(), lsDone);
         EXPECT_EQ(Panel0(), "");
     }

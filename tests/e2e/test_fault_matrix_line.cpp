@@ -30,18 +30,18 @@ protected:
     // Nothing claims a controller any more; the recording stays usable.
     void ExpectDisconnected() {
         EXPECT_FALSE(Form->UART->Enabled());
-        EXPECT_EQ(Form->StatusBar->PanelText(1), U("Связь потеряна"));
-        EXPECT_TRUE(Form->Chart1->isEnabled());
-        EXPECT_TRUE(OwnEnabled(Form->btnConnect));
-        EXPECT_TRUE(OwnEnabled(Form->cbPort));
-        EXPECT_FALSE(OwnEnabled(Form->btnDisconnect));
+        EXPECT_EQ(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(1), U("Связь потеряна"));
+        EXPECT_TRUE(Ctl<QCustomPlot>(*Form, "Chart1")->isEnabled());
+        EXPECT_TRUE(OwnEnabled(Ctl<QPushButton>(*Form, "btnConnect")));
+        EXPECT_TRUE(OwnEnabled(Ctl<QComboBox>(*Form, "cbPort")));
+        EXPECT_FALSE(OwnEnabled(Ctl<QPushButton>(*Form, "btnDisconnect")));
     }
     // Another line and controller: connecting works, and so does a command.
     void ExpectANewLineWorks() {
         StartSimulator();
         Sim->SetPosition(31337);
         Connect();
-        EXPECT_EQ(Form->edtPosition->text(), "31337");
+        EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtPosition")->text(), "31337");
         ExpectNextCommandAccepted();
     }
     int Points() const { return Form->Series1->History().Count(); }
@@ -54,16 +54,16 @@ TEST_F(TLineFaults, HangUpInTheMiddleOfTheConnectSequence) {
     const std::string path = Sim->Path();
     THangUpAfter hangUp(*Sim, 3);  // while the position query waits for its reply
     SelectPort(path);
-    ASSERT_TRUE(EndsInTime([this] { Click(Form->btnConnect); }));
+    ASSERT_TRUE(EndsInTime([this] { Click(Ctl<QPushButton>(*Form, "btnConnect")); }));
     ASSERT_TRUE(hangUp.Done());
     ExpectOneLostReport(path);
     // What was accepted before the line went is shown; what was not read is empty.
-    EXPECT_EQ(Form->rgServoMode->ItemIndex(), 0);
-    EXPECT_EQ(Form->edtPosition->text(), "");
+    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), 0);
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtPosition")->text(), "");
     EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam1")->text(), "");
     // Not left half connected: the port is closed and "Подключить" works again.
     ExpectDisconnected();
-    EXPECT_FALSE(OwnEnabled(Form->btnSTOP));
+    EXPECT_FALSE(OwnEnabled(Ctl<QPushButton>(*Form, "btnSTOP")));
     ExpectANewLineWorks();
     EXPECT_EQ(Boxes->Boxes().size(), 1u) << BoxList();
 }
@@ -92,14 +92,14 @@ TEST_F(TLineFaults, HangUpInTheMiddleOfAReply) {
     // A byte every 300 ms: the reply is still coming in long after its
     // first byte, however late this thread sees that byte.
     SetFaults([](sim::TFaults& f) { f.ChunkBytes = 1; f.ChunkGapMs = 300; });
-    Click(Form->btnGetPosition);
+    Click(Ctl<QPushButton>(*Form, "btnGetPosition"));
     // Part of the reply is in; the line goes before the rest.
     ASSERT_TRUE(WaitFor([this] { return Inside(*Form->Link).FReplyCount >= 1; }));
     ASSERT_EQ(Form->Link->State(), lsPending);
     Sim->HangUp();
     ExpectOneLostReport(path);
     EXPECT_NE(Form->Link->State(), lsPending);
-    EXPECT_EQ(Form->edtPosition->text(), "100");  // half a reply shows nothing
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtPosition")->text(), "100");  // half a reply shows nothing
     ExpectDisconnected();
     ExpectANewLineWorks();
 }
@@ -109,12 +109,12 @@ TEST_F(TLineFaults, HangUpDuringTheModeSwitchEndsWithoutItsOwnMessages) {
     const std::string path = Sim->Path();
     SetFaults([](sim::TFaults& f) { f.DelayMs = 200; });
     THangUpAfter hangUp(*Sim, 1);  // the set-mode command is never answered
-    ASSERT_TRUE(EndsInTime([this] { Click(Form->rgServoMode->Item(2)); }));
+    ASSERT_TRUE(EndsInTime([this] { Click(Ctl<TRadioGroup>(*Form, "rgServoMode")->Item(2)); }));
     ASSERT_TRUE(hangUp.Done());
     ExpectOneLostReport(path);
-    EXPECT_EQ(Form->rgServoMode->ItemIndex(), -1);  // the controller's mode is unknown
+    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), -1);  // the controller's mode is unknown
     ExpectDisconnected();
-    EXPECT_FALSE(OwnEnabled(Form->rgServoMode));
+    EXPECT_FALSE(OwnEnabled(Ctl<TRadioGroup>(*Form, "rgServoMode")));
     ExpectANewLineWorks();
 }
 
@@ -133,7 +133,7 @@ TEST_F(TLineFaults, AClickJustAfterTheLineWentGivesTheSameOneReport) {
     const std::string path = Sim->Path();
     Sim->HangUp();
     // Whichever sees it first, the event thread or the mode command's write.
-    Click(Form->rgServoMode->Item(2));
+    Click(Ctl<TRadioGroup>(*Form, "rgServoMode")->Item(2));
     ExpectOneLostReport(path);
     ExpectDisconnected();
     ExpectANewLineWorks();
@@ -147,7 +147,7 @@ TEST_F(TLineFaults, TheDeviceDisappearsWhileMeasuring) {
     QTimer clock;
     QObject::connect(&clock, &QTimer::timeout, [this] { Sim->AdvanceClock(20); });
     clock.start(10);
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_TRUE(WaitFor([this] { return Points() >= 3; }));
     // Once the clock stands still, two samples alike end the plotting.
     clock.stop();
@@ -172,7 +172,7 @@ TEST_F(TLineFaults, TheDeviceDisappearsWhileMeasuring) {
 TEST_F(TLineFaults, AKeyHeldDownOnADeadLineGivesOneReport) {
     Connect();
     const std::string path = Sim->Path();
-    ASSERT_TRUE(OwnEnabled(Form->tbarSubCommand));
+    ASSERT_TRUE(OwnEnabled(Ctl<TTrackBar>(*Form, "tbarSubCommand")));
     Sim->HangUp();
     constexpr int Repeats = 10;
     for (int i = 0; i < Repeats; ++i) {
@@ -181,7 +181,7 @@ TEST_F(TLineFaults, AKeyHeldDownOnADeadLineGivesOneReport) {
         QCoreApplication::postEvent(Form.get(), press);
     }
     ExpectOneLostReport(path);
-    EXPECT_LE(Form->tbarSubCommand->Position(), 256 + Repeats);
+    EXPECT_LE(Ctl<TTrackBar>(*Form, "tbarSubCommand")->Position(), 256 + Repeats);
     ExpectDisconnected();
     ExpectANewLineWorks();
     EXPECT_EQ(Boxes->Boxes().size(), 1u) << BoxList();

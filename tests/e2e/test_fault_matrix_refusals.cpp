@@ -38,41 +38,41 @@ const TRefusal Refusals[] = {
      },
      [](TFaultMatrix& rig, const TRefusal&) {
          rig.SelectPort(rig.Sim->Path());
-         rig.Click(rig.Form->btnConnect);
+         rig.Click(Ctl<QPushButton>(*rig.Form, "btnConnect"));
      },
      [](TFaultMatrix& rig, const TRefusal&) {
          EXPECT_TRUE(rig.Connected());
          // The identification ends at its status character, and "-" ends it too.
-         EXPECT_EQ(rig.Form->StatusBar->PanelText(1), U("Контроллер: -"));
-         EXPECT_EQ(rig.Form->edtPosition->text(), "77");
+         EXPECT_EQ(Ctl<TStatusBar>(*rig.Form, "StatusBar")->PanelText(1), U("Контроллер: -"));
+         EXPECT_EQ(Ctl<QLineEdit>(*rig.Form, "edtPosition")->text(), "77");
          EXPECT_EQ(Param1(rig), "300");
      },
      false},
     {'M', Nothing, [](TFaultMatrix& rig, const TRefusal&) { rig.ChooseMode(2); },
      [](TFaultMatrix& rig, const TRefusal&) {
          EXPECT_EQ(rig.Sim->State().Mode, 0);
-         EXPECT_EQ(rig.Form->rgServoMode->ItemIndex(), 0);  // the mode read back
+         EXPECT_EQ(Ctl<TRadioGroup>(*rig.Form, "rgServoMode")->ItemIndex(), 0);  // the mode read back
      }},
     {'m', Nothing, [](TFaultMatrix& rig, const TRefusal&) { rig.ChooseMode(2); },
      [](TFaultMatrix& rig, const TRefusal&) {
          EXPECT_EQ(rig.Sim->State().Mode, 2);
-         EXPECT_EQ(rig.Form->rgServoMode->ItemIndex(), 2);
+         EXPECT_EQ(Ctl<TRadioGroup>(*rig.Form, "rgServoMode")->ItemIndex(), 2);
      }},
     {'z', Nothing,
      [](TFaultMatrix& rig, const TRefusal&) {
          rig.Sim->SetTarget(4321);
-         rig.Click(rig.Form->btnGetZ);
+         rig.Click(Ctl<QPushButton>(*rig.Form, "btnGetZ"));
      },
      [](TFaultMatrix& rig, const TRefusal&) {
-         EXPECT_EQ(rig.Form->edtPosTo->text(), "");
+         EXPECT_EQ(Ctl<QLineEdit>(*rig.Form, "edtPosTo")->text(), "");
          EXPECT_EQ(rig.Form->Link->TargetPosition(), 0);
      }},
     {'p', [](TFaultMatrix& rig, const TRefusal&) { rig.Sim->SetPosition(12); },
      [](TFaultMatrix& rig, const TRefusal&) {
          rig.Sim->SetPosition(4321);
-         rig.Click(rig.Form->btnGetPosition);
+         rig.Click(Ctl<QPushButton>(*rig.Form, "btnGetPosition"));
      },
-     [](TFaultMatrix& rig, const TRefusal&) { EXPECT_EQ(rig.Form->edtPosition->text(), "12"); }},
+     [](TFaultMatrix& rig, const TRefusal&) { EXPECT_EQ(Ctl<QLineEdit>(*rig.Form, "edtPosition")->text(), "12"); }},
     {'P',
      [](TFaultMatrix& rig, const TRefusal&) {
          rig.Sim->SetMode(3);
@@ -80,8 +80,8 @@ const TRefusal Refusals[] = {
          rig.Sim->SetTarget(1000);
      },
      [](TFaultMatrix& rig, const TRefusal&) {
-         QTest::keyClicks(rig.Form->edtPosTo, "250");
-         rig.Click(rig.Form->btnSetPosition);
+         QTest::keyClicks(Ctl<QLineEdit>(*rig.Form, "edtPosTo"), "250");
+         rig.Click(Ctl<QPushButton>(*rig.Form, "btnSetPosition"));
      },
      [](TFaultMatrix& rig, const TRefusal&) {
          EXPECT_EQ(rig.Sim->State().Target, 1000);
@@ -89,7 +89,7 @@ const TRefusal Refusals[] = {
      }},
     {'V', Nothing,
      [](TFaultMatrix& rig, const TRefusal&) {
-         rig.Click(rig.Form->btnGraph);
+         rig.Click(Ctl<QPushButton>(*rig.Form, "btnGraph"));
          rig.Sim->AdvanceClock(100);
          EXPECT_TRUE(WaitFor([&] { return testsupport::OfCode(rig.Sim->Frames(), 'V').size() >= 6; }));
      },
@@ -97,7 +97,7 @@ const TRefusal Refusals[] = {
          // Polling goes on, but no sample was accepted, so nothing is plotted.
          EXPECT_EQ(rig.Form->FMeasureStopped, 0);
          EXPECT_EQ(rig.Form->Series1->History().Count(), 0);
-         rig.Click(rig.Form->btnGraph);
+         rig.Click(Ctl<QPushButton>(*rig.Form, "btnGraph"));
          EXPECT_EQ(rig.Form->FMeasureStopped, 1);
      }},
     {'S', Nothing,
@@ -151,7 +151,7 @@ const TRefusal Refusals[] = {
          EXPECT_EQ(Param1(rig), "300");
      }},
     {'B', Nothing,
-     [](TFaultMatrix& rig, const TRefusal&) { rig.Form->tbarSubCommand->SetPosition(300); },
+     [](TFaultMatrix& rig, const TRefusal&) { Ctl<TTrackBar>(*rig.Form, "tbarSubCommand")->SetPosition(300); },
      [](TFaultMatrix& rig, const TRefusal&) {
          EXPECT_EQ(rig.Sim->State().Drive, 0);
          EXPECT_EQ(testsupport::OfCode(rig.Sim->Frames(), 'B').size(), 1u);

@@ -58,18 +58,18 @@ TEST_P(TReplyFaults, ThePositionReadEndsAndTheLinkRecovers) {
     const TReplyFault& fault = GetParam();
     Sim->SetPosition(OldPosition);
     Connect();
-    ASSERT_EQ(Form->edtPosition->text(), QString::number(OldPosition));
+    ASSERT_EQ(Ctl<QLineEdit>(*Form, "edtPosition")->text(), QString::number(OldPosition));
 
     Sim->SetPosition(NewPosition);
     SetFaults([&](sim::TFaults& f) {
         f.ReplyCodes = "p";
         fault.apply(f);
     });
-    ASSERT_TRUE(EndsInTime([this] { Click(Form->btnGetPosition); }));
+    ASSERT_TRUE(EndsInTime([this] { Click(Ctl<QPushButton>(*Form, "btnGetPosition")); }));
     ASSERT_TRUE(LineQuiet());  // a late reply arrives and is dropped
 
     const QString shown = QString::number(fault.outcome == EOutcome::Shown ? NewPosition : OldPosition);
-    EXPECT_EQ(Form->edtPosition->text(), shown);
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtPosition")->text(), shown);
     switch (fault.outcome) {
     case EOutcome::Shown:
         EXPECT_EQ(Form->Link->State(), lsDone);
@@ -107,7 +107,7 @@ TEST_F(TFaultMatrix, AFloodWhileIdleMarksTheCaptionAndChangesNothingElse) {
     // Everything was read and dropped: the queue is empty again.
     ASSERT_TRUE(WaitFor([this] { return Form->UART->InQueCount() == 0; }));
     EXPECT_EQ(Form->Link->State(), before);
-    EXPECT_EQ(Form->edtPosition->text(), QString::number(OldPosition));
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtPosition")->text(), QString::number(OldPosition));
     EXPECT_EQ(Panel0(), "");
     EXPECT_TRUE(Boxes->Boxes().empty()) << BoxList();
     ExpectNextCommandAccepted();
@@ -122,9 +122,9 @@ TEST_F(TFaultMatrix, AConnectWithEveryReplySplitByteByByteFillsTheWindow) {
     Sim->SetParam(0, uint16_t(-7));
     Sim->SetParam(5, 65535);
     ASSERT_TRUE(EndsInTime([this] { Connect(); }));
-    EXPECT_EQ(Form->StatusBar->PanelText(1), U("Контроллер: SRV2 servo ctl v1.4+"));
-    EXPECT_EQ(Form->rgServoMode->ItemIndex(), 2);
-    EXPECT_EQ(Form->edtPosition->text(), "-5");
+    EXPECT_EQ(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(1), U("Контроллер: SRV2 servo ctl v1.4+"));
+    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), 2);
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtPosition")->text(), "-5");
     EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam1")->text(), "-7");
     EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam2")->text(), "1");
     EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam6")->text(), "65535");

@@ -5,6 +5,7 @@
 #include <QImage>
 
 #include "ChartReaders.h"
+#include "WindowDriver.h"
 #include "WindowFixture.h"
 
 using namespace testsupport;
@@ -20,7 +21,7 @@ protected:
     // Moves the bar as the user does once the link is idle, so the drive goes out.
     void Drive(int position) {
         ASSERT_TRUE(LinkIdle());
-        Form->tbarSubCommand->SetPosition(position);
+        Ctl<TTrackBar>(*Form, "tbarSubCommand")->SetPosition(position);
         ASSERT_TRUE(WaitFor([&] { return Sim->State().Drive == position - 256; }));
     }
     // Runs the measurement until the controller has answered `polls` sample
@@ -29,9 +30,9 @@ protected:
         QElapsedTimer clock;
         clock.start();
         const size_t before = Sim->FrameCount('V');
-        Click(Form->btnGraph);
+        Click(Ctl<QPushButton>(*Form, "btnGraph"));
         EXPECT_TRUE(WaitFor([&] { return Sim->FrameCount('V') >= before + polls; }, 60000));
-        Click(Form->btnGraph);
+        Click(Ctl<QPushButton>(*Form, "btnGraph"));
         return clock.elapsed();
     }
     // Runs until the controller's clock, the chart's time axis, has gone `ms`
@@ -47,7 +48,7 @@ protected:
 
 TEST_F(TLiveMeasurement, TwoSecondsInTheVelocityModeFollowTheCommand) {
     ASSERT_EQ(Form->Params->Words()[1], 256);  // Kf 1.0 read at connect
-    ASSERT_EQ(Form->rgVelocityRaz->ItemIndex(), 1);
+    ASSERT_EQ(Ctl<TRadioGroup>(*Form, "rgVelocityRaz")->ItemIndex(), 1);
     const qint64 elapsed = Measure(125);  // 2 s at the 16 ms period
     ASSERT_EQ(Form->FMeasureStopped, 1);
 
@@ -89,22 +90,22 @@ TEST_F(TLiveMeasurement, StopKeepsThePointsAndTheNextStartClearsThem) {
     EXPECT_TRUE(FramesSettled(200).empty());  // stopped: no more polls
     EXPECT_EQ(Keys(Form->Series1), kept);
 
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     EXPECT_EQ(Form->Series1->History().Count(), 0);
     EXPECT_EQ(Form->Series3->History().Count(), 0);
     ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 3; }));
     EXPECT_LT(Keys(Form->Series1).front(), 50.0);  // the time axis starts again at 0
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
 }
 
 TEST_F(TLiveMeasurement, ADriveChangeWhileMeasuringMovesTheCommandLine) {
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_TRUE(WaitFor([this] { return Form->Series3->History().Count() >= 3; }));
     Drive(200);  // (200 - 256) x 250 = -14000 pulses/s
     ASSERT_TRUE(WaitFor([this] { return LastValue(Form->Series3) == -14.0; }));
     ASSERT_TRUE(WaitFor([this] { return std::fabs(*LastValue(Form->Series1) + 14.0) < 1.5; },
                           4000));
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     const std::vector<double> command = Values(Form->Series3);
     EXPECT_EQ(command.front(), 11.0);
     EXPECT_EQ(command.back(), -14.0);
@@ -112,8 +113,8 @@ TEST_F(TLiveMeasurement, ADriveChangeWhileMeasuringMovesTheCommandLine) {
 
 // A picture of a running measurement. Saved where SERVO_SCREENSHOT names.
 TEST_F(TLiveMeasurement, RunningMeasurementDrawsItsLines) {
-    Form->edtHistoryDepth->setText("400");
-    Click(Form->btnGraph);
+    Ctl<QLineEdit>(*Form, "edtHistoryDepth")->setText("400");
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     // The chart's time axis is the controller's clock: the same picture
     // however fast the machine polls.
     ASSERT_TRUE(RunOnFor(900));
@@ -121,9 +122,9 @@ TEST_F(TLiveMeasurement, RunningMeasurementDrawsItsLines) {
     ASSERT_TRUE(RunOnFor(1100));
     ASSERT_EQ(Form->FMeasureStopped, 0);
     const QImage shot = Form->grab().toImage();
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
 
-    const QRect chart = Form->Chart1->geometry();
+    const QRect chart = Ctl<QCustomPlot>(*Form, "Chart1")->geometry();
     int red = 0, blue = 0, green = 0;
     for (int y = chart.top(); y <= chart.bottom(); ++y) {
         for (int x = chart.left(); x <= chart.right(); ++x) {

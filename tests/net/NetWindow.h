@@ -3,6 +3,7 @@
 #pragma once
 
 #include "FaultMatrix.h"
+#include "WindowDriver.h"
 #include "NetFixture.h"
 
 namespace nettest {
@@ -25,7 +26,7 @@ protected:
     // The address typed as the user does: "Другой порт…", then the address.
     void TypeAddress(const std::string& address) {
         TDialogAnswer answer(QString::fromStdString(address));
-        QComboBox* box = this->Form->cbPort;
+        QComboBox* box = testsupport::Ctl<QComboBox>(*this->Form, "cbPort");
         const int other = box->findText(U("Другой порт…"));
         box->setCurrentIndex(other);
         emit box->activated(other);  // what choosing the entry in the list does
@@ -35,10 +36,10 @@ protected:
     // Connects through the server as the user does: the address typed into
     // the port box, then "Подключить". The controller's log is emptied after.
     void ConnectThrough() {
-        if (this->Form->cbPort->currentText() != QString::fromStdString(Server.Address())) {
+        if (testsupport::Ctl<QComboBox>(*this->Form, "cbPort")->currentText() != QString::fromStdString(Server.Address())) {
             ASSERT_NO_FATAL_FAILURE(TypeAddress(Server.Address()));
         }
-        this->Click(this->Form->btnConnect);
+        this->Click(testsupport::Ctl<QPushButton>(*this->Form, "btnConnect"));
         ASSERT_TRUE(this->Connected()) << this->Boxes->Texts().join("; ").toStdString();
         this->Sim->ClearFrames();
     }

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "NetWindow.h"
+#include "WindowDriver.h"
 
 using namespace nettest;
 
@@ -21,15 +22,15 @@ protected:
         ASSERT_EQ(Boxes->Boxes().size(), 1u) << BoxList();
         EXPECT_EQ(Boxes->Boxes()[0].text, LostText());
         EXPECT_FALSE(Form->UART->Enabled());
-        EXPECT_TRUE(OwnEnabled(Form->btnConnect));
-        EXPECT_FALSE(OwnEnabled(Form->btnDisconnect));
+        EXPECT_TRUE(OwnEnabled(Ctl<QPushButton>(*Form, "btnConnect")));
+        EXPECT_FALSE(OwnEnabled(Ctl<QPushButton>(*Form, "btnDisconnect")));
     }
     // A new controller behind a new server connects, and a command works.
     void ExpectReconnectWorks() {
         ASSERT_NO_FATAL_FAILURE(RestartBoth());
         Sim->SetPosition(31337);
         ASSERT_NO_FATAL_FAILURE(ConnectThrough());
-        EXPECT_EQ(Form->edtPosition->text(), "31337");
+        EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtPosition")->text(), "31337");
         ExpectNextCommandAccepted();
     }
 };
@@ -64,10 +65,10 @@ TEST_P(NetFaults, TheServerKilledInTheMiddleOfAReply) {
         f.ChunkGapMs = 100;
     });
     TWhenFrames kill(*Sim, 1, [this] { Server.Kill(); });
-    ASSERT_TRUE(EndsInTime([this] { Click(Form->btnGetPosition); }));
+    ASSERT_TRUE(EndsInTime([this] { Click(Ctl<QPushButton>(*Form, "btnGetPosition")); }));
     ASSERT_TRUE(WaitFor([&] { return kill.Done(); }));
     ASSERT_NO_FATAL_FAILURE(ExpectOneLostReport());
-    EXPECT_NE(Form->edtPosition->text(), "") << "the position read at connect stays";
+    EXPECT_NE(Ctl<QLineEdit>(*Form, "edtPosition")->text(), "") << "the position read at connect stays";
     ExpectReconnectWorks();
 }
 

@@ -41,11 +41,11 @@ TEST_P(NetWindow, ConnectingFillsTheWindowAndParametersGoBothWays) {
     Sim->SetPosition(-5000);
     Sim->SetParam(0, uint16_t(-7));
     ASSERT_NO_FATAL_FAILURE(ConnectThrough());
-    EXPECT_EQ(Form->StatusBar->PanelText(1), U("Контроллер: SRV2 servo ctl v1.4+"));
-    EXPECT_EQ(Form->rgServoMode->ItemIndex(), 2);
-    EXPECT_EQ(Form->edtPosition->text(), "-5000");
+    EXPECT_EQ(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(1), U("Контроллер: SRV2 servo ctl v1.4+"));
+    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), 2);
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtPosition")->text(), "-5000");
     EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam1")->text(), "-7");
-    EXPECT_FALSE(OwnEnabled(Form->cbPort)) << "the port box is locked while connected";
+    EXPECT_FALSE(OwnEnabled(Ctl<QComboBox>(*Form, "cbPort"))) << "the port box is locked while connected";
 
     const char* const typed[] = {"-25536", "255", "1.5", "0.5", "-7", "65535"};
     const auto edits = ParamEdits(*Form);
@@ -62,7 +62,7 @@ TEST_P(NetWindow, ConnectingFillsTheWindowAndParametersGoBothWays) {
     EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam6")->text(), "65535");
     EXPECT_TRUE(Boxes->Boxes().empty()) << BoxList();
 
-    Click(Form->btnDisconnect);
+    Click(Ctl<QPushButton>(*Form, "btnDisconnect"));
     EXPECT_FALSE(Form->UART->Enabled());
     ASSERT_NO_FATAL_FAILURE(ConnectThrough()) << "the server takes the next connection";
 }
@@ -75,7 +75,7 @@ TEST_P(NetWindow, AnAddressWhereNobodyListens) {
     ASSERT_NO_FATAL_FAILURE(TypeAddress(address));
     QElapsedTimer clock;
     clock.start();
-    Click(Form->btnConnect);
+    Click(Ctl<QPushButton>(*Form, "btnConnect"));
     EXPECT_LT(clock.elapsed(), 5000);
     ASSERT_TRUE(WaitFor([this] { return !Boxes->Boxes().empty(); }));
     const QString text = Boxes->Boxes()[0].text;
@@ -83,7 +83,7 @@ TEST_P(NetWindow, AnAddressWhereNobodyListens) {
     EXPECT_TRUE(text.contains(QString::fromStdString(address))) << text.toStdString();
     EXPECT_TRUE(text.contains(U("не принимает соединения"))) << text.toStdString();
     EXPECT_FALSE(Form->UART->Enabled());
-    EXPECT_TRUE(OwnEnabled(Form->btnConnect));
+    EXPECT_TRUE(OwnEnabled(Ctl<QPushButton>(*Form, "btnConnect")));
 }
 
 // The address written with the other mode's scheme. A Telnet server reached
@@ -98,7 +98,7 @@ TEST_P(NetWindow, AnAddressWithTheOtherModesSchemeIsRefusedWithAdvice) {
     const std::string crossed = (telnetServer ? "socket" : "rfc2217") + rest;
     ASSERT_NO_FATAL_FAILURE(TypeAddress(crossed));
     Sim->ClearFrames();
-    Click(Form->btnConnect);
+    Click(Ctl<QPushButton>(*Form, "btnConnect"));
     ASSERT_TRUE(WaitFor([this] { return !Boxes->Boxes().empty(); }, 15000));
     const QString text = Boxes->Boxes()[0].text;
     EXPECT_TRUE(text.startsWith("Error accessing specified device (Error: 50)")) << text.toStdString();
@@ -106,7 +106,7 @@ TEST_P(NetWindow, AnAddressWithTheOtherModesSchemeIsRefusedWithAdvice) {
     EXPECT_TRUE(text.contains(telnetServer ? U("подключайтесь через rfc2217://") : U("через socket://")))
         << text.toStdString();
     EXPECT_FALSE(Form->UART->Enabled());
-    EXPECT_TRUE(OwnEnabled(Form->btnConnect));
+    EXPECT_TRUE(OwnEnabled(Ctl<QPushButton>(*Form, "btnConnect")));
     if (telnetServer) {
         EXPECT_TRUE(Sim->Frames().empty()) << "nothing reached the controller";
     }
@@ -137,12 +137,12 @@ TEST_P(NetWindow, PicturesOfTheAddressDialogAndARefusal) {
         }
     });
     grabber.start(20);
-    QComboBox* portBox = Form->cbPort;
+    QComboBox* portBox = Ctl<QComboBox>(*Form, "cbPort");
     const int other = portBox->findText(U("Другой порт…"));
     portBox->setCurrentIndex(other);
     emit portBox->activated(other);
     ASSERT_EQ(portBox->currentText(), QString::fromStdString(address));
-    Click(Form->btnConnect);
+    Click(Ctl<QPushButton>(*Form, "btnConnect"));
     ASSERT_TRUE(WaitFor([&] { return !boxPicture.isNull(); }));
     QString path = shot;
     EXPECT_TRUE(dialogPicture.save(path.replace(".png", "-address.png")));
@@ -152,13 +152,13 @@ TEST_P(NetWindow, PicturesOfTheAddressDialogAndARefusal) {
 
 TEST_P(NetMeasure, TheVelocityIsMeasuredLiveThroughTheServer) {
     ASSERT_NO_FATAL_FAILURE(ConnectThrough());
-    Click(Form->rgServoMode->Item(2));
-    ASSERT_TRUE(WaitFor([this] { return OwnEnabled(Form->rgServoMode); }));
+    Click(Ctl<TRadioGroup>(*Form, "rgServoMode")->Item(2));
+    ASSERT_TRUE(WaitFor([this] { return OwnEnabled(Ctl<TRadioGroup>(*Form, "rgServoMode")); }));
     ASSERT_TRUE(LinkIdle());
-    Form->tbarSubCommand->SetPosition(300);
+    Ctl<TTrackBar>(*Form, "tbarSubCommand")->SetPosition(300);
     ASSERT_TRUE(WaitFor([&] { return Sim->State().Drive == 300 - 256; }));
     const size_t before = Sim->FrameCount('V');
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_TRUE(WaitFor([&] { return Sim->FrameCount('V') >= before + 60; }, 60000));
     const QString shot = qEnvironmentVariable("SERVO_SCREENSHOT");
     if (!shot.isEmpty() && GetParam() == ser2net::EMode::Rfc2217) {
@@ -167,7 +167,7 @@ TEST_P(NetMeasure, TheVelocityIsMeasuredLiveThroughTheServer) {
         path.replace(".png", "-rfc2217.png");
         EXPECT_TRUE(Form->grab().save(path));
     }
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_TRUE(LinkIdle());
     const std::vector<double> keys = Keys(Form->Series1);
     const std::vector<double> command = Values(Form->Series3);

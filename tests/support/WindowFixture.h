@@ -27,6 +27,7 @@
 #include <QTimer>
 
 #include "MainUnit.h"
+#include "WindowDriver.h"
 #include "OwnEnabled.h"
 #include "PtyPair.h"
 #include "PtySimulator.h"
@@ -142,8 +143,8 @@ protected:
     }
 
     void SelectPort(const std::string& path) {
-        Form->cbPort->addItem(QString::fromStdString(path));
-        Form->cbPort->setCurrentIndex(Form->cbPort->count() - 1);
+        Ctl<QComboBox>(*Form, "cbPort")->addItem(QString::fromStdString(path));
+        Ctl<QComboBox>(*Form, "cbPort")->setCurrentIndex(Ctl<QComboBox>(*Form, "cbPort")->count() - 1);
     }
     void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
     // The window is the active one, as when the user works in it.
@@ -152,19 +153,19 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
     }
     bool Connected() const {
-        return Form->UART->Enabled() && OwnEnabled(Form->btnDisconnect) && !OwnEnabled(Form->btnConnect);
+        return Form->UART->Enabled() && OwnEnabled(Ctl<QPushButton>(*Form, "btnDisconnect")) && !OwnEnabled(Ctl<QPushButton>(*Form, "btnConnect"));
     }
     // Connects to the simulated controller; its frame log is emptied after.
     void Connect() {
         SelectPort(Sim->Path());
-        Click(Form->btnConnect);
+        Click(Ctl<QPushButton>(*Form, "btnConnect"));
         ASSERT_TRUE(Connected());
         Sim->ClearFrames();
     }
     // Selects a servo mode as the user does, and lets the switch finish.
     void ChooseMode(int mode) {
-        Click(Form->rgServoMode->Item(mode));
-        ASSERT_TRUE(WaitFor([this] { return OwnEnabled(Form->rgServoMode); }));
+        Click(Ctl<TRadioGroup>(*Form, "rgServoMode")->Item(mode));
+        ASSERT_TRUE(WaitFor([this] { return OwnEnabled(Ctl<TRadioGroup>(*Form, "rgServoMode")); }));
     }
     // Connects, then selects a servo mode and lets the link go idle.
     void ConnectInMode(int mode) {

@@ -12,6 +12,7 @@
 #include <qcustomplot.h>
 
 #include "ChartMenu.h"
+#include "WindowDriver.h"
 #include "MainUnit.h"
 #include "Wait.h"
 
@@ -30,7 +31,7 @@ public:
 
     // A point amid the plot, in the window's coordinates.
     QPoint PlotCentre() const {
-        return FForm.Chart1->mapTo(&FForm, FForm.Chart1->axisRect()->rect().center());
+        return Ctl<QCustomPlot>(FForm, "Chart1")->mapTo(&FForm, Ctl<QCustomPlot>(FForm, "Chart1")->axisRect()->rect().center());
     }
     // Right click on the plot; the menu once it shows.
     QMenu* Open() {

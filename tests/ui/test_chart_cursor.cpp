@@ -9,6 +9,7 @@
 #include <qcustomplot.h>
 
 #include "ChartCursor.h"
+#include "WindowDriver.h"
 #include "ChartFeed.h"
 #include "ChartHistory.h"
 #include "ChartImage.h"
@@ -41,7 +42,7 @@ protected:
         TSimWindowTest::SetUp();
         if (HasFatalFailure()) return;
         ASSERT_NO_FATAL_FAILURE(Connect());  // a disconnected window's chart takes no mouse
-        Chart = Form->Chart1;
+        Chart = Ctl<QCustomPlot>(*Form, "Chart1");
         Cursor = Form->ChartCursor;
         Chart->yAxis->setLabel(U("Скорость (мм/мин)"));
         Chart->yAxis2->setLabel(U("Рассогласование (импульсов)"));
@@ -129,20 +130,20 @@ TEST_F(TChartCursorView, GoneOutsideThePlotAndWhileMeasuring) {
     EXPECT_FALSE(Cursor->Shown());
     MoveTo({Column, PlotMiddle()});
     ASSERT_TRUE(Cursor->Shown());
-    QTest::mouseMove(Form->windowHandle(), Form->btnSTOP->geometry().center());  // left the chart
+    QTest::mouseMove(Form->windowHandle(), Ctl<QPushButton>(*Form, "btnSTOP")->geometry().center());  // left the chart
     EXPECT_FALSE(Cursor->Shown());
 
     MoveTo({Column, PlotMiddle()});
     ASSERT_TRUE(Cursor->Shown());
     ChooseMode(2);
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_EQ(Form->FMeasureStopped, 0);
     ASSERT_TRUE(WaitFor([this] { return !Cursor->Shown(); }));
     // While measuring its layer shares the buffer below: no extra cost per redraw.
     ASSERT_TRUE(WaitFor([this] { return Chart->layer(TChartCursor::LayerName)->mode() == QCPLayer::lmLogical; }));
     MoveTo({Column + 5, PlotMiddle()});
     EXPECT_FALSE(Cursor->Shown());
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     MoveTo({Column + 6, PlotMiddle()});
     EXPECT_FALSE(Cursor->Shown());  // the start emptied the chart: nothing to read
     Form->ChartFeed()->Assign(0, {QCPGraphData(0, 1), QCPGraphData(2 * Time, 3)});

@@ -13,6 +13,7 @@
 #include <QXmlStreamReader>
 
 #include "ChartImage.h"
+#include "WindowDriver.h"
 #include "ChartMenuDriver.h"
 #include "CsvReader.h"
 #include "StepPanel.h"
@@ -38,14 +39,14 @@ protected:
     // the oldest already dropped when `samples` is the history's depth; then stops.
     void Measure(int mode, int unit, int samples, int depth = 100) {
         ASSERT_NO_FATAL_FAILURE(ChooseMode(mode));
-        if (OwnEnabled(Form->rgVelocityRaz)) Click(Form->rgVelocityRaz->Item(unit));
-        Form->edtHistoryDepth->setText(QString::number(depth));
-        Click(Form->btnGraph);
+        if (OwnEnabled(Ctl<TRadioGroup>(*Form, "rgVelocityRaz"))) Click(Ctl<TRadioGroup>(*Form, "rgVelocityRaz")->Item(unit));
+        Ctl<QLineEdit>(*Form, "edtHistoryDepth")->setText(QString::number(depth));
+        Click(Ctl<QPushButton>(*Form, "btnGraph"));
         const TChartHistory& history = Form->Series1->History();
         ASSERT_TRUE(WaitFor([&] {
             return history.Count() >= samples && (samples < depth || history.Key(0) > 0);
         }));
-        Click(Form->btnGraph);
+        Click(Ctl<QPushButton>(*Form, "btnGraph"));
         ASSERT_EQ(Form->FMeasureStopped, 1);
     }
     QString PathOf(const char* name) const { return Dir.filePath(QString::fromUtf8(name)); }
@@ -83,7 +84,7 @@ protected:
         }
     }
     QString ControllerIdent() const {
-        QString panel = Form->StatusBar->PanelText(1);
+        QString panel = Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(1);
         EXPECT_TRUE(panel.startsWith(U("Контроллер: "))) << panel.toStdString();
         return panel.mid(QString(U("Контроллер: ")).size());
     }
@@ -158,17 +159,17 @@ TEST_F(TChartExport, CsvInEachModeAndUnit) {
 // the mark stands at the step; a new start clears them.
 TEST_F(TChartExport, StepFiguresOfTheSimulatedMotor) {
     ASSERT_NO_FATAL_FAILURE(ChooseMode(2));
-    Click(Form->rgVelocityRaz->Item(1));
-    Form->edtHistoryDepth->setText("1000");
-    Click(Form->btnGraph);
+    Click(Ctl<TRadioGroup>(*Form, "rgVelocityRaz")->Item(1));
+    Ctl<QLineEdit>(*Form, "edtHistoryDepth")->setText("1000");
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     const TChartHistory& history = Form->Series1->History();
     ASSERT_TRUE(WaitFor([&] { return history.Count() >= 20; }));
     // The bar is moved between two polls, as a hand on it would be seen.
     ASSERT_TRUE(WaitFor([&] { return LinkIdle(); }));
-    Form->tbarSubCommand->SetPosition(300);
+    Ctl<TTrackBar>(*Form, "tbarSubCommand")->SetPosition(300);
     const int stepped = history.Count();
     ASSERT_TRUE(WaitFor([&] { return history.Count() >= stepped + 60; }));
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_EQ(Form->FMeasureStopped, 1);
 
     QMenu* menu = Driver->Open();
@@ -188,10 +189,10 @@ TEST_F(TChartExport, StepFiguresOfTheSimulatedMotor) {
     ASSERT_LT(at, history.Count());
     EXPECT_EQ(history.Key(at), *panel->MarkedTime()) << "the mark is not at a sample of the record";
 
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     EXPECT_TRUE(panel->isHidden());
     EXPECT_FALSE(panel->MarkedTime());
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
 }
 
 TEST_F(TChartExport, CsvOfATrimmedHistoryHoldsOnlyItsPoints) {
@@ -207,7 +208,7 @@ TEST_F(TChartExport, CsvOfATrimmedHistoryHoldsOnlyItsPoints) {
 // Chosen while measuring: the points of that moment, every row whole.
 TEST_F(TChartExport, CsvWhileMeasuringIsOneMoment) {
     ChooseMode(2);
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 5; }));
     ASSERT_TRUE(Driver->Export(Form->ChartMenu->SaveCsvAction(), PathOf("running.csv")));
     EXPECT_EQ(Form->FMeasureStopped, 0);
@@ -223,13 +224,13 @@ TEST_F(TChartExport, CsvWhileMeasuringIsOneMoment) {
             EXPECT_GT(*csv.rows[r][0], *csv.rows[r - 1][0]) << r;
         }
     }
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
 }
 
 TEST_F(TChartExport, ImagesInEachFormatAndSize) {
     ASSERT_NO_FATAL_FAILURE(Measure(2, 1, 5));
-    const QSize size = Form->Chart1->size();
-    const QImage screen = chartimage::Render(*Form->Chart1, 1).convertToFormat(QImage::Format_RGB32);
+    const QSize size = Ctl<QCustomPlot>(*Form, "Chart1")->size();
+    const QImage screen = chartimage::Render(*Ctl<QCustomPlot>(*Form, "Chart1"), 1).convertToFormat(QImage::Format_RGB32);
     struct TImageCase {
         const char* chosen;
         int filter;
@@ -282,9 +283,9 @@ TEST_F(TChartExport, CopyPutsThePictureOnTheClipboard) {
     ASSERT_TRUE(Driver->Choose(menu, Form->ChartMenu->CopyImageAction()));
     const QImage copied = QGuiApplication::clipboard()->image();
     ASSERT_FALSE(copied.isNull());
-    EXPECT_EQ(copied.size(), Form->Chart1->size());
+    EXPECT_EQ(copied.size(), Ctl<QCustomPlot>(*Form, "Chart1")->size());
     EXPECT_EQ(copied.convertToFormat(QImage::Format_RGB32),
-              chartimage::Render(*Form->Chart1, 1).convertToFormat(QImage::Format_RGB32));
+              chartimage::Render(*Ctl<QCustomPlot>(*Form, "Chart1"), 1).convertToFormat(QImage::Format_RGB32));
 }
 
 TEST_F(TChartExport, EntriesNeedPointsAndWorkStoppedOrRunning) {
@@ -307,14 +308,14 @@ TEST_F(TChartExport, EntriesNeedPointsAndWorkStoppedOrRunning) {
     EXPECT_TRUE(Driver->Requests.empty());
 
     ChooseMode(2);
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 2; }));
     menu = Driver->Open();
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(enabled(menu), (std::vector<bool>{true, true, true, false}))
         << "running: exports, but no figures of a record still growing";
     menu->close();
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     menu = Driver->Open();
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(enabled(menu), std::vector<bool>(4, true)) << "stopped";

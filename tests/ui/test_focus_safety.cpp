@@ -24,7 +24,7 @@ protected:
     }
     // Connects the way a user does: the click leaves the focus on "Подключить".
     void ConnectByClick() {
-        Form->btnConnect->setFocus();
+        Ctl<QPushButton>(*Form, "btnConnect")->setFocus();
         Connect();
         if (HasFatalFailure()) return;
         ASSERT_TRUE(LinkIdle());
@@ -35,7 +35,7 @@ protected:
         QWidget* focus = QApplication::focusWidget();
         return focus == nullptr || focus == Form.get();
     }
-    int Bar() const { return Form->tbarSubCommand->Position(); }
+    int Bar() const { return Ctl<TTrackBar>(*Form, "tbarSubCommand")->Position(); }
     std::string WireCodes() { return testsupport::Codes(FramesSettled()); }
     // Stop and reset sends the present mode again.
     bool ModeSent() {
@@ -71,13 +71,13 @@ TEST_F(TFocusSafety, AfterConnectingTheFocusIsOnTheWindowAndEnterStops) {
 }
 
 TEST_F(TFocusSafety, ArrowsAfterConnectingDriveTheBarAndNeverSwitchTheMode) {
-    const int mode = Form->rgServoMode->ItemIndex();
+    const int mode = Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex();
     for (int i = 0; i < 3; ++i) {
         Press(Qt::Key_Right);
         ASSERT_TRUE(LinkIdle());
     }
     EXPECT_EQ(Bar(), 259);
-    EXPECT_EQ(Form->rgServoMode->ItemIndex(), mode);
+    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), mode);
     EXPECT_EQ(WireCodes().find('M'), std::string::npos);
     EXPECT_TRUE(Form->UART->Enabled());
 }
@@ -88,7 +88,7 @@ TEST_F(TFocusSafety, AnArrowOnAFocusedRadioItemDrivesTheBarOnly) {
     Settle();
     // The user deliberately puts the focus on the selected item of each radio
     // group: "ШИМ" has items to its right and below, "Bank 2" items above.
-    for (TRadioGroup* group : {Form->rgServoMode, Ctl<TRadioGroup>(*Form, "rgrpEEPROM")}) {
+    for (TRadioGroup* group : {Ctl<TRadioGroup>(*Form, "rgServoMode"), Ctl<TRadioGroup>(*Form, "rgrpEEPROM")}) {
         const int selected = group->ItemIndex();
         QRadioButton* item = group->Item(selected);
         item->setFocus();
@@ -99,14 +99,14 @@ TEST_F(TFocusSafety, AnArrowOnAFocusedRadioItemDrivesTheBarOnly) {
             EXPECT_TRUE(item->hasFocus()) << group->title().toStdString() << " key " << key;
         }
     }
-    EXPECT_EQ(Form->rgServoMode->ItemIndex(), 0);
+    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), 0);
     EXPECT_EQ(testsupport::OfCode(Sim->Frames(), 'M').size(), 0u);
 }
 
 TEST_F(TFocusSafety, AnArrowOnAFocusedButtonKeepsTheFocusThere) {
     ChooseMode(0);
     Settle();
-    for (QPushButton* button : {Ctl<QPushButton>(*Form, "btnGetParams"), Form->btnDisconnect, Form->btnGraph}) {
+    for (QPushButton* button : {Ctl<QPushButton>(*Form, "btnGetParams"), Ctl<QPushButton>(*Form, "btnDisconnect"), Ctl<QPushButton>(*Form, "btnGraph")}) {
         button->setFocus();
         const int before = Bar();
         Press(Qt::Key_Right);
@@ -120,14 +120,14 @@ TEST_F(TFocusSafety, AnArrowOnAFocusedButtonKeepsTheFocusThere) {
 TEST_F(TFocusSafety, EditsAndTheBarStillTakeTheArrows) {
     ChooseMode(0);
     Settle();
-    Form->edtPosTo->setText(QStringLiteral("1234"));
-    Form->edtPosTo->setFocus();
-    Form->edtPosTo->setCursorPosition(4);
+    Ctl<QLineEdit>(*Form, "edtPosTo")->setText(QStringLiteral("1234"));
+    Ctl<QLineEdit>(*Form, "edtPosTo")->setFocus();
+    Ctl<QLineEdit>(*Form, "edtPosTo")->setCursorPosition(4);
     Press(Qt::Key_Left);
-    EXPECT_EQ(Form->edtPosTo->cursorPosition(), 3);
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtPosTo")->cursorPosition(), 3);
     EXPECT_EQ(Bar(), 255);
     Settle();
-    Form->tbarSubCommand->setFocus();
+    Ctl<TTrackBar>(*Form, "tbarSubCommand")->setFocus();
     Press(Qt::Key_Right);
     EXPECT_EQ(Bar(), 257);  // once by the hook, once by the bar itself
 }
@@ -135,29 +135,29 @@ TEST_F(TFocusSafety, EditsAndTheBarStillTakeTheArrows) {
 TEST_F(TFocusSafety, AModeSwitchLeavesTheFocusOnTheWindow) {
     ChooseMode(0);  // the click puts the focus on the item; the switch disables the group
     Settle();
-    EXPECT_FALSE(Form->rgServoMode->Item(1)->hasFocus());
+    EXPECT_FALSE(Ctl<TRadioGroup>(*Form, "rgServoMode")->Item(1)->hasFocus());
     Press(Qt::Key_Right);
     Settle();
-    EXPECT_EQ(Form->rgServoMode->ItemIndex(), 0);
+    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), 0);
     EXPECT_EQ(Bar(), 257);  // 256 after the switch, then one step
 }
 
 TEST_F(TFocusSafety, F2WithABadPeriodLeavesTheFocusOnTheWindow) {
     ChooseMode(0);
     Settle();
-    Form->edtTimerPeriod->setFocus();
-    Form->edtTimerPeriod->selectAll();
-    QTest::keyClicks(Form->edtTimerPeriod, QStringLiteral("abc"));
+    Ctl<QLineEdit>(*Form, "edtTimerPeriod")->setFocus();
+    Ctl<QLineEdit>(*Form, "edtTimerPeriod")->selectAll();
+    QTest::keyClicks(Ctl<QLineEdit>(*Form, "edtTimerPeriod"), QStringLiteral("abc"));
     Press(Qt::Key_F2);
-    ASSERT_TRUE(Marked(Form->edtTimerPeriod));
-    EXPECT_FALSE(Form->btnDisconnect->hasFocus());
+    ASSERT_TRUE(Marked(Ctl<QLineEdit>(*Form, "edtTimerPeriod")));
+    EXPECT_FALSE(Ctl<QPushButton>(*Form, "btnDisconnect")->hasFocus());
     Press(Qt::Key_Return);
     EXPECT_TRUE(Form->UART->Enabled()) << "Enter disconnected";
     EXPECT_TRUE(ModeSent());
 }
 
 TEST_F(TFocusWindow, BeforeConnectingNoKeyActsWhereverTheFocusIs) {
-    for (QWidget* focus : std::initializer_list<QWidget*>{Form->cbPort, Form->btnConnect, Form.get()}) {
+    for (QWidget* focus : std::initializer_list<QWidget*>{Ctl<QComboBox>(*Form, "cbPort"), Ctl<QPushButton>(*Form, "btnConnect"), Form.get()}) {
         focus->setFocus();
         for (Qt::Key key : {Qt::Key_Right, Qt::Key_Left, Qt::Key_Up, Qt::Key_F2, Qt::Key_F3,
                             Qt::Key_F11, Qt::Key_F12})
@@ -172,13 +172,13 @@ TEST_F(TFocusWindow, BeforeConnectingNoKeyActsWhereverTheFocusIs) {
 TEST_F(TFocusSafety, StopLeavesArrowsOnTheBar) {
     ChooseMode(2);
     Settle();
-    Form->btnSTOP->setFocus();
+    Ctl<QPushButton>(*Form, "btnSTOP")->setFocus();
     Press(Qt::Key_F3);
     Settle();
     Press(Qt::Key_Right);
     Press(Qt::Key_Right);
     Settle();
-    EXPECT_EQ(Form->rgServoMode->ItemIndex(), 2);
+    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), 2);
     EXPECT_EQ(Bar(), 258);
-    EXPECT_TRUE(Form->btnSTOP->hasFocus());
+    EXPECT_TRUE(Ctl<QPushButton>(*Form, "btnSTOP")->hasFocus());
 }

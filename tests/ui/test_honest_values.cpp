@@ -28,7 +28,7 @@ protected:
         for (QLineEdit* edit : Form->Params->Edits()) texts << edit->text();
         return texts;
     }
-    QString Panel0() const { return Form->StatusBar->PanelText(0); }
+    QString Panel0() const { return Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(0); }
     static QStringList SixEmpty() { return QStringList(6, QString()); }
     static QStringList TheWords() { return {"100", "1.5", "2", "1", "200", "7"}; }
 };
@@ -71,7 +71,7 @@ TEST_F(THonestValues, ALateReplyIsNeverShownAsTheAnswerToTheNextCommand) {
 }
 
 TEST_F(THonestValues, AReadDuringAMeasurementWaitsForThePollInsteadOfSkippingAStep) {
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 3; }, 8000));
     for (QLineEdit* edit : Form->Params->Edits()) edit->clear();
     Sim->ClearFrames();
@@ -80,16 +80,16 @@ TEST_F(THonestValues, AReadDuringAMeasurementWaitsForThePollInsteadOfSkippingASt
     std::vector<int> indices;
     for (const sim::TFrame& frame : OfCode(Sim->Frames(), 'R')) indices.push_back(frame.Payload.at(0));
     EXPECT_EQ(indices, (std::vector<int>{0, 1, 2, 3, 4, 5}));
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
 }
 
 TEST_F(THonestValues, AConnectWhoseModeQueryFailsShowsNoModeAndReadsNoFurther) {
-    Click(Form->btnDisconnect);
+    Click(Ctl<QPushButton>(*Form, "btnDisconnect"));
     SetFaults([](sim::TFaults& f) { f.RefuseCodes = "m"; });
-    Click(Form->btnConnect);
+    Click(Ctl<QPushButton>(*Form, "btnConnect"));
     ASSERT_TRUE(Form->UART->Enabled());
-    EXPECT_EQ(Form->rgServoMode->ItemIndex(), -1);
-    EXPECT_TRUE(Form->edtPosition->text().isEmpty());
+    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), -1);
+    EXPECT_TRUE(Ctl<QLineEdit>(*Form, "edtPosition")->text().isEmpty());
     EXPECT_EQ(ParamTexts(), SixEmpty());
     EXPECT_EQ(Panel0(), U("Команда m отклонена"));
     EXPECT_EQ(OfCode(Sim->Frames(), 'R').size(), 0u);
@@ -99,25 +99,25 @@ TEST_F(THonestValues, AConnectWhoseModeQueryFailsShowsNoModeAndReadsNoFurther) {
 // row, until it answers again; a stop whose set-mode it never answered says
 // that the stop was not confirmed.
 TEST_F(THonestValues, ASilentControllerIsNamedAndAnUnansweredStopIsNotConfirmed) {
-    const QString connected = Form->StatusBar->PanelText(1);
+    const QString connected = Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(1);
     ASSERT_TRUE(connected.startsWith(U("Контроллер: ")));
     ChooseMode(2);
     SetFaults([](sim::TFaults& f) { f.DropEvery = 1; });
     for (int timeouts = 1; timeouts <= 3; ++timeouts) {
-        EXPECT_EQ(Form->StatusBar->PanelText(1), connected) << timeouts;
-        Click(Form->btnGetPosition);
+        EXPECT_EQ(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(1), connected) << timeouts;
+        Click(Ctl<QPushButton>(*Form, "btnGetPosition"));
         ASSERT_TRUE(WaitFor([this] { return Form->Link->State() == lsTimedOut; }));
     }
-    EXPECT_EQ(Form->StatusBar->PanelText(1), U("Контроллер не отвечает"));
-    Click(Form->btnSTOP);
+    EXPECT_EQ(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(1), U("Контроллер не отвечает"));
+    Click(Ctl<QPushButton>(*Form, "btnSTOP"));
     ASSERT_TRUE(WaitFor([this] { return !Boxes->Boxes().empty(); }));
     EXPECT_EQ(Boxes->Texts(), QStringList{U("СТОП не подтверждён: контроллер не ответил на команду останова")});
-    EXPECT_EQ(Form->StatusBar->PanelText(1), U("Контроллер не отвечает"));  // a send does not wipe it
+    EXPECT_EQ(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(1), U("Контроллер не отвечает"));  // a send does not wipe it
 
     Sim->SetFaults({});
-    Click(Form->btnGetPosition);
-    ASSERT_TRUE(WaitFor([this, &connected] { return Form->StatusBar->PanelText(1) == connected; }));
-    Click(Form->btnSTOP);
+    Click(Ctl<QPushButton>(*Form, "btnGetPosition"));
+    ASSERT_TRUE(WaitFor([this, &connected] { return Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(1) == connected; }));
+    Click(Ctl<QPushButton>(*Form, "btnSTOP"));
     EXPECT_EQ(Codes(FramesSettled(300)).back(), 'M');
     EXPECT_EQ(Boxes->Boxes().size(), 1u);  // an answered stop says nothing
 }
@@ -126,9 +126,9 @@ TEST_F(THonestValues, ASilentControllerIsNamedAndAnUnansweredStopIsNotConfirmed)
 // recording stays usable: the chart is enabled and its menu exports.
 TEST_F(THonestValues, AfterADisconnectNothingClaimsAControllerAndTheChartStaysUsable) {
     Form->ChartFeed()->Assign(0, {QCPGraphData(0, 1), QCPGraphData(10, 2)});
-    Click(Form->btnDisconnect);
-    EXPECT_EQ(Form->StatusBar->PanelText(1), U("Не подключено"));
-    EXPECT_TRUE(Form->Chart1->isEnabled());
+    Click(Ctl<QPushButton>(*Form, "btnDisconnect"));
+    EXPECT_EQ(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(1), U("Не подключено"));
+    EXPECT_TRUE(Ctl<QCustomPlot>(*Form, "Chart1")->isEnabled());
     TChartMenuDriver menu(*Form);
     const QString path = QDir::temp().filePath(QStringLiteral("servo-disconnected-%1.csv").arg(QCoreApplication::applicationPid()));
     ASSERT_TRUE(menu.Export(Form->ChartMenu->SaveCsvAction(), path));

@@ -7,6 +7,7 @@
 #include <QSignalBlocker>
 
 #include "ChartFeed.h"
+#include "WindowDriver.h"
 #include "ChartReaders.h"
 #include "ChartReplot.h"
 #include "WindowFixture.h"
@@ -23,8 +24,8 @@ protected:
     }
     // Program changes of the bar would send: the closed port must not see them.
     void SetBar(int position) {
-        const QSignalBlocker quiet(Form->tbarSubCommand);
-        Form->tbarSubCommand->SetPosition(position);
+        const QSignalBlocker quiet(Ctl<TTrackBar>(*Form, "tbarSubCommand"));
+        Ctl<TTrackBar>(*Form, "tbarSubCommand")->SetPosition(position);
     }
     void SetSample(uint16_t previousTick, uint16_t tick, int16_t velocity = 0, int16_t mismatch = 0) {
         Form->LinkSampleDecoded({tick, previousTick, velocity, mismatch});
@@ -34,7 +35,7 @@ protected:
         SetSample(Form->FSample.tick, uint16_t(Form->FSample.tick + 1), velocity, mismatch);
         Form->PlotSample();
     }
-    TSeriesGraph* Series(int i) const { return static_cast<TSeriesGraph*>(Form->Chart1->graph(i)); }
+    TSeriesGraph* Series(int i) const { return static_cast<TSeriesGraph*>(Ctl<QCustomPlot>(*Form, "Chart1")->graph(i)); }
     int Count(int i) const { return Series(i)->History().Count(); }
 };
 
@@ -65,7 +66,7 @@ TEST_F(TPlotSample, TickDistanceDrivesTheTimeAxis) {
         {65535, 0, true, 5},       // one tick across the wrap is still a sample
         {0, 65535, true, 65535 * 5},
     };
-    Form->rgServoMode->SetItemIndex(0);
+    Ctl<TRadioGroup>(*Form, "rgServoMode")->SetItemIndex(0);
     for (const TTickCase& c : cases) {
         Form->FTimeMs = 1000;
         const int before = Count(0);
@@ -107,8 +108,8 @@ TEST_F(TPlotSample, EachModeAndUnitFeedsItsSeries) {
         {"velocity mm/min 0 pulses", 2, 0, 300, 256, 0, 10, 0, none, none, none},
     };
     for (const TUnitCase& c : cases) {
-        Form->rgServoMode->SetItemIndex(c.mode);
-        Form->rgVelocityRaz->SetItemIndex(c.unit);
+        Ctl<TRadioGroup>(*Form, "rgServoMode")->SetItemIndex(c.mode);
+        Ctl<TRadioGroup>(*Form, "rgVelocityRaz")->SetItemIndex(c.unit);
         SetBar(c.bar);
         Form->Params->SetWords({0, c.kf, 0, 0, 0, 0});
         Form->FPulsesPerMm = c.pulses;
@@ -127,14 +128,14 @@ TEST_F(TPlotSample, EachModeAndUnitFeedsItsSeries) {
 }
 
 TEST_F(TPlotSample, PointsOfOneSampleShareTheirX) {
-    Form->rgServoMode->SetItemIndex(2);
+    Ctl<TRadioGroup>(*Form, "rgServoMode")->SetItemIndex(2);
     Form->FTimeMs = 40;
     Plot(5);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(Keys(Series(i)), std::vector<double>{40.0}) << i;
 }
 
 TEST_F(TPlotSample, HistoryDepthBoundsTheFedSeries) {
-    Form->rgServoMode->SetItemIndex(0);
+    Ctl<TRadioGroup>(*Form, "rgServoMode")->SetItemIndex(0);
     Form->FHistoryDepth = 100;
     for (int i = 0; i < 100; ++i) Plot(int16_t(i));
     EXPECT_EQ(Count(0), 100);
@@ -148,7 +149,7 @@ TEST_F(TPlotSample, HistoryDepthBoundsTheFedSeries) {
 }
 
 TEST_F(TPlotSample, DepthOfZeroOrLessKeepsTheChartEmpty) {
-    Form->rgServoMode->SetItemIndex(2);
+    Ctl<TRadioGroup>(*Form, "rgServoMode")->SetItemIndex(2);
     for (int32_t depth : {0, -3}) {
         Form->FHistoryDepth = depth;
         for (int i = 0; i < 5; ++i) {
@@ -161,15 +162,15 @@ TEST_F(TPlotSample, DepthOfZeroOrLessKeepsTheChartEmpty) {
 
 TEST_F(TPlotSample, ASeriesNotFedKeepsItsPoints) {
     Form->FHistoryDepth = 10;
-    Form->rgServoMode->SetItemIndex(2);
-    Form->rgVelocityRaz->SetItemIndex(1);
+    Ctl<TRadioGroup>(*Form, "rgServoMode")->SetItemIndex(2);
+    Ctl<TRadioGroup>(*Form, "rgVelocityRaz")->SetItemIndex(1);
     for (int i = 0; i < 4; ++i) Plot(1);
-    Form->rgVelocityRaz->SetItemIndex(2);  // percent: only Series1
+    Ctl<TRadioGroup>(*Form, "rgVelocityRaz")->SetItemIndex(2);  // percent: only Series1
     for (int i = 0; i < 30; ++i) Plot(1);
     EXPECT_EQ(Count(0), 10);
     EXPECT_EQ(Count(1), 4);
     EXPECT_EQ(Count(2), 4);
-    Form->rgServoMode->SetItemIndex(0);  // outside the velocity mode: Series1 and Series2
+    Ctl<TRadioGroup>(*Form, "rgServoMode")->SetItemIndex(0);  // outside the velocity mode: Series1 and Series2
     for (int i = 0; i < 30; ++i) Plot(1);
     EXPECT_EQ(Count(0), 10);
     EXPECT_EQ(Count(1), 4);  // fed but only trimmed one for one: 4 + 30 - 30
@@ -177,32 +178,32 @@ TEST_F(TPlotSample, ASeriesNotFedKeepsItsPoints) {
 }
 
 TEST_F(TPlotSample, AxesFollowThePointsHeld) {
-    Form->rgServoMode->SetItemIndex(0);
+    Ctl<TRadioGroup>(*Form, "rgServoMode")->SetItemIndex(0);
     Form->FHistoryDepth = 20;
     Plot(500, 5000);  // a spike: 100 kpulses/s and mismatch 1000
     for (int i = 0; i < 19; ++i) Plot(int16_t(i % 3), int16_t(-5 * (i % 4)));
-    const QCPRange left = Form->Chart1->yAxis->range();
-    const QCPRange right = Form->Chart1->yAxis2->range();
+    const QCPRange left = Ctl<QCustomPlot>(*Form, "Chart1")->yAxis->range();
+    const QCPRange right = Ctl<QCustomPlot>(*Form, "Chart1")->yAxis2->range();
     EXPECT_TRUE(left.contains(100.0) && left.contains(0.0));
     EXPECT_TRUE(right.contains(1000.0) && right.contains(-3.0));
     // Keys 0..95 on grains of 5, with room ahead while the history grows.
-    EXPECT_EQ(Form->Chart1->xAxis->range(), QCPRange(0, 115));
+    EXPECT_EQ(Ctl<QCustomPlot>(*Form, "Chart1")->xAxis->range(), QCPRange(0, 115));
 
     Plot(1, 0);  // the spike leaves the window, and the axes follow
-    const QCPRange leftAfter = Form->Chart1->yAxis->range();
-    const QCPRange rightAfter = Form->Chart1->yAxis2->range();
+    const QCPRange leftAfter = Ctl<QCustomPlot>(*Form, "Chart1")->yAxis->range();
+    const QCPRange rightAfter = Ctl<QCustomPlot>(*Form, "Chart1")->yAxis2->range();
     EXPECT_LT(leftAfter.upper, 1.0);
     EXPECT_GE(leftAfter.upper, 0.4);
     EXPECT_LE(leftAfter.lower, 0.0);
     EXPECT_LT(rightAfter.upper, 10.0);
     EXPECT_LE(rightAfter.lower, -3.0);
-    EXPECT_EQ(Form->Chart1->xAxis->range(), QCPRange(0, 115));  // still holds 5..100
+    EXPECT_EQ(Ctl<QCustomPlot>(*Form, "Chart1")->xAxis->range(), QCPRange(0, 115));  // still holds 5..100
 }
 
 TEST_F(TPlotSample, ManySamplesAskForOneRedraw) {
     int replots = 0;
     QObject::connect(Form->ChartFeed()->Replot(), &TChartReplot::Drawn, [&replots] { ++replots; });
-    Form->rgServoMode->SetItemIndex(2);
+    Ctl<TRadioGroup>(*Form, "rgServoMode")->SetItemIndex(2);
     for (int i = 0; i < 50; ++i) Plot(int16_t(i));
     EXPECT_EQ(replots, 0);  // queued, not drawn inside the tick
     ASSERT_TRUE(WaitFor([&replots] { return replots > 0; }));
@@ -211,19 +212,19 @@ TEST_F(TPlotSample, ManySamplesAskForOneRedraw) {
 }
 
 TEST_F(TPlotSample, WhileStoppedTheWheelZoomsAndADoubleClickUndoesIt) {
-    Form->Chart1->setEnabled(true);  // as connecting leaves it
-    Form->rgServoMode->SetItemIndex(0);
+    Ctl<QCustomPlot>(*Form, "Chart1")->setEnabled(true);  // as connecting leaves it
+    Ctl<TRadioGroup>(*Form, "rgServoMode")->SetItemIndex(0);
     for (int i = 0; i < 20; ++i) Plot(int16_t(i));
-    const QCPRange autoKeys = Form->Chart1->xAxis->range();
-    const QCPRange autoLeft = Form->Chart1->yAxis->range();
-    const QPointF centre = Form->Chart1->axisRect()->rect().center();
-    QWheelEvent wheel(centre, Form->Chart1->mapToGlobal(centre), QPoint(), QPoint(0, 120),
+    const QCPRange autoKeys = Ctl<QCustomPlot>(*Form, "Chart1")->xAxis->range();
+    const QCPRange autoLeft = Ctl<QCustomPlot>(*Form, "Chart1")->yAxis->range();
+    const QPointF centre = Ctl<QCustomPlot>(*Form, "Chart1")->axisRect()->rect().center();
+    QWheelEvent wheel(centre, Ctl<QCustomPlot>(*Form, "Chart1")->mapToGlobal(centre), QPoint(), QPoint(0, 120),
                       Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(Form->Chart1, &wheel);
-    EXPECT_LT(Form->Chart1->xAxis->range().size(), autoKeys.size());
-    EXPECT_LT(Form->Chart1->yAxis->range().size(), autoLeft.size());
+    QApplication::sendEvent(Ctl<QCustomPlot>(*Form, "Chart1"), &wheel);
+    EXPECT_LT(Ctl<QCustomPlot>(*Form, "Chart1")->xAxis->range().size(), autoKeys.size());
+    EXPECT_LT(Ctl<QCustomPlot>(*Form, "Chart1")->yAxis->range().size(), autoLeft.size());
 
-    QTest::mouseDClick(Form->Chart1, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
-    EXPECT_EQ(Form->Chart1->xAxis->range(), autoKeys);
-    EXPECT_EQ(Form->Chart1->yAxis->range(), autoLeft);
+    QTest::mouseDClick(Ctl<QCustomPlot>(*Form, "Chart1"), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+    EXPECT_EQ(Ctl<QCustomPlot>(*Form, "Chart1")->xAxis->range(), autoKeys);
+    EXPECT_EQ(Ctl<QCustomPlot>(*Form, "Chart1")->yAxis->range(), autoLeft);
 }

@@ -2,6 +2,7 @@
 // enabling, axis titles, clearing, zoom and pan, the priming polls, failed
 // starts, and what stops a running measurement.
 #include "ChartFeed.h"
+#include "WindowDriver.h"
 #include "ChartReaders.h"
 #include "WindowFixture.h"
 
@@ -17,11 +18,11 @@ protected:
         Connect();
     }
     bool Zoomable() const {
-        return Form->Chart1->interactions().testFlag(QCP::iRangeZoom) &&
-               Form->Chart1->interactions().testFlag(QCP::iRangeDrag) &&
-               Form->Chart1->axisRect()->rangeDrag() == (Qt::Horizontal | Qt::Vertical);
+        return Ctl<QCustomPlot>(*Form, "Chart1")->interactions().testFlag(QCP::iRangeZoom) &&
+               Ctl<QCustomPlot>(*Form, "Chart1")->interactions().testFlag(QCP::iRangeDrag) &&
+               Ctl<QCustomPlot>(*Form, "Chart1")->axisRect()->rangeDrag() == (Qt::Horizontal | Qt::Vertical);
     }
-    bool Panless() const { return Form->Chart1->interactions() == QCP::Interactions(); }
+    bool Panless() const { return Ctl<QCustomPlot>(*Form, "Chart1")->interactions() == QCP::Interactions(); }
     int Points() const {
         return Form->Series1->History().Count() + Form->Series2->History().Count() +
                Form->Series3->History().Count();
@@ -31,15 +32,15 @@ protected:
     }
     // Starts, waits for some plotted points, stops.
     void MeasureBriefly() {
-        Click(Form->btnGraph);
+        Click(Ctl<QPushButton>(*Form, "btnGraph"));
         ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 3; }));
-        Click(Form->btnGraph);
+        Click(Ctl<QPushButton>(*Form, "btnGraph"));
     }
     void ExpectSettingsEnabled(bool history, bool unit) {
-        EXPECT_EQ(OwnEnabled(Form->edtHistoryDepth), history);
-        EXPECT_EQ(OwnEnabled(Form->edtTimerPeriod), history);
-        EXPECT_EQ(OwnEnabled(Form->rgVelocityRaz), unit);
-        EXPECT_EQ(OwnEnabled(Form->edtPulsesPerMilimeter), unit);
+        EXPECT_EQ(OwnEnabled(Ctl<QLineEdit>(*Form, "edtHistoryDepth")), history);
+        EXPECT_EQ(OwnEnabled(Ctl<QLineEdit>(*Form, "edtTimerPeriod")), history);
+        EXPECT_EQ(OwnEnabled(Ctl<TRadioGroup>(*Form, "rgVelocityRaz")), unit);
+        EXPECT_EQ(OwnEnabled(Ctl<QLineEdit>(*Form, "edtPulsesPerMilimeter")), unit);
     }
 };
 
@@ -48,7 +49,7 @@ protected:
 TEST_F(TMeasureToggle, StartPrimesTwiceThenPollsOnTheTimer) {
     ChooseMode(2);
     Sim->ClearFrames();
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     EXPECT_EQ(Form->FMeasureStopped, 0);
     EXPECT_TRUE(Form->Timer1->isActive());
     EXPECT_EQ(Form->Timer1->interval(), 16);
@@ -57,7 +58,7 @@ TEST_F(TMeasureToggle, StartPrimesTwiceThenPollsOnTheTimer) {
     EXPECT_EQ(Points(), 0);
     ExpectSettingsEnabled(false, false);
     EXPECT_TRUE(Panless());
-    EXPECT_TRUE(OwnEnabled(Form->btnGraph));
+    EXPECT_TRUE(OwnEnabled(Ctl<QPushButton>(*Form, "btnGraph")));
 
     ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 5; }));
     EXPECT_EQ(Form->Series2->History().Count(), Form->Series1->History().Count());
@@ -79,10 +80,10 @@ TEST_F(TMeasureToggle, StopKeepsThePointsAndAllowsZoomTheNextStartClears) {
     EXPECT_TRUE(FramesSettled(100).empty());  // nothing is sent on stop, nor after it
     EXPECT_EQ(Points(), kept);
 
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     EXPECT_EQ(Points(), 0);
     EXPECT_TRUE(Panless());
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
 }
 
 TEST_F(TMeasureToggle, UnitGroupEnabledWhenStoppedOnlyInTheVelocityMode) {
@@ -106,91 +107,91 @@ TEST_F(TMeasureToggle, AxisTitlesByModeAndUnit) {
         {3, 2, "килоИмпульсов/сек", "Рассогласование (импульсов)"},
     };
     for (const TTitleCase& c : cases) {
-        if (Form->rgServoMode->ItemIndex() != c.mode) ChooseMode(c.mode);
-        Form->rgVelocityRaz->SetItemIndex(c.unit);
-        Form->Chart1->yAxis2->setLabel(U(unchanged));
-        Click(Form->btnGraph);
-        EXPECT_EQ(Form->Chart1->yAxis->label(), U(c.left)) << c.mode << "/" << c.unit;
-        EXPECT_EQ(Form->Chart1->yAxis2->label(), U(c.right)) << c.mode << "/" << c.unit;
-        Click(Form->btnGraph);
+        if (Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex() != c.mode) ChooseMode(c.mode);
+        Ctl<TRadioGroup>(*Form, "rgVelocityRaz")->SetItemIndex(c.unit);
+        Ctl<QCustomPlot>(*Form, "Chart1")->yAxis2->setLabel(U(unchanged));
+        Click(Ctl<QPushButton>(*Form, "btnGraph"));
+        EXPECT_EQ(Ctl<QCustomPlot>(*Form, "Chart1")->yAxis->label(), U(c.left)) << c.mode << "/" << c.unit;
+        EXPECT_EQ(Ctl<QCustomPlot>(*Form, "Chart1")->yAxis2->label(), U(c.right)) << c.mode << "/" << c.unit;
+        Click(Ctl<QPushButton>(*Form, "btnGraph"));
     }
 }
 
 TEST_F(TMeasureToggle, BadPeriodLeavesChartTitlesAndTimerAndKeepsEarlierSettings) {
     ChooseMode(2);
     FillChart();
-    Form->Chart1->yAxis->setLabel("L");
-    Form->Chart1->yAxis2->setLabel("R");
-    Form->edtHistoryDepth->setText("50");
-    Form->edtPulsesPerMilimeter->setText("40");
-    Form->edtTimerPeriod->setText("16ms");
+    Ctl<QCustomPlot>(*Form, "Chart1")->yAxis->setLabel("L");
+    Ctl<QCustomPlot>(*Form, "Chart1")->yAxis2->setLabel("R");
+    Ctl<QLineEdit>(*Form, "edtHistoryDepth")->setText("50");
+    Ctl<QLineEdit>(*Form, "edtPulsesPerMilimeter")->setText("40");
+    Ctl<QLineEdit>(*Form, "edtTimerPeriod")->setText("16ms");
     Sim->ClearFrames();
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     EXPECT_EQ(Form->FMeasureStopped, 1);
     EXPECT_FALSE(Form->Timer1->isActive());
-    EXPECT_TRUE(Marked(Form->edtTimerPeriod));
-    EXPECT_FALSE(Marked(Form->edtHistoryDepth));
+    EXPECT_TRUE(Marked(Ctl<QLineEdit>(*Form, "edtTimerPeriod")));
+    EXPECT_FALSE(Marked(Ctl<QLineEdit>(*Form, "edtHistoryDepth")));
     EXPECT_EQ(Form->FHistoryDepth, 50);
     EXPECT_EQ(Form->FPulsesPerMm, 40);
     EXPECT_EQ(Points(), 3);
-    EXPECT_EQ(Form->Chart1->yAxis->label(), "L");
-    EXPECT_EQ(Form->Chart1->yAxis2->label(), "R");
+    EXPECT_EQ(Ctl<QCustomPlot>(*Form, "Chart1")->yAxis->label(), "L");
+    EXPECT_EQ(Ctl<QCustomPlot>(*Form, "Chart1")->yAxis2->label(), "R");
     EXPECT_TRUE(Zoomable());
     ExpectSettingsEnabled(true, true);
     EXPECT_TRUE(FramesSettled(100).empty());
     EXPECT_TRUE(Boxes->Boxes().empty());
 
     // Typing clears the mark, and the next press starts.
-    Form->edtTimerPeriod->setText("16");
-    EXPECT_FALSE(Marked(Form->edtTimerPeriod));
-    Click(Form->btnGraph);
+    Ctl<QLineEdit>(*Form, "edtTimerPeriod")->setText("16");
+    EXPECT_FALSE(Marked(Ctl<QLineEdit>(*Form, "edtTimerPeriod")));
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     EXPECT_TRUE(Form->Timer1->isActive());
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
 }
 
 TEST_F(TMeasureToggle, BadHistoryDepthStopsBeforeThePulses) {
     ChooseMode(0);
-    Form->edtHistoryDepth->setText("");
-    Form->edtPulsesPerMilimeter->setText("x");  // converted in every mode, but not reached
-    Click(Form->btnGraph);
-    EXPECT_TRUE(Marked(Form->edtHistoryDepth));
-    EXPECT_FALSE(Marked(Form->edtPulsesPerMilimeter));
+    Ctl<QLineEdit>(*Form, "edtHistoryDepth")->setText("");
+    Ctl<QLineEdit>(*Form, "edtPulsesPerMilimeter")->setText("x");  // converted in every mode, but not reached
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
+    EXPECT_TRUE(Marked(Ctl<QLineEdit>(*Form, "edtHistoryDepth")));
+    EXPECT_FALSE(Marked(Ctl<QLineEdit>(*Form, "edtPulsesPerMilimeter")));
     EXPECT_EQ(Form->FHistoryDepth, 100);
     EXPECT_EQ(Form->FMeasureStopped, 1);
 
-    Form->edtHistoryDepth->setText("100");
-    Click(Form->btnGraph);  // now the pulses edit, disabled in this mode, is the bad one
-    EXPECT_TRUE(Marked(Form->edtPulsesPerMilimeter));
+    Ctl<QLineEdit>(*Form, "edtHistoryDepth")->setText("100");
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));  // now the pulses edit, disabled in this mode, is the bad one
+    EXPECT_TRUE(Marked(Ctl<QLineEdit>(*Form, "edtPulsesPerMilimeter")));
     EXPECT_EQ(Form->FMeasureStopped, 1);
 }
 
 TEST_F(TMeasureToggle, PeriodOfZeroRunsWithoutTicks) {
     ChooseMode(2);
-    Form->edtTimerPeriod->setText("0");
-    Click(Form->btnGraph);
+    Ctl<QLineEdit>(*Form, "edtTimerPeriod")->setText("0");
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     EXPECT_EQ(Form->FMeasureStopped, 0);
     EXPECT_FALSE(Form->Timer1->isActive());
     Sim->ClearFrames();
     EXPECT_TRUE(FramesSettled(150).empty());
     EXPECT_EQ(Points(), 0);
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     EXPECT_EQ(Form->FMeasureStopped, 1);
 }
 
 TEST_F(TMeasureToggle, PrimingTimeoutLeavesTheTimerOffAndTheSettingsDisabled) {
     ChooseMode(2);
     SetFaults([](sim::TFaults& f) { f.ReplyCodes = "V"; f.DropEvery = 1; });
-    Click(Form->btnGraph);  // two polls, each ended by the reply timer
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));  // two polls, each ended by the reply timer
     EXPECT_EQ(Form->FMeasureStopped, 1);
     EXPECT_FALSE(Form->Timer1->isActive());
     ExpectSettingsEnabled(false, false);
     EXPECT_TRUE(Panless());
     // The next toggle is a start again.
     SetFaults([](sim::TFaults& f) { f.DropEvery = 0; });
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     EXPECT_EQ(Form->FMeasureStopped, 0);
     EXPECT_TRUE(Form->Timer1->isActive());
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
 }
 
 namespace {
@@ -221,11 +222,11 @@ class TMeasurePortEnd : public TMeasureToggle, public ::testing::WithParamInterf
 TEST_P(TMeasurePortEnd, StopsTheMeasurementWithAtMostOneReport) {
     const TPortEndCase& c = GetParam();
     ChooseMode(2);
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_TRUE(WaitFor([this] { return Points() > 0; }));
     switch (c.end) {
         case EPortEnd::Disconnect:  // polling stops at once
-            Click(Form->btnDisconnect);
+            Click(Ctl<QPushButton>(*Form, "btnDisconnect"));
             EXPECT_FALSE(Form->Timer1->isActive());
             EXPECT_EQ(Form->FMeasureStopped, 1);
             break;
@@ -253,15 +254,15 @@ INSTANTIATE_TEST_SUITE_P(Ends, TMeasurePortEnd, ::testing::ValuesIn(PortEnds),
 // keeps the points instead of starting anew and clearing the chart.
 TEST_F(TMeasureToggle, ALostPollKeepsTheMeasurementRunningAndTheToggleStopsIt) {
     ChooseMode(2);
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_TRUE(WaitFor([this] { return Points() > 0; }));
     SetFaults([](sim::TFaults& f) { f.ReplyCodes = "V"; f.DropNext = 1; });
-    ASSERT_TRUE(WaitFor([this] { return Form->StatusBar->PanelText(0) == QStringLiteral("Timeout"); }, 4000));
+    ASSERT_TRUE(WaitFor([this] { return Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(0) == QStringLiteral("Timeout"); }, 4000));
     EXPECT_EQ(Form->FMeasureStopped, 0);
     EXPECT_TRUE(Form->Timer1->isActive());
     const int before = Form->Series1->History().Count();
     ASSERT_TRUE(WaitFor([&] { return Form->Series1->History().Count() > before; }));
-    EXPECT_EQ(Form->StatusBar->PanelText(0), QStringLiteral("Timeout"));  // the next polls do not wipe it at once
+    EXPECT_EQ(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(0), QStringLiteral("Timeout"));  // the next polls do not wipe it at once
     const int kept = Form->Series1->History().Count();
     QTest::keyClick(Form->windowHandle(), Qt::Key_F2);
     EXPECT_EQ(Form->FMeasureStopped, 1);
@@ -274,7 +275,7 @@ TEST_F(TMeasureToggle, ALostPollKeepsTheMeasurementRunningAndTheToggleStopsIt) {
 // not drawn again as if it had been measured anew.
 TEST_F(TMeasureToggle, LostPollsAddNoPoints) {
     ChooseMode(2);
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_TRUE(WaitFor([this] { return Points() > 2; }));
     SetFaults([](sim::TFaults& f) { f.ReplyCodes = "V"; f.DropEvery = 1; });
     const size_t polls = Sim->FrameCount('V');
@@ -284,14 +285,14 @@ TEST_F(TMeasureToggle, LostPollsAddNoPoints) {
     EXPECT_EQ(Points(), stalled);
     SetFaults([](sim::TFaults& f) { f = sim::TFaults{}; });
     EXPECT_TRUE(WaitFor([&] { return Points() > stalled; }, 8000));
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
 }
 
 TEST_F(TMeasureToggle, AStartWhoseFirstPollFailsIsReportedAndEndsStopped) {
     ChooseMode(2);
     ASSERT_TRUE(LinkIdle());
     Form->UART->Close();  // the port is gone, the window does not know yet
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_EQ(Boxes->Boxes().size(), 1u);
     EXPECT_EQ(Form->FMeasureStopped, 1);
     EXPECT_FALSE(Form->Timer1->isActive());

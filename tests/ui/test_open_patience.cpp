@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "NetPeer.h"
+#include "WindowDriver.h"
 #include "WindowFixture.h"
 
 using namespace testsupport;
@@ -43,21 +44,21 @@ TEST_F(TOpenPatience, TheWindowLivesOnWhileAServerIsSlowToAnswer) {
         if (!opening) return;
         const QCursor* cursor = QApplication::overrideCursor();
         busyCursor = busyCursor || (cursor && cursor->shape() == Qt::WaitCursor);
-        announced = announced || Form->StatusBar->PanelText(0) == U("Подключение…");
-        Form->StatusBar->update();  // a repaint asked for now must be done now
+        announced = announced || Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(0) == U("Подключение…");
+        Ctl<TStatusBar>(*Form, "StatusBar")->update();  // a repaint asked for now must be done now
         if (++ticksWhileOpening == 5) peer.Hold(false);
     });
-    TPaintCounter paints(Form->StatusBar, opening);
+    TPaintCounter paints(Ctl<TStatusBar>(*Form, "StatusBar"), opening);
     ticker.start();
     opening = true;
-    Click(Form->btnConnect);
+    Click(Ctl<QPushButton>(*Form, "btnConnect"));
     opening = false;
 
     EXPECT_GE(ticksWhileOpening, 5) << "the window's timers ran while the server was silent";
     EXPECT_GT(paints.Count, 0) << "and the window drew";
     EXPECT_TRUE(busyCursor);
     EXPECT_TRUE(announced) << "the status bar said the console was connecting";
-    EXPECT_NE(Form->StatusBar->PanelText(0), U("Подключение…")) << "and no longer once the open has ended";
+    EXPECT_NE(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(0), U("Подключение…")) << "and no longer once the open has ended";
     EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the cursor is back once the open has ended";
     EXPECT_EQ(peer.Receive(1, 5000), Bytes{0xFF}) << "the open went through: the probe reached the server";
     ASSERT_EQ(Boxes->Boxes().size(), 1u) << Boxes->Texts().join("; ").toStdString();

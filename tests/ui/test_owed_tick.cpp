@@ -6,6 +6,7 @@
 #include <QLineEdit>
 
 #include "WindowFixture.h"
+#include "WindowDriver.h"
 
 using namespace testsupport;
 
@@ -28,8 +29,8 @@ protected:
         if (HasFatalFailure()) return;
         ASSERT_NO_FATAL_FAILURE(ConnectInMode(2));
         // The timer never fires by itself within a test: every tick is the test's.
-        Form->edtTimerPeriod->setText("100000");
-        Click(Form->btnGraph);
+        Ctl<QLineEdit>(*Form, "edtTimerPeriod")->setText("100000");
+        Click(Ctl<QPushButton>(*Form, "btnGraph"));
         ASSERT_TRUE(Form->Timer1->isActive());
         ASSERT_TRUE(LinkIdle());
         Sim->ClearFrames();
@@ -53,7 +54,7 @@ TEST_F(TOwedTick, TicksDuringAPollPollOnceWhenItIsOver) {
     for (const TOwedCase& c : cases) {
         SCOPED_TRACE(c.Name);
         Sim->SetFaults({});
-        if (!Form->Timer1->isActive()) Click(Form->btnGraph);  // started again after a stop
+        if (!Form->Timer1->isActive()) Click(Ctl<QPushButton>(*Form, "btnGraph"));  // started again after a stop
         ASSERT_TRUE(Form->Timer1->isActive());
         ASSERT_TRUE(LinkIdle());
         SetFaults([&](sim::TFaults& f) {
@@ -66,7 +67,7 @@ TEST_F(TOwedTick, TicksDuringAPollPollOnceWhenItIsOver) {
         ASSERT_TRUE(PollOnLine());
         Tick();
         Tick();  // still one tick owed, not two
-        if (c.StopFirst) Click(Form->btnGraph);
+        if (c.StopFirst) Click(Ctl<QPushButton>(*Form, "btnGraph"));
         LetThrough();
         if (c.OwedPolls == 1) {
             ASSERT_TRUE(PollOnLine());  // sent without a tick of its own

@@ -205,5 +205,5 @@ TEST_F(TParamWire, ARefusedLoadReadsNothingAfterIt) {
     EXPECT_EQ(Form->Params->Words(), (std::array<uint16_t, 6>{}));
     for (QLineEdit* edit : {Ctl<QLineEdit>(*Form, "edtParam1"), Ctl<QLineEdit>(*Form, "edtParam4"), Ctl<QLineEdit>(*Form, "edtParam6")})
         EXPECT_TRUE(edit->text().isEmpty());  // no edit shows a set the bank did not give
-    EXPECT_EQ(Form->StatusBar->PanelText(0), U("Команда L3 отклонена"));
+    EXPECT_EQ(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(0), U("Команда L3 отклонена"));
 }

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include "CommInt.h"
+#include "WindowDriver.h"
 #include "PortAdvice.h"
 #include "WindowFixture.h"
 
@@ -172,7 +173,7 @@ TEST_F(TWindowTest, AnOpenFailingLikeALostLineIsReportedWithItsAdvice) {
     ASSERT_EQ(grantpt(master), 0);  // not unlocked: opening the slave fails with EIO
     const std::string slave = ptsname(master);
     SelectPort(slave);
-    Click(Form->btnConnect);
+    Click(Ctl<QPushButton>(*Form, "btnConnect"));
     close(master);
     ASSERT_EQ(Boxes->Boxes().size(), 1u) << Boxes->Texts().join("; ").toStdString();
     const QStringList lines = Boxes->Boxes()[0].text.split('\n');
@@ -180,6 +181,6 @@ TEST_F(TWindowTest, AnOpenFailingLikeALostLineIsReportedWithItsAdvice) {
     EXPECT_EQ(lines[0], "Error accessing specified device (Error: 31) ");
     ExpectAdvice(lines[1], NoHardware, slave);
     EXPECT_FALSE(Form->UART->Enabled());
-    EXPECT_TRUE(OwnEnabled(Form->btnConnect));
+    EXPECT_TRUE(OwnEnabled(Ctl<QPushButton>(*Form, "btnConnect")));
 }
 

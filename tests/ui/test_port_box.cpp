@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include "PortBox.h"
+#include "WindowDriver.h"
 #include "PortChoice.h"
 #include "PortList.h"
 #include "WindowFixture.h"
@@ -19,7 +20,7 @@ class TPortBoxTest : public TBase {
 protected:
     void SetUp() override {
         TBase::SetUp();
-        Box = qobject_cast<TPortBox*>(this->Form->cbPort);
+        Box = qobject_cast<TPortBox*>(Ctl<QComboBox>(*this->Form, "cbPort"));
         ASSERT_TRUE(Box && Dev.isValid());
         Box->SetDeviceFinder([this] { return portlist::FindSerialDevices(Dev.path()); });
     }
@@ -109,8 +110,8 @@ TEST_F(TPortBoxWindow, NoPathReturnsToThePreviousChoice) {
 TEST_F(TPortBoxSim, ATypedPathConnectsToTheController) {
     TDialogAnswer answer(QString::fromStdString(Sim->Path()));
     ChooseOther(answer);
-    Click(Form->btnConnect);
-    ASSERT_TRUE(WaitFor([this] { return OwnEnabled(Form->btnDisconnect); }, 10000));
+    Click(Ctl<QPushButton>(*Form, "btnConnect"));
+    ASSERT_TRUE(WaitFor([this] { return OwnEnabled(Ctl<QPushButton>(*Form, "btnDisconnect")); }, 10000));
     EXPECT_TRUE(Connected());
     EXPECT_EQ(Form->UART->DeviceName(), Sim->Path());
     EXPECT_EQ(Codes(Sim->Frames()), "ImpRRRRRR");

@@ -20,7 +20,7 @@ protected:
         TConnectedWindowTest::SetUp();
         if (HasFatalFailure()) return;
         ASSERT_NO_FATAL_FAILURE(Activate());
-        Form->edtPosTo->setFocus();  // an edit that lets these keys travel on
+        Ctl<QLineEdit>(*Form, "edtPosTo")->setFocus();  // an edit that lets these keys travel on
         Sim->ClearFrames();
     }
     // A key pressed and released on the keyboard: delivered through the
@@ -29,9 +29,9 @@ protected:
         QWidget* target = window ? window : Form.get();
         QTest::keyClick(target->windowHandle(), key);
     }
-    int Bar() const { return Form->tbarSubCommand->Position(); }
+    int Bar() const { return Ctl<TTrackBar>(*Form, "tbarSubCommand")->Position(); }
     void SetBarIdle(int position) {
-        Form->tbarSubCommand->SetPosition(position);
+        Ctl<TTrackBar>(*Form, "tbarSubCommand")->SetPosition(position);
         ASSERT_TRUE(LinkIdle());
         Sim->ClearFrames();
     }
@@ -55,7 +55,7 @@ TEST_F(TShortcuts, ArrowsStepTheBarOnceAndSendTheDrive) {
     Press(Qt::Key_Right);  // the second comes while the first drive is pending
     EXPECT_EQ(Bar(), 257);
     EXPECT_FALSE(Drives().empty());
-    EXPECT_EQ(Form->edtPosTo->hasFocus(), true);  // the focus stays where it was
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtPosTo")->hasFocus(), true);  // the focus stays where it was
 }
 
 TEST_F(TShortcuts, ArrowsStopAtTheEndsOfTheBar) {
@@ -73,7 +73,7 @@ TEST_F(TShortcuts, DownNeverActs) {
     Press(Qt::Key_Down);
     EXPECT_EQ(Bar(), 300);
     EXPECT_TRUE(FramesSettled().empty());
-    Form->tbarSubCommand->setFocus();
+    Ctl<TTrackBar>(*Form, "tbarSubCommand")->setFocus();
     Press(Qt::Key_Down);  // the bar's own key moves it; the hook adds nothing
     const int afterOwnKey = Bar();
     EXPECT_LE(std::abs(afterOwnKey - 300), 1);
@@ -82,7 +82,7 @@ TEST_F(TShortcuts, DownNeverActs) {
 
 TEST_F(TShortcuts, ArrowsDoNothingWhileTheBarIsDisabled) {
     ChooseMode(3);
-    ASSERT_FALSE(OwnEnabled(Form->tbarSubCommand));
+    ASSERT_FALSE(OwnEnabled(Ctl<TTrackBar>(*Form, "tbarSubCommand")));
     ASSERT_TRUE(LinkIdle());
     Sim->ClearFrames();
     for (Qt::Key key : {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up}) Press(key);
@@ -101,8 +101,8 @@ TEST_F(TShortcuts, UpCentresTheBarAndSendsZeroOnceAlsoAtTheCentre) {
 }
 
 TEST_F(TShortcuts, WithTheBarFocusedOneLeftMovesItTwice) {
-    Form->tbarSubCommand->setFocus();
-    ASSERT_TRUE(Form->tbarSubCommand->hasFocus());
+    Ctl<TTrackBar>(*Form, "tbarSubCommand")->setFocus();
+    ASSERT_TRUE(Ctl<TTrackBar>(*Form, "tbarSubCommand")->hasFocus());
     Press(Qt::Key_Left);
     EXPECT_EQ(Bar(), 254);
 }
@@ -130,7 +130,7 @@ TEST_F(TShortcuts, FunctionKeysToggleTheMeasurementOncePerPressAndF11StopsIt) {
 
 TEST_F(TShortcuts, StopAndResetRunsEvenWithAMessageBoxOpen) {
     ChooseMode(2);
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_EQ(Form->FMeasureStopped, 0);
     Boxes.reset();  // this test answers its box itself
     bool seenOpen = false;
@@ -161,17 +161,17 @@ TEST_F(TShortcuts, StopAndResetRunsEvenWithAMessageBoxOpen) {
 }
 
 TEST_F(TShortcuts, F3WithNoModeSelectedDoesNothing) {
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_EQ(Form->FMeasureStopped, 0);
-    Form->rgServoMode->SetItemIndex(-1);
+    Ctl<TRadioGroup>(*Form, "rgServoMode")->SetItemIndex(-1);
     Press(Qt::Key_F3);
     EXPECT_EQ(Form->FMeasureStopped, 0);
     EXPECT_TRUE(Form->Timer1->isActive());
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
 }
 
 TEST_F(TShortcuts, NothingActsWhileDisconnected) {
-    Click(Form->btnDisconnect);
+    Click(Ctl<QPushButton>(*Form, "btnDisconnect"));
     ASSERT_FALSE(Form->UART->Enabled());
     Form->FMeasureStopped = 0;  // would show a stop by F3 or a stop by F2
     for (Qt::Key key : {Qt::Key_F2, Qt::Key_F12, Qt::Key_F3, Qt::Key_F11, Qt::Key_Left,
@@ -188,9 +188,9 @@ TEST_F(TShortcuts, NothingActsWhileDisconnected) {
 TEST_F(TShortcuts, WithTheChartFocusedTheKeysStillActAndTheMenuKeyOpensItsMenu) {
     ChooseMode(2);
     ASSERT_TRUE(LinkIdle());
-    const QPoint plot = Form->Chart1->mapTo(Form.get(), Form->Chart1->axisRect()->rect().center());
+    const QPoint plot = Ctl<QCustomPlot>(*Form, "Chart1")->mapTo(Form.get(), Ctl<QCustomPlot>(*Form, "Chart1")->axisRect()->rect().center());
     QTest::mouseClick(Form->windowHandle(), Qt::LeftButton, {}, plot);
-    ASSERT_TRUE(Form->Chart1->hasFocus());
+    ASSERT_TRUE(Ctl<QCustomPlot>(*Form, "Chart1")->hasFocus());
     Sim->ClearFrames();
 
     Press(Qt::Key_Menu);
@@ -198,7 +198,7 @@ TEST_F(TShortcuts, WithTheChartFocusedTheKeysStillActAndTheMenuKeyOpensItsMenu) 
     ASSERT_TRUE(WaitFor([menu] { return menu->isVisible(); }));
     QTest::keyClick(menu, Qt::Key_Escape);
     ASSERT_TRUE(WaitFor([menu] { return !menu->isVisible(); }));
-    ASSERT_TRUE(Form->Chart1->hasFocus());
+    ASSERT_TRUE(Ctl<QCustomPlot>(*Form, "Chart1")->hasFocus());
 
     Press(Qt::Key_Left);
     EXPECT_EQ(Bar(), 255);
@@ -213,7 +213,7 @@ TEST_F(TShortcuts, WithTheChartFocusedTheKeysStillActAndTheMenuKeyOpensItsMenu) 
     Press(Qt::Key_Return);  // stop and reset: the bar to its centre, the mode sent again
     EXPECT_EQ(Bar(), 256);
     ASSERT_TRUE(WaitFor([this] { return !OfCode(Sim->Frames(), 'M').empty(); }));
-    EXPECT_TRUE(Form->Chart1->hasFocus());
+    EXPECT_TRUE(Ctl<QCustomPlot>(*Form, "Chart1")->hasFocus());
 }
 
 // Quick presses while measuring at 1 ms on a line paced like the real one:
@@ -222,7 +222,7 @@ TEST_F(TShortcuts, WithTheChartFocusedTheKeysStillActAndTheMenuKeyOpensItsMenu) 
 // leave it at 0 however busy the link was.
 TEST_F(TShortcuts, NoDriveValueIsLostWhileMeasuring) {
     SetFaults([](sim::TFaults& f) { f.BaudRate = 38400; });
-    Form->edtTimerPeriod->setText("1");
+    Ctl<QLineEdit>(*Form, "edtTimerPeriod")->setText("1");
     Press(Qt::Key_F2);
     ASSERT_TRUE(Form->Timer1->isActive());
     const auto controllerAt = [this](int value) {

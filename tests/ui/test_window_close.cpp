@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include "WindowFixture.h"
+#include "WindowDriver.h"
 
 using namespace testsupport;
 
@@ -23,8 +24,8 @@ protected:
         AwaitProbeAnswers(form);
         form.show();
         if (!QTest::qWaitForWindowExposed(&form)) return false;
-        form.cbPort->addItem(QString::fromStdString(Sim->Path()));
-        form.cbPort->setCurrentIndex(form.cbPort->count() - 1);
+        Ctl<QComboBox>(form, "cbPort")->addItem(QString::fromStdString(Sim->Path()));
+        Ctl<QComboBox>(form, "cbPort")->setCurrentIndex(Ctl<QComboBox>(form, "cbPort")->count() - 1);
         return true;
     }
 
@@ -47,7 +48,7 @@ TEST_F(TCloseWhileWaiting, SelfDeletingWindowWaitsForTheHandler) {
         PumpFor(50);  // a deletion not held back for the handler would happen in this spell
         aliveAfterClose = !form.isNull();
     });
-    QTest::mouseClick(form->btnConnect, Qt::LeftButton);
+    QTest::mouseClick(Ctl<QPushButton>(*form, "btnConnect"), Qt::LeftButton);
     // The click has returned: the handler is done, the window still exists
     // until the event loop takes the deferred deletion.
     EXPECT_TRUE(portClosedAtClose);
@@ -60,7 +61,7 @@ TEST_F(TCloseWhileWaiting, OwnedWindowEndsTheSequenceQuietly) {
     auto form = std::make_unique<TMainForm>();
     ASSERT_TRUE(ShowOnTheLine(*form));
     QTimer::singleShot(150, form.get(), [&] { form->close(); });
-    QTest::mouseClick(form->btnConnect, Qt::LeftButton);
+    QTest::mouseClick(Ctl<QPushButton>(*form, "btnConnect"), Qt::LeftButton);
 
     EXPECT_TRUE(form->Closed());
     EXPECT_FALSE(form->UART->Enabled());
@@ -70,7 +71,7 @@ TEST_F(TCloseWhileWaiting, OwnedWindowEndsTheSequenceQuietly) {
     EXPECT_LT(Sim->FrameCount(), 9u);
     // Handlers no longer run once closed.
     Sim->ClearFrames();
-    QTest::mouseClick(form->btnConnect, Qt::LeftButton);
+    QTest::mouseClick(Ctl<QPushButton>(*form, "btnConnect"), Qt::LeftButton);
     EXPECT_FALSE(form->UART->Enabled());
     EXPECT_EQ(Sim->ProbeCount(), 0u);
 }
@@ -81,7 +82,7 @@ TEST_F(TCloseWhileWaiting, ClosingDuringTheModeSwitchEndsItsLoop) {
     QPointer<TMainForm> form = new TMainForm;
     form->setAttribute(Qt::WA_DeleteOnClose);
     ASSERT_TRUE(ShowOnTheLine(*form));
-    QTest::mouseClick(form->btnConnect, Qt::LeftButton);
+    QTest::mouseClick(Ctl<QPushButton>(*form, "btnConnect"), Qt::LeftButton);
     ASSERT_TRUE(form->UART->Enabled());
 
     sim::TFaults silentMode;
@@ -89,7 +90,7 @@ TEST_F(TCloseWhileWaiting, ClosingDuringTheModeSwitchEndsItsLoop) {
     silentMode.DropEvery = 1;
     Sim->SetFaults(silentMode);
     QTimer::singleShot(200, form, [&] { form->close(); });
-    QTest::mouseClick(form->rgServoMode->Item(2), Qt::LeftButton);
+    QTest::mouseClick(Ctl<TRadioGroup>(*form, "rgServoMode")->Item(2), Qt::LeftButton);
     EXPECT_TRUE(WaitFor([&] { return form.isNull(); }));
     EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
 }

@@ -17,7 +17,7 @@ TEST_F(TConnectNoController, ReportsNoControllerAndStaysDisconnected) {
     TPtyPair line;
     ASSERT_FALSE(line.SlavePath().empty());
     SelectPort(line.SlavePath());
-    Click(Form->btnConnect);
+    Click(Ctl<QPushButton>(*Form, "btnConnect"));
 
     ASSERT_EQ(Boxes->Boxes().size(), 1u);
     const TBoxRecord& box = Boxes->Boxes()[0];
@@ -26,21 +26,21 @@ TEST_F(TConnectNoController, ReportsNoControllerAndStaysDisconnected) {
     EXPECT_EQ(box.icon, QMessageBox::Critical);
     EXPECT_EQ(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     EXPECT_FALSE(Form->UART->Enabled());
-    EXPECT_TRUE(OwnEnabled(Form->btnConnect));
-    EXPECT_TRUE(OwnEnabled(Form->cbPort));
-    EXPECT_FALSE(OwnEnabled(Form->btnDisconnect));
-    EXPECT_FALSE(OwnEnabled(Form->btnSTOP));
+    EXPECT_TRUE(OwnEnabled(Ctl<QPushButton>(*Form, "btnConnect")));
+    EXPECT_TRUE(OwnEnabled(Ctl<QComboBox>(*Form, "cbPort")));
+    EXPECT_FALSE(OwnEnabled(Ctl<QPushButton>(*Form, "btnDisconnect")));
+    EXPECT_FALSE(OwnEnabled(Ctl<QPushButton>(*Form, "btnSTOP")));
 }
 
 TEST_F(TConnectNoController, APortThatCannotOpenGoesToTheDefaultReport) {
     SelectPort("/nonexistent/ttyNothing");
-    Click(Form->btnConnect);
+    Click(Ctl<QPushButton>(*Form, "btnConnect"));
     ASSERT_EQ(Boxes->Boxes().size(), 1u);
     EXPECT_EQ(Boxes->Boxes()[0].title, QCoreApplication::applicationName());
     EXPECT_EQ(Boxes->Boxes()[0].icon, QMessageBox::Critical);
     EXPECT_TRUE(Boxes->Boxes()[0].text.contains("(Error: ")) << Boxes->Boxes()[0].text.toStdString();
     EXPECT_FALSE(Form->UART->Enabled());
-    EXPECT_TRUE(OwnEnabled(Form->btnConnect));
+    EXPECT_TRUE(OwnEnabled(Ctl<QPushButton>(*Form, "btnConnect")));
 }
 
 TEST_F(TConnectSim, FillsTheWindowAndEnablesItByMode) {
@@ -50,27 +50,27 @@ TEST_F(TConnectSim, FillsTheWindowAndEnablesItByMode) {
     Sim->SetParam(1, 384);
     Sim->SetParam(5, 65535);
     SelectPort(Sim->Path());
-    Click(Form->btnConnect);
+    Click(Ctl<QPushButton>(*Form, "btnConnect"));
 
     EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
     EXPECT_EQ(Codes(Sim->Frames()), "ImpRRRRRR");
-    EXPECT_TRUE(Form->StatusBar->PanelText(1).startsWith(U("Контроллер: ")));
-    EXPECT_GT(Form->StatusBar->PanelText(1).size(), U("Контроллер: ").size());
-    EXPECT_EQ(Form->rgServoMode->ItemIndex(), 2);
-    EXPECT_EQ(Form->edtPosition->text(), "-1234");
+    EXPECT_TRUE(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(1).startsWith(U("Контроллер: ")));
+    EXPECT_GT(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(1).size(), U("Контроллер: ").size());
+    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), 2);
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtPosition")->text(), "-1234");
     EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam1")->text(), "-1");
     EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam2")->text(), QString("1") + numtext::DecimalSeparator() + "5");
     EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam6")->text(), "65535");
     // Connected: the connection buttons swap, the rest follows the mode rule.
-    EXPECT_FALSE(OwnEnabled(Form->btnConnect));
-    EXPECT_FALSE(OwnEnabled(Form->cbPort));
-    EXPECT_TRUE(OwnEnabled(Form->btnDisconnect));
-    EXPECT_TRUE(OwnEnabled(Form->btnSTOP));
-    EXPECT_TRUE(OwnEnabled(Form->tbarSubCommand));
-    EXPECT_TRUE(OwnEnabled(Form->sbtnCenter));
-    EXPECT_FALSE(OwnEnabled(Form->btnSetPosition));
-    EXPECT_TRUE(OwnEnabled(Form->rgVelocityRaz));
-    EXPECT_EQ(Form->gboxSubCommand->title(), U(" Управление (Скорость) "));
+    EXPECT_FALSE(OwnEnabled(Ctl<QPushButton>(*Form, "btnConnect")));
+    EXPECT_FALSE(OwnEnabled(Ctl<QComboBox>(*Form, "cbPort")));
+    EXPECT_TRUE(OwnEnabled(Ctl<QPushButton>(*Form, "btnDisconnect")));
+    EXPECT_TRUE(OwnEnabled(Ctl<QPushButton>(*Form, "btnSTOP")));
+    EXPECT_TRUE(OwnEnabled(Ctl<TTrackBar>(*Form, "tbarSubCommand")));
+    EXPECT_TRUE(OwnEnabled(Ctl<QToolButton>(*Form, "sbtnCenter")));
+    EXPECT_FALSE(OwnEnabled(Ctl<QPushButton>(*Form, "btnSetPosition")));
+    EXPECT_TRUE(OwnEnabled(Ctl<TRadioGroup>(*Form, "rgVelocityRaz")));
+    EXPECT_EQ(Ctl<QGroupBox>(*Form, "gboxSubCommand")->title(), U(" Управление (Скорость) "));
 }
 
 TEST_F(TConnectSim, SecondConnectDuringTheSequenceIsReportedAndTheSequenceGoesOn) {
@@ -84,10 +84,10 @@ TEST_F(TConnectSim, SecondConnectDuringTheSequenceIsReportedAndTheSequenceGoesOn
     QObject::connect(&secondPress, &QTimer::timeout, [&] {
         if (Sim->FrameCount() < 2) return;
         secondPress.stop();
-        Click(Form->btnConnect);
+        Click(Ctl<QPushButton>(*Form, "btnConnect"));
     });
     secondPress.start(1);
-    Click(Form->btnConnect);
+    Click(Ctl<QPushButton>(*Form, "btnConnect"));
     EXPECT_FALSE(secondPress.isActive()) << "the second press never came";
 
     ASSERT_EQ(Boxes->Boxes().size(), 1u);
@@ -101,36 +101,36 @@ TEST_F(TConnectSim, SecondConnectDuringTheSequenceIsReportedAndTheSequenceGoesOn
 
 TEST_F(TConnectSim, DisconnectDisablesAndAReconnectRunsTheWholeSequence) {
     Connect();
-    Click(Form->btnDisconnect);
+    Click(Ctl<QPushButton>(*Form, "btnDisconnect"));
     EXPECT_FALSE(Form->UART->Enabled());
-    EXPECT_TRUE(OwnEnabled(Form->btnConnect));
-    EXPECT_TRUE(OwnEnabled(Form->cbPort));
-    EXPECT_FALSE(OwnEnabled(Form->btnDisconnect));
-    EXPECT_FALSE(OwnEnabled(Form->tbarSubCommand));
-    EXPECT_FALSE(OwnEnabled(Form->rgServoMode));
+    EXPECT_TRUE(OwnEnabled(Ctl<QPushButton>(*Form, "btnConnect")));
+    EXPECT_TRUE(OwnEnabled(Ctl<QComboBox>(*Form, "cbPort")));
+    EXPECT_FALSE(OwnEnabled(Ctl<QPushButton>(*Form, "btnDisconnect")));
+    EXPECT_FALSE(OwnEnabled(Ctl<TTrackBar>(*Form, "tbarSubCommand")));
+    EXPECT_FALSE(OwnEnabled(Ctl<TRadioGroup>(*Form, "rgServoMode")));
     // Nothing else is reset.
-    EXPECT_EQ(Form->rgServoMode->ItemIndex(), 0);
+    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), 0);
     EXPECT_FALSE(Ctl<QLineEdit>(*Form, "edtParam1")->text().isEmpty());
 
     Sim->SetPosition(77);
-    Click(Form->btnConnect);
+    Click(Ctl<QPushButton>(*Form, "btnConnect"));
     EXPECT_TRUE(Connected());
     EXPECT_EQ(Codes(Sim->Frames()), "ImpRRRRRR");
-    EXPECT_EQ(Form->edtPosition->text(), "77");
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtPosition")->text(), "77");
 }
 
 TEST_F(TConnectSim, TheSimulatorEntryConnectsThroughTheSameWorkflow) {
-    Form->cbPort->setCurrentIndex(Form->cbPort->findText(U("Симулятор")));
-    ASSERT_EQ(Form->cbPort->currentText(), U("Симулятор"));
-    Click(Form->btnConnect);
+    Ctl<QComboBox>(*Form, "cbPort")->setCurrentIndex(Ctl<QComboBox>(*Form, "cbPort")->findText(U("Симулятор")));
+    ASSERT_EQ(Ctl<QComboBox>(*Form, "cbPort")->currentText(), U("Симулятор"));
+    Click(Ctl<QPushButton>(*Form, "btnConnect"));
     EXPECT_TRUE(Connected());
     EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
     EXPECT_TRUE(QString::fromStdString(Form->UART->DeviceName()).startsWith("/dev/pts/"));
-    EXPECT_TRUE(Form->StatusBar->PanelText(1).startsWith(U("Контроллер: ")));
+    EXPECT_TRUE(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(1).startsWith(U("Контроллер: ")));
     // The built-in controller is started once and kept across reconnects.
     const std::string device = Form->UART->DeviceName();
-    Click(Form->btnDisconnect);
-    Click(Form->btnConnect);
+    Click(Ctl<QPushButton>(*Form, "btnDisconnect"));
+    Click(Ctl<QPushButton>(*Form, "btnConnect"));
     EXPECT_TRUE(Connected());
     EXPECT_EQ(Form->UART->DeviceName(), device);
 }
@@ -140,14 +140,14 @@ TEST_F(TConnectSim, ATimedOutStepStopsTheReadAndEmptiesWhatItDidNotRead) {
         f.ReplyCodes = "p";
         f.DropEvery = 1;
     });
-    Form->edtPosition->setText("old");
+    Ctl<QLineEdit>(*Form, "edtPosition")->setText("old");
     Ctl<QLineEdit>(*Form, "edtParam1")->setText("old");
     SelectPort(Sim->Path());
-    Click(Form->btnConnect);
+    Click(Ctl<QPushButton>(*Form, "btnConnect"));
     EXPECT_TRUE(Connected());
     EXPECT_EQ(Codes(FramesSettled()), "Imp");
-    EXPECT_EQ(Form->edtPosition->text(), "");
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtPosition")->text(), "");
     EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam1")->text(), "");
-    EXPECT_EQ(Form->rgServoMode->ItemIndex(), 0);  // read before the failed step
-    EXPECT_EQ(Form->StatusBar->PanelText(0), U("Нет ответа: p"));
+    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), 0);  // read before the failed step
+    EXPECT_EQ(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(0), U("Нет ответа: p"));
 }

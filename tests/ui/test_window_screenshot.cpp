@@ -6,6 +6,7 @@
 #include <qcustomplot.h>
 
 #include "ChartCursor.h"
+#include "WindowDriver.h"
 #include "ChartMenu.h"
 #include "ChartMenuDriver.h"
 #include "StepPanel.h"
@@ -68,16 +69,16 @@ TEST_F(TChartScreenshot, CursorAndMenu) {
     if (path.isEmpty()) GTEST_SKIP() << "SERVO_SCREENSHOT not set";
     Connect();
     ChooseMode(2);
-    Form->tbarSubCommand->SetPosition(330);
+    Ctl<TTrackBar>(*Form, "tbarSubCommand")->SetPosition(330);
     ASSERT_TRUE(LinkIdle());
-    Form->edtHistoryDepth->setText("400");
-    Click(Form->btnGraph);
+    Ctl<QLineEdit>(*Form, "edtHistoryDepth")->setText("400");
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 150; }));
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_NO_FATAL_FAILURE(Activate());
 
-    const QRect plot = Form->Chart1->axisRect()->rect();
-    const QPoint at = Form->Chart1->mapTo(Form.get(), QPoint(plot.left() + plot.width() / 3, plot.center().y()));
+    const QRect plot = Ctl<QCustomPlot>(*Form, "Chart1")->axisRect()->rect();
+    const QPoint at = Ctl<QCustomPlot>(*Form, "Chart1")->mapTo(Form.get(), QPoint(plot.left() + plot.width() / 3, plot.center().y()));
     QTest::mouseMove(Form->windowHandle(), QPoint(1, 1));
     QTest::mouseMove(Form->windowHandle(), at);
     ASSERT_TRUE(Form->ChartCursor->Shown());
@@ -117,19 +118,19 @@ TEST_F(TChartScreenshot, MeasuringAndStepFigures) {
     if (path.isEmpty()) GTEST_SKIP() << "SERVO_SCREENSHOT not set";
     Connect();
     ChooseMode(2);
-    Click(Form->rgVelocityRaz->Item(1));
-    Form->edtHistoryDepth->setText("300");
-    Click(Form->btnGraph);
+    Click(Ctl<TRadioGroup>(*Form, "rgVelocityRaz")->Item(1));
+    Ctl<QLineEdit>(*Form, "edtHistoryDepth")->setText("300");
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     const TChartHistory& history = Form->Series1->History();
     ASSERT_TRUE(WaitFor([&] { return history.Count() >= 40; }));
     ASSERT_TRUE(WaitFor([&] { return LinkIdle(); }));
-    Form->tbarSubCommand->SetPosition(300);
+    Ctl<TTrackBar>(*Form, "tbarSubCommand")->SetPosition(300);
     ASSERT_TRUE(WaitFor([&] { return history.Count() >= 160; }));
     ASSERT_NO_FATAL_FAILURE(Activate());
     QString measuringPath = path;
     EXPECT_TRUE(Form->grab().save(measuringPath.replace(".png", "-measuring.png")));
 
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     TChartMenuDriver driver(*Form);
     QMenu* menu = driver.Open();
     ASSERT_NE(menu, nullptr);

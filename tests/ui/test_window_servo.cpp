@@ -20,7 +20,7 @@ protected:
     bool StopSendsNothing() {
         if (!LinkIdle()) return false;
         Sim->ClearFrames();
-        Click(Form->btnSTOP);
+        Click(Ctl<QPushButton>(*Form, "btnSTOP"));
         return FramesSettled().empty();
     }
 };
@@ -58,22 +58,22 @@ TEST_F(TServoConnected, ControlsFollowEachModeTheUserChooses) {
         SCOPED_TRACE(row.mode);
         Sim->ClearFrames();
         ChooseMode(row.mode);
-        EXPECT_EQ(Form->rgServoMode->ItemIndex(), row.mode);
+        EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), row.mode);
         EXPECT_EQ(Sim->State().Mode, row.mode);
         const auto frames = FramesAfter(2);
         ASSERT_GE(frames.size(), 2u);
         EXPECT_EQ(frames[0].Code, 'M');
         EXPECT_EQ(frames[0].Payload, std::vector<uint8_t>{uint8_t(row.mode)});
         EXPECT_EQ(frames[1].Code, 'm');
-        EXPECT_EQ(OwnEnabled(Form->tbarSubCommand), row.drive);
-        EXPECT_EQ(OwnEnabled(Form->sbtnCenter), row.drive);
-        EXPECT_EQ(OwnEnabled(Form->gboxSubCommand), row.drive);
-        EXPECT_EQ(OwnEnabled(Form->btnSetPosition), row.setTarget);
-        EXPECT_EQ(OwnEnabled(Form->rgVelocityRaz), row.velocityUnit);
-        EXPECT_EQ(OwnEnabled(Form->edtPulsesPerMilimeter), row.velocityUnit);
-        EXPECT_EQ(Form->gboxSubCommand->title(), U(row.caption));
-        EXPECT_EQ(Form->gboxSubCommand->title().size(), QString::fromUtf8(row.caption).size());
-        EXPECT_TRUE(OwnEnabled(Form->rgServoMode));
+        EXPECT_EQ(OwnEnabled(Ctl<TTrackBar>(*Form, "tbarSubCommand")), row.drive);
+        EXPECT_EQ(OwnEnabled(Ctl<QToolButton>(*Form, "sbtnCenter")), row.drive);
+        EXPECT_EQ(OwnEnabled(Ctl<QGroupBox>(*Form, "gboxSubCommand")), row.drive);
+        EXPECT_EQ(OwnEnabled(Ctl<QPushButton>(*Form, "btnSetPosition")), row.setTarget);
+        EXPECT_EQ(OwnEnabled(Ctl<TRadioGroup>(*Form, "rgVelocityRaz")), row.velocityUnit);
+        EXPECT_EQ(OwnEnabled(Ctl<QLineEdit>(*Form, "edtPulsesPerMilimeter")), row.velocityUnit);
+        EXPECT_EQ(Ctl<QGroupBox>(*Form, "gboxSubCommand")->title(), U(row.caption));
+        EXPECT_EQ(Ctl<QGroupBox>(*Form, "gboxSubCommand")->title().size(), QString::fromUtf8(row.caption).size());
+        EXPECT_TRUE(OwnEnabled(Ctl<TRadioGroup>(*Form, "rgServoMode")));
     }
     EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
 }
@@ -81,18 +81,18 @@ TEST_F(TServoConnected, ControlsFollowEachModeTheUserChooses) {
 TEST_F(TServoSim, NoModeReportedLeavesTheDriveOnWithThePlainCaption) {
     SetFaults([](sim::TFaults& f) { f.RefuseCodes = "m"; });
     Connect();
-    EXPECT_EQ(Form->rgServoMode->ItemIndex(), -1);
-    EXPECT_EQ(Form->gboxSubCommand->title(), U(" Управление "));
-    EXPECT_TRUE(OwnEnabled(Form->tbarSubCommand));
-    EXPECT_TRUE(OwnEnabled(Form->sbtnCenter));
-    EXPECT_FALSE(OwnEnabled(Form->btnSetPosition));
-    EXPECT_FALSE(OwnEnabled(Form->rgVelocityRaz));
+    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), -1);
+    EXPECT_EQ(Ctl<QGroupBox>(*Form, "gboxSubCommand")->title(), U(" Управление "));
+    EXPECT_TRUE(OwnEnabled(Ctl<TTrackBar>(*Form, "tbarSubCommand")));
+    EXPECT_TRUE(OwnEnabled(Ctl<QToolButton>(*Form, "sbtnCenter")));
+    EXPECT_FALSE(OwnEnabled(Ctl<QPushButton>(*Form, "btnSetPosition")));
+    EXPECT_FALSE(OwnEnabled(Ctl<TRadioGroup>(*Form, "rgVelocityRaz")));
 }
 
 TEST_F(TServoConnected, SwitchWithTheBarOffCentreCentresItAndStillSetsTheMode) {
-    Form->tbarSubCommand->setFocus();
-    QTest::keyClick(Form->tbarSubCommand, Qt::Key_End);
-    ASSERT_EQ(Form->tbarSubCommand->Position(), 511);
+    Ctl<TTrackBar>(*Form, "tbarSubCommand")->setFocus();
+    QTest::keyClick(Ctl<TTrackBar>(*Form, "tbarSubCommand"), Qt::Key_End);
+    ASSERT_EQ(Ctl<TTrackBar>(*Form, "tbarSubCommand")->Position(), 511);
     ASSERT_TRUE(LinkIdle());  // the drive the key sent has reached the controller
     Sim->ClearFrames();
     ChooseMode(1);
@@ -101,18 +101,18 @@ TEST_F(TServoConnected, SwitchWithTheBarOffCentreCentresItAndStillSetsTheMode) {
     EXPECT_EQ(Codes(frames).substr(0, 3), "BMm");
     EXPECT_EQ(DriveValue(frames[0]), 0);
     EXPECT_EQ(frames[1].Payload, std::vector<uint8_t>{1});
-    EXPECT_EQ(Form->tbarSubCommand->Position(), 256);
+    EXPECT_EQ(Ctl<TTrackBar>(*Form, "tbarSubCommand")->Position(), 256);
     EXPECT_EQ(Sim->State().Mode, 1);
-    EXPECT_EQ(Form->rgServoMode->ItemIndex(), 1);
+    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), 1);
 }
 
 TEST_F(TServoConnected, ARefusedSwitchShowsTheReportedModeWithTheChosenControls) {
-    ASSERT_EQ(Form->rgServoMode->ItemIndex(), 0);
+    ASSERT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), 0);
     SetFaults([](sim::TFaults& f) { f.RefuseCodes = "M"; });
     ChooseMode(3);
-    EXPECT_EQ(Form->rgServoMode->ItemIndex(), 0);  // what the controller reports
-    EXPECT_EQ(Form->gboxSubCommand->title(), U(" В режиме \"Позиция\" недоступно "));
-    EXPECT_FALSE(OwnEnabled(Form->tbarSubCommand));
+    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), 0);  // what the controller reports
+    EXPECT_EQ(Ctl<QGroupBox>(*Form, "gboxSubCommand")->title(), U(" В режиме \"Позиция\" недоступно "));
+    EXPECT_FALSE(OwnEnabled(Ctl<TTrackBar>(*Form, "tbarSubCommand")));
     EXPECT_TRUE(Boxes->Boxes().empty());
 }
 
@@ -120,7 +120,7 @@ TEST_F(TServoConnected, ARefusedModeQueryKeepsTheUsersChoiceSilently) {
     SetFaults([](sim::TFaults& f) { f.RefuseCodes = "m"; });
     ChooseMode(2);
     EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
-    EXPECT_EQ(Form->rgServoMode->ItemIndex(), 2);
+    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), 2);
     EXPECT_EQ(Sim->State().Mode, 2);
 }
 
@@ -133,8 +133,8 @@ TEST_F(TServoConnected, AnUnreadableModeReplyGivesUpAfterTenRetries) {
     ASSERT_EQ(Boxes->Boxes().size(), 1u);
     EXPECT_EQ(Boxes->Boxes()[0].text, U("Нет ответа от устройства (10 retry)"));
     EXPECT_EQ(Boxes->Boxes()[0].title, "Error");
-    EXPECT_EQ(Form->rgServoMode->ItemIndex(), -1);
-    EXPECT_TRUE(OwnEnabled(Form->rgServoMode));
+    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), -1);
+    EXPECT_TRUE(OwnEnabled(Ctl<TRadioGroup>(*Form, "rgServoMode")));
     // The first query and eleven retries.
     EXPECT_EQ(OfCode(Sim->Frames(), 'm').size(), 12u);
 }
@@ -148,9 +148,9 @@ TEST_F(TServoConnected, AnUnansweredModeQueryTimesOutAndClearsTheSelection) {
     ASSERT_EQ(Boxes->Boxes().size(), 1u);
     EXPECT_EQ(Boxes->Boxes()[0].text, U("Нет ответа от устройства (timeout)"));
     EXPECT_EQ(Boxes->Boxes()[0].icon, QMessageBox::Critical);
-    EXPECT_EQ(Form->rgServoMode->ItemIndex(), -1);
-    EXPECT_TRUE(OwnEnabled(Form->rgServoMode));
-    EXPECT_EQ(Form->StatusBar->PanelText(0), "Timeout");
+    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), -1);
+    EXPECT_TRUE(OwnEnabled(Ctl<TRadioGroup>(*Form, "rgServoMode")));
+    EXPECT_EQ(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(0), "Timeout");
     // Stop and reset now does nothing until a mode is chosen again.
     EXPECT_TRUE(StopSendsNothing());
 }
@@ -160,10 +160,10 @@ TEST_F(TServoSim, PositionsAreReadIntoTheirEdits) {
     Connect();
     Sim->SetPosition(-8388608);
     Sim->SetTarget(8388607);
-    Click(Form->btnGetPosition);
-    ASSERT_TRUE(WaitFor([this] { return Form->edtPosition->text() == "-8388608"; }));
-    Click(Form->btnGetZ);
-    ASSERT_TRUE(WaitFor([this] { return Form->edtPosTo->text() == "8388607"; }));
+    Click(Ctl<QPushButton>(*Form, "btnGetPosition"));
+    ASSERT_TRUE(WaitFor([this] { return Ctl<QLineEdit>(*Form, "edtPosition")->text() == "-8388608"; }));
+    Click(Ctl<QPushButton>(*Form, "btnGetZ"));
+    ASSERT_TRUE(WaitFor([this] { return Ctl<QLineEdit>(*Form, "edtPosTo")->text() == "8388607"; }));
     EXPECT_EQ(Codes(Sim->Frames()), "pz");
 }
 
@@ -172,26 +172,26 @@ TEST_F(TServoSim, BadTargetTextIsMarkedAndNothingIsSent) {
     Connect();
     for (const char* text : {"abc", ""}) {
         SCOPED_TRACE(text);
-        Form->edtPosTo->clear();
-        QTest::keyClicks(Form->edtPosTo, text);
-        Click(Form->btnSetPosition);
-        const QPalette marked = Form->edtPosTo->palette();
+        Ctl<QLineEdit>(*Form, "edtPosTo")->clear();
+        QTest::keyClicks(Ctl<QLineEdit>(*Form, "edtPosTo"), text);
+        Click(Ctl<QPushButton>(*Form, "btnSetPosition"));
+        const QPalette marked = Ctl<QLineEdit>(*Form, "edtPosTo")->palette();
         EXPECT_EQ(marked.color(QPalette::Base), QColor(255, 0, 0));
         EXPECT_EQ(marked.color(QPalette::Text), QColor(255, 255, 255));
         EXPECT_TRUE(FramesSettled().empty());
         // Typing restores the system colours.
-        QTest::keyClicks(Form->edtPosTo, "1");
+        QTest::keyClicks(Ctl<QLineEdit>(*Form, "edtPosTo"), "1");
         for (QPalette::ColorRole role : {QPalette::Base, QPalette::Text})
-            EXPECT_EQ(Form->edtPosTo->palette().color(QPalette::Active, role),
-                      QApplication::palette(Form->edtPosTo).color(QPalette::Active, role));
+            EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtPosTo")->palette().color(QPalette::Active, role),
+                      QApplication::palette(Ctl<QLineEdit>(*Form, "edtPosTo")).color(QPalette::Active, role));
     }
 }
 
 TEST_F(TServoSim, EveryMarkedEditRecoversWhenItsTextChanges) {
-    for (QLineEdit* edit : {Form->edtPosTo, Form->edtHistoryDepth, Form->edtPulsesPerMilimeter,
-                            Form->edtTimerPeriod, Ctl<QLineEdit>(*Form, "edtParam1"), Ctl<QLineEdit>(*Form, "edtParam2"),
+    for (QLineEdit* edit : {Ctl<QLineEdit>(*Form, "edtPosTo"), Ctl<QLineEdit>(*Form, "edtHistoryDepth"), Ctl<QLineEdit>(*Form, "edtPulsesPerMilimeter"),
+                            Ctl<QLineEdit>(*Form, "edtTimerPeriod"), Ctl<QLineEdit>(*Form, "edtParam1"), Ctl<QLineEdit>(*Form, "edtParam2"),
                             Ctl<QLineEdit>(*Form, "edtParam3"), Ctl<QLineEdit>(*Form, "edtParam4"), Ctl<QLineEdit>(*Form, "edtParam5"), Ctl<QLineEdit>(*Form, "edtParam6"),
-                            Form->edtPosition}) {
+                            Ctl<QLineEdit>(*Form, "edtPosition")}) {
         Form->MarkInputError(edit);
         ASSERT_EQ(edit->palette().color(QPalette::Base), QColor(255, 0, 0));
         edit->setText(edit->text() + "7");  // as a reply or typing would
@@ -204,22 +204,22 @@ TEST_F(TServoSim, TheTargetIsTheEnteredDistanceFromAFreshPosition) {
     Sim->SetMode(3);
     Connect();
     Sim->SetPosition(5000);
-    Form->edtPosTo->clear();
-    QTest::keyClicks(Form->edtPosTo, "100");
-    Click(Form->btnSetPosition);
+    Ctl<QLineEdit>(*Form, "edtPosTo")->clear();
+    QTest::keyClicks(Ctl<QLineEdit>(*Form, "edtPosTo"), "100");
+    Click(Ctl<QPushButton>(*Form, "btnSetPosition"));
     auto frames = FramesAfter(2);
     ASSERT_EQ(Codes(frames), "pP");
     EXPECT_EQ(Target24(frames[1]), 5100);
-    EXPECT_EQ(Form->edtPosTo->text(), "100");
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtPosTo")->text(), "100");
     ASSERT_TRUE(LinkIdle());
 
     // A target read back into the edit is again taken as a distance.
     Sim->ClearFrames();
     Sim->SetTarget(-300);
     Sim->SetPosition(1000);
-    Click(Form->btnGetZ);
-    ASSERT_TRUE(WaitFor([this] { return Form->edtPosTo->text() == "-300"; }));
-    Click(Form->btnSetPosition);
+    Click(Ctl<QPushButton>(*Form, "btnGetZ"));
+    ASSERT_TRUE(WaitFor([this] { return Ctl<QLineEdit>(*Form, "edtPosTo")->text() == "-300"; }));
+    Click(Ctl<QPushButton>(*Form, "btnSetPosition"));
     frames = FramesAfter(3);
     ASSERT_EQ(Codes(frames), "zpP");
     EXPECT_EQ(Target24(frames[2]), 700);
@@ -244,10 +244,10 @@ TEST_F(TServoSim, ATargetBeyondTheWiresRangeIsMarkedAndNotSent) {
         Boxes = std::make_unique<TBoxCloser>();
         Sim->ClearFrames();
         Sim->SetPosition(c.position);
-        Form->edtPosTo->setText(c.distance);
-        Click(Form->btnSetPosition);
+        Ctl<QLineEdit>(*Form, "edtPosTo")->setText(c.distance);
+        Click(Ctl<QPushButton>(*Form, "btnSetPosition"));
         const auto frames = FramesSettled();
-        EXPECT_EQ(Marked(Form->edtPosTo), !c.target);
+        EXPECT_EQ(Marked(Ctl<QLineEdit>(*Form, "edtPosTo")), !c.target);
         if (c.target) {
             ASSERT_EQ(Codes(frames), "pP");
             EXPECT_EQ(Target24(frames[1]), *c.target);
@@ -261,7 +261,7 @@ TEST_F(TServoSim, ATargetBeyondTheWiresRangeIsMarkedAndNotSent) {
 }
 
 TEST_F(TServoConnected, TheBarSendsItsPositionLessTheCentre) {
-    Form->tbarSubCommand->setFocus();
+    Ctl<TTrackBar>(*Form, "tbarSubCommand")->setFocus();
     struct {
         Qt::Key key;
         int position;
@@ -269,8 +269,8 @@ TEST_F(TServoConnected, TheBarSendsItsPositionLessTheCentre) {
     } const steps[] = {{Qt::Key_Home, 0, -256}, {Qt::Key_End, 511, 255}};
     for (const auto& step : steps) {
         Sim->ClearFrames();
-        QTest::keyClick(Form->tbarSubCommand, step.key);
-        EXPECT_EQ(Form->tbarSubCommand->Position(), step.position);
+        QTest::keyClick(Ctl<TTrackBar>(*Form, "tbarSubCommand"), step.key);
+        EXPECT_EQ(Ctl<TTrackBar>(*Form, "tbarSubCommand")->Position(), step.position);
         const auto drives = OfCode(FramesSettled(), 'B');
         ASSERT_FALSE(drives.empty());
         for (const sim::TFrame& frame : drives) EXPECT_EQ(DriveValue(frame), step.value);
@@ -278,7 +278,7 @@ TEST_F(TServoConnected, TheBarSendsItsPositionLessTheCentre) {
     }
     // Back to the centre by the program: one change, value 0.
     Sim->ClearFrames();
-    Form->tbarSubCommand->SetPosition(256);
+    Ctl<TTrackBar>(*Form, "tbarSubCommand")->SetPosition(256);
     const auto frames = FramesSettled();
     ASSERT_EQ(Codes(frames), "B");
     EXPECT_EQ(DriveValue(frames[0]), 0);
@@ -289,10 +289,10 @@ TEST_F(TServoConnected, TheBarMovedWhileATransactionIsPendingIsSentWhenItEnds) {
         f.ReplyCodes = "p";
         f.DelayMs = 400;
     });
-    Click(Form->btnGetPosition);
-    Form->tbarSubCommand->setFocus();
-    QTest::keyClick(Form->tbarSubCommand, Qt::Key_PageDown);
-    EXPECT_EQ(Form->tbarSubCommand->Position(), 254);
+    Click(Ctl<QPushButton>(*Form, "btnGetPosition"));
+    Ctl<TTrackBar>(*Form, "tbarSubCommand")->setFocus();
+    QTest::keyClick(Ctl<TTrackBar>(*Form, "tbarSubCommand"), Qt::Key_PageDown);
+    EXPECT_EQ(Ctl<TTrackBar>(*Form, "tbarSubCommand")->Position(), 254);
     // Only the newest value waits, and it goes out once, after the reply.
     const auto frames = FramesSettled(600);
     ASSERT_EQ(Codes(frames), "pB");
@@ -300,42 +300,42 @@ TEST_F(TServoConnected, TheBarMovedWhileATransactionIsPendingIsSentWhenItEnds) {
 }
 
 TEST_F(TServoConnected, CentreAtTheCentreStillSendsZeroOnce) {
-    ASSERT_EQ(Form->tbarSubCommand->Position(), 256);
-    Click(Form->sbtnCenter);
+    ASSERT_EQ(Ctl<TTrackBar>(*Form, "tbarSubCommand")->Position(), 256);
+    Click(Ctl<QToolButton>(*Form, "sbtnCenter"));
     const auto frames = FramesSettled();
     ASSERT_EQ(Codes(frames), "B");
     EXPECT_EQ(DriveValue(frames[0]), 0);
 
     // Away from the centre: the move sends 0, the direct call is refused.
-    Form->tbarSubCommand->setFocus();
-    QTest::keyClick(Form->tbarSubCommand, Qt::Key_PageDown);
+    Ctl<TTrackBar>(*Form, "tbarSubCommand")->setFocus();
+    QTest::keyClick(Ctl<TTrackBar>(*Form, "tbarSubCommand"), Qt::Key_PageDown);
     ASSERT_TRUE(LinkIdle());  // the drive the key sent has reached the controller
     Sim->ClearFrames();
-    Click(Form->sbtnCenter);
+    Click(Ctl<QToolButton>(*Form, "sbtnCenter"));
     const auto again = FramesSettled();
     ASSERT_EQ(Codes(again), "B");
     EXPECT_EQ(DriveValue(again[0]), 0);
-    EXPECT_EQ(Form->tbarSubCommand->Position(), 256);
+    EXPECT_EQ(Ctl<TTrackBar>(*Form, "tbarSubCommand")->Position(), 256);
 }
 
 TEST_F(TServoSim, StopAndResetCentresStopsTheMeasurementAndResendsTheMode) {
     Sim->SetMode(2);
     Connect();
-    Click(Form->btnGraph);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_TRUE(Form->Timer1->isActive());
-    Form->tbarSubCommand->SetPosition(300);
+    Ctl<TTrackBar>(*Form, "tbarSubCommand")->SetPosition(300);
     ASSERT_TRUE(LinkIdle());  // that drive, if the poll left the link free for it, is in
     Sim->ClearFrames();
 
-    Click(Form->btnSTOP);
-    EXPECT_EQ(Form->tbarSubCommand->Position(), 256);
+    Click(Ctl<QPushButton>(*Form, "btnSTOP"));
+    EXPECT_EQ(Ctl<TTrackBar>(*Form, "tbarSubCommand")->Position(), 256);
     EXPECT_FALSE(Form->Timer1->isActive());
     EXPECT_EQ(Form->FMeasureStopped, 1);
-    EXPECT_TRUE(OwnEnabled(Form->edtHistoryDepth));
-    EXPECT_TRUE(OwnEnabled(Form->edtTimerPeriod));
-    EXPECT_TRUE(OwnEnabled(Form->rgVelocityRaz));
-    EXPECT_TRUE(OwnEnabled(Form->edtPulsesPerMilimeter));
-    EXPECT_TRUE(OwnEnabled(Form->sbtnCenter));
+    EXPECT_TRUE(OwnEnabled(Ctl<QLineEdit>(*Form, "edtHistoryDepth")));
+    EXPECT_TRUE(OwnEnabled(Ctl<QLineEdit>(*Form, "edtTimerPeriod")));
+    EXPECT_TRUE(OwnEnabled(Ctl<TRadioGroup>(*Form, "rgVelocityRaz")));
+    EXPECT_TRUE(OwnEnabled(Ctl<QLineEdit>(*Form, "edtPulsesPerMilimeter")));
+    EXPECT_TRUE(OwnEnabled(Ctl<QToolButton>(*Form, "sbtnCenter")));
     // The centring's drive command goes out unless a sample poll holds the
     // link at that moment; the mode always follows, last.
     const auto frames = FramesSettled();
@@ -349,32 +349,32 @@ TEST_F(TServoSim, StopAndResetCentresStopsTheMeasurementAndResendsTheMode) {
 TEST_F(TServoSim, StopAndResetWithoutAModeDoesNothing) {
     SetFaults([](sim::TFaults& f) { f.RefuseCodes = "m"; });
     Connect();
-    ASSERT_EQ(Form->rgServoMode->ItemIndex(), -1);
-    Click(Form->btnGraph);
+    ASSERT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), -1);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_TRUE(Form->Timer1->isActive());
-    Form->tbarSubCommand->SetPosition(200);
+    Ctl<TTrackBar>(*Form, "tbarSubCommand")->SetPosition(200);
     ASSERT_TRUE(LinkIdle());  // stop and reset meets no drive under way
-    Click(Form->btnSTOP);
+    Click(Ctl<QPushButton>(*Form, "btnSTOP"));
     EXPECT_TRUE(Form->Timer1->isActive());
     EXPECT_EQ(Form->FMeasureStopped, 0);
-    EXPECT_EQ(Form->tbarSubCommand->Position(), 200);
-    Click(Form->btnGraph);  // stop the polling before the checks of the wire
+    EXPECT_EQ(Ctl<TTrackBar>(*Form, "tbarSubCommand")->Position(), 200);
+    Click(Ctl<QPushButton>(*Form, "btnGraph"));  // stop the polling before the checks of the wire
     EXPECT_TRUE(StopSendsNothing());
 }
 
 TEST_F(TServoSim, EnterInTheTargetEditRunsStopAndReset) {
     Sim->SetMode(3);
     Connect();
-    Form->edtPosTo->setFocus();
-    QTest::keyClicks(Form->edtPosTo, "12");
-    QTest::keyClick(Form->edtPosTo, Qt::Key_Return);
+    Ctl<QLineEdit>(*Form, "edtPosTo")->setFocus();
+    QTest::keyClicks(Ctl<QLineEdit>(*Form, "edtPosTo"), "12");
+    QTest::keyClick(Ctl<QLineEdit>(*Form, "edtPosTo"), Qt::Key_Return);
     const auto frames = FramesSettled();
     ASSERT_EQ(Codes(frames), "M");
     EXPECT_EQ(frames[0].Payload, std::vector<uint8_t>{3});
 }
 
 TEST_F(TServoConnected, EnterOnAnotherFocusedButtonPressesThatButton) {
-    Form->btnGetPosition->setFocus();
-    QTest::keyClick(Form->btnGetPosition, Qt::Key_Return);
+    Ctl<QPushButton>(*Form, "btnGetPosition")->setFocus();
+    QTest::keyClick(Ctl<QPushButton>(*Form, "btnGetPosition"), Qt::Key_Return);
     EXPECT_EQ(Codes(FramesSettled()), "p");
 }

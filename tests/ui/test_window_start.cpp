@@ -44,14 +44,14 @@ QRect CaptionRect(QGroupBox* box) {
 }  // namespace
 
 TEST_F(TWindowStart, OnlyTheConnectionGroupIsEnabled) {
-    const QList<QWidget*> expectedOn{Form->gboxController, Form->btnConnect, Form->cbPort};
+    const QList<QWidget*> expectedOn{Ctl<QGroupBox>(*Form, "gboxController"), Ctl<QPushButton>(*Form, "btnConnect"), Ctl<QComboBox>(*Form, "cbPort")};
     for (QWidget* control : WalkedControls(Form.get())) {
         // The chart is never disabled: a recording stays readable without a controller.
-        const bool chart = control == Form->Chart1 || Form->Chart1->isAncestorOf(control);
+        const bool chart = control == Ctl<QCustomPlot>(*Form, "Chart1") || Ctl<QCustomPlot>(*Form, "Chart1")->isAncestorOf(control);
         EXPECT_EQ(OwnEnabled(control), expectedOn.contains(control) || chart)
             << control->metaObject()->className() << " " << control->objectName().toStdString();
     }
-    EXPECT_FALSE(OwnEnabled(Form->btnDisconnect));
+    EXPECT_FALSE(OwnEnabled(Ctl<QPushButton>(*Form, "btnDisconnect")));
     EXPECT_FALSE(Ctl<QLabel>(*Form, "Label1")->isEnabled());  // labels are walked too
     // The walk stops at two levels: the bank items inside gboxParams keep their own state.
     EXPECT_TRUE(OwnEnabled(Ctl<TRadioGroup>(*Form, "rgrpEEPROM")->Item(0)));
@@ -60,28 +60,28 @@ TEST_F(TWindowStart, OnlyTheConnectionGroupIsEnabled) {
 }
 
 TEST_F(TWindowStart, DefaultsAsDesigned) {
-    EXPECT_EQ(Form->tbarSubCommand->Position(), 256);
-    EXPECT_EQ(Form->tbarSubCommand->minimum(), 0);
-    EXPECT_EQ(Form->tbarSubCommand->maximum(), 511);
-    EXPECT_EQ(Form->tbarSubCommand->tickInterval(), 16);
-    EXPECT_EQ(Form->tbarSubCommand->pageStep(), 2);
-    EXPECT_EQ(Form->tbarSubCommand->singleStep(), 1);
-    EXPECT_EQ(Form->tbarSubCommand->tickPosition(), QSlider::TicksAbove);
-    EXPECT_EQ(Form->tbarSubCommand->style()->pixelMetric(QStyle::PM_SliderLength, nullptr,
-                                                          Form->tbarSubCommand),
+    EXPECT_EQ(Ctl<TTrackBar>(*Form, "tbarSubCommand")->Position(), 256);
+    EXPECT_EQ(Ctl<TTrackBar>(*Form, "tbarSubCommand")->minimum(), 0);
+    EXPECT_EQ(Ctl<TTrackBar>(*Form, "tbarSubCommand")->maximum(), 511);
+    EXPECT_EQ(Ctl<TTrackBar>(*Form, "tbarSubCommand")->tickInterval(), 16);
+    EXPECT_EQ(Ctl<TTrackBar>(*Form, "tbarSubCommand")->pageStep(), 2);
+    EXPECT_EQ(Ctl<TTrackBar>(*Form, "tbarSubCommand")->singleStep(), 1);
+    EXPECT_EQ(Ctl<TTrackBar>(*Form, "tbarSubCommand")->tickPosition(), QSlider::TicksAbove);
+    EXPECT_EQ(Ctl<TTrackBar>(*Form, "tbarSubCommand")->style()->pixelMetric(QStyle::PM_SliderLength, nullptr,
+                                                          Ctl<TTrackBar>(*Form, "tbarSubCommand")),
               15);
-    EXPECT_EQ(Form->rgServoMode->ItemIndex(), -1);
-    EXPECT_EQ(Form->rgVelocityRaz->ItemIndex(), 1);
+    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), -1);
+    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgVelocityRaz")->ItemIndex(), 1);
     EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgrpEEPROM")->ItemIndex(), 0);
-    EXPECT_EQ(Form->StatusBar->PanelText(0), "");
-    EXPECT_EQ(Form->StatusBar->PanelText(1), "");
-    EXPECT_EQ(Form->StatusBar->PanelRect(0).width(), 150);
-    EXPECT_EQ(Form->cbPort->currentText(), "COM1");
-    EXPECT_EQ(Form->edtHistoryDepth->text(), "100");
-    EXPECT_EQ(Form->edtPulsesPerMilimeter->text(), "80");
-    EXPECT_EQ(Form->edtTimerPeriod->text(), "16");
-    EXPECT_TRUE(Form->edtPosition->isReadOnly());
-    EXPECT_EQ(Form->sbtnCenter->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(0), "");
+    EXPECT_EQ(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(1), "");
+    EXPECT_EQ(Ctl<TStatusBar>(*Form, "StatusBar")->PanelRect(0).width(), 150);
+    EXPECT_EQ(Ctl<QComboBox>(*Form, "cbPort")->currentText(), "COM1");
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtHistoryDepth")->text(), "100");
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtPulsesPerMilimeter")->text(), "80");
+    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtTimerPeriod")->text(), "16");
+    EXPECT_TRUE(Ctl<QLineEdit>(*Form, "edtPosition")->isReadOnly());
+    EXPECT_EQ(Ctl<QToolButton>(*Form, "sbtnCenter")->focusPolicy(), Qt::NoFocus);
     EXPECT_FALSE(Form->Timer1->isActive());
     EXPECT_EQ(Form->Timer1->interval(), 16);
     EXPECT_EQ(Form->Timer1->timerType(), Qt::PreciseTimer);
@@ -93,7 +93,7 @@ TEST_F(TWindowStart, DefaultsAsDesigned) {
 }
 
 TEST_F(TWindowStart, PortListHasComPortsThenDevicesThenSimulatorThenOtherPort) {
-    QComboBox* box = Form->cbPort;
+    QComboBox* box = Ctl<QComboBox>(*Form, "cbPort");
     ASSERT_GE(box->count(), 6);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(box->itemText(i), QString("COM%1").arg(i + 1));
     EXPECT_EQ(box->itemText(box->count() - 2), U("Симулятор"));
@@ -108,47 +108,47 @@ TEST_F(TWindowStart, FixedClientAreaWithoutMaximize) {
     EXPECT_EQ(Form->minimumSize(), Form->maximumSize());
     EXPECT_FALSE(Form->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(Form->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_EQ(Form->StatusBar->geometry(), QRect(0, 506, 782, 19));
+    EXPECT_EQ(Ctl<TStatusBar>(*Form, "StatusBar")->geometry(), QRect(0, 506, 782, 19));
     EXPECT_EQ(Ctl<QGroupBox>(*Form, "gboxParams")->size(), QSize(375, 129));
-    EXPECT_EQ(Form->gboxSubCommand->size(), QSize(396, 65));
-    EXPECT_EQ(Form->Chart1->size(), QSize(775, 259));
+    EXPECT_EQ(Ctl<QGroupBox>(*Form, "gboxSubCommand")->size(), QSize(396, 65));
+    EXPECT_EQ(Ctl<QCustomPlot>(*Form, "Chart1")->size(), QSize(775, 259));
     // Top band 8..105, middle band 112..241, chart below it.
-    for (QWidget* top : {static_cast<QWidget*>(Form->gboxController),
-                         static_cast<QWidget*>(Form->rgServoMode), static_cast<QWidget*>(Form->GroupBox2),
-                         static_cast<QWidget*>(Form->gboxZ)})
+    for (QWidget* top : {static_cast<QWidget*>(Ctl<QGroupBox>(*Form, "gboxController")),
+                         static_cast<QWidget*>(Ctl<TRadioGroup>(*Form, "rgServoMode")), static_cast<QWidget*>(Ctl<QGroupBox>(*Form, "GroupBox2")),
+                         static_cast<QWidget*>(Ctl<QGroupBox>(*Form, "gboxZ"))})
         EXPECT_EQ(QPair(top->y(), top->height()), QPair(8, 97));
     EXPECT_EQ(Ctl<QGroupBox>(*Form, "gboxParams")->y(), 112);
     EXPECT_EQ(Ctl<QGroupBox>(*Form, "gboxParams")->geometry().bottom() + 1, 241);
-    EXPECT_GE(Form->Chart1->y(), 241);
+    EXPECT_GE(Ctl<QCustomPlot>(*Form, "Chart1")->y(), 241);
     // Every control lies inside the client area and no two bands overlap.
     for (QWidget* w : Form->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
         if (w->isWindow()) continue;
         EXPECT_TRUE(Form->rect().contains(w->geometry())) << w->metaObject()->className();
     }
-    EXPECT_FALSE(Ctl<QGroupBox>(*Form, "gboxParams")->geometry().intersects(Form->gboxSubCommand->geometry()));
-    EXPECT_LT(Form->btnSTOP->geometry().bottom(), Form->btnGraph->y());
+    EXPECT_FALSE(Ctl<QGroupBox>(*Form, "gboxParams")->geometry().intersects(Ctl<QGroupBox>(*Form, "gboxSubCommand")->geometry()));
+    EXPECT_LT(Ctl<QPushButton>(*Form, "btnSTOP")->geometry().bottom(), Ctl<QPushButton>(*Form, "btnGraph")->y());
 }
 
 TEST_F(TWindowStart, TextsAsDesigned) {
     const std::vector<std::pair<QString, QString>> captions{
-        {Form->gboxController->title(), U(" Контроллер  ")},
-        {Form->btnConnect->text(), U("Подключить")},
-        {Form->btnDisconnect->text(), U("Отключить")},
-        {Form->rgServoMode->title(), U(" Серво-режим ")},
-        {Form->GroupBox2->title(), U(" Текущая позиция")},
-        {Form->btnGetPosition->text(), U("Получить")},
-        {Form->gboxZ->title(), U("Позиция \"назначение\" ")},
-        {Form->btnGetZ->text(), U("Получить")},
-        {Form->btnSetPosition->text(), U("Задать")},
-        {Form->btnSTOP->text(), U("СТОП + СБРОС (F3, F11)")},
-        {Form->btnGraph->text(), U("Измерение (Старт/Стоп) (F2, F12)")},
-        {Form->gboxSubCommand->title(), U(" Управление ")},
-        {Form->sbtnCenter->text(), U("НОЛЬ")},
-        {Form->rgVelocityRaz->title(), U(" Скорость ")},
-        {Form->GroupBox1->title(), U(" История ")},
-        {Form->Label7->text(), U("Измерений")},
-        {Form->gbEncoder->title(), U(" Encoder ")},
-        {Form->Label18->text(), U("Имп/мм")},
+        {Ctl<QGroupBox>(*Form, "gboxController")->title(), U(" Контроллер  ")},
+        {Ctl<QPushButton>(*Form, "btnConnect")->text(), U("Подключить")},
+        {Ctl<QPushButton>(*Form, "btnDisconnect")->text(), U("Отключить")},
+        {Ctl<TRadioGroup>(*Form, "rgServoMode")->title(), U(" Серво-режим ")},
+        {Ctl<QGroupBox>(*Form, "GroupBox2")->title(), U(" Текущая позиция")},
+        {Ctl<QPushButton>(*Form, "btnGetPosition")->text(), U("Получить")},
+        {Ctl<QGroupBox>(*Form, "gboxZ")->title(), U("Позиция \"назначение\" ")},
+        {Ctl<QPushButton>(*Form, "btnGetZ")->text(), U("Получить")},
+        {Ctl<QPushButton>(*Form, "btnSetPosition")->text(), U("Задать")},
+        {Ctl<QPushButton>(*Form, "btnSTOP")->text(), U("СТОП + СБРОС (F3, F11)")},
+        {Ctl<QPushButton>(*Form, "btnGraph")->text(), U("Измерение (Старт/Стоп) (F2, F12)")},
+        {Ctl<QGroupBox>(*Form, "gboxSubCommand")->title(), U(" Управление ")},
+        {Ctl<QToolButton>(*Form, "sbtnCenter")->text(), U("НОЛЬ")},
+        {Ctl<TRadioGroup>(*Form, "rgVelocityRaz")->title(), U(" Скорость ")},
+        {Ctl<QGroupBox>(*Form, "GroupBox1")->title(), U(" История ")},
+        {Ctl<QLabel>(*Form, "Label7")->text(), U("Измерений")},
+        {Ctl<QGroupBox>(*Form, "gbEncoder")->title(), U(" Encoder ")},
+        {Ctl<QLabel>(*Form, "Label18")->text(), U("Имп/мм")},
         {Ctl<QGroupBox>(*Form, "gboxParams")->title(), U(" Параметры ")},
         {Ctl<QLabel>(*Form, "Label1")->text(), U("#1 (signed)")},
         {Ctl<QLabel>(*Form, "Label3")->text(), U("Kf (#2)")},
@@ -161,16 +161,16 @@ TEST_F(TWindowStart, TextsAsDesigned) {
         {Ctl<TRadioGroup>(*Form, "rgrpEEPROM")->title(), U(" EEPROM ")},
         {Ctl<QPushButton>(*Form, "btnLoadEEPROM")->text(), U("Загрузить")},
         {Ctl<QPushButton>(*Form, "btnSaveEEPROM")->text(), U("Сохранить")},
-        {Form->GroupBox3->title(), U(" Период , мс")},
-        {Form->Label8->text(), U("Измерений")},
+        {Ctl<QGroupBox>(*Form, "GroupBox3")->title(), U(" Период , мс")},
+        {Ctl<QLabel>(*Form, "Label8")->text(), U("Измерений")},
     };
     for (const auto& [shown, expected] : captions) EXPECT_EQ(shown, expected);
-    EXPECT_EQ(Form->gboxZ->title().size(), 21);
+    EXPECT_EQ(Ctl<QGroupBox>(*Form, "gboxZ")->title().size(), 21);
     const QStringList modes{U("ШИМ"), U("Крутящий момент"), U("Скорость"), U("Позиция")};
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(Form->rgServoMode->ItemText(i), modes[i]);
-    EXPECT_EQ(Form->rgServoMode->ItemText(-1), "");
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemText(i), modes[i]);
+    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemText(-1), "");
     const QStringList units{U("мм/мин"), U("кИмп/сек"), U("процент")};
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(Form->rgVelocityRaz->ItemText(i), units[i]);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgVelocityRaz")->ItemText(i), units[i]);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgrpEEPROM")->ItemText(i), QString("Bank %1").arg(i));
     // The load and save buttons stand in the bank group's frame but belong to the parameters.
     EXPECT_EQ(Ctl<QPushButton>(*Form, "btnLoadEEPROM")->parentWidget(), Ctl<QGroupBox>(*Form, "gboxParams"));
@@ -196,7 +196,7 @@ TEST_F(TWindowStart, EveryTextIsWhole) {
         EXPECT_GE(item->height(), std::max(indicator, item->fontMetrics().height()))
             << item->text().toStdString();
     }
-    EXPECT_GE(Form->sbtnCenter->width(), Form->sbtnCenter->sizeHint().width());
+    EXPECT_GE(Ctl<QToolButton>(*Form, "sbtnCenter")->width(), Ctl<QToolButton>(*Form, "sbtnCenter")->sizeHint().width());
     for (auto* label : Form->findChildren<QLabel*>())
         EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
     for (auto* box : Form->findChildren<QGroupBox*>()) {
@@ -209,12 +209,12 @@ TEST_F(TWindowStart, EveryTextIsWhole) {
         }
     }
     // The widest caption the drive group takes.
-    Form->gboxSubCommand->setTitle(U(" Управление (Крутящий момент) "));
-    EXPECT_LE(CaptionRect(Form->gboxSubCommand).right(), Form->gboxSubCommand->width() - 4);
+    Ctl<QGroupBox>(*Form, "gboxSubCommand")->setTitle(U(" Управление (Крутящий момент) "));
+    EXPECT_LE(CaptionRect(Ctl<QGroupBox>(*Form, "gboxSubCommand")).right(), Ctl<QGroupBox>(*Form, "gboxSubCommand")->width() - 4);
 }
 
 TEST_F(TWindowStart, ChartAsDesigned) {
-    QCustomPlot* chart = Form->Chart1;
+    QCustomPlot* chart = Ctl<QCustomPlot>(*Form, "Chart1");
     ASSERT_EQ(chart->graphCount(), 3);
     EXPECT_EQ(chart->graph(0), Form->Series1);
     EXPECT_EQ(chart->graph(1), Form->Series2);
