@@ -186,15 +186,26 @@ void TMainForm::EnableControls() {
     ApplyModeRule();
 }
 
+// The bar and "НОЛЬ": enabled exactly outside the position mode.
+void TMainForm::ApplyDriveRule(int mode) {
+    tbarSubCommand->setEnabled(mode != protocol::smPosition);
+    sbtnCenter->setEnabled(OwnEnabled(tbarSubCommand));
+}
+
+// The unit group and the pulses edit: in the velocity mode, while the
+// measurement is stopped.
+void TMainForm::ApplyUnitRule(int mode, bool stopped) {
+    rgVelocityRaz->setEnabled(stopped && mode == protocol::smVelocity);
+    edtPulsesPerMilimeter->setEnabled(OwnEnabled(rgVelocityRaz));
+}
+
 void TMainForm::ApplyModeRule() {
     const int mode = rgServoMode->ItemIndex();
-    tbarSubCommand->setEnabled(mode != protocol::smPosition);
+    ApplyDriveRule(mode);
     const bool drive = OwnEnabled(tbarSubCommand);
-    sbtnCenter->setEnabled(drive);
     gboxSubCommand->setEnabled(drive);
     btnSetPosition->setEnabled(!drive);
-    rgVelocityRaz->setEnabled(mode == protocol::smVelocity);
-    edtPulsesPerMilimeter->setEnabled(OwnEnabled(rgVelocityRaz));
+    ApplyUnitRule(mode, true);  // whatever the measurement does
     if (!drive)
         gboxSubCommand->setTitle(QString::fromUtf8(" В режиме \"Позиция\" недоступно "));
     else if (mode < 0)

@@ -58,6 +58,8 @@ public:
     void DisableControls();
     void EnableControls();
     void ApplyModeRule();
+    void ApplyDriveRule(int mode);
+    void ApplyUnitRule(int mode, bool stopped);
     void edtParam1Change(QLineEdit* sender);
     void MarkInputError(QLineEdit* edit) override;
 

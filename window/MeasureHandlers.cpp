@@ -22,7 +22,7 @@ struct TAxisTitles {
 };
 
 TAxisTitles AxisTitlesFor(int servoMode, int unit) {
-    if (servoMode != sampleplot::VelocityMode)
+    if (servoMode != protocol::smVelocity)
         return {"килоИмпульсов/сек", "Рассогласование (импульсов)"};
     switch (unit) {
     case sampleplot::vuMmPerMin: return {"Скорость (мм/мин)", "Рассогласование (мм/мин)"};
@@ -63,9 +63,7 @@ TChartFeed* TMainForm::ChartFeed() {
 void TMainForm::SetMeasureSettingsEnabled(bool stopped) {
     edtHistoryDepth->setEnabled(stopped);
     edtTimerPeriod->setEnabled(stopped);
-    const bool unitEnabled = stopped && rgServoMode->ItemIndex() == sampleplot::VelocityMode;
-    rgVelocityRaz->setEnabled(unitEnabled);
-    edtPulsesPerMilimeter->setEnabled(unitEnabled);
+    ApplyUnitRule(rgServoMode->ItemIndex(), stopped);
 }
 
 void TMainForm::SetZoomAllowed(bool allowed) { ChartFeed()->SetInteractive(allowed); }

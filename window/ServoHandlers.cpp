@@ -16,8 +16,6 @@
 namespace {
 
 using protocol::BarCentre;
-constexpr int PositionMode = protocol::smPosition;
-constexpr int VelocityMode = protocol::smVelocity;
 constexpr int MaxVerifyRetries = 10;
 // What a 24-bit target on the wire can hold.
 constexpr int64_t TargetMin = -(int64_t(1) << 23);
@@ -144,14 +142,10 @@ void TMainForm::btnSTOPClick() {
     const int mode = rgServoMode->ItemIndex();
     if (mode < 0) return;
     tbarSubCommand->SetPosition(BarCentre);
-    tbarSubCommand->setEnabled(mode != PositionMode);
-    sbtnCenter->setEnabled(OwnEnabled(tbarSubCommand));
+    ApplyDriveRule(mode);  // the drive group, its caption and "Задать" stay as they are
     FMeasureStopped = 1;
     Timer1->stop();
-    edtHistoryDepth->setEnabled(true);
-    edtTimerPeriod->setEnabled(true);
-    rgVelocityRaz->setEnabled(mode == VelocityMode);
-    edtPulsesPerMilimeter->setEnabled(OwnEnabled(rgVelocityRaz));
+    SetMeasureSettingsEnabled(true);
     // Watched from here: the zero and the set-mode must both be answered.
     FStopWatched = true;
     FStopDriveFailed = false;
