@@ -21,10 +21,10 @@ void TMainForm::LinkModeDecoded(int mode) {
 }
 
 void TMainForm::LinkPositionDecoded(int32_t position) {
-    edtPosition->setText(QString::number(position));
+    Positions->ShowPosition(position);
 }
 
-void TMainForm::LinkTargetDecoded(int32_t target) { edtPosTo->setText(QString::number(target)); }
+void TMainForm::LinkTargetDecoded(int32_t target) { Positions->ShowTarget(target); }
 
 void TMainForm::LinkParamDecoded(int index, uint16_t word) { Params->ParamDecoded(index, word); }
 

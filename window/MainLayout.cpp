@@ -56,15 +56,7 @@ void TMainForm::BuildLayout() {
                                      QStringList{T("ШИМ"), T("Крутящий момент"), T("Скорость"),
                                                  T("Позиция")});
 
-    GroupBox2 = Group(this, " Текущая позиция", {280, 8, 124, 97});
-    edtPosition = Edit(GroupBox2, "", {8, 22, 108, 21});
-    edtPosition->setReadOnly(true);
-    btnGetPosition = Button(GroupBox2, "Получить", {8, 52, 108, 25});
-
-    gboxZ = Group(this, "Позиция \"назначение\" ", {408, 8, 152, 97});
-    edtPosTo = Edit(gboxZ, "", {8, 22, 136, 21});
-    btnGetZ = Button(gboxZ, "Получить", {8, 52, 67, 25});
-    btnSetPosition = Button(gboxZ, "Задать", {77, 52, 67, 25});
+    Positions = new TPositionPanel(this, *this);
 
     btnSTOP = Place<QPushButton>(this, {564, 8, 214, 46}, T("СТОП + СБРОС (F3, F11)"));
     btnSTOP->setDefault(true);  // the window's default button; Enter handling in keyPressEvent
@@ -118,13 +110,6 @@ void TMainForm::NameControls() {
         {btnDisconnect, "btnDisconnect"},
         {cbPort, "cbPort"},
         {rgServoMode, "rgServoMode"},
-        {GroupBox2, "GroupBox2"},
-        {edtPosition, "edtPosition"},
-        {btnGetPosition, "btnGetPosition"},
-        {gboxZ, "gboxZ"},
-        {edtPosTo, "edtPosTo"},
-        {btnGetZ, "btnGetZ"},
-        {btnSetPosition, "btnSetPosition"},
         {btnSTOP, "btnSTOP"},
         {btnGraph, "btnGraph"},
         {gboxSubCommand, "gboxSubCommand"},

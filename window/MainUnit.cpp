@@ -78,9 +78,6 @@ TMainForm::~TMainForm() { FormDestroy(); }
 void TMainForm::ConnectHandlers() {
     BindClick(btnConnect, &TMainForm::btnConnectClick);
     BindClick(btnDisconnect, &TMainForm::btnDisconnectClick);
-    BindClick(btnGetPosition, &TMainForm::btnGetPositionClick);
-    BindClick(btnGetZ, &TMainForm::btnGetZClick);
-    BindClick(btnSetPosition, &TMainForm::btnSetPositionClick);
     BindClick(btnSTOP, &TMainForm::btnSTOPClick);
     BindClick(btnGraph, &TMainForm::btnGraphClick);
     BindClick(sbtnCenter, &TMainForm::sbtnCenterClick);
@@ -89,7 +86,8 @@ void TMainForm::ConnectHandlers() {
     connect(tbarSubCommand, &TTrackBar::Change, this,
             [this] { RunHandler([this] { tbarSubCommandChange(); }); });
     connect(Timer1, &QTimer::timeout, this, [this] { RunHandler([this] { Timer1Timer(); }); });
-    for (QLineEdit* edit : {edtPosition, edtPosTo, edtHistoryDepth, edtPulsesPerMilimeter, edtTimerPeriod})
+    for (QLineEdit* edit : {Positions->PositionEdit(), Positions->TargetEdit(), edtHistoryDepth,
+                            edtPulsesPerMilimeter, edtTimerPeriod})
         BindEditChange(edit);
     // The parameter edits share the reset too, so a marked one recovers like #1.
     for (QLineEdit* edit : Params->Edits()) BindEditChange(edit);
@@ -204,7 +202,7 @@ void TMainForm::ApplyModeRule() {
     ApplyDriveRule(mode);
     const bool drive = OwnEnabled(tbarSubCommand);
     gboxSubCommand->setEnabled(drive);
-    btnSetPosition->setEnabled(!drive);
+    Positions->SetTargetButton()->setEnabled(!drive);
     ApplyUnitRule(mode, true);  // whatever the measurement does
     if (!drive)
         gboxSubCommand->setTitle(QString::fromUtf8(" В режиме \"Позиция\" недоступно "));

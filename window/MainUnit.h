@@ -18,7 +18,9 @@
 #include "CommInt.h"
 #include "ControllerLink.h"
 #include "HandlerGuard.h"
+#include "PanelHost.h"
 #include "ParamPanel.h"
+#include "PositionPanel.h"
 #include "ReadSteps.h"
 
 class QAbstractButton;
@@ -39,7 +41,7 @@ class TChartCursor;
 class TChartMenu;
 class TPortChoice;
 
-class TMainForm : public QWidget, public TLinkListener, public TParamPanel::THost {
+class TMainForm : public QWidget, public TLinkListener, public TPanelHost {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget* parent = nullptr);
@@ -65,9 +67,6 @@ public:
 
     // Servo mode, positions and manual drive.
     void rgServoModeClick();
-    void btnGetPositionClick();
-    void btnGetZClick();
-    void btnSetPositionClick();
     void tbarSubCommandChange();
     void sbtnCenterClick();
     void btnSTOPClick();
@@ -75,7 +74,10 @@ public:
     // Parameters and EEPROM: the panel's own handlers.
     TParamPanel* Params = nullptr;
 
-    // TParamPanel::THost
+    // The positions: the panel's own handlers.
+    TPositionPanel* Positions = nullptr;
+
+    // TPanelHost
     TControllerLink& PanelLink() override { return *Link; }
     void RunReadSteps(const std::vector<TReadStep>& steps) override;
     void BindClick(QAbstractButton* button, std::function<void()> handler) override;
@@ -135,13 +137,6 @@ public:
     QPushButton* btnDisconnect = nullptr;
     QComboBox* cbPort = nullptr;
     TRadioGroup* rgServoMode = nullptr;
-    QGroupBox* GroupBox2 = nullptr;
-    QLineEdit* edtPosition = nullptr;
-    QPushButton* btnGetPosition = nullptr;
-    QGroupBox* gboxZ = nullptr;
-    QLineEdit* edtPosTo = nullptr;
-    QPushButton* btnGetZ = nullptr;
-    QPushButton* btnSetPosition = nullptr;
     QPushButton* btnSTOP = nullptr;
     QPushButton* btnGraph = nullptr;
     QGroupBox* gboxSubCommand = nullptr;

@@ -12,12 +12,11 @@
 #include <QObject>
 
 #include "ParamWords.h"
+#include "PanelHost.h"
 #include "ReadSteps.h"
 
-class QAbstractButton;
 class QGroupBox;
 class QLineEdit;
-class QString;
 class QWidget;
 class TControllerLink;
 class TRadioGroup;
@@ -25,17 +24,7 @@ class TRadioGroup;
 class TParamPanel : public QObject {
     Q_OBJECT
 public:
-    // What the panel needs of the window around it.
-    class THost {
-    public:
-        virtual ~THost() = default;
-        virtual TControllerLink& PanelLink() = 0;
-        virtual void MarkInputError(QLineEdit* edit) = 0;
-        virtual void ShowError(const QString& text) = 0;
-        virtual void RunReadSteps(const std::vector<TReadStep>& steps) = 0;
-        // Runs the handler on a click, as every handler of the window runs.
-        virtual void BindClick(QAbstractButton* button, std::function<void()> handler) = 0;
-    };
+    using THost = TPanelHost;
 
     static constexpr int ParamCount = paramwords::ParamCount;
 

@@ -63,7 +63,7 @@ std::vector<TReadStep> TMainForm::ConnectReadSteps() {
         {QStringLiteral("m"), [this] { return Link->SendGetMode(); },
          [this] { rgServoMode->SetItemIndex(-1); }},
         {QStringLiteral("p"), [this] { return Link->SendGetPosition(); },
-         [this] { edtPosition->clear(); }},
+         [this] { Positions->PositionEdit()->clear(); }},
     };
     for (TReadStep& step : Params->ReadSteps()) steps.push_back(std::move(step));
     return steps;

@@ -17,9 +17,6 @@ namespace {
 
 using protocol::BarCentre;
 constexpr int MaxVerifyRetries = 10;
-// What a 24-bit target on the wire can hold.
-constexpr int64_t TargetMin = -(int64_t(1) << 23);
-constexpr int64_t TargetMax = (int64_t(1) << 23) - 1;
 
 bool Failed(TLinkState state) { return state == lsRefused || state == lsUnparsed; }
 
@@ -79,30 +76,6 @@ void TMainForm::SwitchMode(uint8_t mode) {
         ShowError(QString::fromUtf8("Нет ответа от устройства (timeout)"));
         rgServoMode->SetItemIndex(-1);
     }
-}
-
-void TMainForm::btnGetPositionClick() { Link->SendGetPosition(); }
-
-void TMainForm::btnGetZClick() { Link->SendGetTarget(); }
-
-void TMainForm::btnSetPositionClick() {
-    const auto distance = numtext::StrToInt(edtPosTo->text());
-    if (!distance) {
-        MarkInputError(edtPosTo);
-        return;
-    }
-    Link->SendGetPosition();
-    Link->WaitReply();
-    // The frame carries 24 bits: a target past either end would wrap and
-    // send the motor towards the far end of the range.
-    const int64_t target = int64_t(*distance) + Link->Position();
-    if (target < TargetMin || target > TargetMax) {
-        MarkInputError(edtPosTo);
-        ShowError(QString::fromUtf8("Цель %1 вне диапазона от %2 до %3")
-                      .arg(target).arg(TargetMin).arg(TargetMax));
-        return;
-    }
-    Link->SendSetTarget(int32_t(target));
 }
 
 void TMainForm::tbarSubCommandChange() { SendDrive(protocol::DriveOf(tbarSubCommand->Position())); }

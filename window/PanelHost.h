@@ -1,0 +1,24 @@
+// What a panel of the main window needs of the window around it: the link,
+// the input error mark, the error box, the multi-step reads, and its clicks
+// bound as every handler of the window is. Main thread only.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "ReadSteps.h"
+
+class QAbstractButton;
+class QLineEdit;
+class QString;
+class TControllerLink;
+
+class TPanelHost {
+public:
+    virtual ~TPanelHost() = default;
+    virtual TControllerLink& PanelLink() = 0;
+    virtual void MarkInputError(QLineEdit* edit) = 0;
+    virtual void ShowError(const QString& text) = 0;
+    virtual void RunReadSteps(const std::vector<TReadStep>& steps) = 0;
+    virtual void BindClick(QAbstractButton* button, std::function<void()> handler) = 0;
+};
