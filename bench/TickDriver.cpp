@@ -46,7 +46,7 @@ private:
 TTickDriver::TTickDriver(TMainForm& form)
     : FForm(form), FCounter(new TPaintCounter(FRepaints)) {
     FForm.LinkModeDecoded(VelocityMode);  // selects the mode as a decoded reply does
-    FForm.rgVelocityRaz->SetItemIndex(1);  // kilo-pulses per second
+    FForm.Settings->UnitGroup()->SetItemIndex(1);  // kilo-pulses per second
     FForm.tbarSubCommand->blockSignals(true);  // no controller to send the drive to
     FForm.tbarSubCommand->SetPosition(BarPosition);
     FForm.tbarSubCommand->blockSignals(false);

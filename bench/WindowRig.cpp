@@ -86,8 +86,8 @@ bool TWindowRig::Drive(int barPosition) {
 }
 
 bool TWindowRig::StartMeasurement(int periodMs, int historyDepth) {
-    FForm->edtTimerPeriod->setText(QString::number(periodMs));
-    FForm->edtHistoryDepth->setText(QString::number(historyDepth));
+    FForm->Settings->PeriodEdit()->setText(QString::number(periodMs));
+    FForm->Settings->HistoryEdit()->setText(QString::number(historyDepth));
     if (!WaitIdle()) return Fail("link busy before the measurement");
     FForm->btnGraph->click();
     return FForm->FMeasureStopped == 0 ? true : Fail("measurement did not start");

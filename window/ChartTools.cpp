@@ -26,6 +26,6 @@ void TMainForm::NoteChartRun() {
     ChartMenu->StepPanel()->HideFigures();  // they describe the points about to go
     const std::string& ident = Link->IdentText();
     ChartMenu->SetRunFacts({rgServoMode->ItemText(rgServoMode->ItemIndex()),
-                            rgVelocityRaz->ItemText(rgVelocityRaz->ItemIndex()), Timer1->interval(),
+                            Settings->UnitText(), Timer1->interval(),
                             FHistoryDepth, QString::fromLatin1(ident.data(), qsizetype(ident.size()))});
 }

@@ -77,26 +77,14 @@ void TMainForm::BuildLayout() {
     tbarSubCommand->setPageStep(2);
     tbarSubCommand->setEnabled(false);
 
-    rgVelocityRaz = Place<TRadioGroup>(this, {467, 180, 96, 61}, T(" Скорость "),
-                                       QStringList{T("мм/мин"), T("кИмп/сек"), T("процент")});
-    rgVelocityRaz->SetItemIndex(1);
-
-    GroupBox1 = Group(this, " История ", {567, 180, 104, 61});
-    Label7 = Label(GroupBox1, "Измерений", {8, 17, 88, 14});
-    edtHistoryDepth = Edit(GroupBox1, "100", {8, 33, 88, 21});
-
-    gbEncoder = Group(this, " Encoder ", {383, 180, 80, 61});
-    Label18 = Label(gbEncoder, "Имп/мм", {8, 17, 64, 14});
-    edtPulsesPerMilimeter = Edit(gbEncoder, "80", {8, 33, 64, 21});
+    Settings = new TMeasureSettingsPanel(this);
 
     BuildChart();
 
     // Middle band, left: the regulator parameters and the EEPROM banks.
     Params = new TParamPanel(this, *this);
 
-    GroupBox3 = Group(this, " Период , мс", {675, 180, 104, 61});
-    Label8 = Label(GroupBox3, "Измерений", {8, 17, 88, 14});
-    edtTimerPeriod = Edit(GroupBox3, "16", {8, 33, 88, 21});
+    Settings->BuildPeriod(this);
     NameControls();
 }
 
@@ -115,22 +103,12 @@ void TMainForm::NameControls() {
         {gboxSubCommand, "gboxSubCommand"},
         {sbtnCenter, "sbtnCenter"},
         {tbarSubCommand, "tbarSubCommand"},
-        {rgVelocityRaz, "rgVelocityRaz"},
-        {GroupBox1, "GroupBox1"},
-        {Label7, "Label7"},
-        {edtHistoryDepth, "edtHistoryDepth"},
-        {gbEncoder, "gbEncoder"},
-        {Label18, "Label18"},
-        {edtPulsesPerMilimeter, "edtPulsesPerMilimeter"},
         {Chart1, "Chart1"},
         {Series1, "Series1"},
         {Series2, "Series2"},
         {Series3, "Series3"},
         {ChartMenu, "ChartMenu"},
         {ChartCursor, "ChartCursor"},
-        {GroupBox3, "GroupBox3"},
-        {Label8, "Label8"},
-        {edtTimerPeriod, "edtTimerPeriod"},
     };
     for (const auto& [control, name] : named) control->setObjectName(QString::fromLatin1(name));
 }

@@ -86,8 +86,8 @@ void TMainForm::ConnectHandlers() {
     connect(tbarSubCommand, &TTrackBar::Change, this,
             [this] { RunHandler([this] { tbarSubCommandChange(); }); });
     connect(Timer1, &QTimer::timeout, this, [this] { RunHandler([this] { Timer1Timer(); }); });
-    for (QLineEdit* edit : {Positions->PositionEdit(), Positions->TargetEdit(), edtHistoryDepth,
-                            edtPulsesPerMilimeter, edtTimerPeriod})
+    for (QLineEdit* edit : {Positions->PositionEdit(), Positions->TargetEdit(), Settings->HistoryEdit(),
+                            Settings->PulsesEdit(), Settings->PeriodEdit()})
         BindEditChange(edit);
     // The parameter edits share the reset too, so a marked one recovers like #1.
     for (QLineEdit* edit : Params->Edits()) BindEditChange(edit);
@@ -190,20 +190,13 @@ void TMainForm::ApplyDriveRule(int mode) {
     sbtnCenter->setEnabled(OwnEnabled(tbarSubCommand));
 }
 
-// The unit group and the pulses edit: in the velocity mode, while the
-// measurement is stopped.
-void TMainForm::ApplyUnitRule(int mode, bool stopped) {
-    rgVelocityRaz->setEnabled(stopped && mode == protocol::smVelocity);
-    edtPulsesPerMilimeter->setEnabled(OwnEnabled(rgVelocityRaz));
-}
-
 void TMainForm::ApplyModeRule() {
     const int mode = rgServoMode->ItemIndex();
     ApplyDriveRule(mode);
     const bool drive = OwnEnabled(tbarSubCommand);
     gboxSubCommand->setEnabled(drive);
     Positions->SetTargetButton()->setEnabled(!drive);
-    ApplyUnitRule(mode, true);  // whatever the measurement does
+    Settings->SetUnitEnabled(true, mode);  // whatever the measurement does
     if (!drive)
         gboxSubCommand->setTitle(QString::fromUtf8(" В режиме \"Позиция\" недоступно "));
     else if (mode < 0)

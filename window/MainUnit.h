@@ -20,6 +20,7 @@
 #include "HandlerGuard.h"
 #include "PanelHost.h"
 #include "ParamPanel.h"
+#include "MeasureSettingsPanel.h"
 #include "PositionPanel.h"
 #include "ReadSteps.h"
 
@@ -61,7 +62,6 @@ public:
     void EnableControls();
     void ApplyModeRule();
     void ApplyDriveRule(int mode);
-    void ApplyUnitRule(int mode, bool stopped);
     void edtParam1Change(QLineEdit* sender);
     void MarkInputError(QLineEdit* edit) override;
 
@@ -76,6 +76,8 @@ public:
 
     // The positions: the panel's own handlers.
     TPositionPanel* Positions = nullptr;
+    // The measurement's settings; the measurement's handlers are the window's.
+    TMeasureSettingsPanel* Settings = nullptr;
 
     // TPanelHost
     TControllerLink& PanelLink() override { return *Link; }
@@ -142,22 +144,12 @@ public:
     QGroupBox* gboxSubCommand = nullptr;
     QToolButton* sbtnCenter = nullptr;
     TTrackBar* tbarSubCommand = nullptr;
-    TRadioGroup* rgVelocityRaz = nullptr;
-    QGroupBox* GroupBox1 = nullptr;
-    QLabel* Label7 = nullptr;
-    QLineEdit* edtHistoryDepth = nullptr;
-    QGroupBox* gbEncoder = nullptr;
-    QLabel* Label18 = nullptr;
-    QLineEdit* edtPulsesPerMilimeter = nullptr;
     QCustomPlot* Chart1 = nullptr;
     TSeriesGraph* Series1 = nullptr;
     TSeriesGraph* Series2 = nullptr;
     TSeriesGraph* Series3 = nullptr;
     TChartMenu* ChartMenu = nullptr;      // the chart's context menu and its exports
     TChartCursor* ChartCursor = nullptr;  // the readout under the mouse while stopped
-    QGroupBox* GroupBox3 = nullptr;
-    QLabel* Label8 = nullptr;
-    QLineEdit* edtTimerPeriod = nullptr;
 
     // Measurement fields.
     uint8_t FMeasureStopped = 1;

@@ -33,26 +33,6 @@ TAxisTitles AxisTitlesFor(int servoMode, int unit) {
     }
 }
 
-// Converts the edit or marks it.
-std::optional<int32_t> ReadSetting(TMainForm& form, QLineEdit* edit) {
-    const auto value = numtext::StrToInt(edit->text());
-    if (!value) form.MarkInputError(edit);
-    return value;
-}
-
-// The settings in order, each stored before the next is read; the first bad
-// one is marked and ends the reading. Returns the timer period.
-std::optional<int32_t> ReadSettings(TMainForm& form) {
-    const auto depth = ReadSetting(form, form.edtHistoryDepth);
-    if (!depth) return std::nullopt;
-    form.FHistoryDepth = *depth;
-    // Converted in every servo mode, also while its edit is disabled.
-    const auto pulses = ReadSetting(form, form.edtPulsesPerMilimeter);
-    if (!pulses) return std::nullopt;
-    form.FPulsesPerMm = *pulses;
-    return ReadSetting(form, form.edtTimerPeriod);
-}
-
 }  // namespace
 
 TChartFeed* TMainForm::ChartFeed() {
@@ -60,11 +40,7 @@ TChartFeed* TMainForm::ChartFeed() {
     return FChartFeed;
 }
 
-void TMainForm::SetMeasureSettingsEnabled(bool stopped) {
-    edtHistoryDepth->setEnabled(stopped);
-    edtTimerPeriod->setEnabled(stopped);
-    ApplyUnitRule(rgServoMode->ItemIndex(), stopped);
-}
+void TMainForm::SetMeasureSettingsEnabled(bool stopped) { Settings->SetEnabled(stopped, rgServoMode->ItemIndex()); }
 
 void TMainForm::SetZoomAllowed(bool allowed) { ChartFeed()->SetInteractive(allowed); }
 
@@ -90,7 +66,9 @@ void TMainForm::btnGraphClick() {
 }
 
 void TMainForm::StartMeasurement() {
-    const auto period = ReadSettings(*this);
+    const auto period = Settings->Read({[this](QLineEdit* edit) { MarkInputError(edit); },
+                                        [this](int32_t depth) { FHistoryDepth = depth; },
+                                        [this](int32_t pulses) { FPulsesPerMm = pulses; }});
     if (!period) {
         FMeasureStopped = 1;
         SetMeasureSettingsEnabled(true);
@@ -99,7 +77,7 @@ void TMainForm::StartMeasurement() {
     // A period of 0 or less gives no ticks (a zero-interval timer would spin).
     Timer1->setInterval(std::max(*period, 0));
 
-    const TAxisTitles titles = AxisTitlesFor(rgServoMode->ItemIndex(), rgVelocityRaz->ItemIndex());
+    const TAxisTitles titles = AxisTitlesFor(rgServoMode->ItemIndex(), Settings->Unit());
     if (titles.left) Chart1->yAxis->setLabel(*titles.left);
     if (titles.right) Chart1->yAxis2->setLabel(*titles.right);
     NoteChartRun();
@@ -185,7 +163,7 @@ void TMainForm::PlotSample() {
 
     sampleplot::TSampleInput in;
     in.servoMode = rgServoMode->ItemIndex();
-    in.unit = rgVelocityRaz->ItemIndex();
+    in.unit = Settings->Unit();
     in.barPosition = tbarSubCommand->Position();
     in.kfWord = Params->Words()[1];
     in.pulsesPerMm = FPulsesPerMm;

@@ -102,8 +102,8 @@ void TMeasureSoak::StepClock() {
 }
 
 void TMeasureSoak::Run(uint64_t targetMs, TWatchdog& watchdog) {
-    FForm.edtTimerPeriod->setText("1");
-    FForm.edtHistoryDepth->setText(QString::number(HistoryDepth));
+    FForm.Settings->PeriodEdit()->setText("1");
+    FForm.Settings->HistoryEdit()->setText(QString::number(HistoryDepth));
     FForm.btnGraph->click();
     FClock.setTimerType(Qt::PreciseTimer);
     QObject::connect(&FClock, &QTimer::timeout, [this] { StepClock(); });
