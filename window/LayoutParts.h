@@ -24,6 +24,14 @@ W* Place(QWidget* parent, const QRect& geometry, Args&&... args) {
     return widget;
 }
 
+// The control under the name the window's design gives it (tests and tools
+// find controls by it).
+template <typename W>
+W* Named(W* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
 QGroupBox* Group(QWidget* parent, const char* caption, const QRect& geometry);
 // Enter presses the push button that has the focus.
 QPushButton* Button(QWidget* parent, const char* text, const QRect& geometry);

@@ -14,12 +14,6 @@ using namespace layoutparts;
 
 namespace {
 
-template <typename W>
-W* Named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
 std::optional<int32_t> Converted(QLineEdit* edit, const std::function<void(QLineEdit*)>& markError) {
     const auto value = numtext::StrToInt(edit->text());
     if (!value) markError(edit);

@@ -30,12 +30,6 @@ std::optional<uint8_t> SelectedBank(const TRadioGroup& group) {
     return uint8_t(index);
 }
 
-template <typename W>
-W* Named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
 }  // namespace
 
 TParamPanel::TParamPanel(QWidget* window, THost& host) : QObject(window), FHost(host) { Build(window); }

@@ -16,12 +16,6 @@ namespace {
 constexpr int64_t TargetMin = -(int64_t(1) << 23);
 constexpr int64_t TargetMax = (int64_t(1) << 23) - 1;
 
-template <typename W>
-W* Named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
 }  // namespace
 
 TPositionPanel::TPositionPanel(QWidget* window, TPanelHost& host) : QObject(window), FHost(host) {
