@@ -77,7 +77,7 @@ void TMainForm::ShowControllerPanel() {
 void TMainForm::LinkTransactionEnded(uint8_t code, TLinkState state) {
     NoteAnswer(state);
     WatchStop(code, state);
-    PollEnded();
+    QueueOwed();
 }
 
 // A refused command is an answer too; an unreadable one proves nothing.

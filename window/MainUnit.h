@@ -213,7 +213,7 @@ private:
     // Live measurement (MeasureHandlers.cpp).
     void StartMeasurement();
     void StopMeasurementForDisconnect();  // also when a poll finds the port gone
-    void PollEnded();                      // a transaction is over: what is owed may go
+    void QueueOwed();                      // a transaction is over: what is owed may go
     void RunOwedTick();
     void RunOwed();                        // the owed drive value first, then the owed tick
 

@@ -109,8 +109,9 @@ void TMainForm::Timer1Timer() {
         StopMeasurementForDisconnect();
         return;
     }
-    // A drive value owed to the controller goes before the next poll.
-    if (SendOwedDrive()) FTickOwed = true;
+    // A drive value owed to the controller goes before the next poll (and
+    // this tick is then owed, as for any drive frame under way).
+    SendOwedDrive();
     const uint8_t pending = Link->PendingCommand();
     if (pending != 0) {
         // The poll (or a drive frame) is still under way: this tick polls as
@@ -140,7 +141,7 @@ void TMainForm::LinkSampleDecoded(const TLinkSample& sample) {
 // Called from the link's notice, inside the port's receive handler or the
 // reply timer: what is owed runs as a handler of its own right after them,
 // never sending from inside the handler that is reading the reply.
-void TMainForm::PollEnded() {
+void TMainForm::QueueOwed() {
     if (!FTickOwed && !FDriveOwed) return;
     QMetaObject::invokeMethod(
         this, [this] { RunHandler([this] { RunOwed(); }); }, Qt::QueuedConnection);

@@ -7,7 +7,6 @@
 #include <QToolButton>
 
 #include "MainUnit.h"
-#include "NumberText.h"
 #include "OwnEnabled.h"
 #include "Protocol.h"
 #include "RadioGroup.h"
