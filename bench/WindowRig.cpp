@@ -19,6 +19,12 @@ namespace bench {
 
 namespace {
 
+// A control by the name the window's design gives it.
+template <typename T>
+T* Control(const QWidget& window, const char* name) {
+    return window.findChild<T*>(QString::fromLatin1(name));
+}
+
 // Modal boxes are looked for this often; rare enough to cost nothing measurable.
 constexpr int BoxWatchMs = 250;
 constexpr int WaitLimitMs = 5000;
@@ -59,29 +65,31 @@ bool TWindowRig::Fail(const std::string& reason) {
 
 bool TWindowRig::Connect(const std::string& path) {
     const QString item = QString::fromStdString(path);
-    if (FForm->cbPort->findText(item) < 0) FForm->cbPort->addItem(item);
-    FForm->cbPort->setCurrentIndex(FForm->cbPort->findText(item));
-    FForm->btnConnect->click();
-    const bool connected = FForm->UART->Enabled() && OwnEnabled(FForm->btnDisconnect);
+    auto* port = Control<QComboBox>(*FForm, "cbPort");
+    if (port->findText(item) < 0) port->addItem(item);
+    port->setCurrentIndex(port->findText(item));
+    Control<QPushButton>(*FForm, "btnConnect")->click();
+    const bool connected = FForm->UART->Enabled() && OwnEnabled(Control<QPushButton>(*FForm, "btnDisconnect"));
     return connected ? true : Fail("could not connect to " + path);
 }
 
 bool TWindowRig::Disconnect() {
-    FForm->btnDisconnect->click();
+    Control<QPushButton>(*FForm, "btnDisconnect")->click();
     return FForm->UART->Enabled() ? Fail("could not disconnect") : true;
 }
 
 bool TWindowRig::ChooseMode(int mode) {
-    FForm->rgServoMode->Item(mode)->click();
+    auto* group = Control<TRadioGroup>(*FForm, "rgServoMode");
+    group->Item(mode)->click();
     QElapsedTimer clock;
     clock.start();
-    while (!OwnEnabled(FForm->rgServoMode) && clock.elapsed() < WaitLimitMs) Run(0.005);
-    return FForm->rgServoMode->ItemIndex() == mode ? true : Fail("servo mode not switched");
+    while (!OwnEnabled(group) && clock.elapsed() < WaitLimitMs) Run(0.005);
+    return group->ItemIndex() == mode ? true : Fail("servo mode not switched");
 }
 
 bool TWindowRig::Drive(int barPosition) {
     if (!WaitIdle()) return Fail("link busy before the drive command");
-    FForm->tbarSubCommand->SetPosition(barPosition);
+    Control<TTrackBar>(*FForm, "tbarSubCommand")->SetPosition(barPosition);
     return WaitIdle() ? true : Fail("no answer to the drive command");
 }
 

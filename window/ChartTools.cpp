@@ -7,7 +7,6 @@
 #include "ChartCursor.h"
 #include "ChartMenu.h"
 #include "MainUnit.h"
-#include "RadioGroup.h"
 #include "StepPanel.h"
 
 void TMainForm::BuildChartTools() {
@@ -25,7 +24,7 @@ void TMainForm::BuildChartTools() {
 void TMainForm::NoteChartRun() {
     ChartMenu->StepPanel()->HideFigures();  // they describe the points about to go
     const std::string& ident = Link->IdentText();
-    ChartMenu->SetRunFacts({rgServoMode->ItemText(rgServoMode->ItemIndex()),
+    ChartMenu->SetRunFacts({Drive->ModeText(Drive->Mode()),
                             Settings->UnitText(), Timer1->interval(),
                             FHistoryDepth, QString::fromLatin1(ident.data(), qsizetype(ident.size()))});
 }

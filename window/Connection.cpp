@@ -4,14 +4,10 @@
 #include <exception>
 #include <utility>
 
-#include <QComboBox>
-#include <QPushButton>
-
 #include "ConsoleLine.h"
 #include "MainUnit.h"
 #include "OpenPatience.h"
 #include "PortAdvice.h"
-#include "PortChoice.h"
 #include "StatusBar.h"
 
 // True for what a lost line raises: the link's own ELinkLost, or a port error
@@ -34,7 +30,7 @@ bool TMainForm::AbsorbLineFailure(const std::exception_ptr& error) {
 
 
 void TMainForm::btnConnectClick() {
-    UART->SetDeviceName(FPortChoice->CurrentDevice());
+    UART->SetDeviceName(Connection->CurrentDevice());
     // While the port is open Open refuses (the running sequence goes on); the
     // handler in use stays untouched.
     UART->CheckOpen();
@@ -75,9 +71,7 @@ void TMainForm::ConnectSequence() {
     FTimeoutsInRow = 0;  // a new line, maybe another controller
     RunReadSteps(ConnectReadSteps());
     EnableControls();
-    btnConnect->setEnabled(false);
-    btnDisconnect->setEnabled(true);
-    cbPort->setEnabled(false);
+    Connection->ShowConnected(true);
 }
 
 void TMainForm::btnDisconnectClick() {
@@ -92,15 +86,12 @@ void TMainForm::btnDisconnectClick() {
 }
 
 void TMainForm::SetDisconnectedState() {
-    FDriveOwed.reset();
+    Drive->ForgetOwedDrive();
     FTimeoutsInRow = 0;
     FStopWatched = false;
     FIdentPanel.clear();
     ShowControllerPanel();
     DisableControls();
-    btnConnect->setEnabled(true);
-    btnDisconnect->setEnabled(false);
-    cbPort->setEnabled(true);
 }
 
 void TMainForm::LineLost() {

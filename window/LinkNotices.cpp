@@ -6,7 +6,6 @@
 #include <QLineEdit>
 
 #include "MainUnit.h"
-#include "RadioGroup.h"
 #include "StatusBar.h"
 
 void TMainForm::LinkIdentified(const QString& panelText) {
@@ -15,9 +14,7 @@ void TMainForm::LinkIdentified(const QString& panelText) {
 }
 
 void TMainForm::LinkModeDecoded(int mode) {
-    rgServoMode->SetClickAttached(false);
-    rgServoMode->SetItemIndex(mode);
-    rgServoMode->SetClickAttached(true);
+    Drive->ShowMode(mode);
 }
 
 void TMainForm::LinkPositionDecoded(int32_t position) {

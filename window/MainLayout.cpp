@@ -1,37 +1,16 @@
 // The main window's layout: every control with its place, texts and
 // design-time values, and the chart with its three series.
-#include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QToolButton>
 #include <qcustomplot.h>
 
 #include "ChartCursor.h"
 #include "ChartMenu.h"
 #include "LayoutParts.h"
 #include "MainUnit.h"
-#include "PortBox.h"
-#include "PortChoice.h"
-#include "Protocol.h"
-#include "RadioGroup.h"
 #include "SeriesGraph.h"
 #include "StatusBar.h"
-#include "TrackBar.h"
 
 using namespace layoutparts;
-
-namespace {
-
-// The box knows its entries: the fixed ports, the devices found now, the
-// simulator and "Другой порт…"; the first port is chosen at start.
-void FillPortList(TPortBox& box) {
-    box.Refresh();
-    box.setCurrentIndex(0);
-}
-
-}  // namespace
 
 void TMainForm::BuildLayout() {
     QFont font(QStringLiteral("DejaVu Sans"));
@@ -43,18 +22,9 @@ void TMainForm::BuildLayout() {
                                          TStatusBar::BarHeight});
 
     // Top band.
-    gboxController = Group(this, " Контроллер  ", {4, 8, 122, 97});
-    btnConnect = Button(gboxController, "Подключить", {8, 44, 106, 23});
-    btnDisconnect = Button(gboxController, "Отключить", {8, 69, 106, 23});
-    btnDisconnect->setEnabled(false);
-    auto* portBox = Place<TPortBox>(gboxController, {8, 18, 106, 22}, T(TPortChoice::SimulatorEntry));
-    cbPort = portBox;
-    FillPortList(*portBox);
-    FPortChoice = std::make_unique<TPortChoice>(*portBox);
-
-    rgServoMode = Place<TRadioGroup>(this, {130, 8, 146, 97}, T(" Серво-режим "),
-                                     QStringList{T("ШИМ"), T("Крутящий момент"), T("Скорость"),
-                                                 T("Позиция")});
+    Connection = new TConnectionPanel(this, *this, [this] { btnConnectClick(); },
+                                      [this] { btnDisconnectClick(); });
+    Drive = new TDrivePanel(this, *this, [this] { ApplyModeRule(); });
 
     Positions = new TPositionPanel(this, *this);
 
@@ -63,19 +33,7 @@ void TMainForm::BuildLayout() {
     btnGraph = Button(this, "Измерение (Старт/Стоп) (F2, F12)", {564, 59, 214, 46});
 
     // Middle band, right: manual drive and the four small groups.
-    gboxSubCommand = Group(this, " Управление ", {383, 112, 396, 65});
-    sbtnCenter = Place<QToolButton>(gboxSubCommand, {8, 22, 52, 30});
-    sbtnCenter->setText(T("НОЛЬ"));
-    sbtnCenter->setFocusPolicy(Qt::NoFocus);
-    sbtnCenter->setEnabled(false);
-    tbarSubCommand = Place<TTrackBar>(gboxSubCommand, {66, 16, 322, 42});
-    tbarSubCommand->setRange(protocol::BarMin, protocol::BarMax);
-    tbarSubCommand->setValue(protocol::BarCentre);
-    tbarSubCommand->setTickInterval(16);
-    tbarSubCommand->setTickPosition(QSlider::TicksAbove);
-    tbarSubCommand->setSingleStep(1);
-    tbarSubCommand->setPageStep(2);
-    tbarSubCommand->setEnabled(false);
+    Drive->BuildDrive(this);
 
     Settings = new TMeasureSettingsPanel(this);
 
@@ -93,16 +51,8 @@ void TMainForm::BuildLayout() {
 void TMainForm::NameControls() {
     const std::pair<QObject*, const char*> named[] = {
         {StatusBar, "StatusBar"},
-        {gboxController, "gboxController"},
-        {btnConnect, "btnConnect"},
-        {btnDisconnect, "btnDisconnect"},
-        {cbPort, "cbPort"},
-        {rgServoMode, "rgServoMode"},
         {btnSTOP, "btnSTOP"},
         {btnGraph, "btnGraph"},
-        {gboxSubCommand, "gboxSubCommand"},
-        {sbtnCenter, "sbtnCenter"},
-        {tbarSubCommand, "tbarSubCommand"},
         {Chart1, "Chart1"},
         {Series1, "Series1"},
         {Series2, "Series2"},

@@ -1,5 +1,5 @@
 // The main window: creation and destruction, its handlers bound, the two
-// enable walks, the mode-dependent control rule, the input error mark, error
+// enable walks, the mode rule that spans panels, the input error mark, error
 // boxes, and the keys and focus rules of the window itself. Connecting is in
 // Connection.cpp, the link's notices in LinkNotices.cpp. Main thread only.
 #include "MainUnit.h"
@@ -8,27 +8,19 @@
 #include <utility>
 
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QToolButton>
 #include <qcustomplot.h>
 
 #include "ChartFeed.h"
 #include "ConsoleLine.h"
 #include "DefaultReport.h"
 #include "FormStyle.h"
-#include "OwnEnabled.h"
-#include "PortChoice.h"
-#include "Protocol.h"
-#include "RadioGroup.h"
 #include "SeriesGraph.h"
 #include "ShortcutHook.h"
 #include "StatusBar.h"
-#include "TrackBar.h"
 
 namespace {
 
@@ -76,15 +68,8 @@ TMainForm::TMainForm(QWidget* parent)
 TMainForm::~TMainForm() { FormDestroy(); }
 
 void TMainForm::ConnectHandlers() {
-    BindClick(btnConnect, &TMainForm::btnConnectClick);
-    BindClick(btnDisconnect, &TMainForm::btnDisconnectClick);
     BindClick(btnSTOP, &TMainForm::btnSTOPClick);
     BindClick(btnGraph, &TMainForm::btnGraphClick);
-    BindClick(sbtnCenter, &TMainForm::sbtnCenterClick);
-    connect(rgServoMode, &TRadioGroup::Click, this,
-            [this] { RunHandler([this] { rgServoModeClick(); }); });
-    connect(tbarSubCommand, &TTrackBar::Change, this,
-            [this] { RunHandler([this] { tbarSubCommandChange(); }); });
     connect(Timer1, &QTimer::timeout, this, [this] { RunHandler([this] { Timer1Timer(); }); });
     for (QLineEdit* edit : {Positions->PositionEdit(), Positions->TargetEdit(), Settings->HistoryEdit(),
                             Settings->PulsesEdit(), Settings->PeriodEdit()})
@@ -174,9 +159,7 @@ void TMainForm::keyPressEvent(QKeyEvent* event) {
 
 void TMainForm::DisableControls() {
     WalkTwoLevels(this, false, Chart1);
-    gboxController->setEnabled(true);
-    btnConnect->setEnabled(true);
-    cbPort->setEnabled(true);
+    Connection->ShowConnected(false);
 }
 
 void TMainForm::EnableControls() {
@@ -184,25 +167,13 @@ void TMainForm::EnableControls() {
     ApplyModeRule();
 }
 
-// The bar and "НОЛЬ": enabled exactly outside the position mode.
-void TMainForm::ApplyDriveRule(int mode) {
-    tbarSubCommand->setEnabled(mode != protocol::smPosition);
-    sbtnCenter->setEnabled(OwnEnabled(tbarSubCommand));
-}
-
+// The mode decides the drive group, the target's "Задать" (the position
+// mode only) and the unit group.
 void TMainForm::ApplyModeRule() {
-    const int mode = rgServoMode->ItemIndex();
-    ApplyDriveRule(mode);
-    const bool drive = OwnEnabled(tbarSubCommand);
-    gboxSubCommand->setEnabled(drive);
+    const int mode = Drive->Mode();
+    const bool drive = Drive->ApplyModeRule(mode);
     Positions->SetTargetButton()->setEnabled(!drive);
     Settings->SetUnitEnabled(true, mode);  // whatever the measurement does
-    if (!drive)
-        gboxSubCommand->setTitle(QString::fromUtf8(" В режиме \"Позиция\" недоступно "));
-    else if (mode < 0)
-        gboxSubCommand->setTitle(QString::fromUtf8(" Управление "));  // no mode: as at start
-    else
-        gboxSubCommand->setTitle(QString::fromUtf8(" Управление (%1) ").arg(rgServoMode->ItemText(mode)));
 }
 
 void TMainForm::MarkInputError(QLineEdit* edit) {

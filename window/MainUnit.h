@@ -1,6 +1,7 @@
-// The main window: layout, start-up, connection and every handler.
-// Handlers are split by group over MainUnit.cpp (layout, connection, walks),
-// ServoHandlers.cpp, ParamHandlers.cpp, MeasureHandlers.cpp and Shortcuts.cpp.
+// The main window: its panels composed, start-up, connecting, the walks and
+// rules that span panels, the stop, the live measurement and the keys.
+// Connecting is in Connection.cpp, the stop in StopHandler.cpp, the
+// measurement in MeasureHandlers.cpp, the keys in Shortcuts.cpp.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,8 @@
 #include "CommInt.h"
 #include "ControllerLink.h"
 #include "HandlerGuard.h"
+#include "ConnectionPanel.h"
+#include "DrivePanel.h"
 #include "PanelHost.h"
 #include "ParamPanel.h"
 #include "MeasureSettingsPanel.h"
@@ -25,22 +28,17 @@
 #include "ReadSteps.h"
 
 class QAbstractButton;
-class QComboBox;
 class QCustomPlot;
 class TSeriesGraph;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QToolButton;
-class TRadioGroup;
 class TStatusBar;
-class TTrackBar;
 class TShortcutHook;
 class TChartFeed;
 class TChartCursor;
 class TChartMenu;
-class TPortChoice;
 
 class TMainForm : public QWidget, public TLinkListener, public TPanelHost {
     Q_OBJECT
@@ -61,15 +59,15 @@ public:
     void DisableControls();
     void EnableControls();
     void ApplyModeRule();
-    void ApplyDriveRule(int mode);
     void edtParam1Change(QLineEdit* sender);
     void MarkInputError(QLineEdit* edit) override;
 
-    // Servo mode, positions and manual drive.
-    void rgServoModeClick();
-    void tbarSubCommandChange();
-    void sbtnCenterClick();
     void btnSTOPClick();
+
+    // The port box with connecting and disconnecting.
+    TConnectionPanel* Connection = nullptr;
+    // The servo mode and the manual drive.
+    TDrivePanel* Drive = nullptr;
 
     // Parameters and EEPROM: the panel's own handlers.
     TParamPanel* Params = nullptr;
@@ -83,6 +81,10 @@ public:
     TControllerLink& PanelLink() override { return *Link; }
     void RunReadSteps(const std::vector<TReadStep>& steps) override;
     void BindClick(QAbstractButton* button, std::function<void()> handler) override;
+    // Runs an event handler of this window: whatever escapes it goes to the
+    // default report, and the window is not destroyed before it has returned.
+    // Once the window is closed, handlers no longer run.
+    void RunHandler(const std::function<void()>& handler) override;
 
     // Live measurement.
     void btnGraphClick();
@@ -103,10 +105,6 @@ public:
     // handler is running any more.
     void LineLost();
 
-    // Runs an event handler of this window: whatever escapes it goes to the
-    // default report, and the window is not destroyed before it has returned.
-    // Once the window is closed, handlers no longer run.
-    void RunHandler(const std::function<void()>& handler);
     bool Closed() const { return FHandlers.Closed(); }
 
     // TLinkListener
@@ -134,16 +132,8 @@ public:
 
     // Controls.
     TStatusBar* StatusBar = nullptr;
-    QGroupBox* gboxController = nullptr;
-    QPushButton* btnConnect = nullptr;
-    QPushButton* btnDisconnect = nullptr;
-    QComboBox* cbPort = nullptr;
-    TRadioGroup* rgServoMode = nullptr;
     QPushButton* btnSTOP = nullptr;
     QPushButton* btnGraph = nullptr;
-    QGroupBox* gboxSubCommand = nullptr;
-    QToolButton* sbtnCenter = nullptr;
-    TTrackBar* tbarSubCommand = nullptr;
     QCustomPlot* Chart1 = nullptr;
     TSeriesGraph* Series1 = nullptr;
     TSeriesGraph* Series2 = nullptr;
@@ -169,7 +159,6 @@ private:
     void ApplyHintTiming();
     void OpenPort();
     void ConnectSequence();
-    void SwitchMode(uint8_t mode);  // steps of rgServoModeClick after the group is disabled
     void NoteLinkFailure(const QString& text);
     void ShowLinkNote(const QString& note);
     bool AbsorbLineFailure(const std::exception_ptr& error);
@@ -207,7 +196,6 @@ private:
     void SetMeasureSettingsEnabled(bool stopped);
     void SetZoomAllowed(bool allowed);
 
-    std::unique_ptr<TPortChoice> FPortChoice;  // what the port box's entry stands for
     std::unique_ptr<TShortcutHook> FShortcutHook;
 
     // Live measurement (MeasureHandlers.cpp).
@@ -217,13 +205,6 @@ private:
     void RunOwedTick();
     void RunOwed();                        // the owed drive value first, then the owed tick
 
-    // The manual drive (ServoHandlers.cpp). A value that meets a pending
-    // transaction is owed, only the newest, and goes out as soon as it ends.
-    void SendDrive(int16_t value);
-    bool SendOwedDrive();                  // true when it went out
-    void SettleDrive();                    // link idle, with every owed value sent and ended
-    std::optional<int16_t> FDriveOwed;
-    std::optional<int16_t> FDriveOnWire;   // the value of the last drive frame sent
     TChartFeed* FChartFeed = nullptr;      // a child of Chart1
     bool FSampleFresh = false;             // a sample arrived that is not plotted yet
     bool FTickOwed = false;                // a tick met a pending poll: it runs once that is over

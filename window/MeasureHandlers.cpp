@@ -10,9 +10,7 @@
 #include "ChartFeed.h"
 #include "MainUnit.h"
 #include "NumberText.h"
-#include "RadioGroup.h"
 #include "SamplePlot.h"
-#include "TrackBar.h"
 
 namespace {
 
@@ -40,7 +38,7 @@ TChartFeed* TMainForm::ChartFeed() {
     return FChartFeed;
 }
 
-void TMainForm::SetMeasureSettingsEnabled(bool stopped) { Settings->SetEnabled(stopped, rgServoMode->ItemIndex()); }
+void TMainForm::SetMeasureSettingsEnabled(bool stopped) { Settings->SetEnabled(stopped, Drive->Mode()); }
 
 void TMainForm::SetZoomAllowed(bool allowed) { ChartFeed()->SetInteractive(allowed); }
 
@@ -77,7 +75,7 @@ void TMainForm::StartMeasurement() {
     // A period of 0 or less gives no ticks (a zero-interval timer would spin).
     Timer1->setInterval(std::max(*period, 0));
 
-    const TAxisTitles titles = AxisTitlesFor(rgServoMode->ItemIndex(), Settings->Unit());
+    const TAxisTitles titles = AxisTitlesFor(Drive->Mode(), Settings->Unit());
     if (titles.left) Chart1->yAxis->setLabel(*titles.left);
     if (titles.right) Chart1->yAxis2->setLabel(*titles.right);
     NoteChartRun();
@@ -111,7 +109,7 @@ void TMainForm::Timer1Timer() {
     }
     // A drive value owed to the controller goes before the next poll (and
     // this tick is then owed, as for any drive frame under way).
-    SendOwedDrive();
+    Drive->SendOwedDrive();
     const uint8_t pending = Link->PendingCommand();
     if (pending != 0) {
         // The poll (or a drive frame) is still under way: this tick polls as
@@ -142,13 +140,13 @@ void TMainForm::LinkSampleDecoded(const TLinkSample& sample) {
 // reply timer: what is owed runs as a handler of its own right after them,
 // never sending from inside the handler that is reading the reply.
 void TMainForm::QueueOwed() {
-    if (!FTickOwed && !FDriveOwed) return;
+    if (!FTickOwed && !Drive->DriveOwed()) return;
     QMetaObject::invokeMethod(
         this, [this] { RunHandler([this] { RunOwed(); }); }, Qt::QueuedConnection);
 }
 
 void TMainForm::RunOwed() {
-    if (SendOwedDrive()) return;  // its end comes back here for the tick
+    if (Drive->SendOwedDrive()) return;  // its end comes back here for the tick
     RunOwedTick();
 }
 
@@ -163,9 +161,9 @@ void TMainForm::PlotSample() {
     if (ticks == 0) return;
 
     sampleplot::TSampleInput in;
-    in.servoMode = rgServoMode->ItemIndex();
+    in.servoMode = Drive->Mode();
     in.unit = Settings->Unit();
-    in.barPosition = tbarSubCommand->Position();
+    in.barPosition = Drive->BarPosition();
     in.kfWord = Params->Words()[1];
     in.pulsesPerMm = FPulsesPerMm;
     in.velocity = FSample.velocity;

@@ -1,6 +1,6 @@
 // What a panel of the main window needs of the window around it: the link,
 // the input error mark, the error box, the multi-step reads, and its clicks
-// bound as every handler of the window is. Main thread only.
+// and other handlers run as every handler of the window is. Main thread only.
 #pragma once
 
 #include <functional>
@@ -21,4 +21,6 @@ public:
     virtual void ShowError(const QString& text) = 0;
     virtual void RunReadSteps(const std::vector<TReadStep>& steps) = 0;
     virtual void BindClick(QAbstractButton* button, std::function<void()> handler) = 0;
+    // Runs a handler as every handler of the window runs.
+    virtual void RunHandler(const std::function<void()>& handler) = 0;
 };

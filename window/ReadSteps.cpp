@@ -9,7 +9,6 @@
 #include <QLineEdit>
 
 #include "MainUnit.h"
-#include "RadioGroup.h"
 #include "StatusBar.h"
 
 namespace {
@@ -61,7 +60,7 @@ std::vector<TReadStep> TMainForm::ConnectReadSteps() {
              ShowControllerPanel();
          }},
         {QStringLiteral("m"), [this] { return Link->SendGetMode(); },
-         [this] { rgServoMode->SetItemIndex(-1); }},
+         [this] { Drive->ShowMode(-1); }},
         {QStringLiteral("p"), [this] { return Link->SendGetPosition(); },
          [this] { Positions->PositionEdit()->clear(); }},
     };

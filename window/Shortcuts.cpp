@@ -117,16 +117,10 @@ bool TMainForm::ApplicationMessage(int virtualKey) {
         if (when) action();
         return when;
     };
-    const int position = tbarSubCommand->Position();
-    const bool drive = OwnEnabled(tbarSubCommand);
     switch (virtualKey) {
-    case vkLeft:
-        return act(drive && position > tbarSubCommand->minimum(),
-                   [&] { tbarSubCommand->SetPosition(position - 1); });
-    case vkRight:
-        return act(drive && position < tbarSubCommand->maximum(),
-                   [&] { tbarSubCommand->SetPosition(position + 1); });
-    case vkUp: return act(drive, [&] { sbtnCenterClick(); });
+    case vkLeft: return Drive->StepBar(-1);
+    case vkRight: return Drive->StepBar(+1);
+    case vkUp: return act(Drive->DriveAllowed(), [&] { Drive->sbtnCenterClick(); });
     case vkF2:
     case vkF12: return act(OwnEnabled(btnGraph), [&] { btnGraphClick(); });
     case vkF3:

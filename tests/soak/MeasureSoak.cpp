@@ -22,6 +22,12 @@ namespace soak {
 
 namespace {
 
+// A control by the name the window's design gives it.
+template <typename T>
+T* Control(const QWidget& window, const char* name) {
+    return window.findChild<T*>(QString::fromLatin1(name));
+}
+
 // The controller's clock moves this far each millisecond of wall time (four
 // of its 5 ms ticks): ten minutes of its time pass in half a minute when the
 // timers keep pace, every poll sees the clock moved on, and the 16-bit tick
@@ -85,10 +91,11 @@ private:
 
 bool TMeasureSoak::Connect() {
     FForm.show();
-    FForm.cbPort->addItem(QString::fromStdString(FSim.Path()));
-    FForm.cbPort->setCurrentIndex(FForm.cbPort->count() - 1);
-    FForm.btnConnect->click();
-    return FForm.UART->Enabled() && FForm.rgServoMode->ItemIndex() == 2;
+    auto* port = Control<QComboBox>(FForm, "cbPort");
+    port->addItem(QString::fromStdString(FSim.Path()));
+    port->setCurrentIndex(port->count() - 1);
+    Control<QPushButton>(FForm, "btnConnect")->click();
+    return FForm.UART->Enabled() && Control<TRadioGroup>(FForm, "rgServoMode")->ItemIndex() == 2;
 }
 
 void TMeasureSoak::StepClock() {
@@ -97,7 +104,7 @@ void TMeasureSoak::StepClock() {
     if (++FSteps % DriveEverySteps != 0) return;
     // The user moves the drive: sent when the link is idle, dropped otherwise.
     const int position = 156 + int((FSteps / DriveEverySteps * 37) % 200);
-    FForm.tbarSubCommand->SetPosition(position);
+    Control<TTrackBar>(FForm, "tbarSubCommand")->SetPosition(position);
     ++FReport.drives;
 }
 
