@@ -1,9 +1,11 @@
-// Fault matrix, the line itself: the controller's line hangs up in the middle
-// of a transaction, or the device disappears while a measurement runs. The
-// window notices at once (the port's event thread sees the hang-up, or the
-// first write that finds the line gone), closes the port, goes back to the
-// disconnected state with the chart kept, tells the user once which device
-// was lost, and a new line connects and works.
+// Fault matrix, the line itself: one table of what is under way when the
+// controller's line goes (a connect, a read, a reply half in, a mode switch,
+// nothing, a click, a measurement, a held key) and how it goes (after the
+// controller took some frames, before the user acts, while a reply is
+// coming in). Whatever the row, the window notices at once (the port's event
+// thread sees the hang-up, or the first write that finds the line gone),
+// closes the port, goes back to the disconnected state with the chart kept,
+// tells the user once which device was lost, and a new line connects and works.
 #include <QKeyEvent>
 
 #include "FaultMatrix.h"
@@ -15,8 +17,29 @@ using namespace faultmatrix;
 
 namespace {
 
-class TLineFaults : public TFaultMatrix {
-protected:
+class TLineFaults;
+using TStep = std::function<void(TLineFaults&)>;
+
+// How the line goes: once the controller has received this many frames
+// during the action, before the action (nothing under way), or the action
+// hangs up itself at the moment it chose.
+enum class ELoss { AfterFrames, BeforeAction, InsideAction };
+
+struct TLineLoss {
+    const char* name;
+    TStep prepare;  // up to the moment before the user acts; connected unless it says otherwise
+    ELoss loss;
+    size_t frames;  // AfterFrames: frames the controller takes before the line goes
+    TStep act;
+    TStep check;    // what the row shows beyond what every row shows
+};
+
+void PrintTo(const TLineLoss& row, std::ostream* os) { *os << row.name; }
+
+class TLineFaults : public TFaultMatrix, public ::testing::WithParamInterface<TLineLoss> {
+public:
+    using TWindowTest::LinkIdle;
+
     // The one box a dead line gives, naming the device.
     void ExpectOneLostReport(const std::string& path) {
         ASSERT_TRUE(WaitFor([this] { return !Boxes->Boxes().empty(); }, ActionLimitMs)) << "no report";
@@ -35,6 +58,8 @@ protected:
         EXPECT_TRUE(OwnEnabled(Ctl<QPushButton>(*Form, "btnConnect")));
         EXPECT_TRUE(OwnEnabled(Ctl<QComboBox>(*Form, "cbPort")));
         EXPECT_FALSE(OwnEnabled(Ctl<QPushButton>(*Form, "btnDisconnect")));
+        EXPECT_FALSE(OwnEnabled(Ctl<QPushButton>(*Form, "btnSTOP")));
+        EXPECT_FALSE(OwnEnabled(Ctl<TRadioGroup>(*Form, "rgServoMode")));
     }
     // Another line and controller: connecting works, and so does a command.
     void ExpectANewLineWorks() {
@@ -45,144 +70,135 @@ protected:
         ExpectNextCommandAccepted();
     }
     int Points() const { return Form->Series1->History().Count(); }
+    template <typename W>
+    W* C(const char* name) { return Ctl<W>(*Form, name); }
+    int Mode() { return C<TRadioGroup>("rgServoMode")->ItemIndex(); }
+    QString Text(const char* edit) { return C<QLineEdit>(edit)->text(); }
+    void Delay(uint32_t ms) { SetFaults([ms](sim::TFaults& f) { f.DelayMs = ms; }); }
+    using TFaultMatrix::EndsInTime;
+
+    int PlottedBeforeLoss = 0;
+    QTimer Clock;  // the controller's clock, for the measuring row
+};
+
+const TLineLoss LineLosses[] = {
+    {"ConnectSequenceAtThePositionQuery",
+     [](TLineFaults& t) { t.Delay(200); }, ELoss::AfterFrames, 3,
+     [](TLineFaults& t) {
+         t.SelectPort(t.Sim->Path());
+         t.Click(t.C<QPushButton>("btnConnect"));
+     },
+     // What was accepted before the line went is shown; what was not read is empty.
+     [](TLineFaults& t) {
+         EXPECT_EQ(t.Mode(), 0);
+         EXPECT_EQ(t.Text("edtPosition"), "");
+         EXPECT_EQ(t.Text("edtParam1"), "");
+     }},
+    {"ReadingTheParameters",
+     [](TLineFaults& t) {
+         t.Connect();
+         t.Sim->SetParam(0, 901);
+         t.Sim->SetParam(1, 512);
+         t.Delay(100);
+     },
+     ELoss::AfterFrames, 2,  // the second read is never answered
+     [](TLineFaults& t) { t.Click(t.C<QPushButton>("btnGetParams")); },
+     [](TLineFaults& t) {
+         EXPECT_EQ(t.Text("edtParam1"), "901");  // accepted before the line went
+         EXPECT_EQ(t.Text("edtParam2"), "");     // never answered: nothing stale shown
+     }},
+    {"AReplyHalfIn",
+     [](TLineFaults& t) {
+         t.Sim->SetPosition(100);
+         t.Connect();
+         t.Sim->SetPosition(0x030201);
+         // A byte every 300 ms: the reply is still coming in long after its
+         // first byte, however late this thread sees that byte.
+         t.SetFaults([](sim::TFaults& f) { f.ChunkBytes = 1; f.ChunkGapMs = 300; });
+     },
+     ELoss::InsideAction, 0,
+     [](TLineFaults& t) {
+         t.Click(t.C<QPushButton>("btnGetPosition"));
+         ASSERT_TRUE(WaitFor([&t] { return Inside(*t.Form->Link).FReplyCount >= 1; }));
+         ASSERT_EQ(t.Form->Link->State(), lsPending);
+         t.Sim->HangUp();
+     },
+     [](TLineFaults& t) {
+         EXPECT_NE(t.Form->Link->State(), lsPending);
+         EXPECT_EQ(t.Text("edtPosition"), "100");  // half a reply shows nothing
+     }},
+    {"TheModeSwitchWithoutItsOwnMessages",
+     [](TLineFaults& t) {
+         t.Connect();
+         t.Delay(200);
+     },
+     ELoss::AfterFrames, 1,  // the set-mode command is never answered
+     [](TLineFaults& t) { t.Click(t.C<TRadioGroup>("rgServoMode")->Item(2)); },
+     [](TLineFaults& t) { EXPECT_EQ(t.Mode(), -1); }},  // the controller's mode is unknown
+    {"NothingSeenWithoutAnyCommand", [](TLineFaults& t) { t.Connect(); }, ELoss::BeforeAction, 0,
+     [](TLineFaults&) {}, [](TLineFaults& t) { EXPECT_EQ(t.Sim->FrameCount(), 0u); }},
+    // Whichever sees it first, the event thread or the mode command's write.
+    {"AClickJustAfter", [](TLineFaults& t) { t.Connect(); }, ELoss::BeforeAction, 0,
+     [](TLineFaults& t) { t.Click(t.C<TRadioGroup>("rgServoMode")->Item(2)); }, [](TLineFaults&) {}},
+    {"AMeasurement",
+     [](TLineFaults& t) {
+         t.Connect();
+         t.ChooseMode(2);
+         // The controller's clock moves on while the measurement runs.
+         QObject::connect(&t.Clock, &QTimer::timeout, [&t] { t.Sim->AdvanceClock(20); });
+         t.Clock.start(10);
+         t.Click(t.C<QPushButton>("btnGraph"));
+         ASSERT_TRUE(WaitFor([&t] { return t.Points() >= 3; }));
+         // Once the clock stands still, two samples alike end the plotting.
+         t.Clock.stop();
+         const size_t polls = t.Sim->FrameCount('V');
+         ASSERT_TRUE(WaitFor([&] { return t.Sim->FrameCount('V') >= polls + 3; }));
+         ASSERT_TRUE(t.LinkIdle());  // the last of those polls is answered, and plotted or not
+         t.PlottedBeforeLoss = t.Points();
+     },
+     ELoss::BeforeAction, 0, [](TLineFaults&) {},
+     [](TLineFaults& t) {
+         EXPECT_FALSE(t.Form->Timer1->isActive());
+         EXPECT_EQ(t.Form->FMeasureStopped, 1);
+         EXPECT_EQ(t.Points(), t.PlottedBeforeLoss);  // the chart keeps what was measured
+     }},
+    // A drive key held down (the keyboard repeats it): the first repeat that
+    // meets the dead line ends the connection, the rest find the bar disabled.
+    {"ADriveKeyHeldDown",
+     [](TLineFaults& t) {
+         t.Connect();
+         ASSERT_TRUE(OwnEnabled(t.C<TTrackBar>("tbarSubCommand")));
+     },
+     ELoss::BeforeAction, 0,
+     [](TLineFaults& t) {
+         for (int i = 0; i < 10; ++i) {
+             auto* press = new QKeyEvent(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, QString(), true);
+             press->setTimestamp(quint64(i + 1));
+             QCoreApplication::postEvent(t.Form.get(), press);
+         }
+     },
+     [](TLineFaults& t) { EXPECT_LE(t.C<TTrackBar>("tbarSubCommand")->Position(), 256 + 10); }},
 };
 
 }  // namespace
 
-TEST_F(TLineFaults, HangUpInTheMiddleOfTheConnectSequence) {
-    SetFaults([](sim::TFaults& f) { f.DelayMs = 200; });
+TEST_P(TLineFaults, TheLossIsToldOnceAndANewLineWorks) {
+    const TLineLoss& row = GetParam();
     const std::string path = Sim->Path();
-    THangUpAfter hangUp(*Sim, 3);  // while the position query waits for its reply
-    SelectPort(path);
-    ASSERT_TRUE(EndsInTime([this] { Click(Ctl<QPushButton>(*Form, "btnConnect")); }));
-    ASSERT_TRUE(hangUp.Done());
-    ExpectOneLostReport(path);
-    // What was accepted before the line went is shown; what was not read is empty.
-    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), 0);
-    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtPosition")->text(), "");
-    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam1")->text(), "");
-    // Not left half connected: the port is closed and "Подключить" works again.
-    ExpectDisconnected();
-    EXPECT_FALSE(OwnEnabled(Ctl<QPushButton>(*Form, "btnSTOP")));
-    ExpectANewLineWorks();
-    EXPECT_EQ(Boxes->Boxes().size(), 1u) << BoxList();
-}
-
-TEST_F(TLineFaults, HangUpWhileReadingTheParameters) {
-    Connect();
-    const std::string path = Sim->Path();
-    Sim->SetParam(0, 901);
-    Sim->SetParam(1, 512);
-    SetFaults([](sim::TFaults& f) { f.DelayMs = 100; });
-    THangUpAfter hangUp(*Sim, 2);  // the second read is never answered
-    ASSERT_TRUE(EndsInTime([this] { Click(Ctl<QPushButton>(*Form, "btnGetParams")); }));
-    ASSERT_TRUE(hangUp.Done());
-    ExpectOneLostReport(path);
-    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam1")->text(), "901");  // accepted before the line went
-    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam2")->text(), "");     // never answered: nothing stale shown
-    ExpectDisconnected();
-    ExpectANewLineWorks();
-}
-
-TEST_F(TLineFaults, HangUpInTheMiddleOfAReply) {
-    Sim->SetPosition(100);
-    Connect();
-    const std::string path = Sim->Path();
-    Sim->SetPosition(0x030201);
-    // A byte every 300 ms: the reply is still coming in long after its
-    // first byte, however late this thread sees that byte.
-    SetFaults([](sim::TFaults& f) { f.ChunkBytes = 1; f.ChunkGapMs = 300; });
-    Click(Ctl<QPushButton>(*Form, "btnGetPosition"));
-    // Part of the reply is in; the line goes before the rest.
-    ASSERT_TRUE(WaitFor([this] { return Inside(*Form->Link).FReplyCount >= 1; }));
-    ASSERT_EQ(Form->Link->State(), lsPending);
-    Sim->HangUp();
-    ExpectOneLostReport(path);
-    EXPECT_NE(Form->Link->State(), lsPending);
-    EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtPosition")->text(), "100");  // half a reply shows nothing
-    ExpectDisconnected();
-    ExpectANewLineWorks();
-}
-
-TEST_F(TLineFaults, HangUpDuringTheModeSwitchEndsWithoutItsOwnMessages) {
-    Connect();
-    const std::string path = Sim->Path();
-    SetFaults([](sim::TFaults& f) { f.DelayMs = 200; });
-    THangUpAfter hangUp(*Sim, 1);  // the set-mode command is never answered
-    ASSERT_TRUE(EndsInTime([this] { Click(Ctl<TRadioGroup>(*Form, "rgServoMode")->Item(2)); }));
-    ASSERT_TRUE(hangUp.Done());
-    ExpectOneLostReport(path);
-    EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), -1);  // the controller's mode is unknown
-    ExpectDisconnected();
-    EXPECT_FALSE(OwnEnabled(Ctl<TRadioGroup>(*Form, "rgServoMode")));
-    ExpectANewLineWorks();
-}
-
-TEST_F(TLineFaults, AnIdleLineThatHangsUpIsSeenWithoutAnyCommand) {
-    Connect();
-    const std::string path = Sim->Path();
-    Sim->HangUp();
-    ExpectOneLostReport(path);
-    ExpectDisconnected();
-    EXPECT_EQ(Sim->FrameCount(), 0u);
-    ExpectANewLineWorks();
-}
-
-TEST_F(TLineFaults, AClickJustAfterTheLineWentGivesTheSameOneReport) {
-    Connect();
-    const std::string path = Sim->Path();
-    Sim->HangUp();
-    // Whichever sees it first, the event thread or the mode command's write.
-    Click(Ctl<TRadioGroup>(*Form, "rgServoMode")->Item(2));
-    ExpectOneLostReport(path);
-    ExpectDisconnected();
-    ExpectANewLineWorks();
-}
-
-TEST_F(TLineFaults, TheDeviceDisappearsWhileMeasuring) {
-    Connect();
-    const std::string path = Sim->Path();
-    ChooseMode(2);
-    // The controller's clock moves on while the measurement runs.
-    QTimer clock;
-    QObject::connect(&clock, &QTimer::timeout, [this] { Sim->AdvanceClock(20); });
-    clock.start(10);
-    Click(Ctl<QPushButton>(*Form, "btnGraph"));
-    ASSERT_TRUE(WaitFor([this] { return Points() >= 3; }));
-    // Once the clock stands still, two samples alike end the plotting.
-    clock.stop();
-    const size_t polls = Sim->FrameCount('V');
-    ASSERT_TRUE(WaitFor([&] { return Sim->FrameCount('V') >= polls + 3; }));
-    ASSERT_TRUE(LinkIdle());  // the last of those polls is answered, and plotted or not
-    const int plotted = Points();
-    Sim->HangUp();
-    ExpectOneLostReport(path);
-    EXPECT_FALSE(Form->Timer1->isActive());
-    EXPECT_EQ(Form->FMeasureStopped, 1);
-    // The chart keeps what was measured.
-    EXPECT_EQ(Points(), plotted);
-    ExpectDisconnected();
-    ExpectANewLineWorks();
-    EXPECT_EQ(Boxes->Boxes().size(), 1u) << BoxList();
-}
-
-// A drive key held down (the keyboard repeats it) on a line that is gone:
-// the first repeat that meets it ends the connection, the rest find the bar
-// disabled. The user gets one report, not a stack of boxes.
-TEST_F(TLineFaults, AKeyHeldDownOnADeadLineGivesOneReport) {
-    Connect();
-    const std::string path = Sim->Path();
-    ASSERT_TRUE(OwnEnabled(Ctl<TTrackBar>(*Form, "tbarSubCommand")));
-    Sim->HangUp();
-    constexpr int Repeats = 10;
-    for (int i = 0; i < Repeats; ++i) {
-        auto* press = new QKeyEvent(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, QString(), true);
-        press->setTimestamp(quint64(i + 1));
-        QCoreApplication::postEvent(Form.get(), press);
+    ASSERT_NO_FATAL_FAILURE(row.prepare(*this));
+    std::optional<THangUpAfter> hangUp;
+    if (row.loss == ELoss::AfterFrames) hangUp.emplace(*Sim, Sim->FrameCount() + row.frames);
+    if (row.loss == ELoss::BeforeAction) Sim->HangUp();
+    ASSERT_TRUE(EndsInTime([&] { ASSERT_NO_FATAL_FAILURE(row.act(*this)); }));
+    if (hangUp) {
+        ASSERT_TRUE(hangUp->Done());
     }
     ExpectOneLostReport(path);
-    EXPECT_LE(Ctl<TTrackBar>(*Form, "tbarSubCommand")->Position(), 256 + Repeats);
+    row.check(*this);
     ExpectDisconnected();
     ExpectANewLineWorks();
     EXPECT_EQ(Boxes->Boxes().size(), 1u) << BoxList();
 }
+
+INSTANTIATE_TEST_SUITE_P(Matrix, TLineFaults, ::testing::ValuesIn(LineLosses),
+                         [](const auto& test) { return std::string(test.param.name); });
