@@ -11,6 +11,10 @@ namespace protocol {
 
 // The servo mode: the same number on the wire and as the servo-mode group's item.
 enum EServoMode : int { smNone = -1, smPwm = 0, smTorque = 1, smVelocity = 2, smPosition = 3 };
+constexpr int ServoModeCount = 4;
+// The modes as the servo-mode group names them (UTF-8), in wire order.
+constexpr std::array<const char*, ServoModeCount> ServoModeNames{
+    "ШИМ", "Крутящий момент", "Скорость", "Позиция"};
 
 // The manual drive bar: the value sent for a position is position - BarCentre.
 constexpr int BarMin = 0;

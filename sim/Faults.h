@@ -19,6 +19,11 @@ struct TFaults {
     // number of data bytes (zeros) and "-".
     std::string RefuseCodes;  // command codes to refuse, e.g. "WS"
     bool RefuseAll = false;
+    // Parameter writes: the one parameter (0 to 5) whose write is refused,
+    // and the bits of a written word the controller keeps (it stores another
+    // word than it was sent, and says "+").
+    std::optional<uint8_t> RefuseParamWrite;
+    uint16_t StoredWordMask = 0xFFFF;
 
     // The probe (a lone 0xFF byte).
     bool NeverAnswerProbe = false;

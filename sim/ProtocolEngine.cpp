@@ -58,10 +58,16 @@ TExchange TProtocolEngine::Complete(const TFaults& faults) {
     if (!shape) {
         exchange.Reply = {StatusRefused};
     } else if (FFrame.Payload.size() != shape->Payload || faults.RefuseAll ||
-               faults.RefuseCodes.find(char(code)) != std::string::npos) {
+               faults.RefuseCodes.find(char(code)) != std::string::npos ||
+               (code == 'W' && faults.RefuseParamWrite == FFrame.Payload[0])) {
         exchange.Reply = TController::Refusal(code);
     } else {
-        exchange.Reply = FController.Execute(code, FFrame.Payload);
+        std::vector<uint8_t> payload = FFrame.Payload;
+        if (code == 'W') {
+            payload[1] &= uint8_t(faults.StoredWordMask & 0xFF);
+            payload[2] &= uint8_t(faults.StoredWordMask >> 8);
+        }
+        exchange.Reply = FController.Execute(code, payload);
     }
     return exchange;
 }

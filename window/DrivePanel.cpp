@@ -46,10 +46,9 @@ int VerifyMode(TControllerLink& link) {
 
 TDrivePanel::TDrivePanel(QWidget* window, TPanelHost& host, std::function<void()> modeRule)
     : QObject(window), FHost(host), FModeRule(std::move(modeRule)) {
-    FMode = Named(Place<TRadioGroup>(window, {130, 8, 146, 97}, T(" Серво-режим "),
-                                     QStringList{T("ШИМ"), T("Крутящий момент"), T("Скорость"),
-                                                 T("Позиция")}),
-                  "rgServoMode");
+    QStringList modes;
+    for (const char* name : protocol::ServoModeNames) modes << T(name);
+    FMode = Named(Place<TRadioGroup>(window, {130, 8, 146, 97}, T(" Серво-режим "), modes), "rgServoMode");
     connect(FMode, &TRadioGroup::Click, this, [this] { FHost.RunHandler([this] { rgServoModeClick(); }); });
 }
 

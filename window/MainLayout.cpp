@@ -41,6 +41,7 @@ void TMainForm::BuildLayout() {
 
     // Middle band, left: the regulator parameters and the EEPROM banks.
     Params = new TParamPanel(this, *this);
+    ParamFiles = new TParamFileActions(this, *Params, *this, [this] { return Drive->Mode(); });
 
     Settings->BuildPeriod(this);
     NameControls();

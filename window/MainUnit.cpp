@@ -74,8 +74,7 @@ void TMainForm::ConnectHandlers() {
     for (QLineEdit* edit : {Positions->PositionEdit(), Positions->TargetEdit(), Settings->HistoryEdit(),
                             Settings->PulsesEdit(), Settings->PeriodEdit()})
         BindEditChange(edit);
-    // The parameter edits share the reset too, so a marked one recovers like #1.
-    for (QLineEdit* edit : Params->Edits()) BindEditChange(edit);
+    // The parameter panel binds its edits itself: the same reset, and its own mark.
 }
 
 void TMainForm::BindClick(QAbstractButton* button, void (TMainForm::*handler)()) {

@@ -22,6 +22,7 @@
 #include "ConnectionPanel.h"
 #include "DrivePanel.h"
 #include "PanelHost.h"
+#include "ParamFileActions.h"
 #include "ParamPanel.h"
 #include "MeasureSettingsPanel.h"
 #include "PositionPanel.h"
@@ -71,6 +72,8 @@ public:
 
     // Parameters and EEPROM: the panel's own handlers.
     TParamPanel* Params = nullptr;
+    // The parameter group's menu: the six saved to and loaded from files.
+    TParamFileActions* ParamFiles = nullptr;
 
     // The positions: the panel's own handlers.
     TPositionPanel* Positions = nullptr;

@@ -20,6 +20,9 @@ constexpr int ColumnX[3] = {8, 78, 148};
 constexpr int LabelY[2] = {18, 58};
 constexpr int EditY[2] = {32, 72};
 
+// The quiet mark of an edit typed into: a pale yellow ground.
+const QColor EditedBase(255, 244, 196);
+
 QRect LabelRect(int row, int column) { return {ColumnX[column], LabelY[row], 68, 14}; }
 QRect EditRect(int row, int column) { return {ColumnX[column], EditY[row], 64, 21}; }
 
@@ -70,11 +73,53 @@ void TParamPanel::Build(QWidget* window) {
     FHost.BindClick(set, [this] { btnSetParamsClick(); });
     FHost.BindClick(load, [this] { btnLoadEEPROMClick(); });
     FHost.BindClick(save, [this] { btnSaveEEPROMClick(); });
-    for (int i = 0; i < ParamCount; ++i)
-        connect(FEdits[size_t(i)], &QLineEdit::textEdited, this, [this, i] { FShown.Edited(i); });
+    for (int i = 0; i < ParamCount; ++i) BindEdit(i);
 }
 
-bool TParamPanel::ConvertEdits() {
+// Any change of the text takes the input error mark off (as in every edit of
+// the window); the user's own typing puts the quiet mark on.
+void TParamPanel::BindEdit(int index) {
+    QLineEdit* edit = FEdits[size_t(index)];
+    connect(edit, &QLineEdit::textChanged, this, [this, edit, index] {
+        FHost.RunHandler([this, edit, index] {
+            edit->setPalette(QPalette());
+            SetEdited(index, FEdited[size_t(index)]);
+        });
+    });
+    connect(edit, &QLineEdit::textEdited, this, [this, index] {
+        FShown.Edited(index);
+        SetEdited(index, true);
+    });
+}
+
+void TParamPanel::SetEdited(int index, bool edited) {
+    FEdited[size_t(index)] = edited;
+    QLineEdit* edit = FEdits[size_t(index)];
+    const bool quiet = edit->palette().color(QPalette::Base) == EditedBase;
+    if (edited && edit->palette().color(QPalette::Base) != QColor(255, 0, 0)) {
+        QPalette palette = edit->palette();
+        palette.setColor(QPalette::Base, EditedBase);
+        edit->setPalette(palette);
+    } else if (!edited && quiet) {
+        edit->setPalette(QPalette());
+    }
+}
+
+bool TParamPanel::AnyEdited() const {
+    for (bool edited : FEdited)
+        if (edited) return true;
+    return false;
+}
+
+bool TParamPanel::ConvertEdits() { return ConvertInto(FWords); }
+
+std::optional<TParamPanel::TWords> TParamPanel::EditWords() {
+    TWords words = FWords;
+    if (!ConvertInto(words)) return std::nullopt;
+    return words;
+}
+
+bool TParamPanel::ConvertInto(TWords& words) {
     for (int i = 0; i < ParamCount; ++i) {
         QLineEdit* edit = FEdits[size_t(i)];
         const QString text = edit->text();
@@ -88,7 +133,7 @@ bool TParamPanel::ConvertEdits() {
         }
         // Each word is stored before the next edit is read: a later bad edit
         // leaves the earlier words new (the chart uses word 1 at once).
-        FWords[size_t(i)] = word.word;
+        words[size_t(i)] = word.word;
     }
     return true;
 }
@@ -107,7 +152,9 @@ bool TParamPanel::WriteParams() {
         const uint16_t word = FWords[i];
         link.SendWriteParam(i, word);
         // What the controller took is what the edit stands for now.
-        if (link.WaitReply() == lsDone) FShown.Filled(i, texts[i], word);
+        if (link.WaitReply() != lsDone) continue;
+        FShown.Filled(i, texts[i], word);
+        SetEdited(i, false);
     }
     return true;
 }
@@ -115,27 +162,51 @@ bool TParamPanel::WriteParams() {
 // Every edit is rewritten from the six words: an edit whose word was not read
 // shows the word it holds (the last read, or what "Задать" converted).
 void TParamPanel::ParamDecoded(int index, uint16_t word) {
+    if (FAside) return;
     FWords[size_t(index)] = word;
     const std::array<QString, ParamCount> texts = paramwords::Texts(FWords);
     for (int i = 0; i < ParamCount; ++i) {
         FEdits[size_t(i)]->setText(texts[size_t(i)]);
         FShown.Filled(i, texts[size_t(i)], FWords[size_t(i)]);
+        SetEdited(i, false);
     }
 }
+
+paramsync::TReadBack TParamPanel::ReadAside() {
+    FAside = true;
+    const struct TRestore {
+        bool& aside;
+        ~TRestore() { aside = false; }
+    } restore{FAside};
+    return paramsync::ReadAll(FHost.PanelLink());
+}
+
+void TParamPanel::ShowReadBack(const paramsync::TReadBack& back) {
+    for (int i = 0; i < back.read; ++i) ParamDecoded(i, back.words[size_t(i)]);
+    for (int i = back.read; i < ParamCount; ++i) {
+        FEdits[size_t(i)]->clear();
+        SetEdited(i, false);
+    }
+}
+
+std::optional<uint8_t> TParamPanel::Bank() const { return SelectedBank(*FBanks); }
 
 std::vector<TReadStep> TParamPanel::ReadSteps() {
     std::vector<TReadStep> steps;
     for (uint8_t i = 0; i < ParamCount; ++i) {
         QLineEdit* edit = FEdits[i];
         steps.push_back({QStringLiteral("R%1").arg(i), [this, i] { return FHost.PanelLink().SendReadParam(i); },
-                         [edit] { edit->clear(); }});
+                         [this, edit, i] {
+                             edit->clear();
+                             SetEdited(i, false);
+                         }});
     }
     return steps;
 }
 
 void TParamPanel::btnLoadEEPROMClick() {
     std::vector<TReadStep> steps;
-    if (const auto bank = SelectedBank(*FBanks))
+    if (const auto bank = Bank())
         steps.push_back({QStringLiteral("L%1").arg(*bank),
                          [this, bank] { return FHost.PanelLink().SendLoadBank(*bank); }, nullptr});
     for (TReadStep& step : ReadSteps()) steps.push_back(std::move(step));
@@ -147,5 +218,5 @@ void TParamPanel::btnSaveEEPROMClick() {
     // the controller held, not the one the window shows.
     if (!WriteParams()) return;
     // Not waited for: the link takes the reply in when it comes.
-    if (const auto bank = SelectedBank(*FBanks)) FHost.PanelLink().SendSaveBank(*bank);
+    if (const auto bank = Bank()) FHost.PanelLink().SendSaveBank(*bank);
 }

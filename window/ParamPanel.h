@@ -7,10 +7,12 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include <QObject>
 
+#include "ParamSync.h"
 #include "ParamWords.h"
 #include "PanelHost.h"
 #include "ReadSteps.h"
@@ -25,6 +27,7 @@ class TParamPanel : public QObject {
     Q_OBJECT
 public:
     using THost = TPanelHost;
+    using TWords = paramsync::TWords;
 
     static constexpr int ParamCount = paramwords::ParamCount;
 
@@ -45,6 +48,8 @@ public:
     // Converts the six edits into the words; false (edit marked, a range
     // named) at the first that does not convert.
     bool ConvertEdits();
+    // The same without storing: the words the edits stand for, or none.
+    std::optional<TWords> EditWords();
     // Converts and writes the six words; false when an edit did not convert.
     bool WriteParams();
     // A word read back: every edit is rewritten from the six words.
@@ -52,8 +57,23 @@ public:
     // The six reads, each emptying its edit when it fails.
     std::vector<TReadStep> ReadSteps();
 
+    // An edit the user typed into since it was last read or written: what
+    // "Задать" would change. Shown by a quiet mark, not the input error's.
+    bool Edited(int index) const { return FEdited[size_t(index)]; }
+    bool AnyEdited() const;
+    // Reads the six words for another purpose than showing them: the edits,
+    // their marks and the words stay as they are.
+    paramsync::TReadBack ReadAside();
+    // The words read are shown as read; the edits of those not read are emptied.
+    void ShowReadBack(const paramsync::TReadBack& back);
+    // The bank selected in " EEPROM ", none when no item is selected.
+    std::optional<uint8_t> Bank() const;
+
 private:
     void Build(QWidget* window);
+    void BindEdit(int index);
+    void SetEdited(int index, bool edited);
+    bool ConvertInto(TWords& words);
 
     THost& FHost;
     QGroupBox* FGroup = nullptr;
@@ -61,4 +81,6 @@ private:
     TRadioGroup* FBanks = nullptr;
     std::array<uint16_t, ParamCount> FWords{};  // as read, or as the edits last converted
     paramwords::TShownWords FShown;             // what the console put into the edits
+    std::array<bool, ParamCount> FEdited{};     // typed into since read or written
+    bool FAside = false;                        // a read whose words are not shown
 };

@@ -9,19 +9,9 @@
 #include <QLineEdit>
 
 #include "MainUnit.h"
+#include "ParamSync.h"
 #include "StatusBar.h"
 
-namespace {
-
-QString FailureText(TLinkState state, const QString& step) {
-    switch (state) {
-    case lsTimedOut: return QString::fromUtf8("Нет ответа: %1").arg(step);
-    case lsRefused: return QString::fromUtf8("Команда %1 отклонена").arg(step);
-    default: return QString::fromUtf8("Неверный ответ (%1)").arg(step);
-    }
-}
-
-}  // namespace
 
 // A step waits for a transaction that another handler (a measurement poll)
 // has under way instead of being refused: its field must come from its own reply.
@@ -45,7 +35,7 @@ void TMainForm::RunReadSteps(const std::vector<TReadStep>& steps) {
         }
         if (state == lsDone) continue;
         ClearFrom(i);
-        const QString text = FailureText(state, steps[i].name);
+        const QString text = paramsync::FailureText(state, steps[i].name);
         StatusBar->SetPanelText(0, text);
         FHandlers.KeepNote(text);  // outlasts the notes of the failure itself
         return;

@@ -3,12 +3,15 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
+#include <QTemporaryDir>
 #include <qcustomplot.h>
 
 #include "ChartCursor.h"
 #include "WindowDriver.h"
 #include "ChartMenu.h"
 #include "ChartMenuDriver.h"
+#include "ParamDiffDialog.h"
+#include "ParamFile.h"
 #include "StepPanel.h"
 #include "WindowFixture.h"
 
@@ -138,4 +141,38 @@ TEST_F(TChartScreenshot, MeasuringAndStepFigures) {
     ASSERT_FALSE(Form->ChartMenu->StepPanel()->isHidden());
     QString stepPath = path;
     EXPECT_TRUE(Form->grab().save(stepPath.replace(".png", "-step.png")));
+}
+
+// The dialog before a file's parameters are written, over the window with an
+// edit typed into but not written.
+TEST_F(TScreenshot, ParamFileDialog) {
+    const QString path = qEnvironmentVariable("SERVO_SCREENSHOT");
+    if (path.isEmpty()) GTEST_SKIP() << "SERVO_SCREENSHOT not set";
+    Sim->SetParam(1, 256);
+    Connect();
+    ASSERT_NO_FATAL_FAILURE(Activate());
+    QTemporaryDir dir;
+    paramfile::TParamSet set;
+    set.words = {0, 384, 512, 64, 1000, 30};
+    set.controller = "SRV2 servo ctl v1.4+";
+    set.time = QDateTime::currentDateTimeUtc();
+    set.servoMode = 2;
+    ASSERT_FALSE(paramfile::Save(dir.filePath("kp-2.json"), set));
+    Form->ParamFiles->PathPrompt = [&](bool) { return dir.filePath("kp-2.json"); };
+    QTest::keyClicks(Ctl<QLineEdit>(*Form, "edtParam3"), "5");
+    QPixmap picture;
+    QTimer grabber;
+    QObject::connect(&grabber, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<TParamDiffDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible() || !picture.isNull()) return;
+        picture = Form->grab();
+        QPainter painter(&picture);
+        painter.drawPixmap((Form->width() - dialog->width()) / 2, 40, dialog->grab());
+        dialog->reject();
+    });
+    grabber.start(20);
+    Form->ParamFiles->LoadFromFile();
+    ASSERT_FALSE(picture.isNull());
+    QString shot = path;
+    EXPECT_TRUE(picture.save(shot.replace(".png", "-params.png")));
 }

@@ -1,0 +1,69 @@
+#include "ParamSync.h"
+
+#include <functional>
+
+namespace paramsync {
+
+namespace {
+
+using paramwords::ParamCount;
+
+// Sends once the link is free, then waits for the reply.
+TLinkState Step(TControllerLink& link, const std::function<bool()>& send) {
+    while (!send()) {
+        link.CheckLine();  // the only other reason a send is refused
+        link.WaitReply();
+    }
+    return link.WaitReply();
+}
+
+}  // namespace
+
+QString TReadBack::FailedStep() const { return QStringLiteral("R%1").arg(read); }
+
+TReadBack ReadAll(TControllerLink& link) {
+    TReadBack back;
+    for (uint8_t i = 0; i < ParamCount; ++i) {
+        const TLinkState state = Step(link, [&link, i] { return link.SendReadParam(i); });
+        if (state != lsDone) {
+            back.failed = state;
+            return back;
+        }
+        back.words[i] = link.Params()[i];
+        back.read = i + 1;
+    }
+    return back;
+}
+
+std::array<TLinkState, ParamCount> WriteAll(TControllerLink& link, const TWords& words) {
+    std::array<TLinkState, ParamCount> states{};
+    for (uint8_t i = 0; i < ParamCount; ++i)
+        states[i] = Step(link, [&link, i, &words] { return link.SendWriteParam(i, words[i]); });
+    return states;
+}
+
+std::array<EHeld, ParamCount> Compare(const TWords& wanted, const TReadBack& back) {
+    std::array<EHeld, ParamCount> held{};
+    for (int i = 0; i < ParamCount; ++i) {
+        const auto n = size_t(i);
+        if (i >= back.read) held[n] = EHeld::NotRead;
+        else held[n] = back.words[n] == wanted[n] ? EHeld::Same : EHeld::Different;
+    }
+    return held;
+}
+
+bool AllSame(const std::array<EHeld, ParamCount>& held) {
+    for (EHeld h : held)
+        if (h != EHeld::Same) return false;
+    return true;
+}
+
+QString FailureText(TLinkState state, const QString& step) {
+    switch (state) {
+    case lsTimedOut: return QString::fromUtf8("Нет ответа: %1").arg(step);
+    case lsRefused: return QString::fromUtf8("Команда %1 отклонена").arg(step);
+    default: return QString::fromUtf8("Неверный ответ (%1)").arg(step);
+    }
+}
+
+}  // namespace paramsync

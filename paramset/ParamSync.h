@@ -1,0 +1,41 @@
+// The six parameter words over the link, without a window: read in order,
+// written in order as the window's "Задать" does, and compared after a write.
+// A step first lets a transaction another caller has under way (a
+// measurement poll) end. A lost line raises ELinkLost out of the waits. Main
+// thread (the link's).
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include <QString>
+
+#include "ControllerLink.h"
+#include "ParamWords.h"
+
+namespace paramsync {
+
+using TWords = std::array<uint16_t, paramwords::ParamCount>;
+
+struct TReadBack {
+    TWords words{};
+    int read = 0;                  // words read, from #1 on; all six when complete
+    TLinkState failed = lsDone;    // how the first unread one ended
+    bool Complete() const { return read == paramwords::ParamCount; }
+    QString FailedStep() const;    // "R2": the read that failed
+};
+
+// Reads #1 to #6, stopping at the first read that does not end accepted.
+TReadBack ReadAll(TControllerLink& link);
+// Writes the six words in order; how each write ended.
+std::array<TLinkState, paramwords::ParamCount> WriteAll(TControllerLink& link, const TWords& words);
+
+// Whether the controller holds a word: it was read back and equals it.
+enum class EHeld { Same, Different, NotRead };
+std::array<EHeld, paramwords::ParamCount> Compare(const TWords& wanted, const TReadBack& back);
+bool AllSame(const std::array<EHeld, paramwords::ParamCount>& held);
+
+// "Нет ответа: R2", "Команда R2 отклонена", "Неверный ответ (R2)".
+QString FailureText(TLinkState state, const QString& step);
+
+}  // namespace paramsync

@@ -1,0 +1,214 @@
+// Parameter sets as files, against the simulated controller: saving the
+// controller's set (or the edits'), loading through the dialog that marks
+// what differs, the read-back that catches a controller which did not take a
+// word, the refusal of a damaged file, and the mark of an edit not yet written.
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+#include "ChartReaders.h"
+#include "NumberText.h"
+#include "ParamDiffDialog.h"
+#include "ParamFile.h"
+#include "SimFrames.h"
+#include "WindowDriver.h"
+#include "WindowFixture.h"
+
+using namespace testsupport;
+
+namespace {
+
+using TWords = paramfile::TWords;
+constexpr TWords Held{10, 256, 384, 512, 20, 30};
+constexpr TWords Filed{10, 300, 384, 512, 21, 30};  // rows #2 and #5 differ
+
+// Answers the file dialog once it comes up: notes the rows it marks and
+// presses the named button.
+class TDiffAnswer {
+public:
+    explicit TDiffAnswer(const char* button) : FButton(button) {
+        QObject::connect(&FTimer, &QTimer::timeout, [this] { Poll(); });
+        FTimer.start(20);
+    }
+    std::vector<int> MarkedRows;
+    bool Shown = false;
+
+private:
+    void Poll() {
+        auto* dialog = qobject_cast<TParamDiffDialog*>(QApplication::activeModalWidget());
+        if (Shown || !dialog) return;
+        Shown = true;
+        auto* table = dialog->findChild<QTableWidget*>("tblParamDiff");
+        for (int row = 0; row < table->rowCount(); ++row)
+            if (table->item(row, 0)->data(Qt::UserRole).toBool()) MarkedRows.push_back(row);
+        dialog->findChild<QPushButton*>(FButton)->click();
+    }
+    const char* FButton;
+    QTimer FTimer;
+};
+
+class TParamFiles : public TSimWindowTest {
+protected:
+    void SetUp() override {
+        TSimWindowTest::SetUp();
+        numtext::SetDecimalSeparator('.');
+        SetController(Held);
+        Form->ParamFiles->PathPrompt = [this](bool) { return Path; };
+        ASSERT_NO_FATAL_FAILURE(Connect());
+    }
+    void TearDown() override {
+        numtext::ResetDecimalSeparator();
+        TSimWindowTest::TearDown();
+    }
+    void SetController(const TWords& words) {
+        for (int i = 0; i < 6; ++i) Sim->SetParam(i, words[size_t(i)]);
+    }
+    TWords Controller() const {
+        TWords words{};
+        const auto state = Sim->State();
+        for (size_t i = 0; i < 6; ++i) words[i] = state.Params[i];
+        return words;
+    }
+    void WriteFile(const TWords& words) {
+        paramfile::TParamSet set;
+        set.words = words;
+        ASSERT_FALSE(paramfile::Save(Path, set));
+    }
+    QLineEdit* Edit(int n) { return Ctl<QLineEdit>(*Form, QStringLiteral("edtParam%1").arg(n).toLatin1()); }
+    bool Quiet(int n) { return Edit(n)->palette().color(QPalette::Base) == QColor(255, 244, 196); }
+    std::string Written() { return Codes(FramesSettled()); }
+
+    QTemporaryDir Dir;
+    QString Path = Dir.filePath("set.json");
+};
+
+}  // namespace
+
+TEST_F(TParamFiles, SaveTakesAFreshReadOrTheEditsAndLeavesTheEditsAlone) {
+    QTest::keyClicks(Edit(3), "9");  // 1.59 now: Kp typed, not written
+    ASSERT_TRUE(Quiet(3));
+    Form->ParamFiles->SetPrompt = [] { return TParamFileActions::SaveController; };
+    Form->ParamFiles->SaveToFile();
+    EXPECT_EQ(paramfile::Load(Path).set->words, Held);
+    Form->ParamFiles->SetPrompt = [] { return TParamFileActions::SaveEdits; };
+    Form->ParamFiles->SaveToFile();
+    EXPECT_EQ(paramfile::Load(Path).set->words[2], 407);  // 1.59 * 256, rounded
+    EXPECT_EQ(Edit(3)->text(), "1.59");
+    EXPECT_TRUE(Quiet(3));
+    EXPECT_EQ(Written(), "RRRRRRRRRRRR");  // reads only, nothing written
+    EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
+}
+
+TEST_F(TParamFiles, LoadMarksWhatDiffersWritesReadsBackAndSavesTheBank) {
+    WriteFile(Filed);
+    QTest::keyClicks(Edit(1), "5");
+    {
+        TDiffAnswer cancel("btnCancel");
+        Form->ParamFiles->LoadFromFile();
+        EXPECT_EQ(cancel.MarkedRows, (std::vector<int>{1, 4}));
+    }
+    EXPECT_EQ(Written(), "RRRRRR");
+    EXPECT_EQ(Edit(1)->text(), "105");  // "Отмена" leaves the edits as they were
+    Sim->ClearFrames();
+    TDiffAnswer write("btnWriteAndSave");
+    Form->ParamFiles->LoadFromFile();
+    ASSERT_TRUE(write.Shown);
+    EXPECT_EQ(Written(), "RRRRRRWWWWWWRRRRRRS");
+    EXPECT_EQ(Controller(), Filed);
+    EXPECT_EQ(Sim->State().Banks[0], Sim->State().Params);
+    EXPECT_EQ(Edit(2)->text(), "1.172");  // the edits show what the controller holds
+    EXPECT_FALSE(Quiet(1));
+    ASSERT_EQ(Boxes->Boxes().size(), 1u);
+    EXPECT_EQ(Boxes->Boxes()[0].icon, QMessageBox::Information);
+    EXPECT_TRUE(Boxes->Boxes()[0].text.contains(U("Сохранено в Bank 0.")));
+}
+
+// One write refused, or a word stored other than sent: the read-back names
+// the parameter and the bank is not saved.
+TEST_F(TParamFiles, AReadBackThatDiffersIsNamedAndTheBankIsNotSaved) {
+    const std::function<void(sim::TFaults&)> faults[] = {
+        [](sim::TFaults& f) { f.RefuseParamWrite = 1; },
+        [](sim::TFaults& f) { f.StoredWordMask = 0xFF00; },
+    };
+    WriteFile(Filed);
+    for (const auto& fault : faults) {
+        SetController(Held);
+        SetFaults(fault);
+        Sim->ClearFrames();
+        TDiffAnswer write("btnWriteAndSave");
+        Form->ParamFiles->LoadFromFile();
+        EXPECT_EQ(Written(), "RRRRRRWWWWWWRRRRRR");  // no 'S'
+        ASSERT_FALSE(Boxes->Boxes().empty());
+        const TBoxRecord box = Boxes->Boxes().back();
+        EXPECT_EQ(box.icon, QMessageBox::Critical);
+        EXPECT_TRUE(box.text.contains(U("Kf (#2): в контроллере 1, в файле 1.172"))) << box.text.toStdString();
+        EXPECT_TRUE(box.text.contains(U("В Bank 0 не сохранено")));
+        SetFaults([](sim::TFaults& f) { f = {}; });
+    }
+}
+
+TEST_F(TParamFiles, ADamagedFileIsRefusedBeforeAnythingIsSent) {
+    WriteFile(Filed);
+    QFile file(Path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const QByteArray text = file.readAll().replace("\"word\": 300", "\"word\": 70000");
+    file.resize(0);
+    file.write(text);
+    file.close();
+    Form->ParamFiles->LoadFromFile();
+    EXPECT_EQ(Boxes->Texts(), QStringList{U("Файл %1 не принят: params[1] (#2).word: ожидалось целое число "
+                                            "от 0 до 65535").arg(Path)});
+    EXPECT_EQ(Written(), "");
+}
+
+TEST_F(TParamFiles, TheMarkShowsTypingUntilAReadOrAWrite) {
+    QTest::keyClicks(Edit(5), "1");
+    EXPECT_TRUE(Quiet(5));
+    EXPECT_FALSE(Marked(Edit(5)));  // not the input error's mark
+    Click(Ctl<QPushButton>(*Form, "btnGetParams"));
+    EXPECT_FALSE(Quiet(5));
+    QTest::keyClicks(Edit(5), "1");
+    QTest::keyClicks(Edit(2), "1");
+    SetFaults([](sim::TFaults& f) { f.RefuseParamWrite = 1; });
+    Click(Ctl<QPushButton>(*Form, "btnSetParams"));
+    EXPECT_FALSE(Quiet(5));
+    EXPECT_TRUE(Quiet(2));  // refused: the controller does not hold it
+}
+
+// Controller -> file -> another controller -> file: the same file but the time.
+TEST_F(TParamFiles, ARoundTripThroughAnotherControllerGivesTheSameFile) {
+    SetController(Filed);
+    Form->ParamFiles->SaveToFile();
+    QFile first(Path);
+    ASSERT_TRUE(first.open(QIODevice::ReadOnly));
+    const auto withoutTime = [](QByteArray json) {
+        return json.left(json.indexOf("\"time\"")) + json.mid(json.indexOf("\"version\""));
+    };
+    const QByteArray saved = withoutTime(first.readAll());
+    Click(Ctl<QPushButton>(*Form, "btnDisconnect"));
+    StartSimulator();
+    ASSERT_NO_FATAL_FAILURE(Connect());
+    {
+        TDiffAnswer write("btnWrite");
+        Form->ParamFiles->LoadFromFile();
+    }
+    EXPECT_EQ(Controller(), Filed);
+    Form->ParamFiles->SaveToFile();
+    QFile second(Path);
+    ASSERT_TRUE(second.open(QIODevice::ReadOnly));
+    EXPECT_EQ(withoutTime(second.readAll()), saved);
+}
+
+// The right button on the group, or on a button in it, opens the group's menu.
+TEST_F(TParamFiles, TheGroupsMenuOffersBoth) {
+    auto* button = Ctl<QPushButton>(*Form, "btnGetParams");
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), button->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(button, &event);
+    auto* menu = Form->findChild<QMenu*>("mnuParamFiles");
+    ASSERT_TRUE(menu);
+    QStringList texts;
+    for (QAction* action : menu->actions()) texts << action->text();
+    EXPECT_EQ(texts, (QStringList{U("Сохранить параметры в файл…"), U("Загрузить параметры из файла…")}));
+    menu->close();
+}

@@ -1,0 +1,50 @@
+// The parameter group's context menu (the right button, or the Menu key with
+// the focus in the group): the controller's six parameters saved to a file,
+// and a file's six loaded through a dialog that shows what differs, written,
+// read back and optionally saved into the selected bank. Nothing is written
+// from a file that is not whole and sound. Main thread only.
+#pragma once
+
+#include <functional>
+
+#include <QObject>
+#include <QString>
+
+#include "ParamFile.h"
+#include "ParamSync.h"
+#include "PanelHost.h"
+
+class QMenu;
+class QPoint;
+class QWidget;
+class TParamPanel;
+
+class TParamFileActions : public QObject {
+    Q_OBJECT
+public:
+    // `servoMode` tells the mode the window shows (-1: none) for the file.
+    TParamFileActions(QWidget* window, TParamPanel& panel, TPanelHost& host, std::function<int()> servoMode);
+
+    void SaveToFile();
+    void LoadFromFile();
+
+    // Which set to save when edits differ from the controller.
+    enum ESetChoice { SaveNothing, SaveController, SaveEdits };
+    // What asks the user; tests answer in their place.
+    std::function<QString(bool save)> PathPrompt;
+    std::function<ESetChoice()> SetPrompt;
+
+private:
+    void AddMenus();
+    void ShowMenu(QWidget* at, const QPoint& position, QMenu* menu);
+    bool AskAndSave(const paramfile::TWords& controller);
+    void WriteFromFile(const paramfile::TParamSet& set, bool saveBank);
+    void Report(const paramfile::TWords& wanted, const paramsync::TReadBack& back, const QString& bankLine);
+    QString DefaultPath(bool save) const;
+
+    QWidget* FWindow;
+    TParamPanel& FPanel;
+    TPanelHost& FHost;
+    std::function<int()> FServoMode;
+    QString FLastPath;  // where the last file was saved or loaded, for the next prompt
+};
