@@ -98,6 +98,12 @@ TEST_F(TParamFiles, SaveTakesAFreshReadOrTheEditsAndLeavesTheEditsAlone) {
     EXPECT_TRUE(Quiet(3));
     EXPECT_EQ(Written(), "RRRRRRRRRRRR");  // reads only, nothing written
     EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
+    // A read that fails saves nothing and names the step.
+    SetFaults([](sim::TFaults& f) { f.RefuseParamWrite = std::nullopt; f.RefuseCodes = "R"; });
+    SetController(Filed);
+    Form->ParamFiles->SaveToFile();
+    EXPECT_EQ(Boxes->Texts(), QStringList{U("Параметры не сохранены: Команда R0 отклонена")});
+    EXPECT_EQ(paramfile::Load(Path).set->words[2], 407);
 }
 
 TEST_F(TParamFiles, LoadMarksWhatDiffersWritesReadsBackAndSavesTheBank) {
