@@ -18,6 +18,8 @@ void TMainForm::BuildChartTools() {
                                [this](const std::function<void()>& handler) { RunHandler(handler); });
     ChartCursor = new TChartCursor(Chart1, series, [this] { return FMeasureStopped == 1; });
     ChartMenu->SetStoppedQuery([this] { return FMeasureStopped == 1; });
+    Runs = new runs::TRunLibrary(this);
+    AddRunEntries();
 }
 
 // The settings the points are measured under, as the measurement starts.

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QSignalBlocker>
 #include <QThread>
 #include <QToolButton>
 
@@ -92,6 +93,14 @@ bool TDrivePanel::StepBar(int delta) {
 }
 
 void TDrivePanel::CentreBar() { FBar->SetPosition(BarCentre); }
+
+void TDrivePanel::CentreBarUnsent() {
+    const QSignalBlocker quiet(FBar);
+    FBar->SetPosition(BarCentre);
+    FDriveOwed.reset();
+}
+
+void TDrivePanel::SetBar(int position) { FBar->SetPosition(position); }
 
 void TDrivePanel::ApplyDriveRule(int mode) {
     FBar->setEnabled(mode != protocol::smPosition);

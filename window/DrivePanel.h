@@ -43,6 +43,10 @@ public:
     bool StepBar(int delta);
     // Back to the centre; a move sends the zero.
     void CentreBar();
+    // The line is gone: the bar shows the centre, nothing is sent or owed.
+    void CentreBarUnsent();
+    // To a position (clamped to the bar); a move sends its value.
+    void SetBar(int position);
 
     // The bar and "НОЛЬ": enabled exactly outside the position mode.
     void ApplyDriveRule(int mode);

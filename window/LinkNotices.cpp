@@ -83,6 +83,10 @@ void TMainForm::NoteAnswer(TLinkState state) {
     if (state == lsTimedOut) ++FTimeoutsInRow;
     else if (state == lsDone || state == lsRefused) FTimeoutsInRow = 0;
     if (ControllerSilent() != wasSilent) ShowControllerPanel();
+    // A test that cannot see its response must not go on driving; it is
+    // aborted right after this notice, never from inside the reply's handler.
+    if (ControllerSilent() && StepTestRunning())
+        QMetaObject::invokeMethod(this, [this] { RunHandler([this] { AbortStepTest(); }); }, Qt::QueuedConnection);
 }
 
 // The window shows the stopped state at once; whether the controller took

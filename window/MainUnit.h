@@ -27,6 +27,8 @@
 #include "MeasureSettingsPanel.h"
 #include "PositionPanel.h"
 #include "ReadSteps.h"
+#include "RunLibrary.h"
+#include "StepTest.h"
 
 class QAbstractButton;
 class QCustomPlot;
@@ -40,6 +42,7 @@ class TShortcutHook;
 class TChartFeed;
 class TChartCursor;
 class TChartMenu;
+class TRunsWindow;
 
 class TMainForm : public QWidget, public TLinkListener, public TPanelHost {
     Q_OBJECT
@@ -88,6 +91,19 @@ public:
     // default report, and the window is not destroyed before it has returned.
     // Once the window is closed, handlers no longer run.
     void RunHandler(const std::function<void()>& handler) override;
+
+    // Every measurement becomes a run (RunHandlers.cpp); the runs window
+    // opens from the chart's menu. What asks for a run's file; tests answer here.
+    runs::TRunLibrary* Runs = nullptr;
+    TRunsWindow* ShowRuns();
+    std::function<QString(bool save, const QString& suggested)> RunPathPrompt;
+
+    // The guided step test (StepTestHandlers.cpp); what asks for its
+    // settings, none when cancelled (tests answer here).
+    void StartStepTest();
+    bool StepTestRunning() const { return FStepPhase != steptest::EPhase::Idle; }
+    bool AbortStepTest(bool lineUsable = true);  // true when one was running
+    std::function<std::optional<steptest::TSettings>(const steptest::TSettings&)> StepTestPrompt;
 
     // Live measurement.
     void btnGraphClick();
@@ -200,6 +216,15 @@ private:
     void SetZoomAllowed(bool allowed);
 
     std::unique_ptr<TShortcutHook> FShortcutHook;
+
+    void BeginRun();
+    void EndRun(bool aborted);
+    void AddRunEntries();
+    std::optional<runs::TRun> FRunUnderWay;
+    void StepTestSample(uint32_t timeMs);
+    steptest::EPhase FStepPhase = steptest::EPhase::Idle;
+    steptest::TSettings FStepSettings;
+    TRunsWindow* FRunsView = nullptr;
 
     // Live measurement (MeasureHandlers.cpp).
     void StartMeasurement();

@@ -43,6 +43,8 @@ void TMainForm::SetMeasureSettingsEnabled(bool stopped) { Settings->SetEnabled(s
 void TMainForm::SetZoomAllowed(bool allowed) { ChartFeed()->SetInteractive(allowed); }
 
 void TMainForm::StopMeasurementForDisconnect() {
+    if (AbortStepTest(false)) return;  // it stops the measurement itself
+    EndRun(false);
     FMeasureStopped = 1;
     FTickOwed = false;
     Timer1->stop();
@@ -55,7 +57,8 @@ void TMainForm::btnGraphClick() {
     FTickOwed = false;  // a tick of the run before is not paid in the next one
     SetMeasureSettingsEnabled(FMeasureStopped != 0);
     if (FMeasureStopped) {
-        // The chart keeps its points for inspection.
+        // The chart keeps its points for inspection, and the run keeps them too.
+        EndRun(false);
         SetZoomAllowed(true);
         Timer1->stop();
         return;
@@ -99,6 +102,7 @@ void TMainForm::StartMeasurement() {
     FTimeMs = 0;
     // A timeout while priming has set the flag again: the timer then stays off.
     if (FMeasureStopped == 0 && *period > 0) Timer1->start();
+    if (FMeasureStopped == 0) BeginRun();
 }
 
 void TMainForm::Timer1Timer() {
@@ -159,6 +163,7 @@ void TMainForm::RunOwedTick() {
 void TMainForm::PlotSample() {
     const uint32_t ticks = sampleplot::TickDistance(FSample.prevTick, FSample.tick);
     if (ticks == 0) return;
+    const uint32_t sampleTime = FTimeMs;
 
     sampleplot::TSampleInput in;
     in.servoMode = Drive->Mode();
@@ -181,4 +186,6 @@ void TMainForm::PlotSample() {
     feed->ApplyAutoRanges();
     feed->RequestReplot();
     FTimeMs += ticks * sampleplot::MsPerTick;
+    // Once the sample is in: the test may step, or stop with its run whole.
+    if (StepTestRunning()) StepTestSample(sampleTime);
 }

@@ -147,19 +147,22 @@ void TParamFileActions::LoadFromFile() {
         return;
     }
     FLastPath = path;
+    const paramfile::TParamSet& set = *file.set;
+    LoadSet(set, U("Файл: %1\nКонтроллер: %2\nСохранён: %3, режим: %4")
+                     .arg(QFileInfo(path).fileName(),
+                          set.controller.isEmpty() ? U("не указан") : set.controller,
+                          set.time.isValid() ? set.time.toLocalTime().toString("yyyy-MM-dd HH:mm:ss")
+                                             : U("не указано"),
+                          ModeName(set.servoMode)));
+}
+
+void TParamFileActions::LoadSet(const paramfile::TParamSet& set, const QString& about) {
     const paramsync::TReadBack controller = FPanel.ReadAside();
     if (!controller.Complete()) {
-        FHost.ShowError(U("Параметры из файла не записаны: ") +
+        FHost.ShowError(U("Параметры не записаны: ") +
                         paramsync::FailureText(controller.failed, controller.FailedStep()));
         return;
     }
-    const paramfile::TParamSet& set = *file.set;
-    const QString about = U("Файл: %1\nКонтроллер: %2\nСохранён: %3, режим: %4")
-                              .arg(QFileInfo(path).fileName(),
-                                   set.controller.isEmpty() ? U("не указан") : set.controller,
-                                   set.time.isValid() ? set.time.toLocalTime().toString("yyyy-MM-dd HH:mm:ss")
-                                                      : U("не указано"),
-                                   ModeName(set.servoMode));
     TParamDiffDialog dialog(FWindow, about, controller.words, set.words, FPanel.Bank());
     dialog.exec();
     if (dialog.Choice() == TParamDiffDialog::Cancel) return;

@@ -27,6 +27,8 @@ public:
 
     void SaveToFile();
     void LoadFromFile();
+    // A set from elsewhere (a run's) through the same dialog, write and read-back.
+    void LoadSet(const paramfile::TParamSet& set, const QString& about);
 
     // Which set to save when edits differ from the controller.
     enum ESetChoice { SaveNothing, SaveController, SaveEdits };

@@ -21,7 +21,7 @@ namespace {
 
 // The platform's virtual-key codes the shortcuts use.
 enum : int {
-    vkLeft = 37, vkUp = 38, vkRight = 39, vkF2 = 113, vkF3 = 114, vkF11 = 122, vkF12 = 123
+    vkEscape = 27, vkLeft = 37, vkUp = 38, vkRight = 39, vkF2 = 113, vkF3 = 114, vkF11 = 122, vkF12 = 123
 };
 
 bool IsArrow(int virtualKey) { return virtualKey == vkLeft || virtualKey == vkUp || virtualKey == vkRight; }
@@ -52,6 +52,7 @@ TShortcutHook::~TShortcutHook() {
 
 int TShortcutHook::VirtualKeyOf(int qtKey) {
     switch (qtKey) {
+    case Qt::Key_Escape: return vkEscape;
     case Qt::Key_Left: return vkLeft;
     case Qt::Key_Up: return vkUp;
     case Qt::Key_Right: return vkRight;
@@ -121,6 +122,7 @@ bool TMainForm::ApplicationMessage(int virtualKey) {
     case vkLeft: return Drive->StepBar(-1);
     case vkRight: return Drive->StepBar(+1);
     case vkUp: return act(Drive->DriveAllowed(), [&] { Drive->sbtnCenterClick(); });
+    case vkEscape: return AbortStepTest();  // otherwise Esc does what it did
     case vkF2:
     case vkF12: return act(OwnEnabled(btnGraph), [&] { btnGraphClick(); });
     case vkF3:

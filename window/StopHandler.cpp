@@ -8,6 +8,8 @@ void TMainForm::btnSTOPClick() {
     if (mode < 0) return;
     Drive->CentreBar();
     Drive->ApplyDriveRule(mode);  // the drive group, its caption and "Задать" stay as they are
+    AbortStepTest();
+    if (!FMeasureStopped) EndRun(false);
     FMeasureStopped = 1;
     Timer1->stop();
     SetMeasureSettingsEnabled(true);

@@ -1,0 +1,35 @@
+// A run as the CSV file the chart exports: the chart's comment lines with
+// the run's start, its six parameter words and whether it was aborted added,
+// the header and one row per sample time. Any CSV the chart wrote reads back
+// as a run (its parameters then not known); a damaged file is refused with
+// the number of the line at fault.
+#pragma once
+
+#include <optional>
+
+#include <QByteArray>
+#include <QString>
+
+#include "ChartCsv.h"
+#include "Run.h"
+
+namespace runs {
+
+// Larger files are refused unread: a run at the deepest history is about 40 MB.
+constexpr qint64 MaxCsvBytes = qint64(256) << 20;
+
+chartcsv::TTable Table(const TRun& run);
+
+struct TCsvRead {
+    std::optional<TRun> run;
+    int line = 0;     // the line at fault (1 the first), 0 for the file as a whole
+    QString reason;
+};
+
+// Reads the text of a file; the run's figures are worked out.
+TCsvRead ReadCsv(const QByteArray& bytes);
+TCsvRead LoadCsv(const QString& path);
+// "Файл <path> не принят: строка <line>: <reason>"
+QString RefusalMessage(const QString& path, const TCsvRead& read);
+
+}  // namespace runs

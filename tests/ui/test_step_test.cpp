@@ -1,0 +1,87 @@
+// The guided step test against the simulated controller: every measurement
+// becomes a run, a test steps at the set time of its record (the same time
+// in two tests) and centres the bar after, and each way of aborting leaves
+// the bar centred, the measurement stopped and the run kept, marked aborted.
+#include <QKeyEvent>
+
+#include "SimFrames.h"
+#include "TrackBar.h"
+#include "WindowDriver.h"
+#include "WindowFixture.h"
+
+using namespace testsupport;
+
+namespace {
+
+constexpr steptest::TSettings Quick{16, 300, 500, 5};
+
+class TStepTests : public TConnectedWindowTest<2> {
+public:
+    // The abort cases reach the rig through these.
+    using TWindowTest::Click;
+    using TWindowTest::Form;
+    using TWindowTest::SetFaults;
+    using TWindowTest::Sim;
+
+protected:
+    void Start(const steptest::TSettings& settings) {
+        Form->StepTestPrompt = [settings](const steptest::TSettings&) { return settings; };
+        Form->StartStepTest();
+        ASSERT_TRUE(Form->StepTestRunning());
+    }
+    const runs::TRun& LastRun() { return *Form->Runs->Runs().back(); }
+    int Bar() { return Ctl<TTrackBar>(*Form, "tbarSubCommand")->Position(); }
+};
+
+}  // namespace
+
+TEST_F(TStepTests, TwoTestsStepAtTheSetTimeAndEndCentred) {
+    Sim->SetParam(2, 777);
+    Click(Ctl<QPushButton>(*Form, "btnGetParams"));
+    std::vector<double> steps;
+    for (int test = 0; test < 2; ++test) {
+        Sim->ClearFrames();
+        ASSERT_NO_FATAL_FAILURE(Start(Quick));
+        ASSERT_TRUE(WaitFor([this] { return !Form->StepTestRunning(); }, 20000));
+        ASSERT_EQ(Form->Runs->Runs().size(), size_t(test + 1));
+        const runs::TRun& run = LastRun();
+        EXPECT_FALSE(run.aborted);
+        EXPECT_EQ((*run.params)[2], 777);
+        ASSERT_EQ(run.analysis.Figures.StepLack, stepfig::EFigureLack::None);
+        steps.push_back(run.analysis.Figures.StepTime);
+        EXPECT_EQ(Bar(), 256);
+        ASSERT_TRUE(LinkIdle());
+        std::vector<int> drives;
+        for (const sim::TFrame& frame : OfCode(Sim->Frames(), 'B')) drives.push_back(DriveValue(frame));
+        EXPECT_EQ(drives, (std::vector<int>{16, 0}));
+    }
+    // The step is the first sample after the set time: within one sample of it.
+    EXPECT_GE(steps[0], Quick.beforeMs);
+    EXPECT_LE(steps[0], Quick.beforeMs + 2 * Quick.periodMs + 5);
+    EXPECT_NEAR(steps[0], steps[1], Quick.periodMs + 5);
+}
+
+TEST_F(TStepTests, EveryAbortCentresStopsAndKeepsTheRunMarked) {
+    const std::pair<const char*, std::function<void(TStepTests&)>> aborts[] = {
+        {"Esc", [](TStepTests& t) { QTest::keyClick(t.Form.get(), Qt::Key_Escape); }},
+        {"stop and reset", [](TStepTests& t) { t.Click(Ctl<QPushButton>(*t.Form, "btnSTOP")); }},
+        {"silent controller", [](TStepTests& t) { t.SetFaults([](sim::TFaults& f) { f.DropEvery = 1; }); }},
+        {"lost line", [](TStepTests& t) { t.Sim->HangUp(); }},
+    };
+    const steptest::TSettings longer{-20, 200, 60000, 5};
+    for (const auto& [name, abort] : aborts) {
+        SCOPED_TRACE(name);
+        ASSERT_NO_FATAL_FAILURE(Start(longer));
+        ASSERT_TRUE(WaitFor([this] { return Bar() == 256 - 20; }));  // stepped, holding
+        const size_t before = Form->Runs->Runs().size();
+        abort(*this);
+        ASSERT_TRUE(WaitFor([this] { return !Form->StepTestRunning(); }, 10000));
+        EXPECT_EQ(Bar(), 256);
+        EXPECT_EQ(Form->FMeasureStopped, 1);
+        EXPECT_FALSE(Form->Timer1->isActive());
+        ASSERT_EQ(Form->Runs->Runs().size(), before + 1);
+        EXPECT_TRUE(LastRun().aborted);
+        SetFaults([](sim::TFaults& f) { f = {}; });
+        ASSERT_TRUE(LinkIdle());
+    }
+}

@@ -1,0 +1,53 @@
+#include "StepTest.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+
+namespace steptest {
+
+namespace {
+
+QString U(const char* text) { return QString::fromUtf8(text); }
+
+QSpinBox* Box(QWidget* parent, const char* name, int low, int high, int value) {
+    auto* box = new QSpinBox(parent);
+    box->setObjectName(name);
+    box->setRange(low, high);
+    box->setValue(value);
+    return box;
+}
+
+}  // namespace
+
+TDialog::TDialog(QWidget* parent, const TSettings& settings) : QDialog(parent) {
+    setObjectName("dlgStepTest");
+    setWindowTitle(U("Опыт: ступенька"));
+    auto* form = new QFormLayout(this);
+    FStep = Box(this, "spnStep", -StepLimit, StepLimit, settings.step);
+    FBefore = Box(this, "spnBefore", 100, 60000, settings.beforeMs);
+    FAfter = Box(this, "spnAfter", 100, 60000, settings.afterMs);
+    FPeriod = Box(this, "spnPeriod", 1, 1000, settings.periodMs);
+    form->addRow(U("Ступенька, делений от середины (до ±%1):").arg(StepLimit), FStep);
+    form->addRow(U("До ступеньки, мс:"), FBefore);
+    form->addRow(U("После ступеньки, мс:"), FAfter);
+    form->addRow(U("Период измерений, мс:"), FPeriod);
+    auto* note = new QLabel(U("Esc или «СТОП + СБРОС» прерывают опыт."), this);
+    form->addRow(note);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setText(U("Начать"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(U("Отмена"));
+    form->addRow(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    // A step of nothing measures nothing.
+    const auto check = [this, buttons] { buttons->button(QDialogButtonBox::Ok)->setEnabled(FStep->value() != 0); };
+    connect(FStep, &QSpinBox::valueChanged, this, check);
+    check();
+}
+
+TSettings TDialog::Settings() const { return {FStep->value(), FBefore->value(), FAfter->value(), FPeriod->value()}; }
+
+}  // namespace steptest

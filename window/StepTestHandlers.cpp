@@ -1,0 +1,63 @@
+// The guided step test run by the window: the bar centred, the measurement
+// started at the test's period, the step made when the record's time reaches
+// the set time, held, the bar centred again and the measurement stopped, so
+// the run it leaves has its step where the settings put it. Esc,
+// stop-and-reset, a lost line or a silent controller abort it at once: bar
+// to the centre, measurement stopped, the run kept and marked aborted. Main thread.
+#include <QLineEdit>
+
+#include "MainUnit.h"
+#include "Protocol.h"
+#include "SamplePlot.h"
+
+void TMainForm::StartStepTest() {
+    if (FStepPhase != steptest::EPhase::Idle || !FMeasureStopped || !UART->Enabled()) return;
+    if (!Drive->DriveAllowed() || Drive->Mode() < 0) {
+        ShowError(QString::fromUtf8("Опыт: ступенька — выберите серво-режим, в котором работает ручное управление"));
+        return;
+    }
+    steptest::TSettings settings = FStepSettings;
+    if (StepTestPrompt) {
+        const auto chosen = StepTestPrompt(settings);
+        if (!chosen) return;
+        settings = *chosen;
+    } else {
+        steptest::TDialog dialog(this, settings);
+        if (dialog.exec() != QDialog::Accepted) return;
+        settings = dialog.Settings();
+    }
+    FStepSettings = settings;
+    Drive->CentreBar();
+    Settings->PeriodEdit()->setText(QString::number(settings.periodMs));
+    // The whole test in the record: at most a sample a controller tick.
+    const int needed = (settings.beforeMs + settings.afterMs) / int(sampleplot::MsPerTick) + 10;
+    if (FHistoryDepth < needed) Settings->HistoryEdit()->setText(QString::number(needed));
+    FStepPhase = steptest::EPhase::Before;
+    btnGraphClick();
+    if (FMeasureStopped) FStepPhase = steptest::EPhase::Idle;  // it did not start
+}
+
+// Each sample, before it is plotted, at its time in the record.
+void TMainForm::StepTestSample(uint32_t timeMs) {
+    const uint32_t stepAt = uint32_t(FStepSettings.beforeMs);
+    if (FStepPhase == steptest::EPhase::Before && timeMs >= stepAt) {
+        FStepPhase = steptest::EPhase::After;
+        Drive->SetBar(protocol::BarCentre + FStepSettings.step);
+    } else if (FStepPhase == steptest::EPhase::After && timeMs >= stepAt + uint32_t(FStepSettings.afterMs)) {
+        FStepPhase = steptest::EPhase::Idle;
+        Drive->CentreBar();
+        btnGraphClick();  // stops: the run is kept with its figures
+    }
+}
+
+// Stopped and kept first: centring may meet a line that fails under it. A
+// line known to be gone gets nothing sent; the bar is centred all the same.
+bool TMainForm::AbortStepTest(bool lineUsable) {
+    if (FStepPhase == steptest::EPhase::Idle) return false;
+    FStepPhase = steptest::EPhase::Idle;
+    EndRun(true);
+    StopMeasurementForDisconnect();
+    if (lineUsable) Drive->CentreBar();
+    else Drive->CentreBarUnsent();
+    return true;
+}
