@@ -12,7 +12,8 @@ set(CPACK_PACKAGE_DESCRIPTION [=[
 A Qt 6 desktop program with which a technician sets up and tunes a small
 servo controller over a serial line: servo mode, positions, manual drive,
 the regulator parameters and their EEPROM banks, and a live chart of the
-velocity response. Includes servo-sim, a simulated controller on a
+velocity response. Includes servo-cli, which sets up many controllers at
+once from the command line, and servo-sim, a simulated controller on a
 pseudo-terminal, for working without hardware.]=])
 set(CPACK_STRIP_FILES ON)
 
