@@ -80,6 +80,12 @@ void Arity(const TWords& words, qsizetype count, const QString& command) {
     if (qsizetype(words.positional.size()) < count) Refuse(QStringLiteral("'%1' needs more arguments").arg(command));
 }
 
+void IdentCommand(const TWords& w, TOptions& o) {
+    Arity(w, 1, "ident");
+    Allow(w, "ident", {});
+    o.command = ECommand::Ident;
+}
+
 void ParamsCommand(const TWords& w, TOptions& o) {
     const QString sub = w.positional.size() > 1 ? w.positional[1] : QString();
     if (sub == "get") {
@@ -137,7 +143,7 @@ TOptions Command(const TWords& w) {
     o.json = w.values.count("--json") > 0;
     const QString name = w.positional[0];
     const std::map<QString, std::function<void()>> commands{
-        {"ident", [&] { Arity(w, 1, "ident"), Allow(w, "ident", {}), o.command = ECommand::Ident; }},
+        {"ident", [&] { IdentCommand(w, o); }},
         {"params", [&] { ParamsCommand(w, o); }},
         {"bank", [&] { BankCommand(w, o); }},
         {"mode", [&] { ModeCommand(w, o); }},

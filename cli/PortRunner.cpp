@@ -16,8 +16,12 @@ TDeviceResult RunOne(const TPortJob& job, const TCommandInput& in) {
         QString error;
         const EExit connected = session.Connect(error);
         result.ident = session.Ident();
-        if (connected != EExit::Ok) Fail(result, connected, error);
-        else RunCommand(session, in, result);
+        if (connected != EExit::Ok) {
+            Fail(result, connected, error);
+        } else {
+            Progress(job.port, QStringLiteral("connected: ") + result.ident);
+            RunCommand(session, in, result);
+        }
     } catch (const ELinkLost&) {
         Fail(result, EExit::PortFailed, QStringLiteral("line lost"));
     } catch (const std::exception& e) {
