@@ -20,3 +20,5 @@ add_custom_target(servo_docs ALL DEPENDS ${gzipped})
 
 install(FILES ${PROJECT_SOURCE_DIR}/dist/debian/copyright ${SERVO_DOCS_DIR}/changelog.Debian.gz
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/servo-console)
+install(FILES ${PROJECT_SOURCE_DIR}/dist/debian/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME servo-console)

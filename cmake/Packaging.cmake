@@ -18,6 +18,10 @@ pseudo-terminal, for working without hardware.]=])
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# A Debian revision makes the package non-native, so its changelog is
+# changelog.Debian.gz (Docs.cmake writes it with the same revision).
+set(SERVO_DEBIAN_REVISION 1)
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${SERVO_DEBIAN_REVISION})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${SERVO_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -20,6 +20,7 @@ set(expected
   share/doc/servo-console/changelog.Debian.gz
   share/doc/servo-console/copyright
   share/icons/hicolor/scalable/apps/servo-console.svg
+  share/lintian/overrides/servo-console
   share/man/man1/servo-cli.1.gz
   share/man/man1/servo-console.1.gz
   share/man/man1/servo-sim.1.gz)
