@@ -36,6 +36,7 @@ void TakeOption(const QStringList& args, qsizetype& i, TWords& words) {
     if (name == "--output") name = "-o";
     const auto known = KnownOptions().find(name);
     if (known == KnownOptions().end()) Refuse(QStringLiteral("unknown option '%1'").arg(name));
+    if (!known->second && eq > 0) Refuse(QStringLiteral("option '%1' takes no value").arg(name));
     if (known->second && eq < 0) {
         if (++i >= args.size()) Refuse(QStringLiteral("option '%1' needs a value").arg(name));
         value = args[i];

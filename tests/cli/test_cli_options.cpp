@@ -20,7 +20,7 @@ TEST(Options, BadLinesAreUsageErrorsOfOneLine) {
                              "--port sim mode hover", "--port sim measure --period x --duration 1 -o f.csv",
                              "--port sim measure --period 10 --duration 0 -o f.csv",
                              "--port sim measure --period 10 -o f.csv", "--port sim params set f --bank 5",
-                             "--port sim params get -o a -o b", "--port"}) {
+                             "--port sim params get -o a -o b", "--port", "--port sim --json=yes ident"}) {
         const TParsed parsed = P(QString::fromLatin1(line));
         EXPECT_FALSE(parsed.options) << line;
         EXPECT_EQ(parsed.exit, EExit::Usage) << line;
