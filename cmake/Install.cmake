@@ -1,5 +1,6 @@
-# What `cmake --install` puts on the machine: the two programs, the desktop
-# entry with its icon, and the documentation. Libraries are static and
+# What `cmake --install` puts on the machine: the three programs, the desktop
+# entry with its icon, and the documentation (the manual pages and the
+# Debian documents in Docs.cmake). Libraries are static and
 # linked in, tests and benchmarks stay in the build tree.
 include(GNUInstallDirs)
 
@@ -7,7 +8,7 @@ include(GNUInstallDirs)
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-install(TARGETS servo-console servo-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS servo-console servo-sim servo-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/dist/servo-console.desktop
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/dist/servo-console.svg

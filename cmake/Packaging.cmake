@@ -12,11 +12,16 @@ set(CPACK_PACKAGE_DESCRIPTION [=[
 A Qt 6 desktop program with which a technician sets up and tunes a small
 servo controller over a serial line: servo mode, positions, manual drive,
 the regulator parameters and their EEPROM banks, and a live chart of the
-velocity response. Includes servo-sim, a simulated controller on a
+velocity response. Includes servo-cli, which sets up many controllers at
+once from the command line, and servo-sim, a simulated controller on a
 pseudo-terminal, for working without hardware.]=])
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# A Debian revision makes the package non-native, so its changelog is
+# changelog.Debian.gz (Docs.cmake writes it with the same revision).
+set(SERVO_DEBIAN_REVISION 1)
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${SERVO_DEBIAN_REVISION})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${SERVO_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -13,9 +13,10 @@ packages=(build-essential cmake ninja-build qt6-base-dev qt6-svg-dev libqcustomp
 case ${SERVO_DEPS:-all} in
   run) ;;
   package) packages+=(dpkg-dev file) ;;
-  # ser2net: the network serial server the net. tests put in front of the simulator.
+  # ser2net: the network serial server the net. and cli. tests put in front of
+  # the simulator; lintian: CI checks the package with it.
   *) packages+=(libgtest-dev libgmock-dev googletest xvfb xauth clang libclang-rt-14-dev
-                desktop-file-utils ser2net) ;;
+                desktop-file-utils ser2net lintian) ;;
 esac
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,95 @@
+// params get and params set: the six read, saved as the window's parameter
+// file, or written from one, read back, compared and saved into a bank.
+#include <QDateTime>
+
+#include "Commands.h"
+#include "ParamSync.h"
+
+namespace cli {
+
+namespace {
+
+using paramwords::ParamCount;
+
+bool ReadSix(TControllerLink& link, TDeviceResult& result, paramsync::TReadBack& back) {
+    back = paramsync::ReadAll(link);
+    if (!back.Complete())
+        Fail(result, ExitOf(back.failed), paramsync::FailureText(back.failed, back.FailedStep()));
+    return back.Complete();
+}
+
+QString Shown(const paramsync::TWords& words) {
+    QStringList shown;
+    for (int i = 0; i < ParamCount; ++i)
+        shown << paramwords::Label(i) + '=' + paramwords::Text(i, words[size_t(i)]);
+    return shown.join(QStringLiteral(", "));
+}
+
+QString Differs(int index, uint16_t controller, uint16_t file) {
+    return QStringLiteral("%1: controller %2, file %3")
+        .arg(paramwords::Label(index), paramwords::Text(index, controller), paramwords::Text(index, file));
+}
+
+QStringList Differences(const paramsync::TWords& controller, const paramsync::TWords& file) {
+    QStringList lines;
+    for (int i = 0; i < ParamCount; ++i)
+        if (controller[size_t(i)] != file[size_t(i)]) lines << Differs(i, controller[size_t(i)], file[size_t(i)]);
+    return lines;
+}
+
+// Each parameter the controller does not hold as the file has it.
+QString Mismatches(const paramsync::TWords& wanted, const paramsync::TReadBack& back) {
+    const auto held = paramsync::Compare(wanted, back);
+    QStringList names;
+    for (int i = 0; i < ParamCount; ++i)
+        if (held[size_t(i)] != paramsync::EHeld::Same) names << Differs(i, back.words[size_t(i)], wanted[size_t(i)]);
+    return QStringLiteral("verify mismatch: ") + names.join(QStringLiteral("; "));
+}
+
+void SaveFile(TDeviceSession& session, const paramsync::TWords& words, const QString& path, TDeviceResult& result) {
+    if (!Step(session, result, "m", [](TControllerLink& link) { return link.SendGetMode(); })) return;
+    paramfile::TParamSet set;
+    set.words = words;
+    set.controller = session.Ident();
+    set.time = QDateTime::currentDateTimeUtc();
+    set.servoMode = session.Mode();
+    if (const auto error = paramfile::Save(path, set)) {
+        Fail(result, EExit::BadFile, QStringLiteral("%1 not written: %2").arg(path, *error));
+        return;
+    }
+    result.result = QStringLiteral("saved to ") + path;
+}
+
+}  // namespace
+
+void RunParamsGet(TDeviceSession& session, const TCommandInput& in, TDeviceResult& result) {
+    paramsync::TReadBack back;
+    if (!ReadSix(session.Link(), result, back)) return;
+    if (in.output.isEmpty()) result.result = Shown(back.words);
+    else SaveFile(session, back.words, in.output, result);
+}
+
+void RunParamsSet(TDeviceSession& session, const TCommandInput& in, TDeviceResult& result) {
+    const paramsync::TWords& wanted = in.fileSet->words;
+    paramsync::TReadBack before;
+    if (!ReadSix(session.Link(), result, before)) return;
+    result.differences = Differences(before.words, wanted);
+    if (in.options.dryRun) {
+        result.result = QStringLiteral("dry run: %1 to write").arg(result.differences.size());
+        return;
+    }
+    paramsync::WriteAll(session.Link(), wanted);
+    paramsync::TReadBack back;
+    if (!ReadSix(session.Link(), result, back)) return;
+    if (!paramsync::AllSame(paramsync::Compare(wanted, back))) {
+        Fail(result, EExit::Mismatch, Mismatches(wanted, back));
+        return;
+    }
+    result.result = QStringLiteral("written, verified");
+    if (!in.options.bank) return;
+    const auto bank = uint8_t(*in.options.bank);
+    if (!Step(session, result, "S", [bank](TControllerLink& link) { return link.SendSaveBank(bank); })) return;
+    result.result += QStringLiteral(", saved in bank %1").arg(bank);
+}
+
+}  // namespace cli

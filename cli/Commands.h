@@ -1,0 +1,54 @@
+// The commands, each run against one connected controller. Every function
+// here runs on the thread of that controller's port (TPortRunner's).
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include <QString>
+#include <QStringList>
+
+#include "DeviceSession.h"
+#include "ExitCode.h"
+#include "Options.h"
+#include "ParamFile.h"
+
+namespace cli {
+
+// What one port's run came to: a line of the summary.
+struct TDeviceResult {
+    std::string port;          // as given on the command line
+    QString device;            // the path opened (a simulator's pty for "sim")
+    QString ident;
+    EExit code = EExit::Ok;
+    QString result;            // what happened, one line
+    QStringList differences;   // "label: controller X, file Y", one a differing parameter
+};
+
+struct TCommandInput {
+    const TOptions& options;
+    std::optional<paramfile::TParamSet> fileSet;  // params set: checked before any port opened
+    QString output;                               // this port's output file, when one is asked for
+};
+
+void RunCommand(TDeviceSession& session, const TCommandInput& in, TDeviceResult& result);
+
+// Sets the code and the line of a step that failed; the worse code stays.
+void Fail(TDeviceResult& result, EExit code, const QString& text);
+
+void RunParamsGet(TDeviceSession& session, const TCommandInput& in, TDeviceResult& result);
+void RunParamsSet(TDeviceSession& session, const TCommandInput& in, TDeviceResult& result);
+void RunBank(TDeviceSession& session, const TCommandInput& in, TDeviceResult& result);
+void RunMode(TDeviceSession& session, const TCommandInput& in, TDeviceResult& result);
+void RunMeasure(TDeviceSession& session, const TCommandInput& in, TDeviceResult& result);
+
+// One transaction named `step` ("m"); false, and the result failed, when it
+// did not end accepted.
+bool Step(TDeviceSession& session, TDeviceResult& result, const char* step,
+          const std::function<bool(TControllerLink&)>& send);
+
+// "Нет ответа: m" and the like, as the window names a failed step.
+QString StepFailure(TLinkState state, const char* step);
+
+}  // namespace cli

@@ -1,0 +1,64 @@
+#include "MeasureTable.h"
+
+#include <array>
+
+#include "ChartUnits.h"
+#include "Options.h"
+#include "SamplePlot.h"
+
+namespace cli {
+
+namespace {
+
+QString U(const char* text) { return QString::fromUtf8(text); }
+std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
+
+// The value axes' titles the window sets at a start in this unit: Series1
+// and Series3 on the left axis, Series2 on the right one.
+std::array<QString, 3> AxisTitles(int servoMode) {
+    const QString left = U("килоИмпульсов/сек");
+    const QString right = servoMode == protocol::smVelocity ? U("Рассогласование (килоИмпульсов/сек)")
+                                                            : U("Рассогласование (импульсов)");
+    return {left, right, left};
+}
+
+std::vector<std::string> Comments(const TMeasureFacts& facts, int depth) {
+    return {Utf8(U("Серво-режим: ") + ModeName(facts.servoMode)),
+            Utf8(U("Единица скорости: кИмп/сек")),
+            Utf8(U("Период измерений, мс: ") + QString::number(facts.periodMs)),
+            Utf8(U("Глубина истории: ") + QString::number(depth)),
+            Utf8(U("Контроллер: ") + facts.controller),
+            Utf8(U("Время экспорта: ") + facts.at.toOffsetFromUtc(facts.at.offsetFromUtc()).toString(Qt::ISODate))};
+}
+
+}  // namespace
+
+chartcsv::TTable MeasureTable(const TMeasureFacts& facts, const std::vector<TLinkSample>& samples) {
+    std::array<TChartHistory, 3> series;
+    double timeMs = 0;
+    for (const TLinkSample& sample : samples) {
+        // As the window plots: a repeated sample is no new point.
+        const uint32_t ticks = sampleplot::TickDistance(sample.prevTick, sample.tick);
+        if (ticks == 0) continue;
+        sampleplot::TSampleInput in;
+        in.servoMode = facts.servoMode;
+        in.unit = sampleplot::vuKiloPulsesPerSec;
+        in.kfWord = facts.kfWord;
+        in.velocity = sample.velocity;
+        in.mismatch = sample.mismatch;
+        const sampleplot::TSamplePoints points = sampleplot::ComputeSamplePoints(in);
+        for (size_t i = 0; i < points.size(); ++i)
+            if (points[i]) series[i].Add(timeMs, *points[i]);
+        timeMs += double(ticks * sampleplot::MsPerTick);
+    }
+    chartcsv::TTable table;
+    table.comments = Comments(facts, int(samples.size()));
+    table.timeName = Utf8(U("Время (мсек)"));
+    const auto titles = AxisTitles(facts.servoMode);
+    for (size_t i = 0; i < series.size(); ++i)
+        table.columns.push_back({Utf8(QStringLiteral("Series%1 (%2)").arg(i + 1).arg(chartunits::AxisUnit(titles[i]))),
+                                 series[i]});
+    return table;
+}
+
+}  // namespace cli

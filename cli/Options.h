@@ -1,0 +1,48 @@
+// The command line of servo-cli: global options, the command and its own
+// options, every value checked before a port is touched.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QString>
+#include <QStringList>
+
+#include "ExitCode.h"
+
+namespace cli {
+
+enum class ECommand { Ident, ParamsGet, ParamsSet, BankLoad, BankSave, Mode, Measure };
+
+struct TOptions {
+    std::vector<std::string> ports;  // in the order given; "sim" starts a simulator each
+    bool json = false;
+    ECommand command = ECommand::Ident;
+    QString file;                 // params get -o, params set FILE, measure -o
+    std::optional<int> bank;      // bank load/save N, params set --bank N
+    bool dryRun = false;
+    std::optional<int> mode;      // mode NAME
+    int periodMs = 0;
+    int durationMs = 0;
+};
+
+// What the command line asks: a run, or an answer printed without one
+// (help, version, a usage error) with its exit code.
+struct TParsed {
+    std::optional<TOptions> options;
+    EExit exit = EExit::Ok;
+    std::string out;  // for standard output
+    std::string err;  // one line for standard error
+};
+
+TParsed Parse(const QStringList& args, const std::string& version);
+
+// The mode's number for its Russian name or an ASCII alias, any case.
+std::optional<int> ModeByName(const QString& name);
+QString ModeName(int mode);
+
+// The --help text, exit codes included.
+const char* UsageText();
+
+}  // namespace cli

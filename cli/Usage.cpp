@@ -1,0 +1,42 @@
+#include "Options.h"
+
+namespace cli {
+
+const char* UsageText() {
+    return "Usage: servo-cli --port PORT [--port PORT]... [--json] COMMAND [ARGS]\n"
+           "       servo-cli --help | --version\n"
+           "Sets up servo controllers on serial lines without a window; several\n"
+           "--port options run the command on every controller at once.\n"
+           "\n"
+           "Commands:\n"
+           "  ident                          print the controller's identification\n"
+           "  params get [-o FILE]           read the six parameters; print them, or save\n"
+           "                                 a parameter file (FILE.N.json for port N of several)\n"
+           "  params set FILE [--bank N] [--dry-run]\n"
+           "                                 print what differs, write the file's six, read\n"
+           "                                 them back; save bank N (0..4) only when all matched\n"
+           "  bank load N | bank save N      load or save EEPROM bank N (0..4)\n"
+           "  mode [NAME]                    print the servo mode, or set it and read it back:\n"
+           "                                 pwm, torque, velocity, position (or the Russian names)\n"
+           "  measure --period MS --duration S -o FILE.csv\n"
+           "                                 poll velocity samples every MS ms for S seconds,\n"
+           "                                 written as the window's CSV export\n"
+           "\n"
+           "Ports: a device path (/dev/ttyUSB0), rfc2217://HOST:PORT, socket://HOST:PORT,\n"
+           "or 'sim' (a simulated controller of its own on a pseudo-terminal).\n"
+           "\n"
+           "Options:\n"
+           "  --port PORT       a controller's port; may be given many times\n"
+           "  --json            the summary as a JSON array instead of a table\n"
+           "  -h, --help        show this text and exit\n"
+           "  --version         show the program name and version and exit\n"
+           "\n"
+           "The summary (one line a port) goes to standard output, progress to standard error.\n"
+           "\n"
+           "Exit codes (with several ports the worst, in this order first):\n"
+           "  2 usage error, 3 parameter file refused or output file not written,\n"
+           "  5 port not opened or line lost, 6 no controller answered, 7 time-out,\n"
+           "  4 command refused by the controller, 1 verify mismatch, 0 success.\n";
+}
+
+}  // namespace cli
