@@ -27,9 +27,9 @@ TDialog::TDialog(QWidget* parent, const TSettings& settings) : QDialog(parent) {
     setWindowTitle(U("Опыт: ступенька"));
     auto* form = new QFormLayout(this);
     FStep = Box(this, "spnStep", -StepLimit, StepLimit, settings.step);
-    FBefore = Box(this, "spnBefore", 100, 60000, settings.beforeMs);
-    FAfter = Box(this, "spnAfter", 100, 60000, settings.afterMs);
-    FPeriod = Box(this, "spnPeriod", 1, 1000, settings.periodMs);
+    FBefore = Box(this, "spnBefore", MinPhaseMs, MaxPhaseMs, settings.beforeMs);
+    FAfter = Box(this, "spnAfter", MinPhaseMs, MaxPhaseMs, settings.afterMs);
+    FPeriod = Box(this, "spnPeriod", 1, MaxPeriodMs, settings.periodMs);
     form->addRow(U("Ступенька, делений от середины (до ±%1):").arg(StepLimit), FStep);
     form->addRow(U("До ступеньки, мс:"), FBefore);
     form->addRow(U("После ступеньки, мс:"), FAfter);

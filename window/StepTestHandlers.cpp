@@ -19,7 +19,7 @@ void TMainForm::StartStepTest() {
     steptest::TSettings settings = FStepSettings;
     if (StepTestPrompt) {
         const auto chosen = StepTestPrompt(settings);
-        if (!chosen) return;
+        if (!chosen || !steptest::Valid(*chosen)) return;
         settings = *chosen;
     } else {
         steptest::TDialog dialog(this, settings);
@@ -39,14 +39,13 @@ void TMainForm::StartStepTest() {
 
 // Each sample, before it is plotted, at its time in the record.
 void TMainForm::StepTestSample(uint32_t timeMs) {
-    const uint32_t stepAt = uint32_t(FStepSettings.beforeMs);
-    if (FStepPhase == steptest::EPhase::Before && timeMs >= stepAt) {
-        FStepPhase = steptest::EPhase::After;
-        Drive->SetBar(protocol::BarCentre + FStepSettings.step);
-    } else if (FStepPhase == steptest::EPhase::After && timeMs >= stepAt + uint32_t(FStepSettings.afterMs)) {
-        FStepPhase = steptest::EPhase::Idle;
+    switch (steptest::Next(FStepPhase, FStepSettings, timeMs)) {
+    case steptest::EAction::Step: Drive->SetBar(protocol::BarCentre + FStepSettings.step); break;
+    case steptest::EAction::End:
         Drive->CentreBar();
         btnGraphClick();  // stops: the run is kept with its figures
+        break;
+    case steptest::EAction::None: break;
     }
 }
 
