@@ -80,7 +80,9 @@ TRunsWindow::TRunsWindow(QWidget* parent, runs::TRunLibrary& library, THooks hoo
     });
     connect(FList, &QTableWidget::itemSelectionChanged, this, [this] { UpdateButtons(); });
     connect(&FLibrary, &runs::TRunLibrary::Changed, this, [this] { Refill(); });
-    resize(900, 560);
+    FPlot->legend->setVisible(true);
+    FPlot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignBottom | Qt::AlignRight);
+    resize(1120, 600);
     Refill();
 }
 
@@ -154,6 +156,9 @@ void TRunsWindow::Redraw() {
         graph->data()->set(points, true);
         graph->setAdaptiveSampling(true);
     }
+    // The first run drawn names the axis: runs of one kind are compared.
+    const runs::TRun* first = FDrawn.empty() ? nullptr : FLibrary.Find(FDrawn.front());
+    FPlot->yAxis->setLabel(first ? first->seriesNames[size_t(first->analysis.Series)] : QString());
     FPlot->rescaleAxes();
     FPlot->replot();
 }

@@ -4,6 +4,7 @@
 // the bar centred, the measurement stopped and the run kept, marked aborted.
 #include <QKeyEvent>
 
+#include "RunsWindow.h"
 #include "SimFrames.h"
 #include "TrackBar.h"
 #include "WindowDriver.h"
@@ -84,4 +85,24 @@ TEST_F(TStepTests, EveryAbortCentresStopsAndKeepsTheRunMarked) {
         SetFaults([](sim::TFaults& f) { f = {}; });
         ASSERT_TRUE(LinkIdle());
     }
+}
+
+// Three attempts with Kp 0.5, 1 and 2, drawn on each other in the runs
+// window with the first as the reference, for a person to look at.
+TEST_F(TStepTests, PictureOfThreeAttempts) {
+    const QString path = qEnvironmentVariable("SERVO_SCREENSHOT");
+    if (path.isEmpty()) GTEST_SKIP() << "SERVO_SCREENSHOT not set";
+    for (const uint16_t kp : {uint16_t(128), uint16_t(256), uint16_t(512)}) {
+        Sim->SetParam(2, kp);
+        Click(Ctl<QPushButton>(*Form, "btnGetParams"));
+        ASSERT_NO_FATAL_FAILURE(Start({40, 300, 1200, 5}));
+        ASSERT_TRUE(WaitFor([this] { return !Form->StepTestRunning(); }, 20000));
+    }
+    TRunsWindow* runs = Form->ShowRuns();
+    for (const auto& run : Form->Runs->Runs()) runs->SetOverlaid(run->id, true);
+    runs->Select(Form->Runs->Runs().front()->id);
+    runs->PinReference();
+    runs->Select(Form->Runs->Runs().back()->id);
+    QString shot = path;
+    EXPECT_TRUE(runs->grab().save(shot.replace(".png", "-runs.png")));
 }
