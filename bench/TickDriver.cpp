@@ -47,9 +47,10 @@ TTickDriver::TTickDriver(TMainForm& form)
     : FForm(form), FCounter(new TPaintCounter(FRepaints)) {
     FForm.LinkModeDecoded(VelocityMode);  // selects the mode as a decoded reply does
     FForm.Settings->UnitGroup()->SetItemIndex(1);  // kilo-pulses per second
-    FForm.tbarSubCommand->blockSignals(true);  // no controller to send the drive to
-    FForm.tbarSubCommand->SetPosition(BarPosition);
-    FForm.tbarSubCommand->blockSignals(false);
+    auto* bar = FForm.findChild<TTrackBar*>(QStringLiteral("tbarSubCommand"));
+    bar->blockSignals(true);  // no controller to send the drive to
+    bar->SetPosition(BarPosition);
+    bar->blockSignals(false);
     FForm.LinkParamDecoded(1, KfOne);  // as a read reply gives it
     FForm.Chart1->installEventFilter(FCounter);
     QObject::connect(FForm.ChartFeed()->Replot(), &TChartReplot::Drawn, FCounter, [this] { ++FReplots; });

@@ -110,6 +110,7 @@ int main(int argc, char** argv) {
     if (!rig.Connect(sim.Path()) || !rig.ChooseMode(2) || !rig.StartMeasurement(1, 1000))
         return Fail(rig.Error());
     TDriveWatch watch(sim);
+    const auto* bar = form.findChild<TTrackBar*>(QStringLiteral("tbarSubCommand"));
     int lost = 0, steps = 0;
     std::vector<double> latencies;
     for (int burst = 0; burst < Bursts; ++burst) {
@@ -117,12 +118,12 @@ int main(int argc, char** argv) {
         watch.Take();
         for (int i = 0; i < PressesPerBurst; ++i) {
             Press(form, burst % 2 ? Qt::Key_Left : Qt::Key_Right);
-            pressed[form.tbarSubCommand->Position() - 256] = WallSeconds();
+            pressed[bar->Position() - 256] = WallSeconds();
             ++steps;
             rig.Run(PressGapSeconds);
         }
         rig.Run(SettleSeconds);
-        if (sim.State().Drive != form.tbarSubCommand->Position() - 256) ++lost;
+        if (sim.State().Drive != bar->Position() - 256) ++lost;
         for (const auto& [value, at] : watch.Take())
             if (pressed.count(value)) latencies.push_back(at - pressed[value]);
     }

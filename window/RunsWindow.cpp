@@ -1,6 +1,7 @@
 #include "RunsWindow.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +13,7 @@
 #include <QVBoxLayout>
 #include <qcustomplot.h>
 
+#include "ColumnEnvelope.h"
 #include "RunCsv.h"
 #include "RunFigures.h"
 
@@ -47,6 +49,24 @@ QPushButton* Button(QWidget* parent, QHBoxLayout* row, const char* text, const s
     return button;
 }
 
+QVector<QCPGraphData> RawPoints(const TChartHistory& history, double zero) {
+    QVector<QCPGraphData> points;
+    for (int i = 0; i < history.Count(); ++i) points << QCPGraphData(history.Key(i) - zero, history.Value(i));
+    return points;
+}
+
+// The lowest and highest value in each column, at its middle.
+QVector<QCPGraphData> ColumnPoints(const TChartHistory& history, const envelope::TColumns& columns, double zero) {
+    const auto extremes = envelope::Envelope(history, columns);
+    QVector<QCPGraphData> points;
+    for (int c = 0; c < columns.count; ++c) {
+        if (!extremes[size_t(c)]) continue;
+        const double key = (columns.Edge(c) + columns.Edge(c + 1)) / 2 - zero;
+        points << QCPGraphData(key, extremes[size_t(c)]->min) << QCPGraphData(key, extremes[size_t(c)]->max);
+    }
+    return points;
+}
+
 }  // namespace
 
 TRunsWindow::TRunsWindow(QWidget* parent, runs::TRunLibrary& library, THooks hooks)
@@ -80,6 +100,7 @@ TRunsWindow::TRunsWindow(QWidget* parent, runs::TRunLibrary& library, THooks hoo
     });
     connect(FList, &QTableWidget::itemSelectionChanged, this, [this] { UpdateButtons(); });
     connect(&FLibrary, &runs::TRunLibrary::Changed, this, [this] { Refill(); });
+    FPlot->setPlottingHint(QCP::phFastPolylines, true);
     FPlot->legend->setVisible(true);
     FPlot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignBottom | Qt::AlignRight);
     resize(1120, 600);
@@ -141,26 +162,44 @@ void TRunsWindow::UpdateButtons() {
     FSave->setEnabled(run);
 }
 
-// Each run's analysed series, its step (or its start) at time 0.
+// Each run's analysed series, its step (or its start) at time 0, drawn as
+// what it looks like on screen: the lowest and highest value in each pixel
+// column, so ten runs of any length redraw in about the time of one.
 void TRunsWindow::Redraw() {
     FPlot->clearGraphs();
-    for (size_t n = 0; n < FDrawn.size(); ++n) {
-        const runs::TRun* run = FLibrary.Find(FDrawn[n]);
+    std::vector<const runs::TRun*> drawn;
+    double lower = INFINITY, upper = -INFINITY;
+    for (int id : FDrawn) {
+        const runs::TRun* run = FLibrary.Find(id);
         const TChartHistory& history = run->series[size_t(run->analysis.Series)];
-        const double zero = run->AlignmentKey();
-        QVector<QCPGraphData> points(history.Count());
-        for (int i = 0; i < history.Count(); ++i) points[i] = QCPGraphData(history.Key(i) - zero, history.Value(i));
+        if (history.Count() == 0) continue;
+        drawn.push_back(run);
+        lower = std::min(lower, history.Key(0) - run->AlignmentKey());
+        upper = std::max(upper, history.Key(history.Count() - 1) - run->AlignmentKey());
+    }
+    const int width = std::max(FPlot->axisRect()->width(), 100);
+    for (size_t n = 0; n < drawn.size(); ++n) {
+        const runs::TRun& run = *drawn[n];
+        const double zero = run.AlignmentKey();
+        const envelope::TColumns columns{lower + zero, std::max(upper, lower + 1) + zero, width};
+        const TChartHistory& history = run.series[size_t(run.analysis.Series)];
+        // Fewer points than columns are drawn as they are: the columns would only add steps.
+        const QVector<QCPGraphData> points =
+            history.Count() <= 2 * width ? RawPoints(history, zero) : ColumnPoints(history, columns, zero);
         QCPGraph* graph = FPlot->addGraph();
-        graph->setPen(QPen(Colours[n], 2));
-        graph->setName(TimeText(*run, run->id == FLibrary.Reference()));
+        graph->setPen(QPen(Colours[n % MaxOverlaid], 2));
+        graph->setName(TimeText(run, run.id == FLibrary.Reference()));
         graph->data()->set(points, true);
-        graph->setAdaptiveSampling(true);
     }
     // The first run drawn names the axis: runs of one kind are compared.
-    const runs::TRun* first = FDrawn.empty() ? nullptr : FLibrary.Find(FDrawn.front());
-    FPlot->yAxis->setLabel(first ? first->seriesNames[size_t(first->analysis.Series)] : QString());
+    FPlot->yAxis->setLabel(drawn.empty() ? QString() : drawn.front()->seriesNames[size_t(drawn.front()->analysis.Series)]);
     FPlot->rescaleAxes();
     FPlot->replot();
+}
+
+void TRunsWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Redraw();  // the columns follow the plot's width
 }
 
 void TRunsWindow::PinReference() { FLibrary.SetReference(Selected()); }

@@ -44,6 +44,9 @@ public:
     void SaveRun();
     void OpenRun();
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void Refill();
     void Redraw();
