@@ -130,24 +130,31 @@ bool WriteOutputs(const TStepRecord& record, const TAbort& abort, const TCommand
     return error.isEmpty();
 }
 
-}  // namespace
-
-void RunStep(TDeviceSession& session, const TCommandInput& in, TDeviceResult& result) {
-    if (!Step(session, result, "m", [](TControllerLink& link) { return link.SendGetMode(); })) return;
+// The mode and the six words the run is kept with, then drive 0; none when a step failed.
+std::optional<paramsync::TWords> Prepare(TDeviceSession& session, TDeviceResult& result) {
+    if (!Step(session, result, "m", [](TControllerLink& link) { return link.SendGetMode(); })) return {};
     // As the window: the position mode has no manual drive to step.
     if (session.Mode() == protocol::smPosition) {
         Fail(result, EExit::Refused, QStringLiteral("the position mode takes no manual drive; set another mode"));
-        return;
+        return {};
     }
-    paramsync::TReadBack words = paramsync::ReadAll(session.Link());
+    const paramsync::TReadBack words = paramsync::ReadAll(session.Link());
     if (!words.Complete()) {
         Fail(result, ExitOf(words.failed), paramsync::FailureText(words.failed, words.FailedStep()));
-        return;
+        return {};
     }
+    if (!Step(session, result, "B", [](TControllerLink& link) { return link.SendSubCommand(0); })) return {};
+    return words.words;
+}
+
+}  // namespace
+
+void RunStep(TDeviceSession& session, const TCommandInput& in, TDeviceResult& result) {
+    const std::optional<paramsync::TWords> words = Prepare(session, result);
+    if (!words) return;
     TStepper stepper(session, in.options.step, result.port);
-    if (!Step(session, result, "B", [](TControllerLink& link) { return link.SendSubCommand(0); })) return;
-    TStepRecord record{{session.Mode(), words.words[1], in.options.step.periodMs, session.Ident(), {}},
-                       QDateTime::currentDateTime(), words.words, {}, {}, false};
+    TStepRecord record{{session.Mode(), (*words)[1], in.options.step.periodMs, session.Ident(), {}},
+                       QDateTime::currentDateTime(), *words, {}, {}, false};
     const TAbort abort = stepper.Record(record);
     Centre(stepper, abort);
     record.facts.at = QDateTime::currentDateTime();

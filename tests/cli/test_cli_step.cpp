@@ -21,6 +21,7 @@ constexpr int RunLimitMs = 60000;
 
 struct TStepCase {
     const char* name;
+    uint8_t mode;        // the simulator's servo mode
     QStringList args;    // after "step"
     bool interrupt;      // SIGINT once the child says it stepped
     int code;
@@ -59,22 +60,24 @@ TEST(CliStep, RunsTheGuidedStepTest) {
     const auto args = [](const char* size, const char* before, const char* after, const char* period) {
         return QStringList{"--size", size, "--before", before, "--after", after, "--period", period};
     };
+    constexpr uint8_t V = sim::smVelocity;
     const TStepCase cases[] = {
-        {"completes", args("32", "300", "700", "5"), false, 0, true},
-        {"negative step", args("-20", "200", "600", "10"), false, 0, true},
-        {"Ctrl-C after the step", args("32", "200", "30000", "5"), true, 8, true},
-        {"size 0", args("0", "300", "700", "5"), false, 2, false},
-        {"size over the limit", args("65", "300", "700", "5"), false, 2, false},
-        {"before too short", args("32", "99", "700", "5"), false, 2, false},
-        {"after too long", args("32", "300", "60001", "5"), false, 2, false},
-        {"period 0", args("32", "300", "700", "0"), false, 2, false},
-        {"period too long", args("32", "300", "700", "1001"), false, 2, false},
+        {"the position mode has no drive", sim::smPosition, args("32", "300", "700", "5"), false, 4, false},
+        {"completes", V, args("32", "300", "700", "5"), false, 0, true},
+        {"negative step", V, args("-20", "200", "600", "10"), false, 0, true},
+        {"Ctrl-C after the step", V, args("32", "200", "30000", "5"), true, 8, true},
+        {"size 0", V, args("0", "300", "700", "5"), false, 2, false},
+        {"size over the limit", V, args("65", "300", "700", "5"), false, 2, false},
+        {"before too short", V, args("32", "99", "700", "5"), false, 2, false},
+        {"after too long", V, args("32", "300", "60001", "5"), false, 2, false},
+        {"period 0", V, args("32", "300", "700", "0"), false, 2, false},
+        {"period too long", V, args("32", "300", "700", "1001"), false, 2, false},
     };
     for (const TStepCase& c : cases) {
         SCOPED_TRACE(c.name);
         sim::TPtySimulator simulator;
         ASSERT_TRUE(simulator.Start());
-        simulator.SetMode(sim::smVelocity);
+        simulator.SetMode(c.mode);
         QTemporaryDir dir;
         const QString csv = dir.filePath("step.csv"), figures = dir.filePath("step.json");
         const TChild child = RunChild(QStringList{"--port", QString::fromStdString(simulator.Path()), "step"}
