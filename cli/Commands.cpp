@@ -29,6 +29,7 @@ void RunCommand(TDeviceSession& session, const TCommandInput& in, TDeviceResult&
     case ECommand::BankSave: RunBank(session, in, result); return;
     case ECommand::Mode: RunMode(session, in, result); return;
     case ECommand::Measure: RunMeasure(session, in, result); return;
+    case ECommand::Step: RunStep(session, in, result); return;
     }
 }
 

@@ -30,6 +30,7 @@ struct TCommandInput {
     const TOptions& options;
     std::optional<paramfile::TParamSet> fileSet;  // params set: checked before any port opened
     QString output;                               // this port's output file, when one is asked for
+    QString figures;                              // this port's step figures file, when asked for
 };
 
 void RunCommand(TDeviceSession& session, const TCommandInput& in, TDeviceResult& result);
@@ -42,6 +43,7 @@ void RunParamsSet(TDeviceSession& session, const TCommandInput& in, TDeviceResul
 void RunBank(TDeviceSession& session, const TCommandInput& in, TDeviceResult& result);
 void RunMode(TDeviceSession& session, const TCommandInput& in, TDeviceResult& result);
 void RunMeasure(TDeviceSession& session, const TCommandInput& in, TDeviceResult& result);
+void RunStep(TDeviceSession& session, const TCommandInput& in, TDeviceResult& result);
 
 // One transaction named `step` ("m"); false, and the result failed, when it
 // did not end accepted.

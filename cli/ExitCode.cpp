@@ -7,7 +7,7 @@ namespace cli {
 
 namespace {
 
-constexpr std::array<EExit, 8> WorstFirst{EExit::Usage,    EExit::BadFile,  EExit::PortFailed,
+constexpr std::array<EExit, 9> WorstFirst{EExit::Usage,    EExit::Interrupted, EExit::BadFile,  EExit::PortFailed,
                                           EExit::NoController, EExit::TimedOut, EExit::Refused,
                                           EExit::Mismatch, EExit::Ok};
 
@@ -31,6 +31,7 @@ const char* ExitName(EExit code) {
     case EExit::PortFailed: return "port-failed";
     case EExit::NoController: return "no-controller";
     case EExit::TimedOut: return "timeout";
+    case EExit::Interrupted: return "interrupted";
     }
     return "?";
 }

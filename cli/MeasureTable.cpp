@@ -33,10 +33,12 @@ std::vector<std::string> Comments(const TMeasureFacts& facts, int depth) {
 
 }  // namespace
 
-chartcsv::TTable MeasureTable(const TMeasureFacts& facts, const std::vector<TLinkSample>& samples) {
+chartcsv::TTable MeasureTable(const TMeasureFacts& facts, const std::vector<TLinkSample>& samples,
+                              const std::vector<int>& bars) {
     std::array<TChartHistory, 3> series;
     double timeMs = 0;
-    for (const TLinkSample& sample : samples) {
+    for (size_t s = 0; s < samples.size(); ++s) {
+        const TLinkSample& sample = samples[s];
         // As the window plots: a repeated sample is no new point.
         const uint32_t ticks = sampleplot::TickDistance(sample.prevTick, sample.tick);
         if (ticks == 0) continue;
@@ -44,6 +46,7 @@ chartcsv::TTable MeasureTable(const TMeasureFacts& facts, const std::vector<TLin
         in.servoMode = facts.servoMode;
         in.unit = sampleplot::vuKiloPulsesPerSec;
         in.kfWord = facts.kfWord;
+        in.barPosition = s < bars.size() ? bars[s] : protocol::BarCentre;
         in.velocity = sample.velocity;
         in.mismatch = sample.mismatch;
         const sampleplot::TSamplePoints points = sampleplot::ComputeSamplePoints(in);

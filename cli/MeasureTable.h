@@ -1,7 +1,6 @@
 // Velocity samples as the chart's CSV table: the same points, comment lines,
 // time column and series headers the window's "Сохранить данные (CSV)…"
-// writes for a run in the unit kilo-pulses per second with the drive bar
-// at its centre. Plain data: any thread.
+// writes for a run in the unit kilo-pulses per second. Plain data: any thread.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +22,9 @@ struct TMeasureFacts {
     QDateTime at;         // the export time
 };
 
-chartcsv::TTable MeasureTable(const TMeasureFacts& facts, const std::vector<TLinkSample>& samples);
+// bars: the drive bar's position as each sample was plotted (the command
+// series follows it in the velocity mode); none: at the centre throughout.
+chartcsv::TTable MeasureTable(const TMeasureFacts& facts, const std::vector<TLinkSample>& samples,
+                              const std::vector<int>& bars = {});
 
 }  // namespace cli

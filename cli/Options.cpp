@@ -25,7 +25,9 @@ struct EUsage {
 const std::map<QString, bool>& KnownOptions() {  // name -> takes a value
     static const std::map<QString, bool> known{{"--port", true},   {"--json", false},   {"-o", true},
                                                {"--output", true}, {"--bank", true},    {"--dry-run", false},
-                                               {"--period", true}, {"--duration", true}};
+                                               {"--period", true}, {"--duration", true},
+                                               {"--size", true},   {"--before", true},  {"--after", true},
+                                               {"--figures", true}};
     return known;
 }
 
@@ -137,6 +139,30 @@ void MeasureCommand(const TWords& w, TOptions& o) {
     o.durationMs = int(seconds * 1000);
 }
 
+int Integer(const QString& option, const QString& text) {
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok) Refuse(QStringLiteral("%1 must be a whole number, not '%2'").arg(option, text));
+    return value;
+}
+
+// The window's limits for the same test, checked as one.
+void StepCommand(const TWords& w, TOptions& o) {
+    Arity(w, 1, "step");
+    const QStringList required{"--size", "--before", "--after", "--period", "-o"};
+    Allow(w, "step", QStringList(required) << "--figures", required);
+    o.command = ECommand::Step;
+    o.file = w.values.at("-o");
+    o.figures = w.values.count("--figures") ? w.values.at("--figures") : QString();
+    o.step = {Integer("--size", w.values.at("--size")), Integer("--before", w.values.at("--before")),
+              Integer("--after", w.values.at("--after")), Integer("--period", w.values.at("--period"))};
+    if (!steptest::Valid(o.step))
+        Refuse(QStringLiteral("step needs --size from -%1 to %1 but not 0, --before and --after from %2 to %3 ms, "
+                              "--period from 1 to %4 ms")
+                   .arg(steptest::StepLimit).arg(steptest::MinPhaseMs).arg(steptest::MaxPhaseMs).arg(steptest::MaxPeriodMs));
+    o.periodMs = o.step.periodMs;
+}
+
 TOptions Command(const TWords& w) {
     if (w.positional.empty()) Refuse("no command given");
     TOptions o;
@@ -148,7 +174,8 @@ TOptions Command(const TWords& w) {
         {"params", [&] { ParamsCommand(w, o); }},
         {"bank", [&] { BankCommand(w, o); }},
         {"mode", [&] { ModeCommand(w, o); }},
-        {"measure", [&] { MeasureCommand(w, o); }}};
+        {"measure", [&] { MeasureCommand(w, o); }},
+        {"step", [&] { StepCommand(w, o); }}};
     const auto command = commands.find(name);
     if (command == commands.end()) Refuse(QStringLiteral("unknown command '%1'").arg(name));
     command->second();

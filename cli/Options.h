@@ -10,10 +10,11 @@
 #include <QStringList>
 
 #include "ExitCode.h"
+#include "StepPlan.h"
 
 namespace cli {
 
-enum class ECommand { Ident, ParamsGet, ParamsSet, BankLoad, BankSave, Mode, Measure };
+enum class ECommand { Ident, ParamsGet, ParamsSet, BankLoad, BankSave, Mode, Measure, Step };
 
 struct TOptions {
     std::vector<std::string> ports;  // in the order given; "sim" starts a simulator each
@@ -25,6 +26,8 @@ struct TOptions {
     std::optional<int> mode;      // mode NAME
     int periodMs = 0;
     int durationMs = 0;
+    steptest::TSettings step;  // step: its size, times and period
+    QString figures;           // step --figures: the figures' JSON file, if asked
 };
 
 // What the command line asks: a run, or an answer printed without one

@@ -40,7 +40,7 @@ std::vector<TDeviceResult> RunAll(const std::vector<TPortJob>& jobs, const TOpti
     size_t running = jobs.size();
     for (size_t i = 0; i < jobs.size(); ++i) {
         threads.emplace_back(QThread::create([&, i] {
-            results[i] = RunOne(jobs[i], {options, fileSet, jobs[i].output});
+            results[i] = RunOne(jobs[i], {options, fileSet, jobs[i].output, jobs[i].figures});
         }));
         QObject::connect(threads.back().get(), &QThread::finished, &loop, [&] {
             if (--running == 0) loop.quit();

@@ -14,6 +14,7 @@ struct TPortJob {
     std::string port;    // as given
     std::string device;  // what is opened
     QString output;      // this port's output file, if any
+    QString figures;     // this port's step figures file, if any
 };
 
 std::vector<TDeviceResult> RunAll(const std::vector<TPortJob>& jobs, const TOptions& options,

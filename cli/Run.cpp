@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 
+#include "Interrupt.h"
 #include "PortRunner.h"
 #include "PtySimulator.h"
 #include "Summary.h"
@@ -20,7 +21,8 @@ using TSimulators = std::vector<std::unique_ptr<sim::TPtySimulator>>;
 std::vector<TPortJob> Jobs(const TOptions& options, TSimulators& simulators, std::ostream& err) {
     std::vector<TPortJob> jobs;
     for (size_t i = 0; i < options.ports.size(); ++i) {
-        TPortJob job{options.ports[i], options.ports[i], OutputPath(options.file, i, options.ports.size())};
+        TPortJob job{options.ports[i], options.ports[i], OutputPath(options.file, i, options.ports.size()),
+                     OutputPath(options.figures, i, options.ports.size())};
         if (job.port == "sim") {
             simulators.push_back(std::make_unique<sim::TPtySimulator>());
             std::string error;
@@ -52,6 +54,8 @@ EExit Run(const TOptions& options, std::ostream& out, std::ostream& err) {
         }
         fileSet = file.set;
     }
+    // A step test answers Ctrl-C by aborting and keeping its record; the rest end as they always did.
+    if (options.command == ECommand::Step) CatchInterrupts();
     TSimulators simulators;
     const std::vector<TDeviceResult> results = RunAll(Jobs(options, simulators, err), options, fileSet);
     const QByteArray summary = options.json ? SummaryJson(results) : SummaryTable(results);

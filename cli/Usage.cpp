@@ -21,6 +21,14 @@ const char* UsageText() {
            "  measure --period MS --duration S -o FILE.csv\n"
            "                                 poll velocity samples every MS ms for S seconds,\n"
            "                                 written as the window's CSV export\n"
+           "  step --size N --before MS --after MS --period MS -o FILE.csv [--figures FILE.json]\n"
+           "                                 the guided step test: drive 0, measure every MS ms,\n"
+           "                                 drive N (-64..64, not 0) once the record reaches\n"
+           "                                 --before ms, drive 0 and stop --after ms later (both\n"
+           "                                 100..60000 ms, as in the window's dialog); the CSV is\n"
+           "                                 a run the window opens, --figures its step figures.\n"
+           "                                 Ctrl-C, a lost line or 3 time-outs in a row abort it:\n"
+           "                                 drive 0, the CSV kept marked aborted\n"
            "\n"
            "Ports: a device path (/dev/ttyUSB0), rfc2217://HOST:PORT, socket://HOST:PORT,\n"
            "or 'sim' (a simulated controller of its own on a pseudo-terminal).\n"
@@ -34,7 +42,7 @@ const char* UsageText() {
            "The summary (one line a port) goes to standard output, progress to standard error.\n"
            "\n"
            "Exit codes (with several ports the worst, in this order first):\n"
-           "  2 usage error, 3 parameter file refused or output file not written,\n"
+           "  2 usage error, 8 step test stopped by Ctrl-C (SIGINT) or SIGTERM, 3 parameter file refused or output file not written,\n"
            "  5 port not opened or line lost, 6 no controller answered, 7 time-out,\n"
            "  4 command refused by the controller, 1 verify mismatch, 0 success.\n";
 }

@@ -1,0 +1,109 @@
+// servo-cli step as a child process against a simulated controller on a pty:
+// a whole test read back as a run with its step and figures, values outside
+// the plan's limits refused, and Ctrl-C aborting a test under way.
+#include <csignal>
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "PtySimulator.h"
+#include "RunCsv.h"
+
+namespace {
+
+constexpr int RunLimitMs = 60000;
+
+struct TStepCase {
+    const char* name;
+    uint8_t mode;        // the simulator's servo mode
+    QStringList args;    // after "step"
+    bool interrupt;      // SIGINT once the child says it stepped
+    int code;
+    bool written;        // the CSV and figures files exist
+};
+
+struct TChild {
+    int code = -1;
+    QString err;
+};
+
+TChild RunChild(const QStringList& args, bool interrupt) {
+    QProcess process;
+    process.setReadChannel(QProcess::StandardError);
+    process.start(QStringLiteral(SERVO_CLI_BINARY), args);
+    QString err;
+    const QDeadlineTimer limit(RunLimitMs);
+    while (interrupt && !err.contains("stepped") && !limit.hasExpired() && process.state() != QProcess::NotRunning) {
+        process.waitForReadyRead(int(limit.remainingTime()));
+        err += QString::fromUtf8(process.readAllStandardError());
+    }
+    if (interrupt) ::kill(pid_t(process.processId()), SIGINT);
+    EXPECT_TRUE(process.waitForFinished(RunLimitMs)) << args.join(' ').toStdString();
+    return {process.exitCode(), err + QString::fromUtf8(process.readAllStandardError())};
+}
+
+QJsonObject ReadJson(const QString& path) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+}  // namespace
+
+TEST(CliStep, RunsTheGuidedStepTest) {
+    const auto args = [](const char* size, const char* before, const char* after, const char* period) {
+        return QStringList{"--size", size, "--before", before, "--after", after, "--period", period};
+    };
+    constexpr uint8_t V = sim::smVelocity;
+    const TStepCase cases[] = {
+        {"the position mode has no drive", sim::smPosition, args("32", "300", "700", "5"), false, 4, false},
+        {"completes", V, args("32", "300", "700", "5"), false, 0, true},
+        {"negative step", V, args("-20", "200", "600", "10"), false, 0, true},
+        {"Ctrl-C after the step", V, args("32", "200", "30000", "5"), true, 8, true},
+        {"size 0", V, args("0", "300", "700", "5"), false, 2, false},
+        {"size over the limit", V, args("65", "300", "700", "5"), false, 2, false},
+        {"before too short", V, args("32", "99", "700", "5"), false, 2, false},
+        {"after too long", V, args("32", "300", "60001", "5"), false, 2, false},
+        {"period 0", V, args("32", "300", "700", "0"), false, 2, false},
+        {"period too long", V, args("32", "300", "700", "1001"), false, 2, false},
+    };
+    for (const TStepCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::TPtySimulator simulator;
+        ASSERT_TRUE(simulator.Start());
+        simulator.SetMode(c.mode);
+        QTemporaryDir dir;
+        const QString csv = dir.filePath("step.csv"), figures = dir.filePath("step.json");
+        const TChild child = RunChild(QStringList{"--port", QString::fromStdString(simulator.Path()), "step"}
+                                          << c.args << "-o" << csv << "--figures" << figures,
+                                      c.interrupt);
+        EXPECT_EQ(child.code, c.code) << child.err.toStdString();
+        ASSERT_EQ(QFile::exists(csv), c.written);
+        ASSERT_EQ(QFile::exists(figures), c.written);
+        if (!c.written) continue;
+        const runs::TCsvRead read = runs::LoadCsv(csv);
+        ASSERT_TRUE(read.run) << read.reason.toStdString();
+        EXPECT_EQ(read.run->aborted, c.interrupt);
+        EXPECT_EQ(read.run->params, (paramfile::TWords{300, 256, 256, 64, 200, 256}));
+        const TChartHistory& keys = read.run->series[0];
+        if (c.interrupt) {  // stopped long before its end, too soon after the step for figures
+            EXPECT_LT(keys.Key(keys.Count() - 1), c.args[3].toDouble() + c.args[5].toDouble() / 2);
+            continue;
+        }
+        const stepfig::TStepFigures& f = read.run->analysis.Figures;
+        ASSERT_EQ(f.StepLack, stepfig::EFigureLack::None);
+        // The drive goes out at the first sample at --before; the record shows it on the next.
+        const int at = keys.LowerIndex(c.args[3].toDouble());
+        ASSERT_LT(at + 1, keys.Count());
+        EXPECT_EQ(f.StepTime, keys.Key(at + 1));
+        const QJsonObject rise = ReadJson(figures)["rise_time"].toObject();
+        EXPECT_TRUE(rise["value"].isDouble()) << QJsonDocument(rise).toJson().toStdString();
+        EXPECT_EQ(rise["unit"].toString(), "ms");
+    }
+}
