@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <string_view>
 #include <vector>
 
@@ -23,6 +24,10 @@ const char* ControllerKey = "Контроллер: ";
 const char* StartKey = "Начало: ";
 const char* ParamsKey = "Параметры (слова #1-#6): ";
 const char* AbortedLine = "Прогон прерван";
+
+// The histories keep values as floats and keys as float offsets within
+// blocks: beyond these a value read would not write back as it was read.
+constexpr double MaxKey = 1e15;  // ms, some 30,000 years
 
 // The parts of text between separators (one part more than separators).
 std::vector<std::string_view> Split(std::string_view text, char separator) {
@@ -118,12 +123,15 @@ bool TReader::Row(std::string_view text) {
     if (cells.size() != size_t(FColumns) + 1) return Fault(U("ожидалось ячеек: %1").arg(FColumns + 1));
     const auto key = Number(cells[0]);
     if (!key) return Fault(U("время не число"));
+    if (std::fabs(*key) > MaxKey) return Fault(U("время вне допустимого диапазона"));
     if (*key < FLastKey) return Fault(U("время меньше, чем в строке выше"));
     FLastKey = *key;
     for (int i = 0; i < FColumns; ++i) {
         if (cells[size_t(i) + 1].empty()) continue;
         const auto value = Number(cells[size_t(i) + 1]);
         if (!value) return Fault(U("ряд %1 не число").arg(i + 1));
+        if (std::fabs(*value) > std::numeric_limits<float>::max())
+            return Fault(U("ряд %1: число вне допустимого диапазона").arg(i + 1));
         FRun.series[size_t(i)].Add(*key, *value);
     }
     return true;

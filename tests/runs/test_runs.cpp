@@ -98,6 +98,7 @@ TEST(RunCsv, DamagedFilesAreRefusedNamingTheLine) {
         {good + "100,1,x,3\n", header + 21, "ряд 2 не число"},
         {good + "100,1,2\n", header + 21, "ожидалось ячеек: 4"},
         {reversed, header + 21, "время меньше"},
+        {good + "100,1e39,2,3\n", header + 21, "ряд 1: число вне допустимого диапазона"},  // past a float
         {"# only a comment\n", 0, "нет заголовка"},
         {"t,a,b,c,d\n", 1, "заголовок"},
         {QByteArray(good).replace("384 64", "384 70000"), 0, "шесть слов"},
