@@ -12,15 +12,6 @@ namespace cli {
 
 namespace {
 
-// Runs this thread's events (the port's hand-overs among them) until `until`.
-void WaitUntil(const QDeadlineTimer& until) {
-    const qint64 left = until.remainingTime();
-    if (left <= 0) return;
-    QEventLoop loop;
-    QTimer::singleShot(std::chrono::milliseconds(left), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 struct TPolls {
     std::vector<TLinkSample> samples;
     int unanswered = 0;

@@ -21,14 +21,6 @@ namespace {
 
 constexpr int SilentLimit = 3;  // time-outs in a row that make the controller silent
 
-void WaitUntil(const QDeadlineTimer& until) {
-    const qint64 left = until.remainingTime();
-    if (left <= 0) return;
-    QEventLoop loop;
-    QTimer::singleShot(std::chrono::milliseconds(left), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 struct TAbort {
     EExit code = EExit::Ok;  // Ok: the test ran to its end
     QString why;

@@ -2,7 +2,18 @@
 
 #include "ConsoleLine.h"
 
+#include <QEventLoop>
+#include <QTimer>
+
 namespace cli {
+
+void WaitUntil(const QDeadlineTimer& until) {
+    const qint64 left = until.remainingTime();
+    if (left <= 0) return;
+    QEventLoop loop;
+    QTimer::singleShot(std::chrono::milliseconds(left), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
 
 EExit ExitOf(TLinkState state) {
     switch (state) {

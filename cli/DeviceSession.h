@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include <QDeadlineTimer>
 #include <QString>
 
 #include "CommInt.h"
@@ -17,6 +18,9 @@
 namespace cli {
 
 EExit ExitOf(TLinkState state);
+
+// Runs this thread's events (the port's hand-overs among them) until `until`.
+void WaitUntil(const QDeadlineTimer& until);
 
 class TDeviceSession : public TLinkListener {
 public:
