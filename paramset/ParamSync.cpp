@@ -8,16 +8,19 @@ namespace {
 
 using paramwords::ParamCount;
 
-// Sends once the link is free, then waits for the reply.
 TLinkState Step(TControllerLink& link, const std::function<bool()>& send) {
-    while (!send()) {
-        link.CheckLine();  // the only other reason a send is refused
-        link.WaitReply();
-    }
+    SendWhenFree(link, send);
     return link.WaitReply();
 }
 
 }  // namespace
+
+void SendWhenFree(TControllerLink& link, const std::function<bool()>& send) {
+    while (!send()) {
+        link.CheckLine();  // the only other reason a send is refused
+        link.WaitReply();
+    }
+}
 
 QString TReadBack::FailedStep() const { return QStringLiteral("R%1").arg(read); }
 
@@ -35,11 +38,29 @@ TReadBack ReadAll(TControllerLink& link) {
     return back;
 }
 
-std::array<TLinkState, ParamCount> WriteAll(TControllerLink& link, const TWords& words) {
-    std::array<TLinkState, ParamCount> states{};
+TWriteBack WriteAll(TControllerLink& link, const TWords& words) {
+    TWriteBack back;
     for (uint8_t i = 0; i < ParamCount; ++i)
-        states[i] = Step(link, [&link, i, &words] { return link.SendWriteParam(i, words[i]); });
-    return states;
+        back.states[i] = Step(link, [&link, i, &words] { return link.SendWriteParam(i, words[i]); });
+    return back;
+}
+
+QString WriteStep(int index) { return QStringLiteral("W%1").arg(index); }
+
+bool TWriteBack::AllAccepted() const { return FirstFailed() < 0; }
+
+int TWriteBack::FirstFailed() const {
+    for (int i = 0; i < ParamCount; ++i)
+        if (states[size_t(i)] != lsDone) return i;
+    return -1;
+}
+
+QStringList TWriteBack::FailureLines() const {
+    QStringList lines;
+    for (int i = 0; i < ParamCount; ++i)
+        if (states[size_t(i)] != lsDone)
+            lines << paramwords::Label(i) + QStringLiteral(": ") + FailureText(states[size_t(i)], WriteStep(i));
+    return lines;
 }
 
 std::array<EHeld, ParamCount> Compare(const TWords& wanted, const TReadBack& back) {

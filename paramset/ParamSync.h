@@ -7,8 +7,10 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include <QString>
+#include <QStringList>
 
 #include "ControllerLink.h"
 #include "ParamWords.h"
@@ -25,10 +27,27 @@ struct TReadBack {
     QString FailedStep() const;    // "R2": the read that failed
 };
 
+// Sends once the link is free: a transaction under way (a measurement poll)
+// ends first. Its own reply is not waited for.
+void SendWhenFree(TControllerLink& link, const std::function<bool()>& send);
+
 // Reads #1 to #6, stopping at the first read that does not end accepted.
 TReadBack ReadAll(TControllerLink& link);
-// Writes the six words in order; how each write ended.
-std::array<TLinkState, paramwords::ParamCount> WriteAll(TControllerLink& link, const TWords& words);
+// How each of the six writes ended.
+struct TWriteBack {
+    std::array<TLinkState, paramwords::ParamCount> states{};
+    bool AllAccepted() const;
+    // The first write that did not end accepted, -1 when all did.
+    int FirstFailed() const;
+    // One line per write that failed: "Kp (#3): Команда W2 отклонена".
+    QStringList FailureLines() const;
+};
+
+// Writes the six words in order, each once the link is free (a measurement
+// poll under way ends first), all six whatever each came to.
+TWriteBack WriteAll(TControllerLink& link, const TWords& words);
+// "W2": the write of word `index`, as a failure names it.
+QString WriteStep(int index);
 
 // Whether the controller holds a word: it was read back and equals it.
 enum class EHeld { Same, Different, NotRead };

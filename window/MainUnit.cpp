@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <qcustomplot.h>
 
 #include "ChartFeed.h"
@@ -96,6 +97,10 @@ void TMainForm::RunHandler(const std::function<void()>& handler) {
         // A lost line has its own message.
         if (!AbsorbLineFailure(error)) report::RunHandler([&error] { std::rethrow_exception(error); });
     });
+}
+
+void TMainForm::RunHandlerLater(const std::function<void()>& handler) {
+    QTimer::singleShot(0, this, [this, handler] { RunHandler(handler); });
 }
 
 void TMainForm::FormCreate() {

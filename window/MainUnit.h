@@ -91,6 +91,7 @@ public:
     // default report, and the window is not destroyed before it has returned.
     // Once the window is closed, handlers no longer run.
     void RunHandler(const std::function<void()>& handler) override;
+    void RunHandlerLater(const std::function<void()>& handler) override;
 
     // Every measurement becomes a run (RunHandlers.cpp); the runs window
     // opens from the chart's menu. What asks for a run's file; tests answer here.

@@ -23,4 +23,8 @@ public:
     virtual void BindClick(QAbstractButton* button, std::function<void()> handler) = 0;
     // Runs a handler as every handler of the window runs.
     virtual void RunHandler(const std::function<void()>& handler) = 0;
+    // Runs it as RunHandler does once the event that asked for it has been
+    // handled: a menu's or a dialog's own code is off the stack before the
+    // handler's waits pump the events that may free that menu or dialog.
+    virtual void RunHandlerLater(const std::function<void()>& handler) = 0;
 };

@@ -51,10 +51,17 @@ QString ModeName(int mode) {
 TParamFileActions::TParamFileActions(QWidget* window, TParamPanel& panel, TPanelHost& host,
                                      std::function<int()> servoMode)
     : QObject(window), FWindow(window), FPanel(panel), FHost(host), FServoMode(std::move(servoMode)) {
+    // Qt's own dialog, as the chart's exports use: the same on every desktop.
     PathPrompt = [this](bool save) {
-        const QString title = U(save ? SaveText : LoadText).chopped(1);
-        return save ? QFileDialog::getSaveFileName(FWindow, title, DefaultPath(true), U(FileFilter))
-                    : QFileDialog::getOpenFileName(FWindow, title, DefaultPath(false), U(FileFilter));
+        QFileDialog dialog(FWindow, U(save ? SaveText : LoadText).chopped(1), QString(), U(FileFilter));
+        const QFileInfo start(DefaultPath(save));
+        dialog.setDirectory(start.isDir() ? start.absoluteFilePath() : start.absolutePath());
+        if (!start.isDir()) dialog.selectFile(start.fileName());
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+        return dialog.selectedFiles().constFirst();
     };
     SetPrompt = [this] {
         QMessageBox box(QMessageBox::Question, U(SaveText).chopped(1),
@@ -92,14 +99,33 @@ void TParamFileActions::AddMenus() {
     }
 }
 
+// The menu is kept until the next one replaces it, never deleted on its
+// close: the actions' handlers wait for the controller and pump events, and
+// a menu freed by those events would be freed under its own action. They run
+// once the menu's own code is off the stack, one at a time.
 void TParamFileActions::ShowMenu(QWidget* at, const QPoint& position, QMenu* menu) {
+    if (FMenu) FMenu->deleteLater();
+    FMenu = menu;
     menu->setObjectName("mnuParamFiles");
-    menu->setAttribute(Qt::WA_DeleteOnClose);
     QAction* save = menu->addAction(U(SaveText));
     QAction* load = menu->addAction(U(LoadText));
-    connect(save, &QAction::triggered, this, [this] { FHost.RunHandler([this] { SaveToFile(); }); });
-    connect(load, &QAction::triggered, this, [this] { FHost.RunHandler([this] { LoadFromFile(); }); });
+    save->setEnabled(!FBusy);
+    load->setEnabled(!FBusy);
+    connect(save, &QAction::triggered, this, [this] { RunLater([this] { SaveToFile(); }); });
+    connect(load, &QAction::triggered, this, [this] { RunLater([this] { LoadFromFile(); }); });
     menu->popup(at->mapToGlobal(position));
+}
+
+void TParamFileActions::RunLater(const std::function<void()>& action) {
+    FHost.RunHandlerLater([this, action] {
+        if (FBusy) return;
+        FBusy = true;
+        const struct TDone {
+            bool& busy;
+            ~TDone() { busy = false; }
+        } done{FBusy};
+        action();
+    });
 }
 
 void TParamFileActions::SaveToFile() {
@@ -170,38 +196,39 @@ void TParamFileActions::LoadSet(const paramfile::TParamSet& set, const QString& 
 }
 
 // Written as "Задать" writes, read back, and saved into the bank only when
-// the controller holds every word of the file.
+// the controller took every write and holds every word of the file.
 void TParamFileActions::WriteFromFile(const paramfile::TParamSet& set, bool saveBank) {
     TControllerLink& link = FHost.PanelLink();
-    paramsync::WriteAll(link, set.words);
-    const paramsync::TReadBack back = FPanel.ReadAside();
-    FPanel.ShowReadBack(back);
-    const bool same = paramsync::AllSame(paramsync::Compare(set.words, back));
+    TOutcome outcome;
+    outcome.writes = paramsync::WriteAll(link, set.words);
+    outcome.back = FPanel.ReadAside();
+    FPanel.ShowReadBack(outcome.back);
+    const bool same = paramsync::AllSame(paramsync::Compare(set.words, outcome.back));
+    outcome.fine = same && outcome.writes.AllAccepted();
     const auto bank = FPanel.Bank();
-    QString bankLine;
-    if (saveBank && bank && !same) {
-        bankLine = U("В Bank %1 не сохранено: контроллер хранит не то, что в файле.").arg(*bank);
+    if (saveBank && bank && !outcome.fine) {
+        outcome.bankLine = U("В Bank %1 не сохранено: контроллер хранит не то, что в файле.").arg(*bank);
     } else if (saveBank && bank) {
-        while (!link.SendSaveBank(*bank)) link.WaitReply();
+        paramsync::SendWhenFree(link, [&link, &bank] { return link.SendSaveBank(*bank); });
         const TLinkState state = link.WaitReply();
-        bankLine = state == lsDone ? U("Сохранено в Bank %1.").arg(*bank)
-                                   : U("В Bank %1 не сохранено: %2").arg(*bank).arg(
-                                         paramsync::FailureText(state, QStringLiteral("S%1").arg(*bank)));
+        outcome.fine = state == lsDone;
+        outcome.bankLine = outcome.fine ? U("Сохранено в Bank %1.").arg(*bank)
+                                        : U("В Bank %1 не сохранено: %2").arg(*bank).arg(
+                                              paramsync::FailureText(state, QStringLiteral("S%1").arg(*bank)));
     }
-    Report(set.words, back, bankLine);
+    Report(set.words, outcome);
 }
 
-void TParamFileActions::Report(const paramfile::TWords& wanted, const paramsync::TReadBack& back,
-                               const QString& bankLine) {
-    const auto held = paramsync::Compare(wanted, back);
+void TParamFileActions::Report(const paramfile::TWords& wanted, const TOutcome& outcome) {
+    const auto held = paramsync::Compare(wanted, outcome.back);
     QStringList lines;
     lines << (paramsync::AllSame(held) ? U("Контроллер хранит все параметры файла.")
                                        : U("Контроллер хранит не то, что в файле:"));
-    for (int i = 0; i < ParamCount; ++i) lines << HeldLine(i, held[size_t(i)], wanted, back);
-    if (!back.Complete()) lines << paramsync::FailureText(back.failed, back.FailedStep());
-    if (!bankLine.isEmpty()) lines << bankLine;
-    const bool fine = paramsync::AllSame(held) && !bankLine.contains(U("не сохранено"));
-    QMessageBox box(fine ? QMessageBox::Information : QMessageBox::Critical, U("Параметры из файла"),
+    for (int i = 0; i < ParamCount; ++i) lines << HeldLine(i, held[size_t(i)], wanted, outcome.back);
+    lines << outcome.writes.FailureLines();
+    if (!outcome.back.Complete()) lines << paramsync::FailureText(outcome.back.failed, outcome.back.FailedStep());
+    if (!outcome.bankLine.isEmpty()) lines << outcome.bankLine;
+    QMessageBox box(outcome.fine ? QMessageBox::Information : QMessageBox::Critical, U("Параметры из файла"),
                     lines.join('\n'), QMessageBox::Ok, FWindow);
     report::ExecUnlessShown(box);
 }

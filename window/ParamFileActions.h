@@ -8,13 +8,14 @@
 #include <functional>
 
 #include <QObject>
+#include <QMenu>
+#include <QPointer>
 #include <QString>
 
 #include "ParamFile.h"
 #include "ParamSync.h"
 #include "PanelHost.h"
 
-class QMenu;
 class QPoint;
 class QWidget;
 class TParamPanel;
@@ -40,13 +41,23 @@ private:
     void AddMenus();
     void ShowMenu(QWidget* at, const QPoint& position, QMenu* menu);
     bool AskAndSave(const paramfile::TWords& controller);
+    // What a write from a file came to, for its report.
+    struct TOutcome {
+        paramsync::TWriteBack writes;
+        paramsync::TReadBack back;
+        QString bankLine;   // what became of the bank save, when one was asked for
+        bool fine = false;  // every write taken, every word held, the bank saved if asked
+    };
+    void RunLater(const std::function<void()>& action);
     void WriteFromFile(const paramfile::TParamSet& set, bool saveBank);
-    void Report(const paramfile::TWords& wanted, const paramsync::TReadBack& back, const QString& bankLine);
+    void Report(const paramfile::TWords& wanted, const TOutcome& outcome);
     QString DefaultPath(bool save) const;
 
     QWidget* FWindow;
     TParamPanel& FPanel;
     TPanelHost& FHost;
     std::function<int()> FServoMode;
+    QPointer<QMenu> FMenu;  // the last menu shown, kept until the next replaces it
+    bool FBusy = false;     // a file action runs: the menu offers none
     QString FLastPath;  // where the last file was saved or loaded, for the next prompt
 };

@@ -140,23 +140,26 @@ bool TParamPanel::ConvertInto(TWords& words) {
 
 void TParamPanel::btnGetParamsClick() { FHost.RunReadSteps(ReadSteps()); }
 
-void TParamPanel::btnSetParamsClick() { WriteParams(); }
+void TParamPanel::btnSetParamsClick() {
+    const auto back = WriteParams();
+    if (back && !back->AllAccepted())
+        FHost.ShowError(T("Параметры записаны не все:\n") + back->FailureLines().join('\n'));
+}
 
-bool TParamPanel::WriteParams() {
-    if (!ConvertEdits()) return false;
+std::optional<paramsync::TWriteBack> TParamPanel::WriteParams() {
+    if (!ConvertEdits()) return std::nullopt;
     // The texts as converted: the user may type while a write is waited for.
     std::array<QString, ParamCount> texts;
     for (int i = 0; i < ParamCount; ++i) texts[size_t(i)] = FEdits[size_t(i)]->text();
-    TControllerLink& link = FHost.PanelLink();
-    for (uint8_t i = 0; i < ParamCount; ++i) {
-        const uint16_t word = FWords[i];
-        link.SendWriteParam(i, word);
+    // Each write waits for a poll under way instead of being dropped by it.
+    const paramsync::TWriteBack back = paramsync::WriteAll(FHost.PanelLink(), FWords);
+    for (int i = 0; i < ParamCount; ++i) {
         // What the controller took is what the edit stands for now.
-        if (link.WaitReply() != lsDone) continue;
-        FShown.Filled(i, texts[i], word);
+        if (back.states[size_t(i)] != lsDone) continue;
+        FShown.Filled(i, texts[size_t(i)], FWords[size_t(i)]);
         SetEdited(i, false);
     }
-    return true;
+    return back;
 }
 
 // Every edit is rewritten from the six words: an edit whose word was not read
@@ -213,10 +216,20 @@ void TParamPanel::btnLoadEEPROMClick() {
     FHost.RunReadSteps(steps);
 }
 
+// The bank stores the working set: only a set the controller took whole is
+// what the window shows, so a write that failed saves nothing.
 void TParamPanel::btnSaveEEPROMClick() {
-    // A bank save after edits that did not all convert would store the set
-    // the controller held, not the one the window shows.
-    if (!WriteParams()) return;
+    const auto back = WriteParams();
+    if (!back) return;  // an edit did not convert: it is marked
+    const auto bank = Bank();
+    if (!back->AllAccepted()) {
+        const QString where = bank ? QStringLiteral("Bank %1").arg(*bank) : QStringLiteral("Bank");
+        FHost.ShowError(T("Параметры записаны не все, в %1 не сохранено:\n").arg(where) +
+                        back->FailureLines().join('\n'));
+        return;
+    }
+    if (!bank) return;
     // Not waited for: the link takes the reply in when it comes.
-    if (const auto bank = Bank()) FHost.PanelLink().SendSaveBank(*bank);
+    TControllerLink& link = FHost.PanelLink();
+    paramsync::SendWhenFree(link, [&link, bank] { return link.SendSaveBank(*bank); });
 }

@@ -50,8 +50,8 @@ public:
     bool ConvertEdits();
     // The same without storing: the words the edits stand for, or none.
     std::optional<TWords> EditWords();
-    // Converts and writes the six words; false when an edit did not convert.
-    bool WriteParams();
+    // Converts and writes the six words; none when an edit did not convert.
+    std::optional<paramsync::TWriteBack> WriteParams();
     // A word read back: every edit is rewritten from the six words.
     void ParamDecoded(int index, uint16_t word);
     // The six reads, each emptying its edit when it fails.

@@ -16,7 +16,7 @@
 // A step waits for a transaction that another handler (a measurement poll)
 // has under way instead of being refused: its field must come from its own reply.
 TLinkState TMainForm::RunReadStep(const TReadStep& step) {
-    while (!step.send()) Link->WaitReply();
+    paramsync::SendWhenFree(*Link, step.send);
     return Link->WaitReply();
 }
 

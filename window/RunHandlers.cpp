@@ -43,9 +43,10 @@ void TMainForm::AddRunEntries() {
     QMenu* menu = ChartMenu->Menu();
     menu->addSeparator();
     QAction* runsEntry = menu->addAction(QString::fromUtf8("Прогоны"));
-    connect(runsEntry, &QAction::triggered, this, [this] { RunHandler([this] { ShowRuns(); }); });
+    connect(runsEntry, &QAction::triggered, this, [this] { RunHandlerLater([this] { ShowRuns(); }); });
     QAction* stepEntry = menu->addAction(QString::fromUtf8("Опыт: ступенька…"));
-    connect(stepEntry, &QAction::triggered, this, [this] { RunHandler([this] { StartStepTest(); }); });
+    // The test waits for the controller: not from inside the menu's own code.
+    connect(stepEntry, &QAction::triggered, this, [this] { RunHandlerLater([this] { StartStepTest(); }); });
     // Offered while connected and stopped.
     connect(menu, &QMenu::aboutToShow, this,
             [this, stepEntry] { stepEntry->setEnabled(UART->Enabled() && FMeasureStopped && !StepTestRunning()); });

@@ -215,13 +215,16 @@ void TRunsWindow::LoadParams() {
 }
 
 void TRunsWindow::SaveRun() {
-    const runs::TRun* run = FLibrary.Find(Selected());
-    if (!run) return;
-    const QString suggested = run->started.toLocalTime().toString("'run-'yyyyMMdd-HHmmss'.csv'");
+    const runs::TRun* found = FLibrary.Find(Selected());
+    if (!found) return;
+    // A copy: a measurement that ends while the dialog is open may push this
+    // run out of the bounded library.
+    const runs::TRun run = *found;
+    const QString suggested = run.started.toLocalTime().toString("'run-'yyyyMMdd-HHmmss'.csv'");
     const QString path = FHooks.choosePath(true, suggested);
     if (path.isEmpty()) return;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !chartcsv::Write(runs::Table(*run), file) || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || !chartcsv::Write(runs::Table(run), file) || !file.commit())
         FHooks.showError(U("Не удалось записать %1: %2").arg(path, file.errorString()));
 }
 

@@ -1,6 +1,8 @@
 // The regulator parameters and the EEPROM banks: conversion of the six edits,
 // the stop at the first bad edit, and the frames each button puts on the wire.
 #include <array>
+#include <optional>
+#include <string>
 
 #include "NumberText.h"
 #include "WindowDriver.h"
@@ -197,4 +199,53 @@ TEST_F(TParamWire, ARefusedLoadReadsNothingAfterIt) {
     for (QLineEdit* edit : {Ctl<QLineEdit>(*Form, "edtParam1"), Ctl<QLineEdit>(*Form, "edtParam4"), Ctl<QLineEdit>(*Form, "edtParam6")})
         EXPECT_TRUE(edit->text().isEmpty());  // no edit shows a set the bank did not give
     EXPECT_EQ(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(0), U("Команда L3 отклонена"));
+}
+
+// Every write reaches the controller or is named: a poll under way delays a
+// write instead of dropping it, a refused write is told in one message, and
+// a bank is never saved over a write that failed.
+TEST_F(TParamWire, EveryWriteArrivesOrIsNamedAndNoBankOverAFailure) {
+    struct TCase {
+        const char* name;
+        bool measuring;                  // polls at 1 ms meet the writes
+        std::optional<uint8_t> refused;  // the parameter whose write the controller refuses
+        const char* button;
+        const char* codes;               // the commands that reached the controller
+        const char* message;             // none: no box
+    };
+    const TCase cases[] = {
+        {"set while measuring", true, std::nullopt, "btnSetParams", "WWWWWW", nullptr},
+        {"save while measuring", true, std::nullopt, "btnSaveEEPROM", "WWWWWWS", nullptr},
+        {"set, Kp refused", false, 2, "btnSetParams", "WWWWWW",
+         "Параметры записаны не все:\nKp (#3): Команда W2 отклонена"},
+        {"save, Kp refused", false, 2, "btnSaveEEPROM", "WWWWWW",
+         "Параметры записаны не все, в Bank 2 не сохранено:\nKp (#3): Команда W2 отклонена"},
+    };
+    Click(Ctl<TRadioGroup>(*Form, "rgrpEEPROM")->Item(2));
+    Ctl<QLineEdit>(*Form, "edtTimerPeriod")->setText("1");
+    uint16_t first = 100;
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Boxes = std::make_unique<TBoxCloser>();
+        SetFaults([&c](sim::TFaults& f) { f.RefuseParamWrite = c.refused; });
+        const sim::TParamSet bank = Sim->State().Banks[2], before = Sim->State().Params;
+        if (c.measuring) {
+            Click(Ctl<QPushButton>(*Form, "btnGraph"));
+            ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 20; }));
+        }
+        const QByteArray firstText = QByteArray::number(++first);
+        Type(*Form, {firstText.constData(), "2", "3", "0.5", "50", "7"});
+        Sim->ClearFrames();
+        Click(Ctl<QPushButton>(*Form, c.button));
+        if (c.measuring) Click(Ctl<QPushButton>(*Form, "btnGraph"));
+        ASSERT_TRUE(LinkIdle());
+        std::string codes = testsupport::Codes(FramesSettled());
+        std::erase(codes, 'V');
+        EXPECT_EQ(codes, c.codes);
+        sim::TParamSet wanted{first, 512, 768, 128, 50, 7};
+        if (c.refused) wanted[*c.refused] = before[*c.refused];
+        EXPECT_EQ(Sim->State().Params, wanted);
+        EXPECT_EQ(Sim->State().Banks[2], std::string(c.codes).ends_with('S') ? wanted : bank);
+        EXPECT_EQ(Boxes->Texts(), c.message ? QStringList{U(c.message)} : QStringList{});
+    }
 }
