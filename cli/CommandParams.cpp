@@ -46,6 +46,12 @@ QString Mismatches(const paramsync::TWords& wanted, const paramsync::TReadBack& 
     return QStringLiteral("verify mismatch: ") + names.join(QStringLiteral("; "));
 }
 
+// "refused: W2 (Kp (#3))": the write that did not end accepted, and its parameter.
+QString WriteFailure(const paramsync::TWriteOut& out) {
+    const char* how = out.failed == lsRefused ? "refused" : out.failed == lsUnparsed ? "unreadable reply" : "no answer";
+    return QStringLiteral("%1: %2 (%3)").arg(QLatin1String(how), out.FailedStep(), paramwords::Label(out.written));
+}
+
 void SaveFile(TDeviceSession& session, const paramsync::TWords& words, const QString& path, TDeviceResult& result) {
     if (!Step(session, result, "m", [](TControllerLink& link) { return link.SendGetMode(); })) return;
     paramfile::TParamSet set;
@@ -78,7 +84,11 @@ void RunParamsSet(TDeviceSession& session, const TCommandInput& in, TDeviceResul
         result.result = QStringLiteral("dry run: %1 to write").arg(result.differences.size());
         return;
     }
-    paramsync::WriteAll(session.Link(), wanted);
+    const paramsync::TWriteOut written = paramsync::WriteInOrder(session.Link(), wanted);
+    if (!written.Complete()) {
+        Fail(result, ExitOf(written.failed), WriteFailure(written));
+        return;
+    }
     paramsync::TReadBack back;
     if (!ReadSix(session.Link(), result, back)) return;
     if (!paramsync::AllSame(paramsync::Compare(wanted, back))) {

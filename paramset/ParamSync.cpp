@@ -21,6 +21,8 @@ TLinkState Step(TControllerLink& link, const std::function<bool()>& send) {
 
 QString TReadBack::FailedStep() const { return QStringLiteral("R%1").arg(read); }
 
+QString TWriteOut::FailedStep() const { return QStringLiteral("W%1").arg(written); }
+
 TReadBack ReadAll(TControllerLink& link) {
     TReadBack back;
     for (uint8_t i = 0; i < ParamCount; ++i) {
@@ -40,6 +42,16 @@ std::array<TLinkState, ParamCount> WriteAll(TControllerLink& link, const TWords&
     for (uint8_t i = 0; i < ParamCount; ++i)
         states[i] = Step(link, [&link, i, &words] { return link.SendWriteParam(i, words[i]); });
     return states;
+}
+
+TWriteOut WriteInOrder(TControllerLink& link, const TWords& words) {
+    TWriteOut out;
+    for (uint8_t i = 0; i < ParamCount; ++i) {
+        out.failed = Step(link, [&link, i, &words] { return link.SendWriteParam(i, words[i]); });
+        if (out.failed != lsDone) return out;
+        out.written = i + 1;
+    }
+    return out;
 }
 
 std::array<EHeld, ParamCount> Compare(const TWords& wanted, const TReadBack& back) {
