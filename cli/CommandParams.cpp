@@ -27,7 +27,8 @@ QString Shown(const paramsync::TWords& words) {
 
 QString Differs(int index, uint16_t controller, uint16_t file) {
     return QStringLiteral("%1: controller %2, file %3")
-        .arg(paramwords::Label(index), paramwords::Text(index, controller), paramwords::Text(index, file));
+        .arg(paramwords::Label(index), paramwords::DistinctText(index, controller, file, "word"),
+             paramwords::DistinctText(index, file, controller, "word"));
 }
 
 QStringList Differences(const paramsync::TWords& controller, const paramsync::TWords& file) {
