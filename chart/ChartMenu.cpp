@@ -154,9 +154,7 @@ chartcsv::TTable TChartMenu::Table(const QDateTime& at) const {
     };
     table.timeName = Utf8(FChart->xAxis->label());
     for (size_t i = 0; i < FSeries.size(); ++i) {
-        const QString unit = chartunits::SeriesUnit(*FSeries[i]);
-        QString name = QStringLiteral("Series%1").arg(i + 1);
-        if (!unit.isEmpty()) name += QStringLiteral(" (%1)").arg(unit);
+        const QString name = chartunits::ColumnName(int(i), chartunits::SeriesUnit(*FSeries[i]));
         table.columns.push_back({Utf8(name), FSeries[i]->History()});
     }
     return table;

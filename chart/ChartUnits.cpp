@@ -1,5 +1,6 @@
 #include "ChartUnits.h"
 
+#include <QRegularExpression>
 #include <qcustomplot.h>
 
 namespace chartunits {
@@ -16,6 +17,17 @@ QString AxisUnit(const QString& title) {
 
 QString SeriesUnit(const QCPGraph& series) {
     return series.valueAxis() ? AxisUnit(series.valueAxis()->label()) : QString();
+}
+
+QString ColumnName(int index, const QString& unit) {
+    const QString name = QStringLiteral("Series%1").arg(index + 1);
+    return unit.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, unit);
+}
+
+QString ValueTitle(const QString& column) {
+    static const QRegularExpression placeholder(QStringLiteral(R"(^Series\d+(?: \((.*)\))?$)"));
+    const QRegularExpressionMatch match = placeholder.match(column);
+    return match.hasMatch() ? match.captured(1) : column;
 }
 
 }  // namespace chartunits

@@ -16,4 +16,13 @@ QString AxisUnit(const QString& title);
 // The unit of a series: that of its value axis.
 QString SeriesUnit(const QCPGraph& series);
 
+// The CSV column of series `index` (from 0): its name there is the chart's
+// own, "Series1", with the unit in parentheses when there is one.
+QString ColumnName(int index, const QString& unit);
+
+// What a column's values are to a reader, for an axis title: the column's
+// name as it stands, or the unit alone where the name is ColumnName's
+// "SeriesN", which says nothing about them.
+QString ValueTitle(const QString& column);
+
 }  // namespace chartunits

@@ -27,7 +27,8 @@ QString Shown(const paramsync::TWords& words) {
 
 QString Differs(int index, uint16_t controller, uint16_t file) {
     return QStringLiteral("%1: controller %2, file %3")
-        .arg(paramwords::Label(index), paramwords::Text(index, controller), paramwords::Text(index, file));
+        .arg(paramwords::Label(index), paramwords::DistinctText(index, controller, file, "word"),
+             paramwords::DistinctText(index, file, controller, "word"));
 }
 
 QStringList Differences(const paramsync::TWords& controller, const paramsync::TWords& file) {
@@ -44,6 +45,12 @@ QString Mismatches(const paramsync::TWords& wanted, const paramsync::TReadBack& 
     for (int i = 0; i < ParamCount; ++i)
         if (held[size_t(i)] != paramsync::EHeld::Same) names << Differs(i, back.words[size_t(i)], wanted[size_t(i)]);
     return QStringLiteral("verify mismatch: ") + names.join(QStringLiteral("; "));
+}
+
+// "refused: W2 (Kp (#3))": the write that did not end accepted, and its parameter.
+QString WriteFailure(const paramsync::TWriteOut& out) {
+    const char* how = out.failed == lsRefused ? "refused" : out.failed == lsUnparsed ? "unreadable reply" : "no answer";
+    return QStringLiteral("%1: %2 (%3)").arg(QLatin1String(how), out.FailedStep(), paramwords::Label(out.written));
 }
 
 void SaveFile(TDeviceSession& session, const paramsync::TWords& words, const QString& path, TDeviceResult& result) {
@@ -78,7 +85,11 @@ void RunParamsSet(TDeviceSession& session, const TCommandInput& in, TDeviceResul
         result.result = QStringLiteral("dry run: %1 to write").arg(result.differences.size());
         return;
     }
-    paramsync::WriteAll(session.Link(), wanted);
+    const paramsync::TWriteOut written = paramsync::WriteInOrder(session.Link(), wanted);
+    if (!written.Complete()) {
+        Fail(result, ExitOf(written.failed), WriteFailure(written));
+        return;
+    }
     paramsync::TReadBack back;
     if (!ReadSix(session.Link(), result, back)) return;
     if (!paramsync::AllSame(paramsync::Compare(wanted, back))) {

@@ -59,8 +59,7 @@ chartcsv::TTable MeasureTable(const TMeasureFacts& facts, const std::vector<TLin
     table.timeName = Utf8(U("Время (мсек)"));
     const auto titles = AxisTitles(facts.servoMode);
     for (size_t i = 0; i < series.size(); ++i)
-        table.columns.push_back({Utf8(QStringLiteral("Series%1 (%2)").arg(i + 1).arg(chartunits::AxisUnit(titles[i]))),
-                                 series[i]});
+        table.columns.push_back({Utf8(chartunits::ColumnName(int(i), chartunits::AxisUnit(titles[i]))), series[i]});
     return table;
 }
 

@@ -72,6 +72,12 @@ std::array<QString, ParamCount> Texts(const std::array<uint16_t, ParamCount>& wo
     return texts;
 }
 
+QString DistinctText(int index, uint16_t word, uint16_t other, const char* wordName) {
+    const QString text = Text(index, word);
+    if (word == other || text != Text(index, other)) return text;
+    return QStringLiteral("%1 (%2 %3)").arg(text, QString::fromUtf8(wordName)).arg(word);
+}
+
 }  // namespace paramwords
 
 namespace paramwords {

@@ -44,6 +44,12 @@ QString RangeMessage(int index);
 QString Text(int index, uint16_t word);
 std::array<QString, ParamCount> Texts(const std::array<uint16_t, ParamCount>& words);
 
+// The text of `word` shown beside `other`: where the two words differ but
+// read the same (#2 to #4 keep four significant digits), with its word,
+// "100 (слово 25601)", so two values marked different never look equal.
+// `wordName` is "слово" in the window, "word" for scripts.
+QString DistinctText(int index, uint16_t word, uint16_t other, const char* wordName = "слово");
+
 }  // namespace paramwords
 
 namespace paramwords {

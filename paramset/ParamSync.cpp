@@ -24,6 +24,8 @@ void SendWhenFree(TControllerLink& link, const std::function<bool()>& send) {
 
 QString TReadBack::FailedStep() const { return QStringLiteral("R%1").arg(read); }
 
+QString TWriteOut::FailedStep() const { return QStringLiteral("W%1").arg(written); }
+
 TReadBack ReadAll(TControllerLink& link) {
     TReadBack back;
     for (uint8_t i = 0; i < ParamCount; ++i) {
@@ -61,6 +63,16 @@ QStringList TWriteBack::FailureLines() const {
         if (states[size_t(i)] != lsDone)
             lines << paramwords::Label(i) + QStringLiteral(": ") + FailureText(states[size_t(i)], WriteStep(i));
     return lines;
+}
+
+TWriteOut WriteInOrder(TControllerLink& link, const TWords& words) {
+    TWriteOut out;
+    for (uint8_t i = 0; i < ParamCount; ++i) {
+        out.failed = Step(link, [&link, i, &words] { return link.SendWriteParam(i, words[i]); });
+        if (out.failed != lsDone) return out;
+        out.written = i + 1;
+    }
+    return out;
 }
 
 std::array<EHeld, ParamCount> Compare(const TWords& wanted, const TReadBack& back) {

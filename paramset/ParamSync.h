@@ -49,6 +49,17 @@ TWriteBack WriteAll(TControllerLink& link, const TWords& words);
 // "W2": the write of word `index`, as a failure names it.
 QString WriteStep(int index);
 
+struct TWriteOut {
+    int written = 0;               // words written, from #1 on; all six when complete
+    TLinkState failed = lsDone;    // how the first unwritten one ended
+    bool Complete() const { return written == paramwords::ParamCount; }
+    QString FailedStep() const;    // "W2": the write that failed
+};
+
+// Writes #1 to #6 in order, stopping at the first write that does not end
+// accepted: a controller that refused one is not sent the rest.
+TWriteOut WriteInOrder(TControllerLink& link, const TWords& words);
+
 // Whether the controller holds a word: it was read back and equals it.
 enum class EHeld { Same, Different, NotRead };
 std::array<EHeld, paramwords::ParamCount> Compare(const TWords& wanted, const TReadBack& back);

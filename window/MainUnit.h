@@ -225,6 +225,9 @@ private:
     void StepTestSample(uint32_t timeMs);
     steptest::EPhase FStepPhase = steptest::EPhase::Idle;
     steptest::TSettings FStepSettings;
+    // The period and history depth the user had, put back when the test ends.
+    QString FStepKeptPeriod, FStepKeptHistory;
+    void EndStepTest();
     TRunsWindow* FRunsView = nullptr;
 
     // Live measurement (MeasureHandlers.cpp).

@@ -28,8 +28,8 @@ QTableWidget* DiffTable(QWidget* parent, const paramsync::TWords& controller, co
     for (int i = 0; i < ParamCount; ++i) {
         const auto n = size_t(i);
         const bool differs = controller[n] != file[n];
-        const QString texts[3] = {paramwords::Label(i), paramwords::Text(i, controller[n]),
-                                  paramwords::Text(i, file[n])};
+        const QString texts[3] = {paramwords::Label(i), paramwords::DistinctText(i, controller[n], file[n]),
+                                  paramwords::DistinctText(i, file[n], controller[n])};
         for (int column = 0; column < 3; ++column) {
             auto* item = new QTableWidgetItem(texts[column]);
             if (differs) {

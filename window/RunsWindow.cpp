@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <qcustomplot.h>
 
+#include "ChartUnits.h"
 #include "ColumnEnvelope.h"
 #include "RunCsv.h"
 #include "RunFigures.h"
@@ -101,7 +102,6 @@ TRunsWindow::TRunsWindow(QWidget* parent, runs::TRunLibrary& library, THooks hoo
     connect(FList, &QTableWidget::itemSelectionChanged, this, [this] { UpdateButtons(); });
     connect(&FLibrary, &runs::TRunLibrary::Changed, this, [this] { Refill(); });
     FPlot->setPlottingHint(QCP::phFastPolylines, true);
-    FPlot->legend->setVisible(true);
     FPlot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignBottom | Qt::AlignRight);
     resize(1120, 600);
     Refill();
@@ -192,7 +192,10 @@ void TRunsWindow::Redraw() {
         graph->data()->set(points, true);
     }
     // The first run drawn names the axis: runs of one kind are compared.
-    FPlot->yAxis->setLabel(drawn.empty() ? QString() : drawn.front()->seriesNames[size_t(drawn.front()->analysis.Series)]);
+    FPlot->yAxis->setLabel(
+        drawn.empty() ? QString()
+                      : chartunits::ValueTitle(drawn.front()->seriesNames[size_t(drawn.front()->analysis.Series)]));
+    FPlot->legend->setVisible(!drawn.empty());
     FPlot->rescaleAxes();
     FPlot->replot();
 }

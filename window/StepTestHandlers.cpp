@@ -7,6 +7,7 @@
 #include <QLineEdit>
 
 #include "MainUnit.h"
+#include "NumberText.h"
 #include "Protocol.h"
 #include "SamplePlot.h"
 
@@ -28,13 +29,27 @@ void TMainForm::StartStepTest() {
     }
     FStepSettings = settings;
     Drive->CentreBar();
+    FStepKeptPeriod = Settings->PeriodEdit()->text();
+    FStepKeptHistory = Settings->HistoryEdit()->text();
     Settings->PeriodEdit()->setText(QString::number(settings.periodMs));
     // The whole test in the record: at most a sample a controller tick.
     const int needed = (settings.beforeMs + settings.afterMs) / int(sampleplot::MsPerTick) + 10;
-    if (FHistoryDepth < needed) Settings->HistoryEdit()->setText(QString::number(needed));
+    // The edit's depth, not the last measurement's: the user's is put back after each test.
+    const auto depth = numtext::StrToInt(Settings->HistoryEdit()->text());
+    if (!depth || *depth < needed) Settings->HistoryEdit()->setText(QString::number(needed));
     FStepPhase = steptest::EPhase::Before;
     btnGraphClick();
-    if (FMeasureStopped) FStepPhase = steptest::EPhase::Idle;  // it did not start
+    if (FMeasureStopped && StepTestRunning()) {  // it did not start
+        FStepPhase = steptest::EPhase::Idle;
+        EndStepTest();
+    }
+}
+
+// The test's period and depth were for the test alone: the next measurement
+// runs with the user's.
+void TMainForm::EndStepTest() {
+    Settings->PeriodEdit()->setText(FStepKeptPeriod);
+    Settings->HistoryEdit()->setText(FStepKeptHistory);
 }
 
 // Each sample, before it is plotted, at its time in the record.
@@ -44,6 +59,7 @@ void TMainForm::StepTestSample(uint32_t timeMs) {
     case steptest::EAction::End:
         Drive->CentreBar();
         btnGraphClick();  // stops: the run is kept with its figures
+        EndStepTest();
         break;
     case steptest::EAction::None: break;
     }
@@ -56,6 +72,7 @@ bool TMainForm::AbortStepTest(bool lineUsable) {
     FStepPhase = steptest::EPhase::Idle;
     EndRun(true);
     StopMeasurementForDisconnect();
+    EndStepTest();
     if (lineUsable) Drive->CentreBar();
     else Drive->CentreBarUnsent();
     return true;

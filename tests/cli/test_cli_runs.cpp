@@ -58,12 +58,15 @@ struct TCodeCase {
     sim::TFaults faults;
     QStringList args;  // after the port; "FILE" stands for a parameter file
     int code;
+    const char* said = nullptr;  // in the summary's result, where given
 };
 
 }  // namespace
 
 TEST(CliRuns, EveryExitCodeIsReached) {
-    sim::TFaults refuseSave, silentMode, keepLowByte;
+    sim::TFaults refuseSave, silentMode, keepLowByte, refuseKp, silentWrite, garbledWrite;
+    refuseKp.RefuseParamWrite = 2, garbledWrite.WrongStatus = '?';
+    silentWrite.ReplyCodes = garbledWrite.ReplyCodes = "W", silentWrite.DropEvery = 2;  // W0 answered, W1 not
     refuseSave.RefuseCodes = "S";
     silentMode.ReplyCodes = "m", silentMode.DropEvery = 1;
     keepLowByte.StoredWordMask = 0x00FF;
@@ -72,6 +75,9 @@ TEST(CliRuns, EveryExitCodeIsReached) {
         {"mismatch", keepLowByte, {"params", "set", "FILE"}, 1},
         {"refused", refuseSave, {"bank", "save", "1"}, 4},
         {"time-out", silentMode, {"mode"}, 7},
+        {"refused write", refuseKp, {"params", "set", "FILE", "--bank", "1"}, 4, "refused: W2 (Kp (#3))"},
+        {"unanswered write", silentWrite, {"params", "set", "FILE", "--bank", "1"}, 7, "no answer: W1 (Kf (#2))"},
+        {"garbled write", garbledWrite, {"params", "set", "FILE", "--bank", "1"}, 4, "unreadable reply: W0 (#1 (signed))"},
     };
     QTemporaryDir dir;
     for (const TCodeCase& c : cases) {
@@ -85,6 +91,10 @@ TEST(CliRuns, EveryExitCodeIsReached) {
         EXPECT_EQ(run.code, c.code) << c.name << ": " << run.Said();
         ASSERT_EQ(run.Summary().size(), 1) << c.name << ": " << run.Said();
         EXPECT_EQ(run.Summary()[0].toObject()["exitCode"].toInt(), c.code) << c.name;
+        if (c.said) {
+            EXPECT_TRUE(run.Summary()[0].toObject()["result"].toString().contains(c.said)) << run.Said();
+            EXPECT_EQ(simulator.State().Banks[1], sim::DefaultParams) << c.name << ": a bank saved";
+        }
     }
     testsupport::TPtyPair silent;  // a line with nothing at its far end
     EXPECT_EQ(Cli(Ports({silent.SlavePath()}) << "ident").code, 6);
@@ -107,7 +117,7 @@ TEST(CliRuns, RackOfFourThroughOneSer2NetSetAtOnceOneRefusingAWrite) {
     rack.Sim(2).SetFaults(refuseKp);
     QTemporaryDir dir;
     const TCliRun run = Cli(Ports(rack.Addresses()) << "--json" << "params" << "set" << ParamFile(dir, Wanted) << "--bank" << "2");
-    EXPECT_EQ(run.code, 1) << run.Said();
+    EXPECT_EQ(run.code, 4) << run.Said();
     const QJsonArray summary = run.Summary();
     ASSERT_EQ(summary.size(), 4) << run.Said();
     for (size_t i = 0; i < 4; ++i) {
@@ -115,10 +125,11 @@ TEST(CliRuns, RackOfFourThroughOneSer2NetSetAtOnceOneRefusingAWrite) {
         EXPECT_EQ(line["differences"].toArray().size(), 6) << i;
         const sim::TControllerState state = rack.Sim(i).State();
         if (i == 2) {
-            EXPECT_EQ(line["status"].toString(), "mismatch");
+            EXPECT_EQ(line["status"].toString(), "refused");
             EXPECT_TRUE(line["result"].toString().contains("Kp (#3)")) << line["result"].toString().toStdString();
             EXPECT_FALSE(line["result"].toString().contains("Ki (#4)")) << line["result"].toString().toStdString();
-            EXPECT_EQ(state.Banks[2], sim::DefaultParams) << "a bank saved after a mismatch";
+            EXPECT_EQ(state.Banks[2], sim::DefaultParams) << "a bank saved after a refusal";
+            EXPECT_EQ(state.Params[3], sim::DefaultParams[3]) << "Ki written after the refused Kp";
         } else {
             EXPECT_EQ(line["status"].toString(), "ok") << i << ": " << line["result"].toString().toStdString();
             EXPECT_EQ(state.Params, Words(Wanted)) << i;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <tuple>
 
 #include <QLocale>
 
@@ -237,6 +238,15 @@ TEST_F(NumberText, ParametersConvertOnlyWithinTheirRange) {
     EXPECT_EQ(paramwords::Convert(0, QStringLiteral("1.5")).outcome, EOutcome::NotANumber);
     EXPECT_EQ(paramwords::RangeMessage(2), QString::fromUtf8("Параметр Kp (#3): допустимо от 0 до 255.99609375"));
     EXPECT_EQ(paramwords::RangeMessage(0), QString::fromUtf8("Параметр #1 (signed): допустимо от -32768 до 32767"));
+}
+
+// Two words that differ never read alike: a word joins its text where the other's reads the same.
+TEST_F(NumberText, DifferingWordsThatReadAlikeShowTheirWords) {
+    const std::tuple<int, uint16_t, uint16_t, const char*, const char*> cases[] = {
+        {1, 25601, 25600, "слово", "100 (слово 25601)"}, {3, 25600, 25601, "word", "100 (word 25600)"},
+        {2, 25600, 25600, "слово", "100"}, {2, 640, 641, "слово", "2.5"}, {0, 65531, 5, "слово", "-5"}};
+    for (const auto& [index, word, other, name, shown] : cases)
+        EXPECT_EQ(paramwords::DistinctText(index, word, other, name), QString::fromUtf8(shown)) << word;
 }
 
 }  // namespace

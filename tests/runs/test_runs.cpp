@@ -143,4 +143,18 @@ TEST(RunsWindow, CheckedRunsAreDrawnOnTheirStep) {
     EXPECT_NEAR(firstMoved[0], firstMoved[1], 5.0);
     for (int id = 0; id < 12; ++id) window.SetOverlaid(library.Add(StepRun(500, 100)).id, true);
     EXPECT_EQ(window.Overlaid().size(), size_t(TRunsWindow::MaxOverlaid));
+    // The axis: the analysed column's name, or its unit alone where the name is
+    // the chart's own "SeriesN"; a legend only over runs drawn.
+    const std::pair<const char*, const char*> titles[] = {
+        {"Series1 (кИмп/с)", "кИмп/с"}, {"Series1", ""}, {"V (мм/мин)", "V (мм/мин)"}};
+    for (const auto& [column, title] : titles) {
+        TRunLibrary one;
+        TRunsWindow shown(nullptr, one, {});
+        EXPECT_FALSE(shown.Plot()->legend->visible());
+        TRun run = StepRun(200, 100);
+        run.seriesNames[size_t(run.analysis.Series)] = QString::fromUtf8(column);
+        shown.SetOverlaid(one.Add(std::move(run)).id, true);
+        EXPECT_TRUE(shown.Plot()->legend->visible());
+        EXPECT_EQ(shown.Plot()->yAxis->label(), QString::fromUtf8(title)) << column;
+    }
 }

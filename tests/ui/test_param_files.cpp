@@ -154,6 +154,19 @@ TEST_F(TParamFiles, AReadBackThatDiffersIsNamedAndTheBankIsNotSaved) {
     }
 }
 
+// Rows marked different show both words where four significant digits read alike.
+TEST(ParamDiffDialog, WordsThatReadAlikeAreShownWithTheirWords) {
+    numtext::SetDecimalSeparator('.');
+    TParamDiffDialog dialog(nullptr, QString(), {10, 300, 25601, 2561, 20, 30}, {10, 256, 25600, 2560, 20, 30}, 0);
+    const auto* table = dialog.findChild<QTableWidget*>("tblParamDiff");
+    const QStringList shown{"1.172", "1", U("100 (слово 25601)"), U("100 (слово 25600)"),
+                            U("10 (слово 2561)"), U("10 (слово 2560)")};
+    for (int row = 1; row < 4; ++row)
+        for (int column = 1; column < 3; ++column)
+            EXPECT_EQ(table->item(row, column)->text(), shown[2 * row + column - 3]) << row;
+    numtext::ResetDecimalSeparator();
+}
+
 TEST_F(TParamFiles, ADamagedFileIsRefusedBeforeAnythingIsSent) {
     WriteFile(Filed);
     QFile file(Path);

@@ -32,6 +32,9 @@ protected:
     }
     const runs::TRun& LastRun() { return *Form->Runs->Runs().back(); }
     int Bar() { return Ctl<TTrackBar>(*Form, "tbarSubCommand")->Position(); }
+    // A period and a depth unlike any test's, which each test must put back.
+    void KeepSettings() { Form->Settings->PeriodEdit()->setText("20"), Form->Settings->HistoryEdit()->setText("50"); }
+    QStringList Settings() { return {Form->Settings->PeriodEdit()->text(), Form->Settings->HistoryEdit()->text()}; }
 };
 
 }  // namespace
@@ -39,6 +42,7 @@ protected:
 TEST_F(TStepTests, TwoTestsStepAtTheSetTimeAndEndCentred) {
     Sim->SetParam(2, 777);
     Click(Ctl<QPushButton>(*Form, "btnGetParams"));
+    KeepSettings();
     std::vector<double> steps;
     for (int test = 0; test < 2; ++test) {
         Sim->ClearFrames();
@@ -55,6 +59,7 @@ TEST_F(TStepTests, TwoTestsStepAtTheSetTimeAndEndCentred) {
         std::vector<int> drives;
         for (const sim::TFrame& frame : OfCode(Sim->Frames(), 'B')) drives.push_back(DriveValue(frame));
         EXPECT_EQ(drives, (std::vector<int>{16, 0}));
+        EXPECT_EQ(Settings(), QStringList({"20", "50"}));
     }
     // The step is the first sample after the set time: within one sample of it.
     EXPECT_GE(steps[0], Quick.beforeMs);
@@ -70,6 +75,7 @@ TEST_F(TStepTests, EveryAbortCentresStopsAndKeepsTheRunMarked) {
         {"lost line", [](TStepTests& t) { t.Sim->HangUp(); }},
     };
     const steptest::TSettings longer{-20, 200, 60000, 5};
+    KeepSettings();
     for (const auto& [name, abort] : aborts) {
         SCOPED_TRACE(name);
         ASSERT_NO_FATAL_FAILURE(Start(longer));
@@ -82,6 +88,7 @@ TEST_F(TStepTests, EveryAbortCentresStopsAndKeepsTheRunMarked) {
         EXPECT_FALSE(Form->Timer1->isActive());
         ASSERT_EQ(Form->Runs->Runs().size(), before + 1);
         EXPECT_TRUE(LastRun().aborted);
+        EXPECT_EQ(Settings(), QStringList({"20", "50"}));
         SetFaults([](sim::TFaults& f) { f = {}; });
         ASSERT_TRUE(LinkIdle());
     }
