@@ -35,7 +35,8 @@ QString HeldLine(int index, paramsync::EHeld held, const paramfile::TWords& want
     case paramsync::EHeld::Same: return U("%1: совпадает (%2)").arg(label, paramwords::Text(index, wanted[n]));
     case paramsync::EHeld::Different:
         return U("%1: в контроллере %2, в файле %3")
-            .arg(label, paramwords::Text(index, back.words[n]), paramwords::Text(index, wanted[n]));
+            .arg(label, paramwords::DistinctText(index, back.words[n], wanted[n]),
+                 paramwords::DistinctText(index, wanted[n], back.words[n]));
     case paramsync::EHeld::NotRead: break;
     }
     return U("%1: не прочитан").arg(label);

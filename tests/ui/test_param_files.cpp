@@ -133,14 +133,23 @@ TEST_F(TParamFiles, LoadMarksWhatDiffersWritesReadsBackAndSavesTheBank) {
 // One write refused, or a word stored other than sent: the read-back names
 // the parameter and the bank is not saved.
 TEST_F(TParamFiles, AReadBackThatDiffersIsNamedAndTheBankIsNotSaved) {
-    const std::function<void(sim::TFaults&)> faults[] = {
-        [](sim::TFaults& f) { f.RefuseParamWrite = 1; },
-        [](sim::TFaults& f) { f.StoredWordMask = 0xFF00; },
+    struct TCase {
+        std::function<void(sim::TFaults&)> fault;
+        TWords file;
+        QStringList named;  // lines the report must hold
     };
-    WriteFile(Filed);
-    for (const auto& fault : faults) {
+    const TCase cases[] = {
+        {[](sim::TFaults& f) { f.RefuseParamWrite = 1; }, Filed,
+         {U("Kf (#2): в контроллере 1, в файле 1.172"), U("Kf (#2): Команда W1 отклонена")}},
+        {[](sim::TFaults& f) { f.StoredWordMask = 0xFF00; }, Filed, {U("Kf (#2): в контроллере 1, в файле 1.172")}},
+        // Words that read alike in four digits are told apart by their words.
+        {[](sim::TFaults& f) { f.StoredWordMask = 0xFFFE; }, {10, 256, 25601, 512, 20, 30},
+         {U("Kp (#3): в контроллере 100 (слово 25600), в файле 100 (слово 25601)")}},
+    };
+    for (const TCase& c : cases) {
+        WriteFile(c.file);
         SetController(Held);
-        SetFaults(fault);
+        SetFaults(c.fault);
         Sim->ClearFrames();
         TDiffAnswer write("btnWriteAndSave");
         Form->ParamFiles->LoadFromFile();
@@ -148,7 +157,7 @@ TEST_F(TParamFiles, AReadBackThatDiffersIsNamedAndTheBankIsNotSaved) {
         ASSERT_FALSE(Boxes->Boxes().empty());
         const TBoxRecord box = Boxes->Boxes().back();
         EXPECT_EQ(box.icon, QMessageBox::Critical);
-        EXPECT_TRUE(box.text.contains(U("Kf (#2): в контроллере 1, в файле 1.172"))) << box.text.toStdString();
+        for (const QString& line : c.named) EXPECT_TRUE(box.text.contains(line)) << box.text.toStdString();
         EXPECT_TRUE(box.text.contains(U("В Bank 0 не сохранено")));
         SetFaults([](sim::TFaults& f) { f = {}; });
     }
