@@ -48,9 +48,9 @@ QString Mismatches(const paramsync::TWords& wanted, const paramsync::TReadBack& 
 }
 
 // "refused: W2 (Kp (#3))": the write that did not end accepted, and its parameter.
-QString WriteFailure(const paramsync::TWriteOut& out) {
-    const char* how = out.failed == lsRefused ? "refused" : out.failed == lsUnparsed ? "unreadable reply" : "no answer";
-    return QStringLiteral("%1: %2 (%3)").arg(QLatin1String(how), out.FailedStep(), paramwords::Label(out.written));
+QString WriteFailure(int index, TLinkState state) {
+    const char* how = state == lsRefused ? "refused" : state == lsUnparsed ? "unreadable reply" : "no answer";
+    return QStringLiteral("%1: %2 (%3)").arg(QLatin1String(how), paramsync::WriteStep(index), paramwords::Label(index));
 }
 
 void SaveFile(TDeviceSession& session, const paramsync::TWords& words, const QString& path, TDeviceResult& result) {
@@ -85,9 +85,11 @@ void RunParamsSet(TDeviceSession& session, const TCommandInput& in, TDeviceResul
         result.result = QStringLiteral("dry run: %1 to write").arg(result.differences.size());
         return;
     }
-    const paramsync::TWriteOut written = paramsync::WriteInOrder(session.Link(), wanted);
-    if (!written.Complete()) {
-        Fail(result, ExitOf(written.failed), WriteFailure(written));
+    // A controller that refused one write is sent no more, and nothing is saved.
+    const paramsync::TWriteBack written = paramsync::WriteAll(session.Link(), wanted, paramsync::EOnFailure::Stop);
+    if (const int failed = written.FirstFailed(); failed >= 0) {
+        const TLinkState state = written.states[size_t(failed)];
+        Fail(result, ExitOf(state), WriteFailure(failed, state));
         return;
     }
     paramsync::TReadBack back;

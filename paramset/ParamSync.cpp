@@ -24,8 +24,6 @@ void SendWhenFree(TControllerLink& link, const std::function<bool()>& send) {
 
 QString TReadBack::FailedStep() const { return QStringLiteral("R%1").arg(read); }
 
-QString TWriteOut::FailedStep() const { return QStringLiteral("W%1").arg(written); }
-
 TReadBack ReadAll(TControllerLink& link) {
     TReadBack back;
     for (uint8_t i = 0; i < ParamCount; ++i) {
@@ -40,39 +38,32 @@ TReadBack ReadAll(TControllerLink& link) {
     return back;
 }
 
-TWriteBack WriteAll(TControllerLink& link, const TWords& words) {
+TWriteBack WriteAll(TControllerLink& link, const TWords& words, EOnFailure onFailure) {
     TWriteBack back;
-    for (uint8_t i = 0; i < ParamCount; ++i)
+    for (uint8_t i = 0; i < ParamCount; ++i) {
         back.states[i] = Step(link, [&link, i, &words] { return link.SendWriteParam(i, words[i]); });
+        back.sent = i + 1;
+        if (back.states[i] != lsDone && onFailure == EOnFailure::Stop) break;
+    }
     return back;
 }
 
 QString WriteStep(int index) { return QStringLiteral("W%1").arg(index); }
 
-bool TWriteBack::AllAccepted() const { return FirstFailed() < 0; }
+bool TWriteBack::AllAccepted() const { return sent == ParamCount && FirstFailed() < 0; }
 
 int TWriteBack::FirstFailed() const {
-    for (int i = 0; i < ParamCount; ++i)
+    for (int i = 0; i < sent; ++i)
         if (states[size_t(i)] != lsDone) return i;
     return -1;
 }
 
 QStringList TWriteBack::FailureLines() const {
     QStringList lines;
-    for (int i = 0; i < ParamCount; ++i)
+    for (int i = 0; i < sent; ++i)
         if (states[size_t(i)] != lsDone)
             lines << paramwords::Label(i) + QStringLiteral(": ") + FailureText(states[size_t(i)], WriteStep(i));
     return lines;
-}
-
-TWriteOut WriteInOrder(TControllerLink& link, const TWords& words) {
-    TWriteOut out;
-    for (uint8_t i = 0; i < ParamCount; ++i) {
-        out.failed = Step(link, [&link, i, &words] { return link.SendWriteParam(i, words[i]); });
-        if (out.failed != lsDone) return out;
-        out.written = i + 1;
-    }
-    return out;
 }
 
 std::array<EHeld, ParamCount> Compare(const TWords& wanted, const TReadBack& back) {

@@ -33,9 +33,10 @@ void SendWhenFree(TControllerLink& link, const std::function<bool()>& send);
 
 // Reads #1 to #6, stopping at the first read that does not end accepted.
 TReadBack ReadAll(TControllerLink& link);
-// How each of the six writes ended.
+// How the writes ended, from #1 on.
 struct TWriteBack {
     std::array<TLinkState, paramwords::ParamCount> states{};
+    int sent = 0;  // writes sent; all six unless the writes stopped at a failure
     bool AllAccepted() const;
     // The first write that did not end accepted, -1 when all did.
     int FirstFailed() const;
@@ -43,22 +44,15 @@ struct TWriteBack {
     QStringList FailureLines() const;
 };
 
-// Writes the six words in order, each once the link is free (a measurement
-// poll under way ends first), all six whatever each came to.
-TWriteBack WriteAll(TControllerLink& link, const TWords& words);
+// Whether the writes go on after one that failed (as "Задать" does: each
+// parameter is its own) or stop there (nothing after a refusal).
+enum class EOnFailure { GoOn, Stop };
+
+// Writes the words in order, each once the link is free (a measurement poll
+// under way ends first).
+TWriteBack WriteAll(TControllerLink& link, const TWords& words, EOnFailure onFailure = EOnFailure::GoOn);
 // "W2": the write of word `index`, as a failure names it.
 QString WriteStep(int index);
-
-struct TWriteOut {
-    int written = 0;               // words written, from #1 on; all six when complete
-    TLinkState failed = lsDone;    // how the first unwritten one ended
-    bool Complete() const { return written == paramwords::ParamCount; }
-    QString FailedStep() const;    // "W2": the write that failed
-};
-
-// Writes #1 to #6 in order, stopping at the first write that does not end
-// accepted: a controller that refused one is not sent the rest.
-TWriteOut WriteInOrder(TControllerLink& link, const TWords& words);
 
 // Whether the controller holds a word: it was read back and equals it.
 enum class EHeld { Same, Different, NotRead };

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 
@@ -60,7 +61,8 @@ inline bool ChooseEntry(QMenu* menu, const QString& text, int limitMs = WaitLimi
     const QPoint at = menu->actionGeometry(action).center();
     QTest::mouseMove(menu, at);
     QTest::mouseClick(menu, Qt::LeftButton, {}, at);
-    return WaitFor([menu] { return !menu->isVisible(); }, limitMs);
+    const QPointer<QMenu> shown(menu);  // a menu may be freed once it closes
+    return WaitFor([shown] { return !shown || !shown->isVisible(); }, limitMs);
 }
 
 // Answers the next modal dialog of kind D as `answer` says, once, when it is
