@@ -1,4 +1,4 @@
-#include "FdTools.h"
+#include "bench/FdTools.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "ProcessStats.h"
+#include "bench/ProcessStats.h"
 
 #include <algorithm>
 #include <cstdio>

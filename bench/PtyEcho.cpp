@@ -1,4 +1,4 @@
-#include "PtyEcho.h"
+#include "bench/PtyEcho.h"
 
 #include <cerrno>
 
@@ -8,7 +8,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include "FdTools.h"
+#include "bench/FdTools.h"
 
 namespace bench {
 

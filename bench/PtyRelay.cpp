@@ -1,11 +1,11 @@
-#include "PtyRelay.h"
+#include "bench/PtyRelay.h"
 
 #include <cstring>
 
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include "FdTools.h"
+#include "bench/FdTools.h"
 
 namespace bench {
 

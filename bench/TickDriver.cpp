@@ -1,4 +1,4 @@
-#include "TickDriver.h"
+#include "bench/TickDriver.h"
 
 #include <cmath>
 
@@ -9,12 +9,12 @@
 #include <QTimer>
 #include <qcustomplot.h>
 
-#include "ChartFeed.h"
-#include "ChartReplot.h"
-#include "MainUnit.h"
-#include "RadioGroup.h"
-#include "SamplePlot.h"
-#include "TrackBar.h"
+#include "chart/ChartFeed.h"
+#include "chart/ChartReplot.h"
+#include "window/MainUnit.h"
+#include "window/RadioGroup.h"
+#include "chart/SamplePlot.h"
+#include "window/TrackBar.h"
 
 namespace bench {
 

@@ -1,9 +1,9 @@
-#include "WakeFloor.h"
+#include "bench/WakeFloor.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include "FdTools.h"
+#include "bench/FdTools.h"
 
 namespace bench {
 

@@ -1,4 +1,4 @@
-#include "WindowRig.h"
+#include "bench/WindowRig.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -10,10 +10,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "MainUnit.h"
-#include "ProcessStats.h"
-#include "RadioGroup.h"
-#include "TrackBar.h"
+#include "window/MainUnit.h"
+#include "bench/ProcessStats.h"
+#include "window/RadioGroup.h"
+#include "window/TrackBar.h"
 
 namespace bench {
 

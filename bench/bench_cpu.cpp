@@ -15,12 +15,12 @@
 
 #include <QApplication>
 
-#include "MainUnit.h"
-#include "ProcessStats.h"
-#include "Report.h"
-#include "SimProcess.h"
-#include "WakeFloor.h"
-#include "WindowRig.h"
+#include "window/MainUnit.h"
+#include "bench/ProcessStats.h"
+#include "bench/Report.h"
+#include "bench/SimProcess.h"
+#include "bench/WakeFloor.h"
+#include "bench/WindowRig.h"
 
 using namespace bench;
 

@@ -17,12 +17,12 @@
 #include <QApplication>
 #include <QKeyEvent>
 
-#include "MainUnit.h"
-#include "ProcessStats.h"
-#include "PtySimulator.h"
-#include "Report.h"
-#include "TrackBar.h"
-#include "WindowRig.h"
+#include "window/MainUnit.h"
+#include "bench/ProcessStats.h"
+#include "sim/PtySimulator.h"
+#include "bench/Report.h"
+#include "window/TrackBar.h"
+#include "bench/WindowRig.h"
 
 using namespace bench;
 

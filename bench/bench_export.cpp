@@ -18,13 +18,13 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "ChartMenu.h"
-#include "MainUnit.h"
-#include "ProcessStats.h"
-#include "Report.h"
-#include "SeriesGraph.h"
-#include "TickDriver.h"
-#include "WindowRig.h"
+#include "chart/ChartMenu.h"
+#include "window/MainUnit.h"
+#include "bench/ProcessStats.h"
+#include "bench/Report.h"
+#include "chart/SeriesGraph.h"
+#include "bench/TickDriver.h"
+#include "bench/WindowRig.h"
 
 using namespace bench;
 

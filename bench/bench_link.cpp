@@ -17,14 +17,14 @@
 
 #include <QCoreApplication>
 
-#include "CommInt.h"
-#include "ConsoleLine.h"
-#include "ControllerLink.h"
-#include "ProcessStats.h"
-#include "PtyEcho.h"
-#include "PtyRelay.h"
-#include "PtySimulator.h"
-#include "Report.h"
+#include "comm/CommInt.h"
+#include "link/ConsoleLine.h"
+#include "link/ControllerLink.h"
+#include "bench/ProcessStats.h"
+#include "bench/PtyEcho.h"
+#include "bench/PtyRelay.h"
+#include "sim/PtySimulator.h"
+#include "bench/Report.h"
 
 using namespace bench;
 

@@ -12,12 +12,12 @@
 
 #include <QApplication>
 
-#include "MainUnit.h"
-#include "ProcessStats.h"
-#include "Report.h"
-#include "Ser2NetServer.h"
-#include "SimProcess.h"
-#include "WindowRig.h"
+#include "window/MainUnit.h"
+#include "bench/ProcessStats.h"
+#include "bench/Report.h"
+#include "tests/ser2net/Ser2NetServer.h"
+#include "bench/SimProcess.h"
+#include "bench/WindowRig.h"
 
 using namespace bench;
 

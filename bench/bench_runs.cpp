@@ -10,10 +10,10 @@
 #include <QApplication>
 #include <qcustomplot.h>
 
-#include "ProcessStats.h"
-#include "Report.h"
-#include "RunsWindow.h"
-#include "WindowRig.h"
+#include "bench/ProcessStats.h"
+#include "bench/Report.h"
+#include "window/RunsWindow.h"
+#include "bench/WindowRig.h"
 
 using namespace bench;
 

@@ -12,11 +12,11 @@
 
 #include <QApplication>
 
-#include "MainUnit.h"
-#include "ProcessStats.h"
-#include "Report.h"
-#include "TickDriver.h"
-#include "WindowRig.h"
+#include "window/MainUnit.h"
+#include "bench/ProcessStats.h"
+#include "bench/Report.h"
+#include "bench/TickDriver.h"
+#include "bench/WindowRig.h"
 
 using namespace bench;
 

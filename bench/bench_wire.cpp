@@ -13,12 +13,12 @@
 
 #include <QApplication>
 
-#include "MainUnit.h"
-#include "ProcessStats.h"
-#include "PtyEcho.h"
-#include "Report.h"
-#include "SimProcess.h"
-#include "WindowRig.h"
+#include "window/MainUnit.h"
+#include "bench/ProcessStats.h"
+#include "bench/PtyEcho.h"
+#include "bench/Report.h"
+#include "bench/SimProcess.h"
+#include "bench/WindowRig.h"
 
 using namespace bench;
 

@@ -1,9 +1,9 @@
-#include "ChartChanges.h"
+#include "chart/ChartChanges.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "SeriesGraph.h"
+#include "chart/SeriesGraph.h"
 
 namespace {
 

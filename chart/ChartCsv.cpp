@@ -1,4 +1,4 @@
-#include "ChartCsv.h"
+#include "chart/ChartCsv.h"
 
 #include <algorithm>
 #include <charconv>

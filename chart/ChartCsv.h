@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ChartHistory.h"
+#include "chart/ChartHistory.h"
 
 class QIODevice;
 

@@ -1,4 +1,4 @@
-#include "ChartCursor.h"
+#include "chart/ChartCursor.h"
 
 #include <algorithm>
 
@@ -7,8 +7,8 @@
 #include <QMouseEvent>
 #include <qcustomplot.h>
 
-#include "ChartUnits.h"
-#include "SeriesGraph.h"
+#include "chart/ChartUnits.h"
+#include "chart/SeriesGraph.h"
 
 namespace {
 

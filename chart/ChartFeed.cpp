@@ -1,4 +1,4 @@
-#include "ChartFeed.h"
+#include "chart/ChartFeed.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,9 +6,9 @@
 
 #include <qcustomplot.h>
 
-#include "ChartReplot.h"
-#include "LiveRanges.h"
-#include "SeriesGraph.h"
+#include "chart/ChartReplot.h"
+#include "chart/LiveRanges.h"
+#include "chart/SeriesGraph.h"
 
 TChartFeed::TChartFeed(QCustomPlot* chart, const std::array<TSeriesGraph*, SeriesCount>& series)
     : QObject(chart), FChart(chart), FReplot(new TChartReplot(chart)), FSeries{series},

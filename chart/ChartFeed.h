@@ -15,8 +15,8 @@
 #include <QRect>
 #include <QVector>
 
-#include "ChartChanges.h"
-#include "ChartHistory.h"
+#include "chart/ChartChanges.h"
+#include "chart/ChartHistory.h"
 
 class QCustomPlot;
 class QCPAxis;

@@ -1,4 +1,4 @@
-#include "ChartHistory.h"
+#include "chart/ChartHistory.h"
 
 #include <cmath>
 

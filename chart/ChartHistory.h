@@ -10,8 +10,8 @@
 
 #include <qcustomplot.h>
 
-#include "SampleKeys.h"
-#include "ValuePyramid.h"
+#include "chart/SampleKeys.h"
+#include "chart/ValuePyramid.h"
 
 class TChartHistory {
 public:

@@ -1,4 +1,4 @@
-#include "ChartImage.h"
+#include "chart/ChartImage.h"
 
 #include <QFileInfo>
 #include <QIODevice>
@@ -9,7 +9,7 @@
 #include <QSvgGenerator>
 #include <qcustomplot.h>
 
-#include "ChartCursor.h"
+#include "chart/ChartCursor.h"
 
 namespace chartimage {
 

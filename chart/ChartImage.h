@@ -10,7 +10,7 @@
 #include <QSize>
 #include <QString>
 
-#include "FileSaveJob.h"
+#include "chart/FileSaveJob.h"
 
 class QCustomPlot;
 

@@ -1,4 +1,4 @@
-#include "ChartMenu.h"
+#include "chart/ChartMenu.h"
 
 #include <iterator>
 #include <memory>
@@ -15,12 +15,12 @@
 #include <QMenu>
 #include <qcustomplot.h>
 
-#include "ChartImage.h"
-#include "ChartUnits.h"
-#include "SeriesGraph.h"
-#include "StepAnalysis.h"
-#include "StepPanel.h"
-#include "StepReport.h"
+#include "chart/ChartImage.h"
+#include "chart/ChartUnits.h"
+#include "chart/SeriesGraph.h"
+#include "chart/StepAnalysis.h"
+#include "chart/StepPanel.h"
+#include "chart/StepReport.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include <QString>
 #include <QStringList>
 
-#include "ChartCsv.h"
-#include "FileSaveJob.h"
+#include "chart/ChartCsv.h"
+#include "chart/FileSaveJob.h"
 
 class QAction;
 class QCustomPlot;

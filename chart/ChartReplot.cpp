@@ -1,8 +1,8 @@
-#include "ChartReplot.h"
+#include "chart/ChartReplot.h"
 
 #include <algorithm>
 
-#include "LayerPart.h"
+#include "chart/LayerPart.h"
 
 TChartReplot::TChartReplot(QCustomPlot* chart) : QObject(chart), FChart(chart) {
     // Just above the layer the graphs are made on, so the stacking is as before.

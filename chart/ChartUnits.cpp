@@ -1,4 +1,4 @@
-#include "ChartUnits.h"
+#include "chart/ChartUnits.h"
 
 #include <QRegularExpression>
 #include <qcustomplot.h>

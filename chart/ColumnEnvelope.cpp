@@ -1,4 +1,4 @@
-#include "ColumnEnvelope.h"
+#include "chart/ColumnEnvelope.h"
 
 #include <algorithm>
 #include <cstdint>

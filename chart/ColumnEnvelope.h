@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "ChartHistory.h"
+#include "chart/ChartHistory.h"
 
 namespace envelope {
 

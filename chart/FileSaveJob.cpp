@@ -1,4 +1,4 @@
-#include "FileSaveJob.h"
+#include "chart/FileSaveJob.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "LayerPart.h"
+#include "chart/LayerPart.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "LiveRanges.h"
+#include "chart/LiveRanges.h"
 
 #include <algorithm>
 #include <cmath>

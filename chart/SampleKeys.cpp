@@ -1,4 +1,4 @@
-#include "SampleKeys.h"
+#include "chart/SampleKeys.h"
 
 #include <algorithm>
 

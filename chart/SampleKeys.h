@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "Ring.h"
+#include "chart/Ring.h"
 
 class TSampleKeys {
 public:

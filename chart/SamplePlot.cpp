@@ -1,8 +1,8 @@
-#include "SamplePlot.h"
+#include "chart/SamplePlot.h"
 
 #include <cmath>
 
-#include "NumberText.h"
+#include "link/NumberText.h"
 
 namespace sampleplot {
 

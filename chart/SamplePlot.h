@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "Protocol.h"
+#include "link/Protocol.h"
 
 namespace sampleplot {
 

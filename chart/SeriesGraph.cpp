@@ -1,10 +1,10 @@
-#include "SeriesGraph.h"
+#include "chart/SeriesGraph.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "ColumnEnvelope.h"
+#include "chart/ColumnEnvelope.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 
 #include <qcustomplot.h>
 
-#include "ChartHistory.h"
+#include "chart/ChartHistory.h"
 
 class TChartFeed;
 

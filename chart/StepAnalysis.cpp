@@ -1,8 +1,8 @@
-#include "StepAnalysis.h"
+#include "chart/StepAnalysis.h"
 
 #include <vector>
 
-#include "ChartHistory.h"
+#include "chart/ChartHistory.h"
 
 namespace stepview {
 

@@ -7,7 +7,7 @@
 
 #include <array>
 
-#include "StepFigures.h"
+#include "figures/StepFigures.h"
 
 class TChartHistory;
 

@@ -1,4 +1,4 @@
-#include "StepPanel.h"
+#include "chart/StepPanel.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

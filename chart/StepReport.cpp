@@ -1,4 +1,4 @@
-#include "StepReport.h"
+#include "chart/StepReport.h"
 
 namespace stepreport {
 

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "StepAnalysis.h"
+#include "chart/StepAnalysis.h"
 
 namespace stepreport {
 

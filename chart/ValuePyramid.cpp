@@ -1,4 +1,4 @@
-#include "ValuePyramid.h"
+#include "chart/ValuePyramid.h"
 
 #include <algorithm>
 #include <limits>

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "Ring.h"
+#include "chart/Ring.h"
 
 struct TValueRange {
     double min;

@@ -1,5 +1,5 @@
 // bank load/save and mode: one command each, the mode read back after a set.
-#include "Commands.h"
+#include "cli/Commands.h"
 
 namespace cli {
 

@@ -4,9 +4,9 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include "Commands.h"
-#include "FileSaveJob.h"
-#include "MeasureTable.h"
+#include "cli/Commands.h"
+#include "chart/FileSaveJob.h"
+#include "cli/MeasureTable.h"
 
 namespace cli {
 

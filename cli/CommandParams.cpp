@@ -2,8 +2,8 @@
 // file, or written from one, read back, compared and saved into a bank.
 #include <QDateTime>
 
-#include "Commands.h"
-#include "ParamSync.h"
+#include "cli/Commands.h"
+#include "paramset/ParamSync.h"
 
 namespace cli {
 

@@ -6,14 +6,14 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include "Commands.h"
-#include "FileSaveJob.h"
-#include "Interrupt.h"
-#include "ParamSync.h"
-#include "Protocol.h"
-#include "Progress.h"
-#include "SamplePlot.h"
-#include "StepOutput.h"
+#include "cli/Commands.h"
+#include "chart/FileSaveJob.h"
+#include "cli/Interrupt.h"
+#include "paramset/ParamSync.h"
+#include "link/Protocol.h"
+#include "cli/Progress.h"
+#include "chart/SamplePlot.h"
+#include "cli/StepOutput.h"
 
 namespace cli {
 

@@ -1,6 +1,6 @@
-#include "Commands.h"
+#include "cli/Commands.h"
 
-#include "ParamSync.h"
+#include "paramset/ParamSync.h"
 
 namespace cli {
 

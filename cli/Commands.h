@@ -9,10 +9,10 @@
 #include <QString>
 #include <QStringList>
 
-#include "DeviceSession.h"
-#include "ExitCode.h"
-#include "Options.h"
-#include "ParamFile.h"
+#include "cli/DeviceSession.h"
+#include "cli/ExitCode.h"
+#include "cli/Options.h"
+#include "paramset/ParamFile.h"
 
 namespace cli {
 

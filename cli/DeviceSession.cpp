@@ -1,6 +1,6 @@
-#include "DeviceSession.h"
+#include "cli/DeviceSession.h"
 
-#include "ConsoleLine.h"
+#include "link/ConsoleLine.h"
 
 #include <QEventLoop>
 #include <QTimer>

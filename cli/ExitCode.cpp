@@ -1,4 +1,4 @@
-#include "ExitCode.h"
+#include "cli/ExitCode.h"
 
 #include <array>
 #include <cstddef>

@@ -1,10 +1,10 @@
-#include "MeasureTable.h"
+#include "cli/MeasureTable.h"
 
 #include <array>
 
-#include "ChartUnits.h"
-#include "Options.h"
-#include "SamplePlot.h"
+#include "chart/ChartUnits.h"
+#include "cli/Options.h"
+#include "chart/SamplePlot.h"
 
 namespace cli {
 

@@ -9,8 +9,8 @@
 #include <QDateTime>
 #include <QString>
 
-#include "ChartCsv.h"
-#include "ControllerLink.h"
+#include "chart/ChartCsv.h"
+#include "link/ControllerLink.h"
 
 namespace cli {
 

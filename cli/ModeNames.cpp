@@ -1,7 +1,7 @@
 #include <array>
 
-#include "Options.h"
-#include "Protocol.h"
+#include "cli/Options.h"
+#include "link/Protocol.h"
 
 namespace cli {
 

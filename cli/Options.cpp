@@ -1,6 +1,6 @@
 // Parsing is one pass over the words: options with their values anywhere,
 // the rest the command's words; then the command checks what it got.
-#include "Options.h"
+#include "cli/Options.h"
 
 #include <functional>
 #include <map>

@@ -9,8 +9,8 @@
 #include <QString>
 #include <QStringList>
 
-#include "ExitCode.h"
-#include "StepPlan.h"
+#include "cli/ExitCode.h"
+#include "runs/StepPlan.h"
 
 namespace cli {
 

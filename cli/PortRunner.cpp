@@ -1,11 +1,11 @@
-#include "PortRunner.h"
+#include "cli/PortRunner.h"
 
 #include <memory>
 
 #include <QEventLoop>
 #include <QThread>
 
-#include "Progress.h"
+#include "cli/Progress.h"
 
 namespace cli {
 

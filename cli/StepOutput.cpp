@@ -1,4 +1,4 @@
-#include "StepOutput.h"
+#include "cli/StepOutput.h"
 
 #include <cmath>
 

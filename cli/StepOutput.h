@@ -9,9 +9,9 @@
 #include <QByteArray>
 #include <QDateTime>
 
-#include "MeasureTable.h"
-#include "ParamFile.h"
-#include "StepAnalysis.h"
+#include "cli/MeasureTable.h"
+#include "paramset/ParamFile.h"
+#include "chart/StepAnalysis.h"
 
 namespace cli {
 

@@ -1,4 +1,4 @@
-#include "Summary.h"
+#include "cli/Summary.h"
 
 #include <algorithm>
 #include <array>

@@ -6,7 +6,7 @@
 
 #include <QByteArray>
 
-#include "Commands.h"
+#include "cli/Commands.h"
 
 namespace cli {
 

@@ -1,4 +1,4 @@
-#include "Options.h"
+#include "cli/Options.h"
 
 namespace cli {
 

@@ -4,8 +4,8 @@
 
 #include <QCoreApplication>
 
-#include "Options.h"
-#include "Run.h"
+#include "cli/Options.h"
+#include "cli/Program.h"
 
 int main(int argc, char** argv) {
     QStringList args;

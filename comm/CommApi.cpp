@@ -1,5 +1,5 @@
 // The process-wide provider and what every provider shares.
-#include "CommApi.h"
+#include "comm/CommApi.h"
 
 #include <atomic>
 

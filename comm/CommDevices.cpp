@@ -1,7 +1,7 @@
-#include "CommDevices.h"
+#include "comm/CommDevices.h"
 
-#include "NetAddress.h"
-#include "PosixCommApi.h"
+#include "comm/posix/NetAddress.h"
+#include "comm/posix/PosixCommApi.h"
 
 namespace commdevices {
 

@@ -1,6 +1,6 @@
 #include <stdexcept>
 
-#include "CommInt.h"
+#include "comm/CommInt.h"
 
 TCommEventChars::TCommEventChars(TCustomComm* owner) : FOwner(owner) {}
 

@@ -1,7 +1,7 @@
 // Serial port component: the five event characters of a port.
 #pragma once
 
-#include "CommTypes.h"
+#include "comm/CommTypes.h"
 
 class TCommEventChars : public TObject {
 public:

@@ -8,7 +8,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
-#include "CommInt.h"
+#include "comm/CommInt.h"
 
 using namespace commapi;
 

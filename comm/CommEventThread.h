@@ -11,9 +11,9 @@
 
 #include <QThread>
 
-#include "CommApi.h"
-#include "CommObjs.h"
-#include "CommTypes.h"
+#include "comm/CommApi.h"
+#include "comm/CommObjs.h"
+#include "comm/CommTypes.h"
 
 
 // Waits for the device's events while its port is open and hands each one to

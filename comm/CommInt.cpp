@@ -1,5 +1,5 @@
 // The port object. Every function here runs on the main thread.
-#include "CommInt.h"
+#include "comm/CommInt.h"
 
 using namespace commapi;
 

@@ -11,11 +11,11 @@
 #include <QObject>
 #include <QPointer>
 
-#include "CommApi.h"
-#include "CommEventChars.h"
-#include "CommEventThread.h"
-#include "CommObjs.h"
-#include "CommTypes.h"
+#include "comm/CommApi.h"
+#include "comm/CommEventChars.h"
+#include "comm/CommEventThread.h"
+#include "comm/CommObjs.h"
+#include "comm/CommTypes.h"
 
 class TCommEventThread;
 

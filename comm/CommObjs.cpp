@@ -1,4 +1,4 @@
-#include "CommObjs.h"
+#include "comm/CommObjs.h"
 
 using namespace commapi;
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "CommApi.h"
+#include "comm/CommApi.h"
 
 enum TWaitResult : uint8_t { wrSignaled, wrTimeout, wrAbandoned, wrError };
 

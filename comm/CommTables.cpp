@@ -2,7 +2,7 @@
 // component's error text and the codes of a line that is gone.
 #include <array>
 
-#include "CommInt.h"
+#include "comm/CommInt.h"
 
 using namespace commapi;
 

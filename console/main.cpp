@@ -4,8 +4,8 @@
 
 #include <QApplication>
 
-#include "MainUnit.h"
-#include "ProgramOptions.h"
+#include "window/MainUnit.h"
+#include "window/ProgramOptions.h"
 
 int main(int argc, char** argv) {
     // Before the application: help and version need no display.

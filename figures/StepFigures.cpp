@@ -1,10 +1,10 @@
-#include "StepFigures.h"
+#include "figures/StepFigures.h"
 
 #include <algorithm>
 #include <cmath>
 #include <optional>
 
-#include "StepFinder.h"
+#include "figures/StepFinder.h"
 
 namespace stepfig {
 

@@ -1,4 +1,4 @@
-#include "StepFinder.h"
+#include "figures/StepFinder.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
-#include "ConsoleLine.h"
+#include "link/ConsoleLine.h"
 
 #include <utility>
 
-#include "ControllerLink.h"
+#include "link/ControllerLink.h"
 
 namespace consoleline {
 

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "CommInt.h"
+#include "comm/CommInt.h"
 
 class TControllerLink;
 

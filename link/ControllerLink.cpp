@@ -1,7 +1,7 @@
 // Controller link: command transactions, the presence probe, the reply timer,
 // and the assembly and decoding of replies. Every function here runs on the
 // main thread; UARTRxChar is called from the port's event dispatch.
-#include "ControllerLink.h"
+#include "link/ControllerLink.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,7 +10,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 
-#include "Protocol.h"
+#include "link/Protocol.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <QString>
 #include <QTimer>
 
-#include "CommInt.h"
+#include "comm/CommInt.h"
 
 enum TLinkState : uint8_t { lsPending = 0, lsDone = 1, lsRefused = 2, lsUnparsed = 3, lsTimedOut = 4 };
 

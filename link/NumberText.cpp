@@ -1,6 +1,6 @@
 // Number text: conversions of what the user types, and the way parameter
 // words are shown. Runs on the main thread.
-#include "NumberText.h"
+#include "link/NumberText.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "ParamWords.h"
+#include "link/ParamWords.h"
 
-#include "NumberText.h"
+#include "link/NumberText.h"
 
 namespace paramwords {
 

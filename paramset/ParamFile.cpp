@@ -1,11 +1,11 @@
-#include "ParamFile.h"
+#include "paramset/ParamFile.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringDecoder>
 
-#include "Protocol.h"
+#include "link/Protocol.h"
 
 namespace paramfile {
 

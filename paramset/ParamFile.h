@@ -14,7 +14,7 @@
 #include <QDateTime>
 #include <QString>
 
-#include "ParamWords.h"
+#include "link/ParamWords.h"
 
 namespace paramfile {
 

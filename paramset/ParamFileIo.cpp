@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QSaveFile>
 
-#include "ParamFile.h"
+#include "paramset/ParamFile.h"
 
 namespace paramfile {
 

@@ -1,4 +1,4 @@
-#include "ParamSync.h"
+#include "paramset/ParamSync.h"
 
 #include <functional>
 

@@ -12,8 +12,8 @@
 #include <QString>
 #include <QStringList>
 
-#include "ControllerLink.h"
-#include "ParamWords.h"
+#include "link/ControllerLink.h"
+#include "link/ParamWords.h"
 
 namespace paramsync {
 

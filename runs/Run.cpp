@@ -1,4 +1,4 @@
-#include "Run.h"
+#include "runs/Run.h"
 
 #include <limits>
 

@@ -11,9 +11,9 @@
 #include <QDateTime>
 #include <QString>
 
-#include "ChartHistory.h"
-#include "ParamFile.h"
-#include "StepAnalysis.h"
+#include "chart/ChartHistory.h"
+#include "paramset/ParamFile.h"
+#include "chart/StepAnalysis.h"
 
 namespace runs {
 

@@ -1,4 +1,4 @@
-#include "RunCsv.h"
+#include "runs/RunCsv.h"
 
 #include <charconv>
 #include <cmath>

@@ -10,8 +10,8 @@
 #include <QByteArray>
 #include <QString>
 
-#include "ChartCsv.h"
-#include "Run.h"
+#include "chart/ChartCsv.h"
+#include "runs/Run.h"
 
 namespace runs {
 

@@ -1,4 +1,4 @@
-#include "RunLibrary.h"
+#include "runs/RunLibrary.h"
 
 #include <algorithm>
 

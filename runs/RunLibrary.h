@@ -9,7 +9,7 @@
 
 #include <QObject>
 
-#include "Run.h"
+#include "runs/Run.h"
 
 namespace runs {
 

@@ -1,4 +1,4 @@
-#include "StepPlan.h"
+#include "runs/StepPlan.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "Clock.h"
+#include "sim/Clock.h"
 
 namespace sim {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "Faults.h"
+#include "sim/Faults.h"
 
 namespace sim {
 

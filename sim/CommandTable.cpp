@@ -1,4 +1,4 @@
-#include "CommandTable.h"
+#include "sim/CommandTable.h"
 
 namespace sim {
 

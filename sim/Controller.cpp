@@ -1,8 +1,8 @@
-#include "Controller.h"
+#include "sim/Controller.h"
 
 #include <cmath>
 
-#include "CommandTable.h"
+#include "sim/CommandTable.h"
 
 namespace sim {
 

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "Clock.h"
-#include "ControllerState.h"
-#include "MotorModel.h"
+#include "sim/Clock.h"
+#include "sim/ControllerState.h"
+#include "sim/MotorModel.h"
 
 namespace sim {
 

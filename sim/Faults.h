@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "LineTiming.h"
+#include "sim/LineTiming.h"
 
 namespace sim {
 

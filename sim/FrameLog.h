@@ -10,7 +10,7 @@
 #include <deque>
 #include <vector>
 
-#include "Frame.h"
+#include "sim/Frame.h"
 
 namespace sim {
 

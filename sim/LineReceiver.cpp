@@ -1,4 +1,4 @@
-#include "LineReceiver.h"
+#include "sim/LineReceiver.h"
 
 namespace sim {
 

@@ -11,7 +11,7 @@
 #include <optional>
 #include <span>
 
-#include "LinePacer.h"
+#include "sim/LinePacer.h"
 
 namespace sim {
 

@@ -1,4 +1,4 @@
-#include "LineTiming.h"
+#include "sim/LineTiming.h"
 
 namespace sim {
 

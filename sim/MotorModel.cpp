@@ -1,4 +1,4 @@
-#include "MotorModel.h"
+#include "sim/MotorModel.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "ControllerState.h"
+#include "sim/ControllerState.h"
 
 namespace sim {
 

@@ -1,4 +1,4 @@
-#include "OutputQueue.h"
+#include "sim/OutputQueue.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "ProtocolEngine.h"
+#include "sim/ProtocolEngine.h"
 
-#include "CommandTable.h"
+#include "sim/CommandTable.h"
 
 namespace sim {
 

@@ -19,9 +19,9 @@
 #include <span>
 #include <vector>
 
-#include "Controller.h"
-#include "Faults.h"
-#include "Frame.h"
+#include "sim/Controller.h"
+#include "sim/Faults.h"
+#include "sim/Frame.h"
 
 namespace sim {
 

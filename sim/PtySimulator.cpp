@@ -7,7 +7,7 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
-#include "SimService.h"
+#include "sim/SimService.h"
 
 namespace sim {
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "Clock.h"
-#include "ControllerState.h"
-#include "Faults.h"
-#include "Frame.h"
+#include "sim/Clock.h"
+#include "sim/ControllerState.h"
+#include "sim/Faults.h"
+#include "sim/Frame.h"
 
 namespace sim {
 

@@ -1,6 +1,6 @@
 // The simulator's public face: every call forwards to its inside under the
 // lock, from any thread.
-#include "SimService.h"
+#include "sim/SimService.h"
 
 namespace sim {
 

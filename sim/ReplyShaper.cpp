@@ -1,4 +1,4 @@
-#include "ReplyShaper.h"
+#include "sim/ReplyShaper.h"
 
 #include <algorithm>
 

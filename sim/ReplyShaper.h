@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "Faults.h"
-#include "ProtocolEngine.h"
+#include "sim/Faults.h"
+#include "sim/ProtocolEngine.h"
 
 namespace sim {
 

@@ -1,4 +1,4 @@
-#include "RxFifo.h"
+#include "sim/RxFifo.h"
 
 namespace sim {
 

@@ -11,16 +11,16 @@
 #include <thread>
 #include <vector>
 
-#include "Controller.h"
-#include "FrameLog.h"
-#include "LinePacer.h"
-#include "RxFifo.h"
-#include "LineReceiver.h"
-#include "OutputQueue.h"
-#include "ProtocolEngine.h"
-#include "PtySimulator.h"
-#include "ReplyShaper.h"
-#include "TtyLine.h"
+#include "sim/Controller.h"
+#include "sim/FrameLog.h"
+#include "sim/LinePacer.h"
+#include "sim/RxFifo.h"
+#include "sim/LineReceiver.h"
+#include "sim/OutputQueue.h"
+#include "sim/ProtocolEngine.h"
+#include "sim/PtySimulator.h"
+#include "sim/ReplyShaper.h"
+#include "sim/TtyLine.h"
 
 namespace sim {
 

@@ -1,4 +1,4 @@
-#include "TtyLine.h"
+#include "sim/TtyLine.h"
 
 #include <cerrno>
 #include <cstring>

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "LineTiming.h"
+#include "sim/LineTiming.h"
 
 namespace sim {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "CommandLine.h"
-#include "PtySimulator.h"
+#include "sim/CommandLine.h"
+#include "sim/PtySimulator.h"
 
 namespace {
 

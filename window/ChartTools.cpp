@@ -4,10 +4,10 @@
 #include <QLineEdit>
 #include <qcustomplot.h>
 
-#include "ChartCursor.h"
-#include "ChartMenu.h"
-#include "MainUnit.h"
-#include "StepPanel.h"
+#include "chart/ChartCursor.h"
+#include "chart/ChartMenu.h"
+#include "window/MainUnit.h"
+#include "chart/StepPanel.h"
 
 void TMainForm::BuildChartTools() {
     // A click gives the chart the focus, so the Menu key reaches it; it is

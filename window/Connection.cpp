@@ -4,11 +4,11 @@
 #include <exception>
 #include <utility>
 
-#include "ConsoleLine.h"
-#include "MainUnit.h"
-#include "OpenPatience.h"
-#include "PortAdvice.h"
-#include "StatusBar.h"
+#include "link/ConsoleLine.h"
+#include "window/MainUnit.h"
+#include "window/OpenPatience.h"
+#include "window/PortAdvice.h"
+#include "window/StatusBar.h"
 
 // True for what a lost line raises: the link's own ELinkLost, or a port error
 // whose code says the device hung up or went away (a write that met it before

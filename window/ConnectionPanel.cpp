@@ -1,11 +1,11 @@
-#include "ConnectionPanel.h"
+#include "window/ConnectionPanel.h"
 
 #include <QGroupBox>
 #include <QPushButton>
 
-#include "LayoutParts.h"
-#include "PortBox.h"
-#include "PortChoice.h"
+#include "window/LayoutParts.h"
+#include "window/PortBox.h"
+#include "window/PortChoice.h"
 
 using namespace layoutparts;
 

@@ -11,7 +11,7 @@
 
 #include <QObject>
 
-#include "PanelHost.h"
+#include "window/PanelHost.h"
 
 class QComboBox;
 class QGroupBox;

@@ -1,4 +1,4 @@
-#include "DefaultReport.h"
+#include "window/DefaultReport.h"
 
 #include <exception>
 

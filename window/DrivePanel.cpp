@@ -1,4 +1,4 @@
-#include "DrivePanel.h"
+#include "window/DrivePanel.h"
 
 #include <utility>
 
@@ -8,12 +8,12 @@
 #include <QThread>
 #include <QToolButton>
 
-#include "ControllerLink.h"
-#include "LayoutParts.h"
-#include "OwnEnabled.h"
-#include "Protocol.h"
-#include "RadioGroup.h"
-#include "TrackBar.h"
+#include "link/ControllerLink.h"
+#include "window/LayoutParts.h"
+#include "window/OwnEnabled.h"
+#include "link/Protocol.h"
+#include "window/RadioGroup.h"
+#include "window/TrackBar.h"
 
 using namespace layoutparts;
 using protocol::BarCentre;

@@ -13,7 +13,7 @@
 #include <QObject>
 #include <QString>
 
-#include "PanelHost.h"
+#include "window/PanelHost.h"
 
 class QGroupBox;
 class QToolButton;

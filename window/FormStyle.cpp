@@ -1,4 +1,4 @@
-#include "FormStyle.h"
+#include "window/FormStyle.h"
 
 #include <QApplication>
 #include <QPainter>

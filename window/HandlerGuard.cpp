@@ -1,4 +1,4 @@
-#include "HandlerGuard.h"
+#include "window/HandlerGuard.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "LayoutParts.h"
+#include "window/LayoutParts.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -5,8 +5,8 @@
 // that it did not confirm. Main thread only.
 #include <QLineEdit>
 
-#include "MainUnit.h"
-#include "StatusBar.h"
+#include "window/MainUnit.h"
+#include "window/StatusBar.h"
 
 void TMainForm::LinkIdentified(const QString& panelText) {
     FIdentPanel = panelText;

@@ -3,12 +3,12 @@
 #include <QPushButton>
 #include <qcustomplot.h>
 
-#include "ChartCursor.h"
-#include "ChartMenu.h"
-#include "LayoutParts.h"
-#include "MainUnit.h"
-#include "SeriesGraph.h"
-#include "StatusBar.h"
+#include "chart/ChartCursor.h"
+#include "chart/ChartMenu.h"
+#include "window/LayoutParts.h"
+#include "window/MainUnit.h"
+#include "chart/SeriesGraph.h"
+#include "window/StatusBar.h"
 
 using namespace layoutparts;
 

@@ -2,7 +2,7 @@
 // enable walks, the mode rule that spans panels, the input error mark, error
 // boxes, and the keys and focus rules of the window itself. Connecting is in
 // Connection.cpp, the link's notices in LinkNotices.cpp. Main thread only.
-#include "MainUnit.h"
+#include "window/MainUnit.h"
 
 #include <exception>
 #include <utility>
@@ -15,13 +15,13 @@
 #include <QTimer>
 #include <qcustomplot.h>
 
-#include "ChartFeed.h"
-#include "ConsoleLine.h"
-#include "DefaultReport.h"
-#include "FormStyle.h"
-#include "SeriesGraph.h"
-#include "ShortcutHook.h"
-#include "StatusBar.h"
+#include "chart/ChartFeed.h"
+#include "link/ConsoleLine.h"
+#include "window/DefaultReport.h"
+#include "window/FormStyle.h"
+#include "chart/SeriesGraph.h"
+#include "window/ShortcutHook.h"
+#include "window/StatusBar.h"
 
 namespace {
 

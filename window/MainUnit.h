@@ -16,19 +16,19 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "CommInt.h"
-#include "ControllerLink.h"
-#include "HandlerGuard.h"
-#include "ConnectionPanel.h"
-#include "DrivePanel.h"
-#include "PanelHost.h"
-#include "ParamFileActions.h"
-#include "ParamPanel.h"
-#include "MeasureSettingsPanel.h"
-#include "PositionPanel.h"
-#include "ReadSteps.h"
-#include "RunLibrary.h"
-#include "StepTest.h"
+#include "comm/CommInt.h"
+#include "link/ControllerLink.h"
+#include "window/HandlerGuard.h"
+#include "window/ConnectionPanel.h"
+#include "window/DrivePanel.h"
+#include "window/PanelHost.h"
+#include "window/ParamFileActions.h"
+#include "window/ParamPanel.h"
+#include "window/MeasureSettingsPanel.h"
+#include "window/PositionPanel.h"
+#include "window/ReadSteps.h"
+#include "runs/RunLibrary.h"
+#include "window/StepTest.h"
 
 class QAbstractButton;
 class QCustomPlot;

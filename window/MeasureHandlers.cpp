@@ -7,10 +7,10 @@
 #include <QLineEdit>
 #include <qcustomplot.h>
 
-#include "ChartFeed.h"
-#include "MainUnit.h"
-#include "NumberText.h"
-#include "SamplePlot.h"
+#include "chart/ChartFeed.h"
+#include "window/MainUnit.h"
+#include "link/NumberText.h"
+#include "chart/SamplePlot.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
-#include "MeasureSettingsPanel.h"
+#include "window/MeasureSettingsPanel.h"
 
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 
-#include "LayoutParts.h"
-#include "NumberText.h"
-#include "OwnEnabled.h"
-#include "Protocol.h"
-#include "RadioGroup.h"
+#include "window/LayoutParts.h"
+#include "link/NumberText.h"
+#include "window/OwnEnabled.h"
+#include "link/Protocol.h"
+#include "window/RadioGroup.h"
 
 using namespace layoutparts;
 

@@ -1,11 +1,11 @@
-#include "OpenPatience.h"
+#include "window/OpenPatience.h"
 
 #include <utility>
 
 #include <QApplication>
 
-#include "CommApi.h"
-#include "StatusBar.h"
+#include "comm/CommApi.h"
+#include "window/StatusBar.h"
 
 namespace {
 

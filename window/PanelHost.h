@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "ReadSteps.h"
+#include "window/ReadSteps.h"
 
 class QAbstractButton;
 class QLineEdit;

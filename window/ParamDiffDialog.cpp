@@ -1,4 +1,4 @@
-#include "ParamDiffDialog.h"
+#include "window/ParamDiffDialog.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -7,7 +7,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "ParamWords.h"
+#include "link/ParamWords.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <QDialog>
 
-#include "ParamSync.h"
+#include "paramset/ParamSync.h"
 
 class TParamDiffDialog : public QDialog {
     Q_OBJECT

@@ -1,4 +1,4 @@
-#include "ParamFileActions.h"
+#include "window/ParamFileActions.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -11,11 +11,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "ControllerLink.h"
-#include "DefaultReport.h"
-#include "ParamDiffDialog.h"
-#include "ParamPanel.h"
-#include "Protocol.h"
+#include "link/ControllerLink.h"
+#include "window/DefaultReport.h"
+#include "window/ParamDiffDialog.h"
+#include "window/ParamPanel.h"
+#include "link/Protocol.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <QPointer>
 #include <QString>
 
-#include "ParamFile.h"
-#include "ParamSync.h"
-#include "PanelHost.h"
+#include "paramset/ParamFile.h"
+#include "paramset/ParamSync.h"
+#include "window/PanelHost.h"
 
 class QPoint;
 class QWidget;

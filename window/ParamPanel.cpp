@@ -1,4 +1,4 @@
-#include "ParamPanel.h"
+#include "window/ParamPanel.h"
 
 #include <optional>
 
@@ -7,9 +7,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "ControllerLink.h"
-#include "LayoutParts.h"
-#include "RadioGroup.h"
+#include "link/ControllerLink.h"
+#include "window/LayoutParts.h"
+#include "window/RadioGroup.h"
 
 using namespace layoutparts;
 

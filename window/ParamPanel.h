@@ -12,10 +12,10 @@
 
 #include <QObject>
 
-#include "ParamSync.h"
-#include "ParamWords.h"
-#include "PanelHost.h"
-#include "ReadSteps.h"
+#include "paramset/ParamSync.h"
+#include "link/ParamWords.h"
+#include "window/PanelHost.h"
+#include "window/ReadSteps.h"
 
 class QGroupBox;
 class QLineEdit;

@@ -1,6 +1,6 @@
-#include "PortAdvice.h"
+#include "window/PortAdvice.h"
 
-#include "CommApi.h"
+#include "comm/CommApi.h"
 
 namespace {
 

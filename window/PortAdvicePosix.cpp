@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "CommDevices.h"
-#include "PortAdvice.h"
+#include "comm/CommDevices.h"
+#include "window/PortAdvice.h"
 
 namespace portadvice {
 

@@ -1,12 +1,12 @@
-#include "PortBox.h"
+#include "window/PortBox.h"
 
 #include <QAbstractItemView>
 #include <QInputDialog>
 #include <QPointer>
 #include <QSignalBlocker>
 
-#include "DefaultReport.h"
-#include "PortList.h"
+#include "window/DefaultReport.h"
+#include "window/PortList.h"
 
 namespace {
 

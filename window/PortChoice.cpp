@@ -1,11 +1,11 @@
-#include "PortChoice.h"
+#include "window/PortChoice.h"
 
 #include <stdexcept>
 #include <utility>
 
 #include <QComboBox>
 
-#include "PtySimulator.h"
+#include "sim/PtySimulator.h"
 
 TPortChoice::TPortChoice(const QComboBox& box) : FBox(box) {}
 

@@ -1,4 +1,4 @@
-#include "PortList.h"
+#include "window/PortList.h"
 
 #include <algorithm>
 #include <utility>

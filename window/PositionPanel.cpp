@@ -1,12 +1,12 @@
-#include "PositionPanel.h"
+#include "window/PositionPanel.h"
 
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "ControllerLink.h"
-#include "LayoutParts.h"
-#include "NumberText.h"
+#include "link/ControllerLink.h"
+#include "window/LayoutParts.h"
+#include "link/NumberText.h"
 
 using namespace layoutparts;
 

@@ -9,7 +9,7 @@
 
 #include <QObject>
 
-#include "PanelHost.h"
+#include "window/PanelHost.h"
 
 class QPushButton;
 class QWidget;

@@ -1,4 +1,4 @@
-#include "ProgramOptions.h"
+#include "window/ProgramOptions.h"
 
 namespace options {
 

@@ -1,4 +1,4 @@
-#include "RadioGroup.h"
+#include "window/RadioGroup.h"
 
 #include <algorithm>
 

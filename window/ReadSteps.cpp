@@ -8,9 +8,9 @@
 
 #include <QLineEdit>
 
-#include "MainUnit.h"
-#include "ParamSync.h"
-#include "StatusBar.h"
+#include "window/MainUnit.h"
+#include "paramset/ParamSync.h"
+#include "window/StatusBar.h"
 
 
 // A step waits for a transaction that another handler (a measurement poll)

@@ -1,4 +1,4 @@
-#include "RunFigures.h"
+#include "window/RunFigures.h"
 
 namespace runfigures {
 

@@ -7,7 +7,7 @@
 
 #include <QString>
 
-#include "Run.h"
+#include "runs/Run.h"
 
 namespace runfigures {
 

@@ -6,9 +6,9 @@
 #include <QFileDialog>
 #include <QMenu>
 
-#include "ChartMenu.h"
-#include "MainUnit.h"
-#include "RunsWindow.h"
+#include "chart/ChartMenu.h"
+#include "window/MainUnit.h"
+#include "window/RunsWindow.h"
 
 void TMainForm::BeginRun() {
     runs::TRun run;

@@ -1,4 +1,4 @@
-#include "RunsWindow.h"
+#include "window/RunsWindow.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,10 +13,10 @@
 #include <QVBoxLayout>
 #include <qcustomplot.h>
 
-#include "ChartUnits.h"
-#include "ColumnEnvelope.h"
-#include "RunCsv.h"
-#include "RunFigures.h"
+#include "chart/ChartUnits.h"
+#include "chart/ColumnEnvelope.h"
+#include "runs/RunCsv.h"
+#include "window/RunFigures.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 
 #include <QWidget>
 
-#include "ParamFile.h"
-#include "RunLibrary.h"
+#include "paramset/ParamFile.h"
+#include "runs/RunLibrary.h"
 
 class QCustomPlot;
 class QPushButton;

@@ -2,7 +2,7 @@
 // key press of every window before it is delivered, also inside modal boxes
 // and nested event loops, acts once per press and lets the press go on.
 // Main thread.
-#include "ShortcutHook.h"
+#include "window/ShortcutHook.h"
 
 #include <algorithm>
 
@@ -13,9 +13,9 @@
 #include <QWidget>
 #include <QWindow>
 
-#include "MainUnit.h"
-#include "OwnEnabled.h"
-#include "TrackBar.h"
+#include "window/MainUnit.h"
+#include "window/OwnEnabled.h"
+#include "window/TrackBar.h"
 
 namespace {
 

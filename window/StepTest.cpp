@@ -1,4 +1,4 @@
-#include "StepTest.h"
+#include "window/StepTest.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

@@ -6,7 +6,7 @@
 
 #include <QDialog>
 
-#include "StepPlan.h"
+#include "runs/StepPlan.h"
 
 class QSpinBox;
 

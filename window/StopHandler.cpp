@@ -1,7 +1,7 @@
 // "СТОП + СБРОС": the bar to the centre, the measurement stopped, and the
 // zero and the present mode sent, both watched for an answer. It spans the
 // drive, the measurement and the chart. Main thread only.
-#include "MainUnit.h"
+#include "window/MainUnit.h"
 
 void TMainForm::btnSTOPClick() {
     const int mode = Drive->Mode();

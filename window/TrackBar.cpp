@@ -1,4 +1,4 @@
-#include "TrackBar.h"
+#include "window/TrackBar.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "NetAddress.h"
+#include "comm/posix/NetAddress.h"
 
 #include <cctype>
 

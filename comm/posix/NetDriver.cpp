@@ -1,4 +1,4 @@
-#include "NetDriver.h"
+#include "comm/posix/NetDriver.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,9 +11,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "NetPatience.h"
-#include "NetSocket.h"
-#include "PosixErrors.h"
+#include "comm/posix/NetPatience.h"
+#include "comm/posix/NetSocket.h"
+#include "comm/posix/PosixErrors.h"
 
 namespace commapi::posix {
 

@@ -14,12 +14,12 @@
 #include <optional>
 #include <vector>
 
-#include "NetAddress.h"
-#include "NetOutput.h"
-#include "PosixDriver.h"
-#include "Rfc2217.h"
-#include "TelnetCodec.h"
-#include "TelnetOptions.h"
+#include "comm/posix/NetAddress.h"
+#include "comm/posix/NetOutput.h"
+#include "comm/posix/PosixDriver.h"
+#include "comm/posix/Rfc2217.h"
+#include "comm/posix/TelnetCodec.h"
+#include "comm/posix/TelnetOptions.h"
 
 namespace commapi::posix {
 

@@ -1,4 +1,4 @@
-#include "NetOutput.h"
+#include "comm/posix/NetOutput.h"
 
 #include <cerrno>
 

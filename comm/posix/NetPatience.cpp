@@ -1,11 +1,11 @@
-#include "NetPatience.h"
+#include "comm/posix/NetPatience.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <utility>
 
-#include "CommApi.h"
-#include "NetSocket.h"
+#include "comm/CommApi.h"
+#include "comm/posix/NetSocket.h"
 
 namespace commapi::posix {
 

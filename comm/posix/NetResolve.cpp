@@ -1,4 +1,4 @@
-#include "NetResolve.h"
+#include "comm/posix/NetResolve.h"
 
 #include <algorithm>
 #include <chrono>
@@ -9,7 +9,7 @@
 #include <system_error>
 #include <thread>
 
-#include "NetPatience.h"
+#include "comm/posix/NetPatience.h"
 
 namespace commapi::posix {
 

@@ -13,7 +13,7 @@
 #include <netdb.h>
 #include <sys/socket.h>
 
-#include "CommApi.h"
+#include "comm/CommApi.h"
 
 namespace commapi::posix {
 

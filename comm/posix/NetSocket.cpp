@@ -1,4 +1,4 @@
-#include "NetSocket.h"
+#include "comm/posix/NetSocket.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,9 +9,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "NetPatience.h"
-#include "NetResolve.h"
-#include "PosixErrors.h"
+#include "comm/posix/NetPatience.h"
+#include "comm/posix/NetResolve.h"
+#include "comm/posix/PosixErrors.h"
 
 namespace commapi::posix {
 

@@ -5,8 +5,8 @@
 
 #include <chrono>
 
-#include "CommApi.h"
-#include "NetAddress.h"
+#include "comm/CommApi.h"
+#include "comm/posix/NetAddress.h"
 
 namespace commapi::posix {
 

@@ -1,12 +1,12 @@
-#include "PosixCommApi.h"
+#include "comm/posix/PosixCommApi.h"
 
 #include <cctype>
 
-#include "NetAddress.h"
-#include "NetDriver.h"
-#include "PosixDevice.h"
-#include "PosixErrors.h"
-#include "PosixEvent.h"
+#include "comm/posix/NetAddress.h"
+#include "comm/posix/NetDriver.h"
+#include "comm/posix/PosixDevice.h"
+#include "comm/posix/PosixErrors.h"
+#include "comm/posix/PosixEvent.h"
 
 namespace commapi {
 

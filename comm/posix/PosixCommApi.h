@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "CommApi.h"
-#include "PosixHandles.h"
+#include "comm/CommApi.h"
+#include "comm/posix/PosixHandles.h"
 
 namespace commapi::posix {
 class TPosixDevice;

@@ -1,7 +1,7 @@
 // DCB <-> tty line settings.
 #include <termios.h>
 
-#include "PosixLine.h"
+#include "comm/posix/PosixLine.h"
 
 namespace commapi::posix {
 

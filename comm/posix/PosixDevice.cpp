@@ -1,10 +1,10 @@
-#include "PosixDevice.h"
+#include "comm/posix/PosixDevice.h"
 
 #include <cstring>
 
-#include "PosixErrors.h"
-#include "PosixEvent.h"
-#include "PosixTtyDriver.h"
+#include "comm/posix/PosixErrors.h"
+#include "comm/posix/PosixEvent.h"
+#include "comm/posix/PosixTtyDriver.h"
 
 namespace commapi::posix {
 

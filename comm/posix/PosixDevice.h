@@ -16,9 +16,9 @@
 
 #include <poll.h>
 
-#include "PosixDriver.h"
-#include "PosixHandles.h"
-#include "PosixInputQueue.h"
+#include "comm/posix/PosixDriver.h"
+#include "comm/posix/PosixHandles.h"
+#include "comm/posix/PosixInputQueue.h"
 
 namespace commapi::posix {
 

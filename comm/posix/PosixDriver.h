@@ -8,8 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "CommApi.h"
-#include "PosixLineIo.h"
+#include "comm/CommApi.h"
+#include "comm/posix/PosixLineIo.h"
 
 namespace commapi::posix {
 

@@ -1,4 +1,4 @@
-#include "PosixErrors.h"
+#include "comm/posix/PosixErrors.h"
 
 #include <cerrno>
 

@@ -2,7 +2,7 @@
 // read the same on every system.
 #pragma once
 
-#include "CommApi.h"
+#include "comm/CommApi.h"
 
 namespace commapi::posix {
 

@@ -1,4 +1,4 @@
-#include "PosixEvent.h"
+#include "comm/posix/PosixEvent.h"
 
 #include <cerrno>
 #include <chrono>
@@ -7,8 +7,8 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include "PosixDevice.h"
-#include "PosixErrors.h"
+#include "comm/posix/PosixDevice.h"
+#include "comm/posix/PosixErrors.h"
 
 namespace commapi::posix {
 

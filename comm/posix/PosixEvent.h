@@ -10,7 +10,7 @@
 #include <memory>
 #include <mutex>
 
-#include "PosixHandles.h"
+#include "comm/posix/PosixHandles.h"
 
 namespace commapi::posix {
 

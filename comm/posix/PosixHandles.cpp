@@ -1,4 +1,4 @@
-#include "PosixHandles.h"
+#include "comm/posix/PosixHandles.h"
 
 namespace commapi::posix {
 

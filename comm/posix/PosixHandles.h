@@ -8,7 +8,7 @@
 #include <shared_mutex>
 #include <unordered_map>
 
-#include "CommApi.h"
+#include "comm/CommApi.h"
 
 namespace commapi::posix {
 

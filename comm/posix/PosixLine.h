@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "CommApi.h"
+#include "comm/CommApi.h"
 
 namespace commapi::posix {
 

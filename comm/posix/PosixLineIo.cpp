@@ -1,11 +1,11 @@
-#include "PosixLineIo.h"
+#include "comm/posix/PosixLineIo.h"
 
 #include <cerrno>
 
 #include <linux/serial.h>
 #include <sys/ioctl.h>
 
-#include "PosixLine.h"
+#include "comm/posix/PosixLine.h"
 
 namespace commapi::posix {
 

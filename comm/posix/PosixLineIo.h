@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "CommApi.h"
-#include "PosixLine.h"
+#include "comm/CommApi.h"
+#include "comm/posix/PosixLine.h"
 
 namespace commapi::posix {
 

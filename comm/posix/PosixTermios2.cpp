@@ -6,7 +6,7 @@
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
 
-#include "PosixLine.h"
+#include "comm/posix/PosixLine.h"
 
 namespace commapi::posix {
 

@@ -1,4 +1,4 @@
-#include "PosixTtyDriver.h"
+#include "comm/posix/PosixTtyDriver.h"
 
 #include <cerrno>
 
@@ -10,8 +10,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "PosixErrors.h"
-#include "PosixLine.h"
+#include "comm/posix/PosixErrors.h"
+#include "comm/posix/PosixLine.h"
 
 namespace commapi::posix {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "PosixDriver.h"
+#include "comm/posix/PosixDriver.h"
 
 namespace commapi::posix {
 

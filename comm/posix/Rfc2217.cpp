@@ -1,6 +1,6 @@
-#include "Rfc2217.h"
+#include "comm/posix/Rfc2217.h"
 
-#include "PosixLine.h"
+#include "comm/posix/PosixLine.h"
 
 namespace commapi::posix::rfc2217 {
 

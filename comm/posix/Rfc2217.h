@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <optional>
 
-#include "CommApi.h"
-#include "PosixLineIo.h"
-#include "TelnetCodec.h"
+#include "comm/CommApi.h"
+#include "comm/posix/PosixLineIo.h"
+#include "comm/posix/TelnetCodec.h"
 
 namespace commapi::posix::rfc2217 {
 

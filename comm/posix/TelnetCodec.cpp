@@ -1,4 +1,4 @@
-#include "TelnetCodec.h"
+#include "comm/posix/TelnetCodec.h"
 
 namespace commapi::posix::telnet {
 

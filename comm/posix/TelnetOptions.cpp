@@ -1,4 +1,4 @@
-#include "TelnetOptions.h"
+#include "comm/posix/TelnetOptions.h"
 
 namespace commapi::posix::telnet {
 

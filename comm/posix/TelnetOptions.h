@@ -8,7 +8,7 @@
 #include <initializer_list>
 #include <map>
 
-#include "TelnetCodec.h"
+#include "comm/posix/TelnetCodec.h"
 
 namespace commapi::posix::telnet {
 

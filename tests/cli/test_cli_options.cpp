@@ -2,8 +2,8 @@
 // a good line asks for, and the rules the exit code and file names follow.
 #include <gtest/gtest.h>
 
-#include "Options.h"
-#include "Run.h"
+#include "cli/Options.h"
+#include "cli/Program.h"
 
 using namespace cli;
 

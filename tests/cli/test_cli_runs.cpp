@@ -10,10 +10,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "ParamFile.h"
-#include "PtyPair.h"
-#include "PtySimulator.h"
-#include "Rack.h"
+#include "paramset/ParamFile.h"
+#include "tests/support/PtyPair.h"
+#include "sim/PtySimulator.h"
+#include "tests/cli/rack/Rack.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "PtySimulator.h"
-#include "RunCsv.h"
+#include "sim/PtySimulator.h"
+#include "runs/RunCsv.h"
 
 namespace {
 

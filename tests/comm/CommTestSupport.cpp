@@ -1,4 +1,4 @@
-#include "CommTestSupport.h"
+#include "tests/comm/CommTestSupport.h"
 
 #include <ctime>
 #include <filesystem>

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "CommInt.h"
-#include "ConsoleLine.h"
-#include "FakeCommApi.h"
-#include "PtyPair.h"
-#include "Wait.h"
+#include "comm/CommInt.h"
+#include "link/ConsoleLine.h"
+#include "tests/fake/FakeCommApi.h"
+#include "tests/support/PtyPair.h"
+#include "tests/support/Wait.h"
 
 using testsupport::PumpFor;
 using testsupport::TPtyPair;

@@ -10,8 +10,8 @@
 
 #include <QCoreApplication>
 
-#include "CommInt.h"
-#include "FakeCommApi.h"
+#include "comm/CommInt.h"
+#include "tests/fake/FakeCommApi.h"
 
 namespace {
 

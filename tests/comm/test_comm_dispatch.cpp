@@ -7,7 +7,7 @@
 
 #include <QElapsedTimer>
 
-#include "CommTestSupport.h"
+#include "tests/comm/CommTestSupport.h"
 
 using namespace commapi;
 

@@ -2,7 +2,7 @@
 // setters follow their open/closed rules. Against the recording fake.
 #include <gtest/gtest.h>
 
-#include "CommTestSupport.h"
+#include "tests/comm/CommTestSupport.h"
 
 using namespace commapi;
 

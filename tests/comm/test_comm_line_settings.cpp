@@ -2,7 +2,7 @@
 // time-outs, the queue sizes and the event mask. Against the recording fake.
 #include <gtest/gtest.h>
 
-#include "CommTestSupport.h"
+#include "tests/comm/CommTestSupport.h"
 
 using namespace commapi;
 

@@ -7,11 +7,11 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 
-#include "PosixCommApi.h"
-#include "PosixErrors.h"
-#include "PosixInputQueue.h"
-#include "PosixLine.h"
-#include "PosixLineIo.h"
+#include "comm/posix/PosixCommApi.h"
+#include "comm/posix/PosixErrors.h"
+#include "comm/posix/PosixInputQueue.h"
+#include "comm/posix/PosixLine.h"
+#include "comm/posix/PosixLineIo.h"
 
 using namespace commapi;
 using namespace commapi::posix;

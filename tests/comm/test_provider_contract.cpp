@@ -10,8 +10,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "CommTestSupport.h"
-#include "NetPeer.h"
+#include "tests/comm/CommTestSupport.h"
+#include "tests/support/NetPeer.h"
 
 using namespace commapi;
 

@@ -10,7 +10,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 
-#include "CommTestSupport.h"
+#include "tests/comm/CommTestSupport.h"
 
 using namespace commapi;
 

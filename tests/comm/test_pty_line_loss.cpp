@@ -7,7 +7,7 @@
 
 #include <termios.h>
 
-#include "CommTestSupport.h"
+#include "tests/comm/CommTestSupport.h"
 
 using namespace commapi;
 

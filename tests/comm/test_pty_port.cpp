@@ -11,8 +11,8 @@
 
 #include <QElapsedTimer>
 
-#include "CommTestSupport.h"
-#include "PosixLine.h"
+#include "tests/comm/CommTestSupport.h"
+#include "comm/posix/PosixLine.h"
 
 using namespace commapi;
 

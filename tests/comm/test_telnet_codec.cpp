@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "NetAddress.h"
-#include "Rfc2217.h"
-#include "TelnetCodec.h"
-#include "TelnetOptions.h"
+#include "comm/posix/NetAddress.h"
+#include "comm/posix/Rfc2217.h"
+#include "comm/posix/TelnetCodec.h"
+#include "comm/posix/TelnetOptions.h"
 
 using namespace commapi;
 using namespace commapi::posix;

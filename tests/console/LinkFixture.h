@@ -14,11 +14,11 @@
 #include <QElapsedTimer>
 #include <QString>
 
-#include "CommInt.h"
-#include "ConsoleLine.h"
-#include "ControllerLink.h"
-#include "PtyPair.h"
-#include "Wait.h"
+#include "comm/CommInt.h"
+#include "link/ConsoleLine.h"
+#include "link/ControllerLink.h"
+#include "tests/support/PtyPair.h"
+#include "tests/support/Wait.h"
 
 // Remembers every notice of the link, in order.
 class TRecordingListener : public TLinkListener {

@@ -11,7 +11,7 @@
 #include <random>
 #include <vector>
 
-#include "StepFigures.h"
+#include "figures/StepFigures.h"
 
 namespace stepfig {
 

@@ -3,10 +3,10 @@
 #include <functional>
 #include <string>
 
-#include "CommandTable.h"
-#include "LinkInsight.h"
-#include "LinkFixture.h"
-#include "Protocol.h"
+#include "sim/CommandTable.h"
+#include "tests/support/LinkInsight.h"
+#include "tests/console/LinkFixture.h"
+#include "link/Protocol.h"
 
 namespace {
 

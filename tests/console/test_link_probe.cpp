@@ -6,8 +6,8 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include "LinkFixture.h"
-#include "LinkInsight.h"
+#include "tests/console/LinkFixture.h"
+#include "tests/support/LinkInsight.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <functional>
 #include <string>
 
-#include "LinkFixture.h"
-#include "LinkInsight.h"
-#include "ParamWords.h"
-#include "NumberText.h"
+#include "tests/console/LinkFixture.h"
+#include "tests/support/LinkInsight.h"
+#include "link/ParamWords.h"
+#include "link/NumberText.h"
 
 namespace {
 

@@ -8,13 +8,13 @@
 
 #include <QTimer>
 
-#include "Controller.h"
-#include "LinkFixture.h"
-#include "LinkInsight.h"
-#include "NetFixture.h"
-#include "NumberText.h"
-#include "ParamWords.h"
-#include "PtySimulator.h"
+#include "sim/Controller.h"
+#include "tests/console/LinkFixture.h"
+#include "tests/support/LinkInsight.h"
+#include "tests/support/NetFixture.h"
+#include "link/NumberText.h"
+#include "link/ParamWords.h"
+#include "sim/PtySimulator.h"
 
 namespace {
 

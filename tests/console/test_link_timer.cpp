@@ -4,8 +4,8 @@
 #include <QAbstractEventDispatcher>
 #include <QMetaObject>
 
-#include "LinkFixture.h"
-#include "LinkInsight.h"
+#include "tests/console/LinkFixture.h"
+#include "tests/support/LinkInsight.h"
 
 namespace {
 

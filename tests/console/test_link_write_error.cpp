@@ -2,8 +2,8 @@
 // is left pending.
 #include <cstring>
 
-#include "LinkFixture.h"
-#include "LinkInsight.h"
+#include "tests/console/LinkFixture.h"
+#include "tests/support/LinkInsight.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include <QLocale>
 
-#include "NumberText.h"
-#include "ParamWords.h"
+#include "link/NumberText.h"
+#include "link/ParamWords.h"
 
 using namespace numtext;
 

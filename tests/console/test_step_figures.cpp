@@ -7,8 +7,8 @@
 #include <numbers>
 #include <string>
 
-#include "StepFigures.h"
-#include "StepRecords.h"
+#include "figures/StepFigures.h"
+#include "tests/console/StepRecords.h"
 
 namespace {
 

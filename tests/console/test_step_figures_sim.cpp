@@ -8,10 +8,10 @@
 #include <cmath>
 #include <string>
 
-#include "../sim/EngineBench.h"
-#include "MotorModel.h"
-#include "StepFigures.h"
-#include "StepRecords.h"
+#include "tests/sim/EngineBench.h"
+#include "sim/MotorModel.h"
+#include "figures/StepFigures.h"
+#include "tests/console/StepRecords.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <QLineEdit>
 #include <qcustomplot.h>
 
-#include "WindowFixture.h"
-#include "WindowDriver.h"
+#include "tests/support/WindowFixture.h"
+#include "tests/support/WindowDriver.h"
 
 namespace faultmatrix {
 

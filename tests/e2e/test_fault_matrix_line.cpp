@@ -8,10 +8,10 @@
 // tells the user once which device was lost, and a new line connects and works.
 #include <QKeyEvent>
 
-#include "FaultMatrix.h"
-#include "WindowDriver.h"
-#include "LinkInsight.h"
-#include "SeriesGraph.h"
+#include "tests/e2e/FaultMatrix.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/support/LinkInsight.h"
+#include "chart/SeriesGraph.h"
 
 using namespace faultmatrix;
 

@@ -2,9 +2,9 @@
 // while the user does what sends it. The window keeps showing what the
 // controller holds, names the refused command in the status bar, and shows
 // no message box (none is defined for a refusal).
-#include "FaultMatrix.h"
-#include "WindowDriver.h"
-#include "SeriesGraph.h"
+#include "tests/e2e/FaultMatrix.h"
+#include "tests/support/WindowDriver.h"
+#include "chart/SeriesGraph.h"
 
 using namespace faultmatrix;
 
@@ -145,6 +145,10 @@ const TRefusal Refusals[] = {
      [](TFaultMatrix& rig, const TRefusal&) {
          EXPECT_EQ(rig.Sim->State().Params[0], 300);
          EXPECT_EQ(testsupport::OfCode(rig.Sim->Frames(), 'W').size(), 6u);
+         // Every write refused is named, in one message.
+         EXPECT_EQ(rig.Boxes->Texts().size(), 1u);
+         EXPECT_TRUE(rig.Boxes->Texts().value(0).startsWith(U("Параметры записаны не все:\n#1 (signed): Команда W0 отклонена")));
+         rig.Boxes = std::make_unique<TBoxCloser>();
          // Reading back shows what the controller kept.
          rig.Sim->SetFaults(sim::TFaults{});
          rig.Click(Ctl<QPushButton>(*rig.Form, "btnGetParams"));

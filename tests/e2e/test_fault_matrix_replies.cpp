@@ -1,8 +1,8 @@
 // Fault matrix, reply faults: the user reads the actual position while the
 // controller's reply is dropped, late, split, wrapped in garbage, carries a
 // wrong status or is buried in a flood.
-#include "FaultMatrix.h"
-#include "WindowDriver.h"
+#include "tests/e2e/FaultMatrix.h"
+#include "tests/support/WindowDriver.h"
 
 using namespace faultmatrix;
 

@@ -4,9 +4,9 @@
 #include <QElapsedTimer>
 #include <QImage>
 
-#include "ChartReaders.h"
-#include "WindowDriver.h"
-#include "WindowFixture.h"
+#include "tests/ui/ChartReaders.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 

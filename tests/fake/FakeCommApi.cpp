@@ -1,4 +1,4 @@
-#include "FakeCommApi.h"
+#include "tests/fake/FakeCommApi.h"
 
 #include <algorithm>
 #include <chrono>

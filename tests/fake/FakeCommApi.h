@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "CommApi.h"
+#include "comm/CommApi.h"
 
 class TFakeCommApi : public commapi::TCommApi {
 public:

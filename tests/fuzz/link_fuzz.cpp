@@ -14,11 +14,11 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
-#include "CommInt.h"
-#include "ConsoleLine.h"
-#include "ControllerLink.h"
-#include "LinkInsight.h"
-#include "PtyPair.h"
+#include "comm/CommInt.h"
+#include "link/ConsoleLine.h"
+#include "link/ControllerLink.h"
+#include "tests/support/LinkInsight.h"
+#include "tests/support/PtyPair.h"
 
 namespace {
 

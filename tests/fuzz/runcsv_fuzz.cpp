@@ -5,7 +5,7 @@
 
 #include <QBuffer>
 
-#include "RunCsv.h"
+#include "runs/RunCsv.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // (stepped or wall clock) with the server in front of the simulator.
 #pragma once
 
-#include "FaultMatrix.h"
-#include "WindowDriver.h"
-#include "NetFixture.h"
+#include "tests/e2e/FaultMatrix.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/support/NetFixture.h"
 
 namespace nettest {
 

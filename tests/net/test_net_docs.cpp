@@ -7,8 +7,8 @@
 
 #include <QProcess>
 
-#include "LinkFixture.h"
-#include "NetFixture.h"
+#include "tests/console/LinkFixture.h"
+#include "tests/support/NetFixture.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 // wrong, naming the address, and the next command (or connection) works.
 #include <QTimer>
 
-#include "NetWindow.h"
-#include "WindowDriver.h"
+#include "tests/net/NetWindow.h"
+#include "tests/support/WindowDriver.h"
 
 using namespace nettest;
 

@@ -6,10 +6,10 @@
 #include <QMessageBox>
 #include <QPixmap>
 
-#include "ChartReaders.h"
-#include "WindowDriver.h"
-#include "NetWindow.h"
-#include "NumberText.h"
+#include "tests/ui/ChartReaders.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/net/NetWindow.h"
+#include "link/NumberText.h"
 
 using namespace nettest;
 

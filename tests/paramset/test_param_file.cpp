@@ -10,8 +10,8 @@
 #include <QTemporaryDir>
 #include <QTimeZone>
 
-#include "ParamFile.h"
-#include "QStringPrint.h"
+#include "paramset/ParamFile.h"
+#include "tests/support/QStringPrint.h"
 
 using namespace paramfile;
 

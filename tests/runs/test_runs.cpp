@@ -8,10 +8,10 @@
 #include <QTableWidget>
 #include <qcustomplot.h>
 
-#include "RunCsv.h"
-#include "RunFigures.h"
-#include "RunLibrary.h"
-#include "RunsWindow.h"
+#include "runs/RunCsv.h"
+#include "window/RunFigures.h"
+#include "runs/RunLibrary.h"
+#include "window/RunsWindow.h"
 
 using namespace runs;
 

@@ -1,4 +1,4 @@
-#include "Ser2NetServer.h"
+#include "tests/ser2net/Ser2NetServer.h"
 
 #include <cerrno>
 #include <chrono>

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "Clock.h"
-#include "Controller.h"
-#include "ProtocolEngine.h"
+#include "sim/Clock.h"
+#include "sim/Controller.h"
+#include "sim/ProtocolEngine.h"
 
 using TBytes = std::vector<uint8_t>;
 

@@ -1,4 +1,4 @@
-#include "SimChild.h"
+#include "tests/sim/SimChild.h"
 
 #include <algorithm>
 #include <chrono>

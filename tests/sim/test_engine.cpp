@@ -1,8 +1,8 @@
 // The protocol engine and the controller's commands: bytes in, bytes out.
 #include <gtest/gtest.h>
 
-#include "CommandTable.h"
-#include "EngineBench.h"
+#include "sim/CommandTable.h"
+#include "tests/sim/EngineBench.h"
 
 namespace {
 

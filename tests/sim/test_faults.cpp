@@ -1,8 +1,8 @@
 // Reply faults and the paced output queue, without a line.
 #include <gtest/gtest.h>
 
-#include "OutputQueue.h"
-#include "ReplyShaper.h"
+#include "sim/OutputQueue.h"
+#include "sim/ReplyShaper.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The frame log: a bounded window of recent frames, counts of everything.
 #include <gtest/gtest.h>
 
-#include "FrameLog.h"
+#include "sim/FrameLog.h"
 
 namespace {
 

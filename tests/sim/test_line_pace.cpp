@@ -10,12 +10,12 @@
 #include <string>
 #include <termios.h>
 
-#include "Controller.h"
-#include "LinePacer.h"
-#include "PtyPair.h"
-#include "PtySimulator.h"
-#include "RxFifo.h"
-#include "Wait.h"
+#include "sim/Controller.h"
+#include "sim/LinePacer.h"
+#include "tests/support/PtyPair.h"
+#include "sim/PtySimulator.h"
+#include "sim/RxFifo.h"
+#include "tests/support/Wait.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "EngineBench.h"
+#include "tests/sim/EngineBench.h"
 
 namespace {
 

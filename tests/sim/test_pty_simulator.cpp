@@ -10,9 +10,9 @@
 #include <thread>
 #include <unistd.h>
 
-#include "Controller.h"
-#include "PtySimulator.h"
-#include "PtyPair.h"
+#include "sim/Controller.h"
+#include "sim/PtySimulator.h"
+#include "tests/support/PtyPair.h"
 
 namespace {
 

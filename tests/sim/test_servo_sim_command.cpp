@@ -5,11 +5,11 @@
 #include <fstream>
 #include <string>
 
-#include "CommandLine.h"
-#include "CommandTable.h"
-#include "Controller.h"
-#include "SimChild.h"
-#include "PtyPair.h"
+#include "sim/CommandLine.h"
+#include "sim/CommandTable.h"
+#include "sim/Controller.h"
+#include "tests/sim/SimChild.h"
+#include "tests/support/PtyPair.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "LinkSoak.h"
+#include "tests/soak/LinkSoak.h"
 
 #include <memory>
 #include <ostream>
@@ -7,11 +7,11 @@
 #include <QElapsedTimer>
 #include <QThread>
 
-#include "CommInt.h"
-#include "ConsoleLine.h"
-#include "ControllerLink.h"
-#include "LinkSoakPlan.h"
-#include "PtySimulator.h"
+#include "comm/CommInt.h"
+#include "link/ConsoleLine.h"
+#include "link/ControllerLink.h"
+#include "tests/soak/LinkSoakPlan.h"
+#include "sim/PtySimulator.h"
 
 namespace soak {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <iosfwd>
 
-#include "SoakWatchdog.h"
+#include "tests/soak/SoakWatchdog.h"
 
 namespace soak {
 

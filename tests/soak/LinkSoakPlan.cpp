@@ -1,8 +1,8 @@
-#include "LinkSoakPlan.h"
+#include "tests/soak/LinkSoakPlan.h"
 
-#include "SimFrames.h"
+#include "tests/support/SimFrames.h"
 
-#include "Controller.h"
+#include "sim/Controller.h"
 
 namespace soak {
 

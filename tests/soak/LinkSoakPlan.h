@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "ControllerLink.h"
-#include "ControllerState.h"
-#include "Faults.h"
+#include "link/ControllerLink.h"
+#include "sim/ControllerState.h"
+#include "sim/Faults.h"
 
 namespace soak {
 

@@ -1,4 +1,4 @@
-#include "MeasureSoak.h"
+#include "tests/soak/MeasureSoak.h"
 
 #include <ostream>
 
@@ -12,11 +12,11 @@
 #include <QTimer>
 #include <qcustomplot.h>
 
-#include "MainUnit.h"
-#include "PtySimulator.h"
-#include "RadioGroup.h"
-#include "SeriesGraph.h"
-#include "TrackBar.h"
+#include "window/MainUnit.h"
+#include "sim/PtySimulator.h"
+#include "window/RadioGroup.h"
+#include "chart/SeriesGraph.h"
+#include "window/TrackBar.h"
 
 namespace soak {
 

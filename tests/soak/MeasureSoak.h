@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <iosfwd>
 
-#include "SoakWatchdog.h"
+#include "tests/soak/SoakWatchdog.h"
 
 namespace soak {
 

@@ -1,4 +1,4 @@
-#include "SoakWatchdog.h"
+#include "tests/soak/SoakWatchdog.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -14,9 +14,9 @@
 
 #include <QApplication>
 
-#include "LinkSoak.h"
-#include "MeasureSoak.h"
-#include "SoakWatchdog.h"
+#include "tests/soak/LinkSoak.h"
+#include "tests/soak/MeasureSoak.h"
+#include "tests/soak/SoakWatchdog.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // link's accessors instead.
 #pragma once
 
-#include "ControllerLink.h"
+#include "link/ControllerLink.h"
 
 struct TLinkInsight {
     explicit TLinkInsight(TControllerLink& link)

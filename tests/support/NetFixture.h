@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "PtySimulator.h"
-#include "Ser2NetServer.h"
+#include "sim/PtySimulator.h"
+#include "tests/ser2net/Ser2NetServer.h"
 
 namespace nettest {
 

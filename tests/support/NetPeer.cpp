@@ -1,4 +1,4 @@
-#include "NetPeer.h"
+#include "tests/support/NetPeer.h"
 
 #include <algorithm>
 #include <cerrno>

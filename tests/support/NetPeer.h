@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "PtyPair.h"
+#include "tests/support/PtyPair.h"
 
 namespace testsupport {
 

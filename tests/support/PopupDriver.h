@@ -14,7 +14,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "Wait.h"
+#include "tests/support/Wait.h"
 
 namespace testsupport {
 
@@ -53,16 +53,20 @@ inline QAction* Entry(QMenu& menu, const QString& text) {
     return nullptr;
 }
 
-// Clicks the entry named `text`; false when it is missing or the menu did
+// Clicks the entry where the shown menu draws it; false when the menu did
 // not close within the limit (a disabled entry: the limit is then a spell).
-inline bool ChooseEntry(QMenu* menu, const QString& text, int limitMs = WaitLimitMs) {
-    QAction* action = menu ? Entry(*menu, text) : nullptr;
-    if (!action) return false;
+inline bool ChooseAction(QMenu* menu, QAction* action, int limitMs = WaitLimitMs) {
     const QPoint at = menu->actionGeometry(action).center();
     QTest::mouseMove(menu, at);
     QTest::mouseClick(menu, Qt::LeftButton, {}, at);
     const QPointer<QMenu> shown(menu);  // a menu may be freed once it closes
     return WaitFor([shown] { return !shown || !shown->isVisible(); }, limitMs);
+}
+
+// The same for the entry named `text`; false when there is none.
+inline bool ChooseEntry(QMenu* menu, const QString& text, int limitMs = WaitLimitMs) {
+    QAction* action = menu ? Entry(*menu, text) : nullptr;
+    return action && ChooseAction(menu, action, limitMs);
 }
 
 // Answers the next modal dialog of kind D as `answer` says, once, when it is

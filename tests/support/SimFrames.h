@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Frame.h"
+#include "sim/Frame.h"
 
 namespace testsupport {
 

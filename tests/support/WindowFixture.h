@@ -26,17 +26,17 @@
 #include <QTest>
 #include <QTimer>
 
-#include "MainUnit.h"
-#include "WindowDriver.h"
-#include "OwnEnabled.h"
-#include "PtyPair.h"
-#include "PtySimulator.h"
-#include "RadioGroup.h"
-#include "SeriesGraph.h"
-#include "SimFrames.h"
-#include "StatusBar.h"
-#include "TrackBar.h"
-#include "Wait.h"
+#include "window/MainUnit.h"
+#include "tests/support/WindowDriver.h"
+#include "window/OwnEnabled.h"
+#include "tests/support/PtyPair.h"
+#include "sim/PtySimulator.h"
+#include "window/RadioGroup.h"
+#include "chart/SeriesGraph.h"
+#include "tests/support/SimFrames.h"
+#include "window/StatusBar.h"
+#include "window/TrackBar.h"
+#include "tests/support/Wait.h"
 
 namespace testsupport {
 

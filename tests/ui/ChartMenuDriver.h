@@ -11,10 +11,11 @@
 #include <QTest>
 #include <qcustomplot.h>
 
-#include "ChartMenu.h"
-#include "WindowDriver.h"
-#include "MainUnit.h"
-#include "Wait.h"
+#include "chart/ChartMenu.h"
+#include "tests/support/PopupDriver.h"
+#include "tests/support/WindowDriver.h"
+#include "window/MainUnit.h"
+#include "tests/support/Wait.h"
 
 namespace testsupport {
 
@@ -29,23 +30,13 @@ public:
                          [this](const QString&, const QString& error) { Outcomes.push_back(error); });
     }
 
-    // A point amid the plot, in the window's coordinates.
-    QPoint PlotCentre() const {
-        return Ctl<QCustomPlot>(FForm, "Chart1")->mapTo(&FForm, Ctl<QCustomPlot>(FForm, "Chart1")->axisRect()->rect().center());
-    }
-    // Right click on the plot; the menu once it shows.
+    // Right click amid the plot; the menu once it shows.
     QMenu* Open() {
-        QTest::mouseClick(FForm.windowHandle(), Qt::RightButton, {}, PlotCentre());
-        QMenu* menu = FForm.ChartMenu->Menu();
-        return WaitFor([menu] { return menu->isVisible(); }) ? menu : nullptr;
+        auto* chart = Ctl<QCustomPlot>(FForm, "Chart1");
+        return RightClickMenu(*chart, chart->axisRect()->rect().center());
     }
-    // Clicks the entry of an open menu; false when the menu did not close
-    // within the limit (a disabled entry: the limit is then a spell to wait).
     bool Choose(QMenu* menu, QAction* action, int limitMs = WaitLimitMs) {
-        const QPoint at = menu->actionGeometry(action).center();
-        QTest::mouseMove(menu, at);
-        QTest::mouseClick(menu, Qt::LeftButton, {}, at);
-        return WaitFor([menu] { return !menu->isVisible(); }, limitMs);
+        return ChooseAction(menu, action, limitMs);
     }
     // Opens the menu, chooses the entry and waits for its file to be written.
     bool Export(QAction* action, const QString& path, int filter = 0) {

@@ -8,7 +8,7 @@
 #include <QColor>
 #include <QLineEdit>
 
-#include "SeriesGraph.h"
+#include "chart/SeriesGraph.h"
 
 namespace testsupport {
 

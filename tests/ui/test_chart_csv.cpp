@@ -16,11 +16,11 @@
 
 #include <sys/resource.h>
 
-#include "ChartCsv.h"
-#include "ChartHistory.h"
-#include "ChartUnits.h"
-#include "FileSaveJob.h"
-#include "CsvReader.h"
+#include "chart/ChartCsv.h"
+#include "chart/ChartHistory.h"
+#include "chart/ChartUnits.h"
+#include "chart/FileSaveJob.h"
+#include "tests/ui/CsvReader.h"
 
 using chartcsv::TColumn;
 using chartcsv::TTable;

@@ -8,13 +8,13 @@
 #include <QImage>
 #include <qcustomplot.h>
 
-#include "ChartCursor.h"
-#include "WindowDriver.h"
-#include "ChartFeed.h"
-#include "ChartHistory.h"
-#include "ChartImage.h"
-#include "ChartMenuDriver.h"
-#include "WindowFixture.h"
+#include "chart/ChartCursor.h"
+#include "tests/support/WindowDriver.h"
+#include "chart/ChartFeed.h"
+#include "chart/ChartHistory.h"
+#include "chart/ChartImage.h"
+#include "tests/ui/ChartMenuDriver.h"
+#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 

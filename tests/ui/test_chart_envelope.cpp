@@ -13,9 +13,9 @@
 #include <gtest/gtest.h>
 #include <qcustomplot.h>
 
-#include "ChartFeed.h"
-#include "ColumnEnvelope.h"
-#include "SeriesGraph.h"
+#include "chart/ChartFeed.h"
+#include "chart/ColumnEnvelope.h"
+#include "chart/SeriesGraph.h"
 
 namespace {
 

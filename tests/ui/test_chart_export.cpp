@@ -12,12 +12,12 @@
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
-#include "ChartImage.h"
-#include "WindowDriver.h"
-#include "ChartMenuDriver.h"
-#include "CsvReader.h"
-#include "StepPanel.h"
-#include "WindowFixture.h"
+#include "chart/ChartImage.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/ui/ChartMenuDriver.h"
+#include "tests/ui/CsvReader.h"
+#include "chart/StepPanel.h"
+#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 

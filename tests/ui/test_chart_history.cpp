@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ChartHistory.h"
+#include "chart/ChartHistory.h"
 
 namespace {
 

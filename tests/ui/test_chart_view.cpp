@@ -14,11 +14,11 @@
 #include <gtest/gtest.h>
 #include <qcustomplot.h>
 
-#include "ChartFeed.h"
-#include "ChartHistory.h"
-#include "ChartReplot.h"
-#include "SeriesGraph.h"
-#include "Wait.h"
+#include "chart/ChartFeed.h"
+#include "chart/ChartHistory.h"
+#include "chart/ChartReplot.h"
+#include "chart/SeriesGraph.h"
+#include "tests/support/Wait.h"
 
 using testsupport::WaitFor;
 

@@ -4,11 +4,11 @@
 #include <QDir>
 #include <QFile>
 
-#include "ChartFeed.h"
-#include "WindowDriver.h"
-#include "ChartMenuDriver.h"
-#include "ChartReaders.h"
-#include "WindowFixture.h"
+#include "chart/ChartFeed.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/ui/ChartMenuDriver.h"
+#include "tests/ui/ChartReaders.h"
+#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 

@@ -8,9 +8,9 @@
 #include <gtest/gtest.h>
 #include <qcustomplot.h>
 
-#include "ChartFeed.h"
-#include "LiveRanges.h"
-#include "SeriesGraph.h"
+#include "chart/ChartFeed.h"
+#include "chart/LiveRanges.h"
+#include "chart/SeriesGraph.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 
 #include <QSignalBlocker>
 
-#include "ChartFeed.h"
-#include "WindowDriver.h"
-#include "ChartReaders.h"
-#include "ChartReplot.h"
-#include "WindowFixture.h"
+#include "chart/ChartFeed.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/ui/ChartReaders.h"
+#include "chart/ChartReplot.h"
+#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 

@@ -1,10 +1,10 @@
 // The start/stop toggle against a simulated controller: settings and their
 // enabling, axis titles, clearing, zoom and pan, the priming polls, failed
 // starts, and what stops a running measurement.
-#include "ChartFeed.h"
-#include "WindowDriver.h"
-#include "ChartReaders.h"
-#include "WindowFixture.h"
+#include "chart/ChartFeed.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/ui/ChartReaders.h"
+#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 

@@ -4,9 +4,9 @@
 #include <QApplication>
 #include <QTimer>
 
-#include "NetPeer.h"
-#include "WindowDriver.h"
-#include "WindowFixture.h"
+#include "tests/support/NetPeer.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 

@@ -3,17 +3,20 @@
 // what differs, the read-back that catches a controller which did not take a
 // word, the refusal of a damaged file, and the mark of an edit not yet written.
 #include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QLabel>
 #include <QMenu>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
-#include "ChartReaders.h"
-#include "NumberText.h"
-#include "ParamDiffDialog.h"
-#include "ParamFile.h"
-#include "SimFrames.h"
-#include "WindowDriver.h"
-#include "WindowFixture.h"
+#include "tests/ui/ChartReaders.h"
+#include "link/NumberText.h"
+#include "window/ParamDiffDialog.h"
+#include "paramset/ParamFile.h"
+#include "tests/support/PopupDriver.h"
+#include "tests/support/SimFrames.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 
@@ -23,29 +26,23 @@ using TWords = paramfile::TWords;
 constexpr TWords Held{10, 256, 384, 512, 20, 30};
 constexpr TWords Filed{10, 300, 384, 512, 21, 30};  // rows #2 and #5 differ
 
-// Answers the file dialog once it comes up: notes the rows it marks and
-// presses the named button.
-class TDiffAnswer {
-public:
-    explicit TDiffAnswer(const char* button) : FButton(button) {
-        QObject::connect(&FTimer, &QTimer::timeout, [this] { Poll(); });
-        FTimer.start(20);
-    }
-    std::vector<int> MarkedRows;
-    bool Shown = false;
+const QString SaveEntry = U("Сохранить параметры в файл…");
+const QString LoadEntry = U("Загрузить параметры из файла…");
 
-private:
-    void Poll() {
-        auto* dialog = qobject_cast<TParamDiffDialog*>(QApplication::activeModalWidget());
-        if (Shown || !dialog) return;
-        Shown = true;
-        auto* table = dialog->findChild<QTableWidget*>("tblParamDiff");
-        for (int row = 0; row < table->rowCount(); ++row)
-            if (table->item(row, 0)->data(Qt::UserRole).toBool()) MarkedRows.push_back(row);
-        dialog->findChild<QPushButton*>(FButton)->click();
-    }
-    const char* FButton;
-    QTimer FTimer;
+// Answers the comparison dialog once it comes up: notes the rows it marks
+// and answers as `answer` does (a button's name: that button pressed).
+struct TDiffAnswer {
+    explicit TDiffAnswer(std::function<void(TParamDiffDialog&)> answer)
+        : modal([this, answer](TParamDiffDialog& dialog) {
+              auto* table = dialog.findChild<QTableWidget*>("tblParamDiff");
+              for (int row = 0; row < table->rowCount(); ++row)
+                  if (table->item(row, 0)->data(Qt::UserRole).toBool()) MarkedRows.push_back(row);
+              answer(dialog);
+          }) {}
+    explicit TDiffAnswer(const char* button)
+        : TDiffAnswer([button](TParamDiffDialog& d) { d.findChild<QPushButton*>(button)->click(); }) {}
+    std::vector<int> MarkedRows;
+    TModalAnswer<TParamDiffDialog> modal;
 };
 
 class TParamFiles : public TSimWindowTest {
@@ -54,6 +51,7 @@ protected:
         TSimWindowTest::SetUp();
         numtext::SetDecimalSeparator('.');
         SetController(Held);
+        RealPrompt = Form->ParamFiles->PathPrompt;
         Form->ParamFiles->PathPrompt = [this](bool) { return Path; };
         ASSERT_NO_FATAL_FAILURE(Connect());
     }
@@ -79,8 +77,32 @@ protected:
     bool Quiet(int n) { return Edit(n)->palette().color(QPalette::Base) == QColor(255, 244, 196); }
     std::string Written() { return Codes(FramesSettled()); }
 
+    // The group's menu from a right click on a label (it has no menu of its
+    // own), the entry chosen, the real file dialog answered with Path.
+    bool Choose(const QString& entry) {
+        TModalAnswer<QFileDialog> file([this](QFileDialog& dialog) {
+            // Not typed key by key: the completion list typing opens would take the Enter.
+            dialog.findChild<QLineEdit*>("fileNameEdit")->setText(Path);
+            QTest::keyClick(dialog.findChild<QLineEdit*>("fileNameEdit"), Qt::Key_Return);
+        });
+        auto* label = Ctl<QLabel>(*Form, "Label1");
+        return ChooseEntry(RightClickMenu(*label, label->rect().center()), entry) &&
+               WaitFor([&file] { return file.Answered; }) && LinkIdle();
+    }
+    // After a menu and its dialogs: another read, another menu.
+    void OneMoreClick() {
+        Sim->ClearFrames();
+        Click(Ctl<QPushButton>(*Form, "btnGetParams"));
+        EXPECT_EQ(Written(), "RRRRRR");
+        auto* label = Ctl<QLabel>(*Form, "Label1");
+        QMenu* menu = RightClickMenu(*label, label->rect().center());
+        ASSERT_NE(menu, nullptr);
+        QTest::keyClick(menu, Qt::Key_Escape);
+    }
+
     QTemporaryDir Dir;
     QString Path = Dir.filePath("set.json");
+    std::function<QString(bool)> RealPrompt;
 };
 
 }  // namespace
@@ -106,20 +128,37 @@ TEST_F(TParamFiles, SaveTakesAFreshReadOrTheEditsAndLeavesTheEditsAlone) {
     EXPECT_EQ(paramfile::Load(Path).set->words[2], 407);
 }
 
-TEST_F(TParamFiles, LoadMarksWhatDiffersWritesReadsBackAndSavesTheBank) {
+// As a user goes: the group's menu, the real file dialog, the comparison
+// answered each way, and after each "Получить" and another menu (a menu
+// freed under its own entry's handler crashed the window right there).
+TEST_F(TParamFiles, ThroughTheMenuLoadMarksWhatDiffersWritesReadsBackAndSavesTheBank) {
+    Form->ParamFiles->PathPrompt = RealPrompt;
+    ASSERT_TRUE(Choose(SaveEntry));
+    EXPECT_EQ(paramfile::Load(Path).set->words, Held);
+    ASSERT_NO_FATAL_FAILURE(OneMoreClick());
     WriteFile(Filed);
-    QTest::keyClicks(Edit(1), "5");
-    {
-        TDiffAnswer cancel("btnCancel");
-        Form->ParamFiles->LoadFromFile();
+    const std::pair<const char*, std::function<void(TParamDiffDialog&)>> cancels[] = {
+        {"Отмена", [](TParamDiffDialog& d) { d.findChild<QPushButton*>("btnCancel")->click(); }},
+        {"Esc", [](TParamDiffDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); }},
+        {"closed", [](TParamDiffDialog& d) { d.close(); }},
+    };
+    for (const auto& [name, answer] : cancels) {
+        SCOPED_TRACE(name);
+        QTest::keyClicks(Edit(1), "5");
+        Sim->ClearFrames();
+        TDiffAnswer cancel(answer);
+        ASSERT_TRUE(Choose(LoadEntry));
+        ASSERT_TRUE(WaitFor([&cancel] { return cancel.modal.Answered; }));
         EXPECT_EQ(cancel.MarkedRows, (std::vector<int>{1, 4}));
+        EXPECT_EQ(Written(), "RRRRRR");
+        EXPECT_EQ(Edit(1)->text(), "105");  // a cancel leaves the edits as they were
+        ASSERT_NO_FATAL_FAILURE(OneMoreClick());
     }
-    EXPECT_EQ(Written(), "RRRRRR");
-    EXPECT_EQ(Edit(1)->text(), "105");  // "Отмена" leaves the edits as they were
     Sim->ClearFrames();
+    QTest::keyClicks(Edit(1), "5");
     TDiffAnswer write("btnWriteAndSave");
-    Form->ParamFiles->LoadFromFile();
-    ASSERT_TRUE(write.Shown);
+    ASSERT_TRUE(Choose(LoadEntry));
+    ASSERT_TRUE(WaitFor([this, &write] { return write.modal.Answered && !Boxes->Boxes().empty(); }));
     EXPECT_EQ(Written(), "RRRRRRWWWWWWRRRRRRS");
     EXPECT_EQ(Controller(), Filed);
     EXPECT_EQ(Sim->State().Banks[0], Sim->State().Params);
@@ -128,6 +167,20 @@ TEST_F(TParamFiles, LoadMarksWhatDiffersWritesReadsBackAndSavesTheBank) {
     ASSERT_EQ(Boxes->Boxes().size(), 1u);
     EXPECT_EQ(Boxes->Boxes()[0].icon, QMessageBox::Information);
     EXPECT_TRUE(Boxes->Boxes()[0].text.contains(U("Сохранено в Bank 0.")));
+    ASSERT_NO_FATAL_FAILURE(OneMoreClick());
+}
+
+// The edits keep their own menu with the file entries added, by mouse and
+// by the Menu key.
+TEST_F(TParamFiles, AnEditsMenuOffersTheFileEntriesByMouseAndByKey) {
+    QMenu* menu = RightClickMenu(*Edit(3), Edit(3)->rect().center());
+    ASSERT_TRUE(ChooseEntry(menu, SaveEntry));
+    ASSERT_TRUE(WaitFor([this] { return QFile::exists(Path); }));
+    menu = MenuKeyMenu(*Edit(5));
+    ASSERT_NE(menu, nullptr);
+    EXPECT_NE(Entry(*menu, LoadEntry), nullptr);
+    QTest::keyClick(menu, Qt::Key_Escape);
+    ASSERT_NO_FATAL_FAILURE(OneMoreClick());
 }
 
 // One write refused, or a word stored other than sent: the read-back names

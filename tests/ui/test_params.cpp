@@ -4,10 +4,10 @@
 #include <optional>
 #include <string>
 
-#include "NumberText.h"
-#include "WindowDriver.h"
-#include "ChartReaders.h"
-#include "WindowFixture.h"
+#include "link/NumberText.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/ui/ChartReaders.h"
+#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 

@@ -12,10 +12,10 @@
 
 #include <QTemporaryDir>
 
-#include "CommInt.h"
-#include "WindowDriver.h"
-#include "PortAdvice.h"
-#include "WindowFixture.h"
+#include "comm/CommInt.h"
+#include "tests/support/WindowDriver.h"
+#include "window/PortAdvice.h"
+#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 using portadvice::ENodeKind;

@@ -4,11 +4,11 @@
 #include <QAbstractItemView>
 #include <QTemporaryDir>
 
-#include "PortBox.h"
-#include "WindowDriver.h"
-#include "PortChoice.h"
-#include "PortList.h"
-#include "WindowFixture.h"
+#include "window/PortBox.h"
+#include "tests/support/WindowDriver.h"
+#include "window/PortChoice.h"
+#include "window/PortList.h"
+#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 

@@ -5,10 +5,10 @@
 #include <QMessageBox>
 #include <qcustomplot.h>
 
-#include "ChartMenu.h"
-#include "WindowDriver.h"
-#include "ChartReaders.h"
-#include "WindowFixture.h"
+#include "chart/ChartMenu.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/ui/ChartReaders.h"
+#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 

@@ -4,11 +4,11 @@
 // the bar centred, the measurement stopped and the run kept, marked aborted.
 #include <QKeyEvent>
 
-#include "RunsWindow.h"
-#include "SimFrames.h"
-#include "TrackBar.h"
-#include "WindowDriver.h"
-#include "WindowFixture.h"
+#include "window/RunsWindow.h"
+#include "tests/support/SimFrames.h"
+#include "window/TrackBar.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 

@@ -8,10 +8,10 @@
 #include <gtest/gtest.h>
 #include <qcustomplot.h>
 
-#include "ChartHistory.h"
-#include "StepAnalysis.h"
-#include "StepPanel.h"
-#include "StepReport.h"
+#include "chart/ChartHistory.h"
+#include "chart/StepAnalysis.h"
+#include "chart/StepPanel.h"
+#include "chart/StepReport.h"
 
 namespace {
 

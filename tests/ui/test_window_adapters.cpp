@@ -6,8 +6,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
-#include "PortList.h"
-#include "WindowFixture.h"
+#include "window/PortList.h"
+#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 

@@ -3,8 +3,8 @@
 // itself on close is deleted only after the handler has returned.
 #include <QPointer>
 
-#include "WindowFixture.h"
-#include "WindowDriver.h"
+#include "tests/support/WindowFixture.h"
+#include "tests/support/WindowDriver.h"
 
 using namespace testsupport;
 

@@ -4,9 +4,9 @@
 #include <QLineEdit>
 #include <QToolButton>
 
-#include "NumberText.h"
-#include "WindowDriver.h"
-#include "WindowFixture.h"
+#include "link/NumberText.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 

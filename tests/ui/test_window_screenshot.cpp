@@ -6,14 +6,14 @@
 #include <QTemporaryDir>
 #include <qcustomplot.h>
 
-#include "ChartCursor.h"
-#include "WindowDriver.h"
-#include "ChartMenu.h"
-#include "ChartMenuDriver.h"
-#include "ParamDiffDialog.h"
-#include "ParamFile.h"
-#include "StepPanel.h"
-#include "WindowFixture.h"
+#include "chart/ChartCursor.h"
+#include "tests/support/WindowDriver.h"
+#include "chart/ChartMenu.h"
+#include "tests/ui/ChartMenuDriver.h"
+#include "window/ParamDiffDialog.h"
+#include "paramset/ParamFile.h"
+#include "chart/StepPanel.h"
+#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 

@@ -6,9 +6,9 @@
 #include <QRadioButton>
 #include <QToolButton>
 
-#include "ChartReaders.h"
-#include "WindowDriver.h"
-#include "WindowFixture.h"
+#include "tests/ui/ChartReaders.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 

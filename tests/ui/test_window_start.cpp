@@ -10,8 +10,8 @@
 #include <QToolTip>
 #include <qcustomplot.h>
 
-#include "WindowFixture.h"
-#include "WindowDriver.h"
+#include "tests/support/WindowFixture.h"
+#include "tests/support/WindowDriver.h"
 
 using namespace testsupport;
 

@@ -1,4 +1,4 @@
-#include "Rack.h"
+#include "tests/cli/rack/Rack.h"
 
 #include <chrono>
 #include <cstdio>

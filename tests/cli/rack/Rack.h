@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "PtySimulator.h"
-#include "Ser2NetServer.h"
+#include "sim/PtySimulator.h"
+#include "tests/ser2net/Ser2NetServer.h"
 
 namespace clirack {
 

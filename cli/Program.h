@@ -4,8 +4,8 @@
 
 #include <iosfwd>
 
-#include "ExitCode.h"
-#include "Options.h"
+#include "cli/ExitCode.h"
+#include "cli/Options.h"
 
 namespace cli {
 

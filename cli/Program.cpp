@@ -1,14 +1,14 @@
-#include "Run.h"
+#include "cli/Program.h"
 
 #include <memory>
 #include <ostream>
 
 #include <QFileInfo>
 
-#include "Interrupt.h"
-#include "PortRunner.h"
-#include "PtySimulator.h"
-#include "Summary.h"
+#include "cli/Interrupt.h"
+#include "cli/PortRunner.h"
+#include "sim/PtySimulator.h"
+#include "cli/Summary.h"
 
 namespace cli {
 
