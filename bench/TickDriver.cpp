@@ -11,9 +11,9 @@
 
 #include "chart/ChartFeed.h"
 #include "chart/ChartReplot.h"
+#include "record/SamplePlot.h"
 #include "window/MainUnit.h"
 #include "window/RadioGroup.h"
-#include "chart/SamplePlot.h"
 #include "window/TrackBar.h"
 
 namespace bench {

@@ -10,8 +10,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "window/MainUnit.h"
 #include "bench/ProcessStats.h"
+#include "window/MainUnit.h"
 #include "window/RadioGroup.h"
 #include "window/TrackBar.h"
 

@@ -15,9 +15,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "bench/Report.h"
 #include "paramset/ParamFile.h"
 #include "tests/cli/rack/Rack.h"
-#include "bench/Report.h"
 
 using namespace bench;
 

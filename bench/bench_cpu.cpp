@@ -15,12 +15,12 @@
 
 #include <QApplication>
 
-#include "window/MainUnit.h"
 #include "bench/ProcessStats.h"
 #include "bench/Report.h"
 #include "bench/SimProcess.h"
 #include "bench/WakeFloor.h"
 #include "bench/WindowRig.h"
+#include "window/MainUnit.h"
 
 using namespace bench;
 

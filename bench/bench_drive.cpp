@@ -17,12 +17,12 @@
 #include <QApplication>
 #include <QKeyEvent>
 
-#include "window/MainUnit.h"
 #include "bench/ProcessStats.h"
-#include "sim/PtySimulator.h"
 #include "bench/Report.h"
-#include "window/TrackBar.h"
 #include "bench/WindowRig.h"
+#include "sim/PtySimulator.h"
+#include "window/MainUnit.h"
+#include "window/TrackBar.h"
 
 using namespace bench;
 

@@ -18,13 +18,13 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "chart/ChartMenu.h"
-#include "window/MainUnit.h"
 #include "bench/ProcessStats.h"
 #include "bench/Report.h"
-#include "chart/SeriesGraph.h"
 #include "bench/TickDriver.h"
 #include "bench/WindowRig.h"
+#include "chart/ChartMenu.h"
+#include "chart/SeriesGraph.h"
+#include "window/MainUnit.h"
 
 using namespace bench;
 

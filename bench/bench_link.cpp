@@ -17,14 +17,14 @@
 
 #include <QCoreApplication>
 
-#include "comm/CommInt.h"
-#include "link/ConsoleLine.h"
-#include "link/ControllerLink.h"
 #include "bench/ProcessStats.h"
 #include "bench/PtyEcho.h"
 #include "bench/PtyRelay.h"
-#include "sim/PtySimulator.h"
 #include "bench/Report.h"
+#include "comm/CommInt.h"
+#include "link/ConsoleLine.h"
+#include "link/ControllerLink.h"
+#include "sim/PtySimulator.h"
 
 using namespace bench;
 

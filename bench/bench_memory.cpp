@@ -9,12 +9,12 @@
 #include <QApplication>
 #include <qcustomplot.h>
 
-#include "chart/ChartFeed.h"
-#include "window/MainUnit.h"
 #include "bench/ProcessStats.h"
 #include "bench/Report.h"
 #include "bench/TickDriver.h"
 #include "bench/WindowRig.h"
+#include "chart/ChartFeed.h"
+#include "window/MainUnit.h"
 
 using namespace bench;
 

@@ -12,12 +12,12 @@
 
 #include <QApplication>
 
-#include "window/MainUnit.h"
 #include "bench/ProcessStats.h"
 #include "bench/Report.h"
-#include "tests/ser2net/Ser2NetServer.h"
 #include "bench/SimProcess.h"
 #include "bench/WindowRig.h"
+#include "tests/ser2net/Ser2NetServer.h"
+#include "window/MainUnit.h"
 
 using namespace bench;
 

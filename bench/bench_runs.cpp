@@ -12,8 +12,8 @@
 
 #include "bench/ProcessStats.h"
 #include "bench/Report.h"
-#include "window/RunsWindow.h"
 #include "bench/WindowRig.h"
+#include "window/RunsWindow.h"
 
 using namespace bench;
 

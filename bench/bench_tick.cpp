@@ -12,11 +12,11 @@
 
 #include <QApplication>
 
-#include "window/MainUnit.h"
 #include "bench/ProcessStats.h"
 #include "bench/Report.h"
 #include "bench/TickDriver.h"
 #include "bench/WindowRig.h"
+#include "window/MainUnit.h"
 
 using namespace bench;
 

@@ -13,12 +13,12 @@
 
 #include <QApplication>
 
-#include "window/MainUnit.h"
 #include "bench/ProcessStats.h"
 #include "bench/PtyEcho.h"
 #include "bench/Report.h"
 #include "bench/SimProcess.h"
 #include "bench/WindowRig.h"
+#include "window/MainUnit.h"
 
 using namespace bench;
 

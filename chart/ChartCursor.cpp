@@ -7,8 +7,8 @@
 #include <QMouseEvent>
 #include <qcustomplot.h>
 
-#include "chart/ChartUnits.h"
 #include "chart/SeriesGraph.h"
+#include "record/ChartUnits.h"
 
 namespace {
 

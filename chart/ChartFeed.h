@@ -16,7 +16,7 @@
 #include <QVector>
 
 #include "chart/ChartChanges.h"
-#include "chart/ChartHistory.h"
+#include "record/ChartHistory.h"
 
 class QCustomPlot;
 class QCPAxis;

@@ -10,7 +10,7 @@
 #include <QSize>
 #include <QString>
 
-#include "chart/FileSaveJob.h"
+#include "record/FileSaveJob.h"
 
 class QCustomPlot;
 

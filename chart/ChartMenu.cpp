@@ -16,11 +16,11 @@
 #include <qcustomplot.h>
 
 #include "chart/ChartImage.h"
-#include "chart/ChartUnits.h"
 #include "chart/SeriesGraph.h"
-#include "chart/StepAnalysis.h"
 #include "chart/StepPanel.h"
-#include "chart/StepReport.h"
+#include "record/ChartUnits.h"
+#include "record/StepAnalysis.h"
+#include "record/StepReport.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include <QString>
 #include <QStringList>
 
-#include "chart/ChartCsv.h"
-#include "chart/FileSaveJob.h"
+#include "record/ChartCsv.h"
+#include "record/FileSaveJob.h"
 
 class QAction;
 class QCustomPlot;

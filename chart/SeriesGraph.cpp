@@ -4,7 +4,8 @@
 #include <cmath>
 #include <limits>
 
-#include "chart/ColumnEnvelope.h"
+#include "record/ChartUnits.h"
+#include "record/ColumnEnvelope.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ void TSeriesGraph::DrawLine(QCPPainter* painter, const TVisible& visible) {
     if (lineStyle() == lsNone) return;
     QVector<QCPGraphData> points;
     points.reserve(visible.last - visible.first);
-    for (int i = visible.first; i < visible.last; ++i) points.append(FHistory.At(i));
+    for (int i = visible.first; i < visible.last; ++i) points.append(QCPGraphData(FHistory.Key(i), FHistory.Value(i)));
     painter->setPen(pen());
     painter->setBrush(Qt::NoBrush);
     drawLinePlot(painter, dataToLines(points));
@@ -121,4 +122,8 @@ void TSeriesGraph::DrawSpans(QCPPainter* painter) {
         Extend(bottom, x, y1);
     }
     flush();
+}
+
+QString chartunits::SeriesUnit(const QCPGraph& series) {
+    return series.valueAxis() ? AxisUnit(series.valueAxis()->label()) : QString();
 }

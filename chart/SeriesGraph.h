@@ -14,7 +14,7 @@
 
 #include <qcustomplot.h>
 
-#include "chart/ChartHistory.h"
+#include "record/ChartHistory.h"
 
 class TChartFeed;
 
@@ -46,3 +46,10 @@ private:
 
     TChartHistory FHistory;
 };
+
+namespace chartunits {
+
+// The unit of a series: that of its value axis.
+QString SeriesUnit(const QCPGraph& series);
+
+}  // namespace chartunits

@@ -5,8 +5,8 @@
 #include <QTimer>
 
 #include "cli/Commands.h"
-#include "chart/FileSaveJob.h"
 #include "cli/MeasureTable.h"
+#include "record/FileSaveJob.h"
 
 namespace cli {
 

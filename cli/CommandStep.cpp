@@ -3,17 +3,18 @@
 // driven once the record's time reaches --before and drive 0 --after later.
 // A lost line, 3 time-outs in a row or Ctrl-C abort it; the record is kept.
 #include <QDeadlineTimer>
+#include <QIODevice>
 #include <QEventLoop>
 #include <QTimer>
 
 #include "cli/Commands.h"
-#include "chart/FileSaveJob.h"
 #include "cli/Interrupt.h"
-#include "paramset/ParamSync.h"
-#include "link/Protocol.h"
 #include "cli/Progress.h"
-#include "chart/SamplePlot.h"
 #include "cli/StepOutput.h"
+#include "link/Protocol.h"
+#include "paramset/ParamSync.h"
+#include "record/FileSaveJob.h"
+#include "record/SamplePlot.h"
 
 namespace cli {
 

@@ -11,9 +11,9 @@
 #include <QDeadlineTimer>
 #include <QString>
 
+#include "cli/ExitCode.h"
 #include "comm/CommInt.h"
 #include "link/ControllerLink.h"
-#include "cli/ExitCode.h"
 
 namespace cli {
 

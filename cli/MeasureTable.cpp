@@ -2,9 +2,9 @@
 
 #include <array>
 
-#include "chart/ChartUnits.h"
 #include "cli/Options.h"
-#include "chart/SamplePlot.h"
+#include "record/ChartUnits.h"
+#include "record/SamplePlot.h"
 
 namespace cli {
 

@@ -9,8 +9,8 @@
 #include <QDateTime>
 #include <QString>
 
-#include "chart/ChartCsv.h"
 #include "link/ControllerLink.h"
+#include "record/ChartCsv.h"
 
 namespace cli {
 

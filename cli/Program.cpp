@@ -7,8 +7,8 @@
 
 #include "cli/Interrupt.h"
 #include "cli/PortRunner.h"
-#include "sim/PtySimulator.h"
 #include "cli/Summary.h"
+#include "sim/PtySimulator.h"
 
 namespace cli {
 

@@ -11,7 +11,7 @@
 
 #include "cli/MeasureTable.h"
 #include "paramset/ParamFile.h"
-#include "chart/StepAnalysis.h"
+#include "record/StepAnalysis.h"
 
 namespace cli {
 

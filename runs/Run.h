@@ -11,9 +11,9 @@
 #include <QDateTime>
 #include <QString>
 
-#include "chart/ChartHistory.h"
 #include "paramset/ParamFile.h"
-#include "chart/StepAnalysis.h"
+#include "record/ChartHistory.h"
+#include "record/StepAnalysis.h"
 
 namespace runs {
 

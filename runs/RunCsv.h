@@ -10,7 +10,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "chart/ChartCsv.h"
+#include "record/ChartCsv.h"
 #include "runs/Run.h"
 
 namespace runs {

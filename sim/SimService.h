@@ -14,12 +14,12 @@
 #include "sim/Controller.h"
 #include "sim/FrameLog.h"
 #include "sim/LinePacer.h"
-#include "sim/RxFifo.h"
 #include "sim/LineReceiver.h"
 #include "sim/OutputQueue.h"
 #include "sim/ProtocolEngine.h"
 #include "sim/PtySimulator.h"
 #include "sim/ReplyShaper.h"
+#include "sim/RxFifo.h"
 #include "sim/TtyLine.h"
 
 namespace sim {

@@ -6,8 +6,8 @@
 
 #include "chart/ChartCursor.h"
 #include "chart/ChartMenu.h"
-#include "window/MainUnit.h"
 #include "chart/StepPanel.h"
+#include "window/MainUnit.h"
 
 void TMainForm::BuildChartTools() {
     // A click gives the chart the focus, so the Menu key reaches it; it is

@@ -9,9 +9,9 @@
 #include <QToolButton>
 
 #include "link/ControllerLink.h"
+#include "link/Protocol.h"
 #include "window/LayoutParts.h"
 #include "window/OwnEnabled.h"
-#include "link/Protocol.h"
 #include "window/RadioGroup.h"
 #include "window/TrackBar.h"
 

@@ -5,9 +5,9 @@
 
 #include "chart/ChartCursor.h"
 #include "chart/ChartMenu.h"
+#include "chart/SeriesGraph.h"
 #include "window/LayoutParts.h"
 #include "window/MainUnit.h"
-#include "chart/SeriesGraph.h"
 #include "window/StatusBar.h"
 
 using namespace layoutparts;

@@ -16,10 +16,10 @@
 #include <qcustomplot.h>
 
 #include "chart/ChartFeed.h"
+#include "chart/SeriesGraph.h"
 #include "link/ConsoleLine.h"
 #include "window/DefaultReport.h"
 #include "window/FormStyle.h"
-#include "chart/SeriesGraph.h"
 #include "window/ShortcutHook.h"
 #include "window/StatusBar.h"
 

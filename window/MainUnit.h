@@ -18,16 +18,16 @@
 
 #include "comm/CommInt.h"
 #include "link/ControllerLink.h"
-#include "window/HandlerGuard.h"
+#include "runs/RunLibrary.h"
 #include "window/ConnectionPanel.h"
 #include "window/DrivePanel.h"
+#include "window/HandlerGuard.h"
+#include "window/MeasureSettingsPanel.h"
 #include "window/PanelHost.h"
 #include "window/ParamFileActions.h"
 #include "window/ParamPanel.h"
-#include "window/MeasureSettingsPanel.h"
 #include "window/PositionPanel.h"
 #include "window/ReadSteps.h"
-#include "runs/RunLibrary.h"
 #include "window/StepTest.h"
 
 class QAbstractButton;

@@ -8,9 +8,9 @@
 #include <qcustomplot.h>
 
 #include "chart/ChartFeed.h"
-#include "window/MainUnit.h"
 #include "link/NumberText.h"
-#include "chart/SamplePlot.h"
+#include "record/SamplePlot.h"
+#include "window/MainUnit.h"
 
 namespace {
 

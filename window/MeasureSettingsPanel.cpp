@@ -4,10 +4,10 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "window/LayoutParts.h"
 #include "link/NumberText.h"
-#include "window/OwnEnabled.h"
 #include "link/Protocol.h"
+#include "window/LayoutParts.h"
+#include "window/OwnEnabled.h"
 #include "window/RadioGroup.h"
 
 using namespace layoutparts;

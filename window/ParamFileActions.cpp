@@ -12,10 +12,10 @@
 #include <QPushButton>
 
 #include "link/ControllerLink.h"
+#include "link/Protocol.h"
 #include "window/DefaultReport.h"
 #include "window/ParamDiffDialog.h"
 #include "window/ParamPanel.h"
-#include "link/Protocol.h"
 
 namespace {
 

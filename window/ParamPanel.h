@@ -12,8 +12,8 @@
 
 #include <QObject>
 
-#include "paramset/ParamSync.h"
 #include "link/ParamWords.h"
+#include "paramset/ParamSync.h"
 #include "window/PanelHost.h"
 #include "window/ReadSteps.h"
 

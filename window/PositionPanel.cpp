@@ -5,8 +5,8 @@
 #include <QPushButton>
 
 #include "link/ControllerLink.h"
-#include "window/LayoutParts.h"
 #include "link/NumberText.h"
+#include "window/LayoutParts.h"
 
 using namespace layoutparts;
 

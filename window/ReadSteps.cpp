@@ -8,8 +8,8 @@
 
 #include <QLineEdit>
 
-#include "window/MainUnit.h"
 #include "paramset/ParamSync.h"
+#include "window/MainUnit.h"
 #include "window/StatusBar.h"
 
 

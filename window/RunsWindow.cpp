@@ -13,8 +13,8 @@
 #include <QVBoxLayout>
 #include <qcustomplot.h>
 
-#include "chart/ChartUnits.h"
-#include "chart/ColumnEnvelope.h"
+#include "record/ChartUnits.h"
+#include "record/ColumnEnvelope.h"
 #include "runs/RunCsv.h"
 #include "window/RunFigures.h"
 

@@ -6,10 +6,10 @@
 // to the centre, measurement stopped, the run kept and marked aborted. Main thread.
 #include <QLineEdit>
 
-#include "window/MainUnit.h"
 #include "link/NumberText.h"
 #include "link/Protocol.h"
-#include "chart/SamplePlot.h"
+#include "record/SamplePlot.h"
+#include "window/MainUnit.h"
 
 void TMainForm::StartStepTest() {
     if (FStepPhase != steptest::EPhase::Idle || !FMeasureStopped || !UART->Enabled()) return;

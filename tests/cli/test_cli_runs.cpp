@@ -11,9 +11,9 @@
 #include <QTemporaryDir>
 
 #include "paramset/ParamFile.h"
-#include "tests/support/PtyPair.h"
 #include "sim/PtySimulator.h"
 #include "tests/cli/rack/Rack.h"
+#include "tests/support/PtyPair.h"
 
 namespace {
 

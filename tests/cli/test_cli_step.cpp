@@ -12,8 +12,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "sim/PtySimulator.h"
 #include "runs/RunCsv.h"
+#include "sim/PtySimulator.h"
 
 namespace {
 

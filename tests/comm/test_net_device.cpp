@@ -19,11 +19,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "tests/comm/CommTestSupport.h"
 #include "comm/posix/NetDriver.h"
-#include "tests/support/NetPeer.h"
 #include "comm/posix/NetResolve.h"
 #include "comm/posix/Rfc2217.h"
+#include "tests/comm/CommTestSupport.h"
+#include "tests/support/NetPeer.h"
 
 using namespace commapi;
 using testsupport::Bytes;

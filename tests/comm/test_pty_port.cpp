@@ -11,8 +11,8 @@
 
 #include <QElapsedTimer>
 
-#include "tests/comm/CommTestSupport.h"
 #include "comm/posix/PosixLine.h"
+#include "tests/comm/CommTestSupport.h"
 
 using namespace commapi;
 

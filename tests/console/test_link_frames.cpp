@@ -3,10 +3,10 @@
 #include <functional>
 #include <string>
 
-#include "sim/CommandTable.h"
-#include "tests/support/LinkInsight.h"
-#include "tests/console/LinkFixture.h"
 #include "link/Protocol.h"
+#include "sim/CommandTable.h"
+#include "tests/console/LinkFixture.h"
+#include "tests/support/LinkInsight.h"
 
 namespace {
 

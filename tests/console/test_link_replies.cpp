@@ -3,10 +3,10 @@
 #include <functional>
 #include <string>
 
+#include "link/NumberText.h"
+#include "link/ParamWords.h"
 #include "tests/console/LinkFixture.h"
 #include "tests/support/LinkInsight.h"
-#include "link/ParamWords.h"
-#include "link/NumberText.h"
 
 namespace {
 

@@ -8,13 +8,13 @@
 
 #include <QTimer>
 
+#include "link/NumberText.h"
+#include "link/ParamWords.h"
 #include "sim/Controller.h"
+#include "sim/PtySimulator.h"
 #include "tests/console/LinkFixture.h"
 #include "tests/support/LinkInsight.h"
 #include "tests/support/NetFixture.h"
-#include "link/NumberText.h"
-#include "link/ParamWords.h"
-#include "sim/PtySimulator.h"
 
 namespace {
 

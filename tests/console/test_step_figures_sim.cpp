@@ -8,10 +8,10 @@
 #include <cmath>
 #include <string>
 
-#include "tests/sim/EngineBench.h"
-#include "sim/MotorModel.h"
 #include "figures/StepFigures.h"
+#include "sim/MotorModel.h"
 #include "tests/console/StepRecords.h"
+#include "tests/sim/EngineBench.h"
 
 namespace {
 

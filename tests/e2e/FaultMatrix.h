@@ -12,8 +12,8 @@
 #include <QLineEdit>
 #include <qcustomplot.h>
 
-#include "tests/support/WindowFixture.h"
 #include "tests/support/WindowDriver.h"
+#include "tests/support/WindowFixture.h"
 
 namespace faultmatrix {
 

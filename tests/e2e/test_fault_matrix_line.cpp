@@ -8,10 +8,10 @@
 // tells the user once which device was lost, and a new line connects and works.
 #include <QKeyEvent>
 
-#include "tests/e2e/FaultMatrix.h"
-#include "tests/support/WindowDriver.h"
-#include "tests/support/LinkInsight.h"
 #include "chart/SeriesGraph.h"
+#include "tests/e2e/FaultMatrix.h"
+#include "tests/support/LinkInsight.h"
+#include "tests/support/WindowDriver.h"
 
 using namespace faultmatrix;
 

@@ -2,9 +2,9 @@
 // while the user does what sends it. The window keeps showing what the
 // controller holds, names the refused command in the status bar, and shows
 // no message box (none is defined for a refusal).
+#include "chart/SeriesGraph.h"
 #include "tests/e2e/FaultMatrix.h"
 #include "tests/support/WindowDriver.h"
-#include "chart/SeriesGraph.h"
 
 using namespace faultmatrix;
 

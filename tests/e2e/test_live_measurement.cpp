@@ -4,9 +4,9 @@
 #include <QElapsedTimer>
 #include <QImage>
 
-#include "tests/ui/ChartReaders.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/support/WindowFixture.h"
+#include "tests/ui/ChartReaders.h"
 
 using namespace testsupport;
 

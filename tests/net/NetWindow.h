@@ -3,8 +3,8 @@
 #pragma once
 
 #include "tests/e2e/FaultMatrix.h"
-#include "tests/support/WindowDriver.h"
 #include "tests/support/NetFixture.h"
+#include "tests/support/WindowDriver.h"
 
 namespace nettest {
 

@@ -6,10 +6,10 @@
 #include <QMessageBox>
 #include <QPixmap>
 
-#include "tests/ui/ChartReaders.h"
-#include "tests/support/WindowDriver.h"
-#include "tests/net/NetWindow.h"
 #include "link/NumberText.h"
+#include "tests/net/NetWindow.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/ui/ChartReaders.h"
 
 using namespace nettest;
 

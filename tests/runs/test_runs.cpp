@@ -9,8 +9,8 @@
 #include <qcustomplot.h>
 
 #include "runs/RunCsv.h"
-#include "window/RunFigures.h"
 #include "runs/RunLibrary.h"
+#include "window/RunFigures.h"
 #include "window/RunsWindow.h"
 
 using namespace runs;

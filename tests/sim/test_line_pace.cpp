@@ -12,9 +12,9 @@
 
 #include "sim/Controller.h"
 #include "sim/LinePacer.h"
-#include "tests/support/PtyPair.h"
 #include "sim/PtySimulator.h"
 #include "sim/RxFifo.h"
+#include "tests/support/PtyPair.h"
 #include "tests/support/Wait.h"
 
 namespace {

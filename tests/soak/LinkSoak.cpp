@@ -10,8 +10,8 @@
 #include "comm/CommInt.h"
 #include "link/ConsoleLine.h"
 #include "link/ControllerLink.h"
-#include "tests/soak/LinkSoakPlan.h"
 #include "sim/PtySimulator.h"
+#include "tests/soak/LinkSoakPlan.h"
 
 namespace soak {
 

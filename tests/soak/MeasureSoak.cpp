@@ -12,10 +12,10 @@
 #include <QTimer>
 #include <qcustomplot.h>
 
-#include "window/MainUnit.h"
-#include "sim/PtySimulator.h"
-#include "window/RadioGroup.h"
 #include "chart/SeriesGraph.h"
+#include "sim/PtySimulator.h"
+#include "window/MainUnit.h"
+#include "window/RadioGroup.h"
 #include "window/TrackBar.h"
 
 namespace soak {

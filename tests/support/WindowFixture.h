@@ -26,17 +26,17 @@
 #include <QTest>
 #include <QTimer>
 
-#include "window/MainUnit.h"
-#include "tests/support/WindowDriver.h"
-#include "window/OwnEnabled.h"
-#include "tests/support/PtyPair.h"
-#include "sim/PtySimulator.h"
-#include "window/RadioGroup.h"
 #include "chart/SeriesGraph.h"
+#include "sim/PtySimulator.h"
+#include "tests/support/PtyPair.h"
 #include "tests/support/SimFrames.h"
+#include "tests/support/Wait.h"
+#include "tests/support/WindowDriver.h"
+#include "window/MainUnit.h"
+#include "window/OwnEnabled.h"
+#include "window/RadioGroup.h"
 #include "window/StatusBar.h"
 #include "window/TrackBar.h"
-#include "tests/support/Wait.h"
 
 namespace testsupport {
 

@@ -13,9 +13,9 @@
 
 #include "chart/ChartMenu.h"
 #include "tests/support/PopupDriver.h"
+#include "tests/support/Wait.h"
 #include "tests/support/WindowDriver.h"
 #include "window/MainUnit.h"
-#include "tests/support/Wait.h"
 
 namespace testsupport {
 

@@ -16,10 +16,10 @@
 
 #include <sys/resource.h>
 
-#include "chart/ChartCsv.h"
-#include "chart/ChartHistory.h"
-#include "chart/ChartUnits.h"
-#include "chart/FileSaveJob.h"
+#include "record/ChartCsv.h"
+#include "record/ChartHistory.h"
+#include "record/ChartUnits.h"
+#include "record/FileSaveJob.h"
 #include "tests/ui/CsvReader.h"
 
 using chartcsv::TColumn;

@@ -9,12 +9,12 @@
 #include <qcustomplot.h>
 
 #include "chart/ChartCursor.h"
-#include "tests/support/WindowDriver.h"
 #include "chart/ChartFeed.h"
-#include "chart/ChartHistory.h"
 #include "chart/ChartImage.h"
-#include "tests/ui/ChartMenuDriver.h"
+#include "record/ChartHistory.h"
+#include "tests/support/WindowDriver.h"
 #include "tests/support/WindowFixture.h"
+#include "tests/ui/ChartMenuDriver.h"
 
 using namespace testsupport;
 

@@ -14,8 +14,8 @@
 #include <qcustomplot.h>
 
 #include "chart/ChartFeed.h"
-#include "chart/ColumnEnvelope.h"
 #include "chart/SeriesGraph.h"
+#include "record/ColumnEnvelope.h"
 
 namespace {
 

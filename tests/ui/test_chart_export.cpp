@@ -13,11 +13,11 @@
 #include <QXmlStreamReader>
 
 #include "chart/ChartImage.h"
+#include "chart/StepPanel.h"
 #include "tests/support/WindowDriver.h"
+#include "tests/support/WindowFixture.h"
 #include "tests/ui/ChartMenuDriver.h"
 #include "tests/ui/CsvReader.h"
-#include "chart/StepPanel.h"
-#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "chart/ChartHistory.h"
+#include "record/ChartHistory.h"
 
 namespace {
 

@@ -15,9 +15,9 @@
 #include <qcustomplot.h>
 
 #include "chart/ChartFeed.h"
-#include "chart/ChartHistory.h"
 #include "chart/ChartReplot.h"
 #include "chart/SeriesGraph.h"
+#include "record/ChartHistory.h"
 #include "tests/support/Wait.h"
 
 using testsupport::WaitFor;

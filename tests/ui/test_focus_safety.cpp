@@ -7,9 +7,9 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-#include "tests/ui/ChartReaders.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/support/WindowFixture.h"
+#include "tests/ui/ChartReaders.h"
 
 using namespace testsupport;
 

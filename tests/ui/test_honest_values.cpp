@@ -6,9 +6,9 @@
 
 #include "chart/ChartFeed.h"
 #include "tests/support/WindowDriver.h"
+#include "tests/support/WindowFixture.h"
 #include "tests/ui/ChartMenuDriver.h"
 #include "tests/ui/ChartReaders.h"
-#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 

@@ -7,10 +7,10 @@
 #include <QSignalBlocker>
 
 #include "chart/ChartFeed.h"
-#include "tests/support/WindowDriver.h"
-#include "tests/ui/ChartReaders.h"
 #include "chart/ChartReplot.h"
+#include "tests/support/WindowDriver.h"
 #include "tests/support/WindowFixture.h"
+#include "tests/ui/ChartReaders.h"
 
 using namespace testsupport;
 

@@ -3,8 +3,8 @@
 // starts, and what stops a running measurement.
 #include "chart/ChartFeed.h"
 #include "tests/support/WindowDriver.h"
-#include "tests/ui/ChartReaders.h"
 #include "tests/support/WindowFixture.h"
+#include "tests/ui/ChartReaders.h"
 
 using namespace testsupport;
 

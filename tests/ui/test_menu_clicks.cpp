@@ -4,11 +4,11 @@
 // the chart's exports: test_chart_export.cpp.)
 
 #include "tests/support/PopupDriver.h"
-#include "window/RunsWindow.h"
 #include "tests/support/SimFrames.h"
-#include "window/StepTest.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/support/WindowFixture.h"
+#include "window/RunsWindow.h"
+#include "window/StepTest.h"
 
 using namespace testsupport;
 

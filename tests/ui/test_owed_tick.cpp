@@ -5,8 +5,8 @@
 // through; the ticks are the timer's own signal, fired by the test.
 #include <QLineEdit>
 
-#include "tests/support/WindowFixture.h"
 #include "tests/support/WindowDriver.h"
+#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 

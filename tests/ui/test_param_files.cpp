@@ -9,14 +9,14 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 
-#include "tests/ui/ChartReaders.h"
 #include "link/NumberText.h"
-#include "window/ParamDiffDialog.h"
 #include "paramset/ParamFile.h"
 #include "tests/support/PopupDriver.h"
 #include "tests/support/SimFrames.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/support/WindowFixture.h"
+#include "tests/ui/ChartReaders.h"
+#include "window/ParamDiffDialog.h"
 
 using namespace testsupport;
 

@@ -6,8 +6,8 @@
 
 #include "link/NumberText.h"
 #include "tests/support/WindowDriver.h"
-#include "tests/ui/ChartReaders.h"
 #include "tests/support/WindowFixture.h"
+#include "tests/ui/ChartReaders.h"
 
 using namespace testsupport;
 

@@ -14,8 +14,8 @@
 
 #include "comm/CommInt.h"
 #include "tests/support/WindowDriver.h"
-#include "window/PortAdvice.h"
 #include "tests/support/WindowFixture.h"
+#include "window/PortAdvice.h"
 
 using namespace testsupport;
 using portadvice::ENodeKind;

@@ -4,11 +4,11 @@
 #include <QAbstractItemView>
 #include <QTemporaryDir>
 
-#include "window/PortBox.h"
 #include "tests/support/WindowDriver.h"
+#include "tests/support/WindowFixture.h"
+#include "window/PortBox.h"
 #include "window/PortChoice.h"
 #include "window/PortList.h"
-#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 

@@ -7,8 +7,8 @@
 
 #include "chart/ChartMenu.h"
 #include "tests/support/WindowDriver.h"
-#include "tests/ui/ChartReaders.h"
 #include "tests/support/WindowFixture.h"
+#include "tests/ui/ChartReaders.h"
 
 using namespace testsupport;
 

@@ -4,11 +4,11 @@
 // the bar centred, the measurement stopped and the run kept, marked aborted.
 #include <QKeyEvent>
 
-#include "window/RunsWindow.h"
 #include "tests/support/SimFrames.h"
-#include "window/TrackBar.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/support/WindowFixture.h"
+#include "window/RunsWindow.h"
+#include "window/TrackBar.h"
 
 using namespace testsupport;
 

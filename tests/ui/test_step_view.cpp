@@ -8,10 +8,10 @@
 #include <gtest/gtest.h>
 #include <qcustomplot.h>
 
-#include "chart/ChartHistory.h"
-#include "chart/StepAnalysis.h"
 #include "chart/StepPanel.h"
-#include "chart/StepReport.h"
+#include "record/ChartHistory.h"
+#include "record/StepAnalysis.h"
+#include "record/StepReport.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
-#include "window/PortList.h"
 #include "tests/support/WindowFixture.h"
+#include "window/PortList.h"
 
 using namespace testsupport;
 

@@ -3,8 +3,8 @@
 // itself on close is deleted only after the handler has returned.
 #include <QPointer>
 
-#include "tests/support/WindowFixture.h"
 #include "tests/support/WindowDriver.h"
+#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 

@@ -7,13 +7,13 @@
 #include <qcustomplot.h>
 
 #include "chart/ChartCursor.h"
-#include "tests/support/WindowDriver.h"
 #include "chart/ChartMenu.h"
+#include "chart/StepPanel.h"
+#include "paramset/ParamFile.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/support/WindowFixture.h"
 #include "tests/ui/ChartMenuDriver.h"
 #include "window/ParamDiffDialog.h"
-#include "paramset/ParamFile.h"
-#include "chart/StepPanel.h"
-#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 

@@ -6,9 +6,9 @@
 #include <QRadioButton>
 #include <QToolButton>
 
-#include "tests/ui/ChartReaders.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/support/WindowFixture.h"
+#include "tests/ui/ChartReaders.h"
 
 using namespace testsupport;
 

@@ -10,8 +10,8 @@
 #include <QToolTip>
 #include <qcustomplot.h>
 
-#include "tests/support/WindowFixture.h"
 #include "tests/support/WindowDriver.h"
+#include "tests/support/WindowFixture.h"
 
 using namespace testsupport;
 

@@ -1,4 +1,4 @@
-#include "chart/SamplePlot.h"
+#include "record/SamplePlot.h"
 
 #include <cmath>
 

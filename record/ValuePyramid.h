@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "chart/Ring.h"
+#include "record/Ring.h"
 
 struct TValueRange {
     double min;

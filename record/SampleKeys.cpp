@@ -1,4 +1,4 @@
-#include "chart/SampleKeys.h"
+#include "record/SampleKeys.h"
 
 #include <algorithm>
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "chart/ChartHistory.h"
+#include "record/ChartHistory.h"
 
 class QIODevice;
 

@@ -5,16 +5,11 @@
 
 #include <QString>
 
-class QCPGraph;
-
 namespace chartunits {
 
 // The part of an axis title that names the unit: the last parenthesised
 // part, else what follows the last comma, else the whole title.
 QString AxisUnit(const QString& title);
-
-// The unit of a series: that of its value axis.
-QString SeriesUnit(const QCPGraph& series);
 
 // The CSV column of series `index` (from 0): its name there is the chart's
 // own, "Series1", with the unit in parentheses when there is one.

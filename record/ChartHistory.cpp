@@ -1,4 +1,4 @@
-#include "chart/ChartHistory.h"
+#include "record/ChartHistory.h"
 
 #include <cmath>
 

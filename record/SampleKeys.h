@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "chart/Ring.h"
+#include "record/Ring.h"
 
 class TSampleKeys {
 public:

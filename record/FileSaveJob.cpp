@@ -1,4 +1,4 @@
-#include "chart/FileSaveJob.h"
+#include "record/FileSaveJob.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "chart/ChartCsv.h"
+#include "record/ChartCsv.h"
 
 #include <algorithm>
 #include <charconv>

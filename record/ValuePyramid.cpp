@@ -1,4 +1,4 @@
-#include "chart/ValuePyramid.h"
+#include "record/ValuePyramid.h"
 
 #include <algorithm>
 #include <limits>

@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "chart/ChartHistory.h"
+#include "record/ChartHistory.h"
 
 namespace envelope {
 

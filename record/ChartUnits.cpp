@@ -1,7 +1,6 @@
-#include "chart/ChartUnits.h"
+#include "record/ChartUnits.h"
 
 #include <QRegularExpression>
-#include <qcustomplot.h>
 
 namespace chartunits {
 
@@ -13,10 +12,6 @@ QString AxisUnit(const QString& title) {
     const qsizetype comma = text.lastIndexOf(QLatin1Char(','));
     if (comma >= 0) return text.mid(comma + 1).trimmed();
     return text;
-}
-
-QString SeriesUnit(const QCPGraph& series) {
-    return series.valueAxis() ? AxisUnit(series.valueAxis()->label()) : QString();
 }
 
 QString ColumnName(int index, const QString& unit) {

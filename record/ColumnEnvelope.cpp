@@ -1,4 +1,4 @@
-#include "chart/ColumnEnvelope.h"
+#include "record/ColumnEnvelope.h"
 
 #include <algorithm>
 #include <cstdint>

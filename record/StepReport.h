@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "chart/StepAnalysis.h"
+#include "record/StepAnalysis.h"
 
 namespace stepreport {
 

@@ -8,18 +8,14 @@
 
 #include <optional>
 
-#include <qcustomplot.h>
-
-#include "chart/SampleKeys.h"
-#include "chart/ValuePyramid.h"
+#include "record/SampleKeys.h"
+#include "record/ValuePyramid.h"
 
 class TChartHistory {
 public:
     int Count() const { return int(FKeys.Count()); }
     double Key(int i) const { return FKeys.At(i); }
     double Value(int i) const { return FValues.At(i); }
-    // Point i of the history, 0 the oldest.
-    QCPGraphData At(int i) const { return QCPGraphData(Key(i), Value(i)); }
 
     void Add(double key, double value);
     // Every key added since the history was last empty kept the rule above

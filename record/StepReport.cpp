@@ -1,4 +1,4 @@
-#include "chart/StepReport.h"
+#include "record/StepReport.h"
 
 namespace stepreport {
 

@@ -1,8 +1,8 @@
-#include "chart/StepAnalysis.h"
+#include "record/StepAnalysis.h"
 
 #include <vector>
 
-#include "chart/ChartHistory.h"
+#include "record/ChartHistory.h"
 
 namespace stepview {
 
