@@ -20,7 +20,6 @@ namespace cli {
 
 namespace {
 
-constexpr int SilentLimit = 3;  // time-outs in a row that make the controller silent
 
 struct TAbort {
     EExit code = EExit::Ok;  // Ok: the test ran to its end
@@ -60,7 +59,7 @@ private:
             next = QDeadlineTimer(FSettings.periodMs, Qt::PreciseTimer);
             const TLinkState state = Poll();
             silent = state == lsTimedOut ? silent + 1 : 0;
-            if (silent >= SilentLimit) return {EExit::TimedOut, QStringLiteral("controller silent"), true};
+            if (silent >= protocol::SilentAfterTimeouts) return {EExit::TimedOut, QStringLiteral("controller silent"), true};
             if (state != lsDone) continue;
             // As the window: the sample plotted with the bar as it is, then the plan's move.
             record.samples.push_back(FSession.Link().Sample());

@@ -5,6 +5,8 @@
 #include <functional>
 #include <map>
 
+#include "link/Protocol.h"
+
 namespace cli {
 
 namespace {
@@ -101,7 +103,7 @@ void ParamsCommand(const TWords& w, TOptions& o) {
         Allow(w, "params set", {"--bank", "--dry-run"});
         o.command = ECommand::ParamsSet;
         o.file = w.positional[2];
-        if (w.values.count("--bank")) o.bank = WholeNumber("--bank", w.values.at("--bank"), 0, 4);
+        if (w.values.count("--bank")) o.bank = WholeNumber("--bank", w.values.at("--bank"), 0, protocol::BankCount - 1);
         o.dryRun = w.values.count("--dry-run") > 0;
     } else {
         Refuse(QStringLiteral("'params' takes 'get' or 'set', not '%1'").arg(sub));
@@ -114,7 +116,7 @@ void BankCommand(const TWords& w, TOptions& o) {
     Arity(w, 3, "bank " + sub);
     Allow(w, "bank " + sub, {});
     o.command = sub == "load" ? ECommand::BankLoad : ECommand::BankSave;
-    o.bank = WholeNumber("the bank", w.positional[2], 0, 4);
+    o.bank = WholeNumber("the bank", w.positional[2], 0, protocol::BankCount - 1);
 }
 
 void ModeCommand(const TWords& w, TOptions& o) {

@@ -26,6 +26,11 @@ constexpr uint8_t ProbeByte = 0xFF;
 constexpr uint8_t ProbeAnswer = 'X';
 constexpr uint8_t StatusAccepted = '+';
 constexpr uint8_t StatusRefused = '-';
+// EEPROM banks 0 to BankCount - 1; bank 0 is loaded at reset.
+constexpr int BankCount = 5;
+// Time-outs in a row after which a controller is taken as silent.
+constexpr int SilentAfterTimeouts = 3;
+
 // Reply data of the identification: text up to its status character.
 constexpr uint8_t OpenEnded = 255;
 

@@ -5,6 +5,7 @@
 // that it did not confirm. Main thread only.
 #include <QLineEdit>
 
+#include "paramset/ParamSync.h"
 #include "window/MainUnit.h"
 #include "window/StatusBar.h"
 
@@ -48,9 +49,7 @@ void TMainForm::LinkTimedOut() {
 }
 
 void TMainForm::LinkReplyFailed(uint8_t code, TLinkState state) {
-    const QChar command = QChar::fromLatin1(char(code));
-    NoteLinkFailure(state == lsRefused ? QString::fromUtf8("Команда %1 отклонена").arg(command)
-                                       : QString::fromUtf8("Неверный ответ (%1)").arg(command));
+    NoteLinkFailure(paramsync::FailureText(state, QString(QChar::fromLatin1(char(code)))));
 }
 
 // Panel 0 tells of the last link failure until the next command empties it.

@@ -18,6 +18,7 @@
 
 #include "comm/CommInt.h"
 #include "link/ControllerLink.h"
+#include "link/Protocol.h"
 #include "runs/RunLibrary.h"
 #include "window/ConnectionPanel.h"
 #include "window/DrivePanel.h"
@@ -142,8 +143,7 @@ public:
     void LinkTransactionEnded(uint8_t code, TLinkState state) override;
 
     // After this many time-outs in a row the window says the controller is silent.
-    static constexpr int SilentAfterTimeouts = 3;
-    bool ControllerSilent() const { return FTimeoutsInRow >= SilentAfterTimeouts; }
+    bool ControllerSilent() const { return FTimeoutsInRow >= protocol::SilentAfterTimeouts; }
 
     // Components without a window.
     TComm* UART = nullptr;

@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include "link/ControllerLink.h"
+#include "link/Protocol.h"
 #include "window/LayoutParts.h"
 #include "window/RadioGroup.h"
 
@@ -22,6 +23,12 @@ constexpr int EditY[2] = {32, 72};
 
 // The quiet mark of an edit typed into: a pale yellow ground.
 const QColor EditedBase(255, 244, 196);
+
+QStringList BankItems() {
+    QStringList items;
+    for (int bank = 0; bank < protocol::BankCount; ++bank) items << QStringLiteral("Bank %1").arg(bank);
+    return items;
+}
 
 QRect LabelRect(int row, int column) { return {ColumnX[column], LabelY[row], 68, 14}; }
 QRect EditRect(int row, int column) { return {ColumnX[column], EditY[row], 64, 21}; }
@@ -41,12 +48,10 @@ TParamPanel::TParamPanel(QWidget* window, THost& host) : QObject(window), FHost(
 // buttons, the bank group, "Загрузить", "Сохранить".
 void TParamPanel::Build(QWidget* window) {
     FGroup = Named(layoutparts::Group(window, " Параметры ", {4, 112, 375, 129}), "gboxParams");
-    Named(Label(FGroup, "#1 (signed)", LabelRect(0, 0)), "Label1");
-    Named(Label(FGroup, "Kf (#2)", LabelRect(0, 1)), "Label3");
-    Named(Label(FGroup, "Kp (#3)", LabelRect(0, 2)), "Label5");
-    Named(Label(FGroup, "Ki (#4)", LabelRect(1, 0)), "Label2");
-    Named(Label(FGroup, "#5 (signed)", LabelRect(1, 1)), "Label4");
-    Named(Label(FGroup, "#6", LabelRect(1, 2)), "Label6");
+    // The labels' design names follow their creation down the columns.
+    const char* const labels[ParamCount] = {"Label1", "Label3", "Label5", "Label2", "Label4", "Label6"};
+    for (int i = 0; i < ParamCount; ++i)
+        Named(Label(FGroup, paramwords::Label(i).toUtf8().constData(), LabelRect(i / 3, i % 3)), labels[i]);
     const char* const names[ParamCount] = {"edtParam1", "edtParam2", "edtParam3",
                                            "edtParam4", "edtParam5", "edtParam6"};
     for (int i = 0; i < ParamCount; ++i)
@@ -61,7 +66,7 @@ void TParamPanel::Build(QWidget* window) {
     auto* get = Named(Button(FGroup, "Получить", {8, 98, 100, 25}), "btnGetParams");
     auto* set = Named(Button(FGroup, "Задать", {112, 98, 100, 25}), "btnSetParams");
     FBanks = Named(Place<TRadioGroup>(FGroup, {218, 12, 151, 112}, T(" EEPROM "),
-                                      QStringList{"Bank 0", "Bank 1", "Bank 2", "Bank 3", "Bank 4"}),
+                                      BankItems()),
                    "rgrpEEPROM");
     FBanks->SetItemIndex(0);
     FBanks->setToolTip(T("Bank 0 загружается при сбросе контроллера"));
