@@ -144,14 +144,8 @@ void TChartMenu::UpdateEnabled() {
 
 chartcsv::TTable TChartMenu::Table(const QDateTime& at) const {
     chartcsv::TTable table;
-    table.comments = {
-        Utf8(T("Серво-режим: ") + FFacts.servoMode),
-        Utf8(T("Единица скорости: ") + FFacts.velocityUnit),
-        Utf8(T("Период измерений, мс: ") + QString::number(FFacts.periodMs)),
-        Utf8(T("Глубина истории: ") + QString::number(FFacts.historyDepth)),
-        Utf8(T("Контроллер: ") + FFacts.controller),
-        Utf8(T("Время экспорта: ") + at.toOffsetFromUtc(at.offsetFromUtc()).toString(Qt::ISODate)),
-    };
+    table.comments = recordfacts::Lines(FFacts);
+    table.comments.push_back(recordfacts::ExportLine(at));
     table.timeName = Utf8(FChart->xAxis->label());
     for (size_t i = 0; i < FSeries.size(); ++i) {
         const QString name = chartunits::ColumnName(int(i), chartunits::SeriesUnit(*FSeries[i]));

@@ -17,6 +17,7 @@
 
 #include "record/ChartCsv.h"
 #include "record/FileSaveJob.h"
+#include "record/RecordFacts.h"
 
 class QAction;
 class QCustomPlot;
@@ -28,13 +29,7 @@ class TChartMenu : public QObject {
     Q_OBJECT
 public:
     // What the CSV file's comment lines tell, as of the measurement's start.
-    struct TRunFacts {
-        QString servoMode;     // the selected item's caption
-        QString velocityUnit;  // the selected item's caption
-        int periodMs = 0;
-        int historyDepth = 0;
-        QString controller;    // its identification, as the window shows it
-    };
+    using TRunFacts = recordfacts::TFacts;
     // What a save dialog asks, and what the user chose (an empty path: cancelled).
     struct TFileRequest {
         QString caption;

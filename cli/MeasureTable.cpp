@@ -4,6 +4,7 @@
 
 #include "cli/Options.h"
 #include "record/ChartUnits.h"
+#include "record/RecordFacts.h"
 #include "record/SamplePlot.h"
 
 namespace cli {
@@ -23,12 +24,10 @@ std::array<QString, 3> AxisTitles(int servoMode) {
 }
 
 std::vector<std::string> Comments(const TMeasureFacts& facts, int depth) {
-    return {Utf8(U("Серво-режим: ") + ModeName(facts.servoMode)),
-            Utf8(U("Единица скорости: кИмп/сек")),
-            Utf8(U("Период измерений, мс: ") + QString::number(facts.periodMs)),
-            Utf8(U("Глубина истории: ") + QString::number(depth)),
-            Utf8(U("Контроллер: ") + facts.controller),
-            Utf8(U("Время экспорта: ") + facts.at.toOffsetFromUtc(facts.at.offsetFromUtc()).toString(Qt::ISODate))};
+    std::vector<std::string> lines =
+        recordfacts::Lines({ModeName(facts.servoMode), U("кИмп/сек"), facts.periodMs, depth, facts.controller});
+    lines.push_back(recordfacts::ExportLine(facts.at));
+    return lines;
 }
 
 }  // namespace

@@ -6,11 +6,11 @@
 #include <QJsonObject>
 #include <QStringList>
 
+#include "record/RecordFacts.h"
+
 namespace cli {
 
 namespace {
-
-std::string Utf8(const char* text) { return std::string(text); }
 
 const char* LackName(stepfig::EFigureLack lack) {
     using L = stepfig::EFigureLack;
@@ -54,13 +54,9 @@ QJsonObject Figure(const stepfig::TFigure& figure, stepfig::EFigureLack stepLack
 chartcsv::TTable StepTable(const TStepRecord& record) {
     chartcsv::TTable table = MeasureTable(record.facts, record.samples, record.bars);
     // The keys the window's runs read their start, words and abort by.
-    table.comments.push_back(("Начало: " + record.started.toString(Qt::ISODateWithMs)).toStdString());
-    if (record.params) {
-        QStringList words;
-        for (uint16_t word : *record.params) words << QString::number(word);
-        table.comments.push_back(("Параметры (слова #1-#6): " + words.join(' ')).toStdString());
-    }
-    if (record.aborted) table.comments.push_back(Utf8("Прогон прерван"));
+    table.comments.push_back(recordfacts::StartLine(record.started));
+    if (record.params) table.comments.push_back(recordfacts::ParamsLine(*record.params));
+    if (record.aborted) table.comments.push_back(recordfacts::AbortedLine);
     return table;
 }
 

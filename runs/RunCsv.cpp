@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QStringList>
 
+#include "record/RecordFacts.h"
+
 namespace runs {
 
 namespace {
@@ -16,14 +18,7 @@ namespace {
 QString U(const char* text) { return QString::fromUtf8(text); }
 std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
-const char* ModeKey = "Серво-режим: ";
-const char* UnitKey = "Единица скорости: ";
-const char* PeriodKey = "Период измерений, мс: ";
-const char* DepthKey = "Глубина истории: ";
-const char* ControllerKey = "Контроллер: ";
-const char* StartKey = "Начало: ";
-const char* ParamsKey = "Параметры (слова #1-#6): ";
-const char* AbortedLine = "Прогон прерван";
+using namespace recordfacts;
 
 // The histories keep values as floats and keys as float offsets within
 // blocks: beyond these a value read would not write back as it was read.
@@ -161,16 +156,9 @@ TCsvRead TReader::Read(const QByteArray& bytes) {
 
 chartcsv::TTable Table(const TRun& run) {
     chartcsv::TTable table;
-    table.comments = {Utf8(U(ModeKey) + run.servoMode), Utf8(U(UnitKey) + run.velocityUnit),
-                      Utf8(U(PeriodKey) + QString::number(run.periodMs)),
-                      Utf8(U(DepthKey) + QString::number(run.historyDepth)),
-                      Utf8(U(ControllerKey) + run.controller),
-                      Utf8(U(StartKey) + run.started.toString(Qt::ISODateWithMs))};
-    if (run.params) {
-        QStringList words;
-        for (uint16_t word : *run.params) words << QString::number(word);
-        table.comments.push_back(Utf8(U(ParamsKey) + words.join(' ')));
-    }
+    table.comments = Lines({run.servoMode, run.velocityUnit, run.periodMs, run.historyDepth, run.controller});
+    table.comments.push_back(StartLine(run.started));
+    if (run.params) table.comments.push_back(ParamsLine(*run.params));
     if (run.aborted) table.comments.push_back(AbortedLine);
     table.timeName = Utf8(run.timeName);
     for (int i = 0; i < SeriesCount; ++i)
