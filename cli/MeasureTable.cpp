@@ -35,12 +35,9 @@ std::vector<std::string> Comments(const TMeasureFacts& facts, int depth) {
 chartcsv::TTable MeasureTable(const TMeasureFacts& facts, const std::vector<TLinkSample>& samples,
                               const std::vector<int>& bars) {
     std::array<TChartHistory, 3> series;
-    double timeMs = 0;
+    uint32_t timeMs = 0;
     for (size_t s = 0; s < samples.size(); ++s) {
         const TLinkSample& sample = samples[s];
-        // As the window plots: a repeated sample is no new point.
-        const uint32_t ticks = sampleplot::TickDistance(sample.prevTick, sample.tick);
-        if (ticks == 0) continue;
         sampleplot::TSampleInput in;
         in.servoMode = facts.servoMode;
         in.unit = sampleplot::vuKiloPulsesPerSec;
@@ -48,10 +45,12 @@ chartcsv::TTable MeasureTable(const TMeasureFacts& facts, const std::vector<TLin
         in.barPosition = s < bars.size() ? bars[s] : protocol::BarCentre;
         in.velocity = sample.velocity;
         in.mismatch = sample.mismatch;
-        const sampleplot::TSamplePoints points = sampleplot::ComputeSamplePoints(in);
-        for (size_t i = 0; i < points.size(); ++i)
-            if (points[i]) series[i].Add(timeMs, *points[i]);
-        timeMs += double(ticks * sampleplot::MsPerTick);
+        // As the window plots: a repeated sample is no new point.
+        const auto placed = sampleplot::PlaceSample(timeMs, sample.prevTick, sample.tick, in);
+        if (!placed) continue;
+        for (size_t i = 0; i < placed->points.size(); ++i)
+            if (placed->points[i]) series[i].Add(placed->timeMs, *placed->points[i]);
+        timeMs = placed->nextTimeMs;
     }
     chartcsv::TTable table;
     table.comments = Comments(facts, int(samples.size()));

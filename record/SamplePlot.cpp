@@ -45,4 +45,10 @@ TSamplePoints ComputeSamplePoints(const TSampleInput& in) {
     return {v / 1000.0, mismatch, std::nullopt};
 }
 
+std::optional<TPlaced> PlaceSample(uint32_t timeMs, uint16_t prevTick, uint16_t tick, const TSampleInput& in) {
+    const uint32_t ticks = TickDistance(prevTick, tick);
+    if (ticks == 0) return std::nullopt;
+    return TPlaced{timeMs, timeMs + ticks * MsPerTick, ComputeSamplePoints(in)};
+}
+
 }  // namespace sampleplot

@@ -44,4 +44,14 @@ double CommandVelocity(int barPosition, uint16_t kfWord);
 // gets a point.
 TSamplePoints ComputeSamplePoints(const TSampleInput& in);
 
+// A sample on a record's time base: its points at the time reached so far,
+// and the time the next sample starts from (its ticks later). A repeated
+// sample (no tick since the last) places nothing.
+struct TPlaced {
+    uint32_t timeMs;
+    uint32_t nextTimeMs;
+    TSamplePoints points;
+};
+std::optional<TPlaced> PlaceSample(uint32_t timeMs, uint16_t prevTick, uint16_t tick, const TSampleInput& in);
+
 }  // namespace sampleplot

@@ -161,10 +161,6 @@ void TMainForm::RunOwedTick() {
 }
 
 void TMainForm::PlotSample() {
-    const uint32_t ticks = sampleplot::TickDistance(FSample.prevTick, FSample.tick);
-    if (ticks == 0) return;
-    const uint32_t sampleTime = FTimeMs;
-
     sampleplot::TSampleInput in;
     in.servoMode = Drive->Mode();
     in.unit = Settings->Unit();
@@ -173,10 +169,12 @@ void TMainForm::PlotSample() {
     in.pulsesPerMm = FPulsesPerMm;
     in.velocity = FSample.velocity;
     in.mismatch = FSample.mismatch;
-    const sampleplot::TSamplePoints points = sampleplot::ComputeSamplePoints(in);
+    const auto placed = sampleplot::PlaceSample(FTimeMs, FSample.prevTick, FSample.tick, in);
+    if (!placed) return;
+    const sampleplot::TSamplePoints& points = placed->points;
 
     TChartFeed* feed = ChartFeed();
-    const double x = double(FTimeMs);
+    const double x = double(placed->timeMs);
     for (size_t i = 0; i < points.size(); ++i)
         if (points[i]) feed->Add(int(i), x, *points[i]);
     if (feed->Count(0) > FHistoryDepth) {
@@ -185,7 +183,7 @@ void TMainForm::PlotSample() {
     }
     feed->ApplyAutoRanges();
     feed->RequestReplot();
-    FTimeMs += ticks * sampleplot::MsPerTick;
+    FTimeMs = placed->nextTimeMs;
     // Once the sample is in: the test may step, or stop with its run whole.
-    if (StepTestRunning()) StepTestSample(sampleTime);
+    if (StepTestRunning()) StepTestSample(placed->timeMs);
 }
