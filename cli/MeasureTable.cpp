@@ -14,13 +14,12 @@ namespace {
 QString U(const char* text) { return QString::fromUtf8(text); }
 std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
-// The value axes' titles the window sets at a start in this unit: Series1
-// and Series3 on the left axis, Series2 on the right one.
-std::array<QString, 3> AxisTitles(int servoMode) {
-    const QString left = U("килоИмпульсов/сек");
-    const QString right = servoMode == protocol::smVelocity ? U("Рассогласование (килоИмпульсов/сек)")
-                                                            : U("Рассогласование (импульсов)");
-    return {left, right, left};
+// The units the window's axes give the columns at a start in this unit:
+// Series1 and Series3 on the left axis, Series2 on the right one.
+std::array<QString, 3> Units(int servoMode) {
+    const auto titles = chartunits::AxisTitles(servoMode, sampleplot::vuKiloPulsesPerSec);
+    const QString left = chartunits::AxisUnit(titles.left.value_or(QString()));
+    return {left, chartunits::AxisUnit(titles.right.value_or(QString())), left};
 }
 
 std::vector<std::string> Comments(const TMeasureFacts& facts, int depth) {
@@ -54,10 +53,10 @@ chartcsv::TTable MeasureTable(const TMeasureFacts& facts, const std::vector<TLin
     }
     chartcsv::TTable table;
     table.comments = Comments(facts, int(samples.size()));
-    table.timeName = Utf8(U("Время (мсек)"));
-    const auto titles = AxisTitles(facts.servoMode);
+    table.timeName = Utf8(chartunits::TimeTitle());
+    const auto units = Units(facts.servoMode);
     for (size_t i = 0; i < series.size(); ++i)
-        table.columns.push_back({Utf8(chartunits::ColumnName(int(i), chartunits::AxisUnit(titles[i]))), series[i]});
+        table.columns.push_back({Utf8(chartunits::ColumnName(int(i), units[i])), series[i]});
     return table;
 }
 

@@ -2,7 +2,23 @@
 
 #include <QRegularExpression>
 
+#include "link/Protocol.h"
+#include "record/SamplePlot.h"
+
 namespace chartunits {
+
+TAxisTitles AxisTitles(int servoMode, int velocityUnit) {
+    const auto T = [](const char* text) { return QString::fromUtf8(text); };
+    if (servoMode != protocol::smVelocity) return {T("килоИмпульсов/сек"), T("Рассогласование (импульсов)")};
+    switch (velocityUnit) {
+    case sampleplot::vuMmPerMin: return {T("Скорость (мм/мин)"), T("Рассогласование (мм/мин)")};
+    case sampleplot::vuKiloPulsesPerSec: return {T("килоИмпульсов/сек"), T("Рассогласование (килоИмпульсов/сек)")};
+    case sampleplot::vuPercent: return {T("Ошибка по скорости, %"), std::nullopt};
+    default: return {};
+    }
+}
+
+QString TimeTitle() { return QString::fromUtf8("Время (мсек)"); }
 
 QString AxisUnit(const QString& title) {
     const QString text = title.trimmed();

@@ -3,9 +3,21 @@
 // "Ошибка по скорости, %" -> "%", "килоИмпульсов/сек" as it is).
 #pragma once
 
+#include <optional>
+
 #include <QString>
 
 namespace chartunits {
+
+// The value axes' titles a measurement's start sets for a servo mode and a
+// velocity unit (an item of the unit group); none: that axis keeps its title.
+struct TAxisTitles {
+    std::optional<QString> left;
+    std::optional<QString> right;
+};
+TAxisTitles AxisTitles(int servoMode, int velocityUnit);
+// The time axis's title, "Время (мсек)".
+QString TimeTitle();
 
 // The part of an axis title that names the unit: the last parenthesised
 // part, else what follows the last comma, else the whole title.

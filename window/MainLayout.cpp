@@ -6,6 +6,7 @@
 #include "chart/ChartCursor.h"
 #include "chart/ChartMenu.h"
 #include "chart/SeriesGraph.h"
+#include "record/ChartUnits.h"
 #include "window/LayoutParts.h"
 #include "window/MainUnit.h"
 #include "window/StatusBar.h"
@@ -69,7 +70,7 @@ void TMainForm::BuildChart() {
     // No back wall: the chart shows the window's own background.
     Chart1->setBackground(palette().window());
     Chart1->legend->setVisible(false);
-    Chart1->xAxis->setLabel(T("Время (мсек)"));
+    Chart1->xAxis->setLabel(chartunits::TimeTitle());
     Chart1->yAxis->setLabel(T("Скорость (имп/сек)"));
     Chart1->yAxis2->setLabel(T("рассогласование"));
     Chart1->yAxis2->setVisible(true);

@@ -9,27 +9,11 @@
 
 #include "chart/ChartFeed.h"
 #include "link/NumberText.h"
+#include "record/ChartUnits.h"
 #include "record/SamplePlot.h"
 #include "window/MainUnit.h"
 
 namespace {
-
-struct TAxisTitles {
-    std::optional<QString> left;
-    std::optional<QString> right;  // empty: unchanged
-};
-
-TAxisTitles AxisTitlesFor(int servoMode, int unit) {
-    if (servoMode != protocol::smVelocity)
-        return {"килоИмпульсов/сек", "Рассогласование (импульсов)"};
-    switch (unit) {
-    case sampleplot::vuMmPerMin: return {"Скорость (мм/мин)", "Рассогласование (мм/мин)"};
-    case sampleplot::vuKiloPulsesPerSec:
-        return {"килоИмпульсов/сек", "Рассогласование (килоИмпульсов/сек)"};
-    case sampleplot::vuPercent: return {"Ошибка по скорости, %", std::nullopt};
-    default: return {};
-    }
-}
 
 }  // namespace
 
@@ -78,7 +62,7 @@ void TMainForm::StartMeasurement() {
     // A period of 0 or less gives no ticks (a zero-interval timer would spin).
     Timer1->setInterval(std::max(*period, 0));
 
-    const TAxisTitles titles = AxisTitlesFor(Drive->Mode(), Settings->Unit());
+    const chartunits::TAxisTitles titles = chartunits::AxisTitles(Drive->Mode(), Settings->Unit());
     if (titles.left) Chart1->yAxis->setLabel(*titles.left);
     if (titles.right) Chart1->yAxis2->setLabel(*titles.right);
     NoteChartRun();
