@@ -100,12 +100,10 @@ public:
     TRunsWindow* ShowRuns();
     std::function<QString(bool save, const QString& suggested)> RunPathPrompt;
 
-    // The guided step test (StepTestHandlers.cpp); what asks for its
-    // settings, none when cancelled (tests answer here).
+    // The guided step test (StepTestHandlers.cpp), its settings asked in a dialog.
     void StartStepTest();
     bool StepTestRunning() const { return FStepPhase != steptest::EPhase::Idle; }
     bool AbortStepTest(bool lineUsable = true);  // true when one was running
-    std::function<std::optional<steptest::TSettings>(const steptest::TSettings&)> StepTestPrompt;
 
     // Live measurement.
     void btnGraphClick();

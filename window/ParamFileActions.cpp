@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopedValueRollback>
 
 #include "link/ControllerLink.h"
 #include "link/Protocol.h"
@@ -120,11 +121,7 @@ void TParamFileActions::ShowMenu(QWidget* at, const QPoint& position, QMenu* men
 void TParamFileActions::RunLater(const std::function<void()>& action) {
     FHost.RunHandlerLater([this, action] {
         if (FBusy) return;
-        FBusy = true;
-        const struct TDone {
-            bool& busy;
-            ~TDone() { busy = false; }
-        } done{FBusy};
+        const QScopedValueRollback busy(FBusy, true);
         action();
     });
 }
@@ -208,7 +205,8 @@ void TParamFileActions::WriteFromFile(const paramfile::TParamSet& set, bool save
     outcome.fine = same && outcome.writes.AllAccepted();
     const auto bank = FPanel.Bank();
     if (saveBank && bank && !outcome.fine) {
-        outcome.bankLine = U("В Bank %1 не сохранено: контроллер хранит не то, что в файле.").arg(*bank);
+        outcome.bankLine = same ? U("В Bank %1 не сохранено: не все параметры записаны.").arg(*bank)
+                                : U("В Bank %1 не сохранено: контроллер хранит не то, что в файле.").arg(*bank);
     } else if (saveBank && bank) {
         paramsync::SendWhenFree(link, [&link, &bank] { return link.SendSaveBank(*bank); });
         const TLinkState state = link.WaitReply();

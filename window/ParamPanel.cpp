@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 
 #include "link/ControllerLink.h"
 #include "link/Protocol.h"
@@ -181,11 +182,7 @@ void TParamPanel::ParamDecoded(int index, uint16_t word) {
 }
 
 paramsync::TReadBack TParamPanel::ReadAside() {
-    FAside = true;
-    const struct TRestore {
-        bool& aside;
-        ~TRestore() { aside = false; }
-    } restore{FAside};
+    const QScopedValueRollback aside(FAside, true);
     return paramsync::ReadAll(FHost.PanelLink());
 }
 

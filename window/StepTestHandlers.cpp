@@ -17,16 +17,9 @@ void TMainForm::StartStepTest() {
         ShowError(QString::fromUtf8("Опыт: ступенька — выберите серво-режим, в котором работает ручное управление"));
         return;
     }
-    steptest::TSettings settings = FStepSettings;
-    if (StepTestPrompt) {
-        const auto chosen = StepTestPrompt(settings);
-        if (!chosen || !steptest::Valid(*chosen)) return;
-        settings = *chosen;
-    } else {
-        steptest::TDialog dialog(this, settings);
-        if (dialog.exec() != QDialog::Accepted) return;
-        settings = dialog.Settings();
-    }
+    steptest::TDialog dialog(this, FStepSettings);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const steptest::TSettings settings = dialog.Settings();
     FStepSettings = settings;
     Drive->CentreBar();
     FStepKeptPeriod = Settings->PeriodEdit()->text();

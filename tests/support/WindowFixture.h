@@ -28,6 +28,7 @@
 
 #include "chart/SeriesGraph.h"
 #include "sim/PtySimulator.h"
+#include "tests/support/PopupDriver.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/SimFrames.h"
 #include "tests/support/Wait.h"
@@ -80,23 +81,17 @@ private:
 // or presses Escape when there is nothing to type. Keeps the dialog's texts.
 class TDialogAnswer {
 public:
-    explicit TDialogAnswer(std::optional<QString> text) : FText(std::move(text)) {
-        QObject::connect(&FTimer, &QTimer::timeout, [this] { Poll(); });
-        FTimer.start(20);
-    }
+    explicit TDialogAnswer(std::optional<QString> text)
+        : FModal([this, text](QInputDialog& dialog) {
+              Asked = dialog.windowTitle() + "|" + dialog.labelText();
+              auto* edit = dialog.findChild<QLineEdit*>();
+              if (text) QTest::keyClicks(edit, *text);
+              QTest::keyClick(edit, text ? Qt::Key_Return : Qt::Key_Escape);
+          }) {}
     QString Asked;  // caption and label, once answered
 
 private:
-    void Poll() {
-        auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
-        if (!Asked.isEmpty() || !dialog || !dialog->isVisible()) return;
-        Asked = dialog->windowTitle() + "|" + dialog->labelText();
-        auto* edit = dialog->findChild<QLineEdit*>();
-        if (FText) QTest::keyClicks(edit, *FText);
-        QTest::keyClick(edit, FText ? Qt::Key_Return : Qt::Key_Escape);
-    }
-    std::optional<QString> FText;
-    QTimer FTimer;
+    TModalAnswer<QInputDialog> FModal;
 };
 
 // The connect probe gives the controller 10 ms to answer each attempt; a

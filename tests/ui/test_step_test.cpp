@@ -2,12 +2,18 @@
 // becomes a run, a test steps at the set time of its record (the same time
 // in two tests) and centres the bar after, and each way of aborting leaves
 // the bar centred, the measurement stopped and the run kept, marked aborted.
+// Each test is started as a user starts it: the chart's menu, the entry, the
+// dialog filled in and confirmed.
 #include <QKeyEvent>
+#include <QSpinBox>
+#include <QTableWidget>
 
+#include "tests/support/PopupDriver.h"
 #include "tests/support/SimFrames.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/support/WindowFixture.h"
 #include "window/RunsWindow.h"
+#include "window/StepTest.h"
 #include "window/TrackBar.h"
 
 using namespace testsupport;
@@ -25,10 +31,21 @@ public:
     using TWindowTest::Sim;
 
 protected:
+    // The chart's menu entry `entry`; `answer` answers the dialog it opens.
+    bool ChooseFromChart(const char* entry) {
+        auto* chart = Ctl<QWidget>(*Form, "Chart1");
+        return ChooseEntry(RightClickMenu(*chart, chart->rect().center()), U(entry));
+    }
     void Start(const steptest::TSettings& settings) {
-        Form->StepTestPrompt = [settings](const steptest::TSettings&) { return settings; };
-        Form->StartStepTest();
-        ASSERT_TRUE(Form->StepTestRunning());
+        TModalAnswer<steptest::TDialog> dialog([&settings](steptest::TDialog& d) {
+            d.findChild<QSpinBox*>("spnStep")->setValue(settings.step);
+            d.findChild<QSpinBox*>("spnBefore")->setValue(settings.beforeMs);
+            d.findChild<QSpinBox*>("spnAfter")->setValue(settings.afterMs);
+            d.findChild<QSpinBox*>("spnPeriod")->setValue(settings.periodMs);
+            QTest::keyClick(&d, Qt::Key_Return);
+        });
+        ASSERT_TRUE(ChooseFromChart("Опыт: ступенька…"));
+        ASSERT_TRUE(WaitFor([this] { return Form->StepTestRunning(); }));
     }
     const runs::TRun& LastRun() { return *Form->Runs->Runs().back(); }
     int Bar() { return Ctl<TTrackBar>(*Form, "tbarSubCommand")->Position(); }
@@ -43,6 +60,14 @@ TEST_F(TStepTests, TwoTestsStepAtTheSetTimeAndEndCentred) {
     Sim->SetParam(2, 777);
     Click(Ctl<QPushButton>(*Form, "btnGetParams"));
     KeepSettings();
+    {  // The dialog cancelled: nothing starts, nothing is sent.
+        TModalAnswer<steptest::TDialog> cancel([](steptest::TDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); });
+        Sim->ClearFrames();
+        ASSERT_TRUE(ChooseFromChart("Опыт: ступенька…"));
+        ASSERT_TRUE(WaitFor([&cancel] { return cancel.Answered; }));
+        EXPECT_TRUE(FramesSettled().empty());
+        EXPECT_FALSE(Form->StepTestRunning());
+    }
     std::vector<double> steps;
     for (int test = 0; test < 2; ++test) {
         Sim->ClearFrames();
@@ -65,6 +90,15 @@ TEST_F(TStepTests, TwoTestsStepAtTheSetTimeAndEndCentred) {
     EXPECT_GE(steps[0], Quick.beforeMs);
     EXPECT_LE(steps[0], Quick.beforeMs + 2 * Quick.periodMs + 5);
     EXPECT_NEAR(steps[0], steps[1], Quick.periodMs + 5);
+    // Both in the runs window, opened from the chart's menu; the window still answers.
+    ASSERT_TRUE(ChooseFromChart("Прогоны"));
+    TRunsWindow* runs = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (runs = Form->findChild<TRunsWindow*>()) && runs->isVisible(); }));
+    EXPECT_EQ(runs->findChild<QTableWidget*>()->rowCount(), 2);
+    runs->hide();
+    Sim->ClearFrames();
+    Click(Ctl<QPushButton>(*Form, "btnGetParams"));
+    EXPECT_EQ(Codes(FramesSettled()), "RRRRRR");
 }
 
 TEST_F(TStepTests, EveryAbortCentresStopsAndKeepsTheRunMarked) {
