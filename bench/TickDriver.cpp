@@ -64,35 +64,20 @@ TTickDriver::~TTickDriver() {
 // Point by point, as the ticks would add them: a copy of a long history made
 // in one go would stay in the resident size the memory figure reads.
 void TTickDriver::Fill(int depth) {
-    FForm.FHistoryDepth = depth;
-    sampleplot::TSampleInput in;
-    in.servoMode = VelocityMode;
-    in.barPosition = BarPosition;
-    in.kfWord = KfOne;
-    TChartFeed* feed = FForm.ChartFeed();
-    feed->Clear();
-    for (int i = 0; i < depth; ++i) {
-        in.velocity = VelocityAt(FTick);
-        in.mismatch = in.velocity;
-        const sampleplot::TSamplePoints y = sampleplot::ComputeSamplePoints(in);
-        const double x = double(FForm.FTimeMs);
-        for (int s = 0; s < TChartFeed::SeriesCount; ++s) feed->Add(s, x, y[size_t(s)].value_or(0));
-        ++FTick;
-        FForm.FTimeMs += sampleplot::MsPerTick;
-    }
-    FForm.LinkSampleDecoded({uint16_t(FTick), uint16_t(FTick - 1), 0, 0});
+    FForm.Measurement().Prepare({VelocityMode, sampleplot::vuKiloPulsesPerSec, depth});
+    for (int i = 0; i < depth; ++i) Plot();
 }
 
 void TTickDriver::NextSample() {
-    const uint16_t previous = FForm.FSample.tick;
+    const uint16_t previous = FForm.Measurement().LastSample().tick;
     ++FTick;
     const int16_t velocity = VelocityAt(FTick);
-    FForm.LinkSampleDecoded({uint16_t(FTick), previous, velocity, velocity});
+    FForm.Measurement().SampleDecoded({uint16_t(FTick), previous, velocity, velocity});
 }
 
 void TTickDriver::Plot() {
     NextSample();
-    FForm.PlotSample();
+    FForm.Measurement().PlaceLatest();
 }
 
 bool TTickDriver::Settle() {

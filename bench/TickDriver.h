@@ -18,10 +18,10 @@ public:
     TTickDriver(const TTickDriver&) = delete;
     TTickDriver& operator=(const TTickDriver&) = delete;
 
-    // Sets the history depth and fills every series with that many points,
-    // made by the same computation as live ones.
+    // Begins a record of that history depth and fills every series with
+    // that many points, placed as live ones are.
     void Fill(int depth);
-    // One tick: a new sample and PlotSample.
+    // One tick's work: a new sample placed on the chart.
     void Plot();
     // Runs the event loop until the queued replot and the chart's repaint
     // have happened (a bounded wait that costs no CPU); false when they did not.

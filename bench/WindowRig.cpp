@@ -98,11 +98,11 @@ bool TWindowRig::StartMeasurement(int periodMs, int historyDepth) {
     FForm->Settings->HistoryEdit()->setText(QString::number(historyDepth));
     if (!WaitIdle()) return Fail("link busy before the measurement");
     FForm->btnGraph->click();
-    return FForm->FMeasureStopped == 0 ? true : Fail("measurement did not start");
+    return FForm->Measurement().Running() ? true : Fail("measurement did not start");
 }
 
 bool TWindowRig::StopMeasurement() {
-    if (FForm->FMeasureStopped) return Fail("measurement had stopped by itself");
+    if (!FForm->Measurement().Running()) return Fail("measurement had stopped by itself");
     FForm->btnGraph->click();
     return WaitIdle() ? true : Fail("link busy after the measurement");
 }

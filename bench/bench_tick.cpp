@@ -1,4 +1,4 @@
-// The cost of one measurement tick (PlotSample, and the replot and repaint of
+// The cost of one measurement tick (a sample placed, and the replot and repaint of
 // the chart it asks for) with a history of 1,000,000 points, as a ratio of the
 // tick with 100 points. Two windows are filled once, one per depth, and the
 // rounds alternate between them (in turn which goes first), so a change in

@@ -63,6 +63,14 @@ QString TDeviceSession::Ident() const {
     return QString::fromLatin1(text.data(), qsizetype(text.size()));
 }
 
+void TDeviceSession::LinkSampleDecoded(const TLinkSample& sample) {
+    if (FMeasurement) FMeasurement->SampleDecoded(sample);
+}
+
+void TDeviceSession::LinkTransactionEnded(uint8_t code, TLinkState state) {
+    if (FMeasurement) FMeasurement->TransactionEnded(code, state);
+}
+
 TLinkState TDeviceSession::Transact(const std::function<bool(TControllerLink&)>& send) {
     FLink.CheckLine();
     if (!send(FLink)) return lsRefused;  // another transaction under way: nothing was sent

@@ -14,6 +14,7 @@
 #include "cli/ExitCode.h"
 #include "comm/CommInt.h"
 #include "link/ControllerLink.h"
+#include "measure/Measurement.h"
 
 namespace cli {
 
@@ -40,13 +41,18 @@ public:
     TControllerLink& Link() { return FLink; }
     // The servo mode of the last accepted 'm'; -1 before one.
     int Mode() const { return FMode; }
+    // A measurement told of the samples and the transactions' ends; none: no one.
+    void Attach(measure::TMeasurement* measurement) { FMeasurement = measurement; }
 
 private:
     void LinkModeDecoded(int mode) override { FMode = mode; }
+    void LinkSampleDecoded(const TLinkSample& sample) override;
+    void LinkTransactionEnded(uint8_t code, TLinkState state) override;
 
     TComm FPort;
     TControllerLink FLink;
     int FMode = -1;
+    measure::TMeasurement* FMeasurement = nullptr;
 };
 
 }  // namespace cli

@@ -6,7 +6,6 @@
 #include <QJsonObject>
 #include <QStringList>
 
-#include "record/RecordFacts.h"
 
 namespace cli {
 
@@ -51,26 +50,11 @@ QJsonObject Figure(const stepfig::TFigure& figure, stepfig::EFigureLack stepLack
 
 }  // namespace
 
-chartcsv::TTable StepTable(const TStepRecord& record) {
-    chartcsv::TTable table = MeasureTable(record.facts, record.samples, record.bars);
-    // The keys the window's runs read their start, words and abort by.
-    table.comments.push_back(recordfacts::StartLine(record.started));
-    if (record.params) table.comments.push_back(recordfacts::ParamsLine(*record.params));
-    if (record.aborted) table.comments.push_back(recordfacts::AbortedLine);
-    return table;
-}
-
-stepview::TAnalysis StepAnalysis(const chartcsv::TTable& table) {
-    std::array<const TChartHistory*, 3> series{};
-    for (size_t i = 0; i < series.size() && i < table.columns.size(); ++i) series[i] = &table.columns[i].points;
-    return stepview::Analyse(series, -INFINITY, INFINITY);
-}
-
-QByteArray FiguresJson(const stepview::TAnalysis& analysis, const chartcsv::TTable& table) {
-    const stepfig::TStepFigures& f = analysis.Figures;
-    const size_t column = size_t(analysis.Series);
+QByteArray FiguresJson(const runs::TRun& run) {
+    const stepfig::TStepFigures& f = run.analysis.Figures;
+    const size_t column = size_t(run.analysis.Series);
     // The header holds the unit in its parentheses: "Series1 (килоИмпульсов/сек)".
-    const QString header = column < table.columns.size() ? QString::fromStdString(table.columns[column].name) : QString();
+    const QString header = column < run.seriesNames.size() ? run.seriesNames[column] : QString();
     const QString seriesUnit = header.mid(header.indexOf('(') + 1).chopped(1);
     const auto lack = f.StepLack;
     const QJsonObject figures{{"step_time", Figure(f.StepTime, lack, QStringLiteral("ms"))},

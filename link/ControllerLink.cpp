@@ -84,7 +84,7 @@ bool TControllerLink::Send(uint8_t code, const uint8_t* payload) {
     SettleLine();
     const TransactionArea before = SaveArea();
     std::string identBefore;
-    if (code == 'I') identBefore.swap(FIdentText);  // empties it, without a copy
+    if (code == protocol::cmdIdentify) identBefore.swap(FIdentText);  // empties it, without a copy
     ClearTransactionArea();
     FCmdFrame[0] = code;
     FCmdFrame[1] = length;
@@ -98,7 +98,7 @@ bool TControllerLink::Send(uint8_t code, const uint8_t* payload) {
         // The command never went out: no transaction is left pending (later
         // sends are not refused, WaitReply returns), and the caller gets the error.
         RestoreArea(before);
-        if (code == 'I') FIdentText.swap(identBefore);
+        if (code == protocol::cmdIdentify) FIdentText.swap(identBefore);
         throw;
     }
     StartReplyTimer();
@@ -141,39 +141,39 @@ void TControllerLink::RestoreArea(const TransactionArea& area) {
     FLinkState = area.LinkState;
 }
 
-bool TControllerLink::SendIdentify() { return Send('I', nullptr); }
+bool TControllerLink::SendIdentify() { return Send(protocol::cmdIdentify, nullptr); }
 
-bool TControllerLink::SendSetMode(uint8_t mode) { return Send('M', &mode); }
+bool TControllerLink::SendSetMode(uint8_t mode) { return Send(protocol::cmdSetMode, &mode); }
 
-bool TControllerLink::SendGetMode() { return Send('m', nullptr); }
+bool TControllerLink::SendGetMode() { return Send(protocol::cmdGetMode, nullptr); }
 
-bool TControllerLink::SendGetTarget() { return Send('z', nullptr); }
+bool TControllerLink::SendGetTarget() { return Send(protocol::cmdGetTarget, nullptr); }
 
-bool TControllerLink::SendGetPosition() { return Send('p', nullptr); }
+bool TControllerLink::SendGetPosition() { return Send(protocol::cmdGetPosition, nullptr); }
 
 bool TControllerLink::SendSetTarget(int32_t position) {
     const uint32_t bits = uint32_t(position);  // only the low 24 bits travel
     const uint8_t payload[3] = {uint8_t(bits), uint8_t(bits >> 8), uint8_t(bits >> 16)};
-    return Send('P', payload);
+    return Send(protocol::cmdSetTarget, payload);
 }
 
-bool TControllerLink::SendGetSample() { return Send('V', nullptr); }
+bool TControllerLink::SendGetSample() { return Send(protocol::cmdGetSample, nullptr); }
 
-bool TControllerLink::SendSaveBank(uint8_t bank) { return Send('S', &bank); }
+bool TControllerLink::SendSaveBank(uint8_t bank) { return Send(protocol::cmdSaveBank, &bank); }
 
-bool TControllerLink::SendLoadBank(uint8_t bank) { return Send('L', &bank); }
+bool TControllerLink::SendLoadBank(uint8_t bank) { return Send(protocol::cmdLoadBank, &bank); }
 
-bool TControllerLink::SendReadParam(uint8_t index) { return Send('R', &index); }
+bool TControllerLink::SendReadParam(uint8_t index) { return Send(protocol::cmdReadParam, &index); }
 
 bool TControllerLink::SendWriteParam(uint8_t index, uint16_t value) {
     const uint8_t payload[3] = {index, uint8_t(value), uint8_t(value >> 8)};
-    return Send('W', payload);
+    return Send(protocol::cmdWriteParam, payload);
 }
 
 bool TControllerLink::SendSubCommand(int16_t value) {
     const uint16_t bits = uint16_t(value);
     const uint8_t payload[2] = {uint8_t(bits), uint8_t(bits >> 8)};
-    return Send('B', payload);
+    return Send(protocol::cmdDrive, payload);
 }
 
 // ---------------------------------------------------------------- probe and wait
@@ -326,15 +326,16 @@ bool TControllerLink::AssembleText(const uint8_t* bytes, int32_t count) {
 void TControllerLink::DecodeReply() {
     FLinkState = lsUnparsed;
     switch (FCmdFrame[0]) {
-        case 'B': case 'L': case 'M': case 'P': case 'S': case 'W':
+        case protocol::cmdDrive: case protocol::cmdLoadBank: case protocol::cmdSetMode:
+        case protocol::cmdSetTarget: case protocol::cmdSaveBank: case protocol::cmdWriteParam:
             FLinkState = StateOfStatus(FReply[0]);
             break;
-        case 'I': DecodeIdent(); break;
-        case 'm': DecodeMode(); break;
-        case 'p': DecodePosition(false); break;
-        case 'z': DecodePosition(true); break;
-        case 'R': DecodeParam(); break;
-        case 'V': DecodeSample(); break;
+        case protocol::cmdIdentify: DecodeIdent(); break;
+        case protocol::cmdGetMode: DecodeMode(); break;
+        case protocol::cmdGetPosition: DecodePosition(false); break;
+        case protocol::cmdGetTarget: DecodePosition(true); break;
+        case protocol::cmdReadParam: DecodeParam(); break;
+        case protocol::cmdGetSample: DecodeSample(); break;
         default: break;
     }
     if (FLinkState == lsRefused || FLinkState == lsUnparsed)

@@ -34,6 +34,20 @@ constexpr int SilentAfterTimeouts = 3;
 // Reply data of the identification: text up to its status character.
 constexpr uint8_t OpenEnded = 255;
 
+// The command codes, one byte each, as they go on the wire.
+constexpr uint8_t cmdIdentify = 'I';
+constexpr uint8_t cmdSetMode = 'M';
+constexpr uint8_t cmdGetMode = 'm';
+constexpr uint8_t cmdGetTarget = 'z';
+constexpr uint8_t cmdGetPosition = 'p';
+constexpr uint8_t cmdSetTarget = 'P';
+constexpr uint8_t cmdGetSample = 'V';
+constexpr uint8_t cmdSaveBank = 'S';
+constexpr uint8_t cmdLoadBank = 'L';
+constexpr uint8_t cmdReadParam = 'R';
+constexpr uint8_t cmdWriteParam = 'W';
+constexpr uint8_t cmdDrive = 'B';
+
 struct TCommand {
     uint8_t code;
     uint8_t payload;    // bytes after the length byte
@@ -41,8 +55,9 @@ struct TCommand {
 };
 
 constexpr std::array<TCommand, 12> Commands{{
-    {'I', 0, OpenEnded}, {'M', 1, 0}, {'m', 0, 1}, {'z', 0, 3}, {'p', 0, 3}, {'P', 3, 0},
-    {'V', 0, 6},         {'S', 1, 0}, {'L', 1, 0}, {'R', 1, 2}, {'W', 3, 0}, {'B', 2, 0},
+    {cmdIdentify, 0, OpenEnded}, {cmdSetMode, 1, 0},    {cmdGetMode, 0, 1},   {cmdGetTarget, 0, 3},
+    {cmdGetPosition, 0, 3},      {cmdSetTarget, 3, 0},  {cmdGetSample, 0, 6}, {cmdSaveBank, 1, 0},
+    {cmdLoadBank, 1, 0},         {cmdReadParam, 1, 2},  {cmdWriteParam, 3, 0}, {cmdDrive, 2, 0},
 }};
 
 constexpr std::optional<TCommand> Command(uint8_t code) {

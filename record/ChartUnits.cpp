@@ -18,6 +18,15 @@ TAxisTitles AxisTitles(int servoMode, int velocityUnit) {
     }
 }
 
+QString UnitCaption(int velocityUnit) {
+    switch (velocityUnit) {
+    case sampleplot::vuMmPerMin: return QString::fromUtf8("мм/мин");
+    case sampleplot::vuKiloPulsesPerSec: return QString::fromUtf8("кИмп/сек");
+    case sampleplot::vuPercent: return QString::fromUtf8("процент");
+    default: return {};
+    }
+}
+
 QString TimeTitle() { return QString::fromUtf8("Время (мсек)"); }
 
 QString AxisUnit(const QString& title) {

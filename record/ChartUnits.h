@@ -16,6 +16,8 @@ struct TAxisTitles {
     std::optional<QString> right;
 };
 TAxisTitles AxisTitles(int servoMode, int velocityUnit);
+// The velocity unit's caption, as its group offers it ("кИмп/сек").
+QString UnitCaption(int velocityUnit);
 // The time axis's title, "Время (мсек)".
 QString TimeTitle();
 

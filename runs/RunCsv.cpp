@@ -154,15 +154,22 @@ TCsvRead TReader::Read(const QByteArray& bytes) {
 
 }  // namespace
 
-chartcsv::TTable Table(const TRun& run) {
+chartcsv::TTable ExportTable(const TRun& run, const QDateTime& exportedAt) {
     chartcsv::TTable table;
     table.comments = Lines({run.servoMode, run.velocityUnit, run.periodMs, run.historyDepth, run.controller});
-    table.comments.push_back(StartLine(run.started));
-    if (run.params) table.comments.push_back(ParamsLine(*run.params));
-    if (run.aborted) table.comments.push_back(AbortedLine);
+    table.comments.push_back(ExportLine(exportedAt));
     table.timeName = Utf8(run.timeName);
     for (int i = 0; i < SeriesCount; ++i)
         table.columns.push_back({Utf8(run.seriesNames[size_t(i)]), run.series[size_t(i)]});
+    return table;
+}
+
+chartcsv::TTable Table(const TRun& run, const std::optional<QDateTime>& exportedAt) {
+    chartcsv::TTable table = ExportTable(run, exportedAt.value_or(QDateTime()));
+    if (!exportedAt) table.comments.pop_back();
+    table.comments.push_back(StartLine(run.started));
+    if (run.params) table.comments.push_back(ParamsLine(*run.params));
+    if (run.aborted) table.comments.push_back(AbortedLine);
     return table;
 }
 

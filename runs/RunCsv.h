@@ -8,6 +8,7 @@
 #include <optional>
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 #include "record/ChartCsv.h"
@@ -18,7 +19,11 @@ namespace runs {
 // Larger files are refused unread: a run at the deepest history is about 40 MB.
 constexpr qint64 MaxCsvBytes = qint64(256) << 20;
 
-chartcsv::TTable Table(const TRun& run);
+// With an export time, its line follows the five facts, as the chart's export has it.
+chartcsv::TTable Table(const TRun& run, const std::optional<QDateTime>& exportedAt = std::nullopt);
+// What the chart's "Сохранить данные (CSV)…" writes of the same points: the
+// five facts and the export time, without the run's own lines.
+chartcsv::TTable ExportTable(const TRun& run, const QDateTime& exportedAt);
 
 struct TCsvRead {
     std::optional<TRun> run;

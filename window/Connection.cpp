@@ -86,7 +86,7 @@ void TMainForm::btnDisconnectClick() {
 }
 
 void TMainForm::SetDisconnectedState() {
-    Drive->ForgetOwedDrive();
+    Drive->Line().Forget();
     FTimeoutsInRow = 0;
     FStopWatched = false;
     FIdentPanel.clear();

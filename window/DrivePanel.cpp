@@ -1,7 +1,5 @@
 #include "window/DrivePanel.h"
 
-#include <utility>
-
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QSignalBlocker>
@@ -38,7 +36,7 @@ int VerifyMode(TControllerLink& link) {
         else link.WaitPass();
         link.CheckLine();  // the line went away while waiting: nothing will answer
         const TLinkState state = link.State();
-        const bool answered = link.LastCommand() == 'm' && state != lsPending && state != lsUnparsed;
+        const bool answered = link.LastCommand() == protocol::cmdGetMode && state != lsPending && state != lsUnparsed;
         if (answered || retries > MaxVerifyRetries || state == lsTimedOut) return retries;
     }
 }
@@ -46,7 +44,8 @@ int VerifyMode(TControllerLink& link) {
 }  // namespace
 
 TDrivePanel::TDrivePanel(QWidget* window, TPanelHost& host, std::function<void()> modeRule)
-    : QObject(window), FHost(host), FModeRule(std::move(modeRule)) {
+    : QObject(window), FHost(host), FModeRule(std::move(modeRule)),
+      FLine([&host]() -> TControllerLink& { return host.PanelLink(); }) {
     QStringList modes;
     for (const char* name : protocol::ServoModeNames) modes << T(name);
     FMode = Named(Place<TRadioGroup>(window, {130, 8, 146, 97}, T(" Серво-режим "), modes), "rgServoMode");
@@ -97,7 +96,7 @@ void TDrivePanel::CentreBar() { FBar->SetPosition(BarCentre); }
 void TDrivePanel::CentreBarUnsent() {
     const QSignalBlocker quiet(FBar);
     FBar->SetPosition(BarCentre);
-    FDriveOwed.reset();
+    FLine.Forget();
 }
 
 void TDrivePanel::SetBar(int position) { FBar->SetPosition(position); }
@@ -143,7 +142,7 @@ void TDrivePanel::SwitchMode(uint8_t mode) {
     // The centring above may just have sent or owed a drive command (or a
     // measurement poll may be out): let them end, or the mode command would
     // be refused unsent.
-    SettleDrive();
+    FLine.Settle();
     TControllerLink& link = FHost.PanelLink();
     link.SendSetMode(mode);
     QThread::msleep(10);
@@ -158,37 +157,10 @@ void TDrivePanel::SwitchMode(uint8_t mode) {
     }
 }
 
-void TDrivePanel::tbarSubCommandChange() { SendDrive(protocol::DriveOf(FBar->Position())); }
+void TDrivePanel::tbarSubCommandChange() { FLine.Send(protocol::DriveOf(FBar->Position())); }
 
 void TDrivePanel::sbtnCenterClick() {
     CentreBar();
     tbarSubCommandChange();
 }
 
-void TDrivePanel::SendDrive(int16_t value) {
-    FDriveOwed.reset();
-    TControllerLink& link = FHost.PanelLink();
-    if (link.SendSubCommand(value)) {
-        FDriveOnWire = value;
-        return;
-    }
-    // Refused by a pending transaction: the newest value goes out when it
-    // ends, unless the frame under way carries it already.
-    const uint8_t pending = link.PendingCommand();
-    if (pending == 'B' && FDriveOnWire == value) return;
-    if (pending != 0) FDriveOwed = value;
-}
-
-bool TDrivePanel::SendOwedDrive() {
-    TControllerLink& link = FHost.PanelLink();
-    if (!FDriveOwed || link.State() == lsPending) return false;
-    const int16_t value = *std::exchange(FDriveOwed, std::nullopt);
-    if (!link.SendSubCommand(value)) return false;  // the line is gone
-    FDriveOnWire = value;
-    return true;
-}
-
-void TDrivePanel::SettleDrive() {
-    do FHost.PanelLink().WaitReply();
-    while (SendOwedDrive());
-}

@@ -6,13 +6,12 @@
 // handlers. Main thread only.
 #pragma once
 
-#include <cstdint>
 #include <functional>
-#include <optional>
 
 #include <QObject>
 #include <QString>
 
+#include "measure/DriveLine.h"
 #include "window/PanelHost.h"
 
 class QGroupBox;
@@ -57,15 +56,10 @@ public:
     void tbarSubCommandChange();
     void sbtnCenterClick();
 
-    // A value owed to the controller goes out when the link is idle; true when it went.
-    bool SendOwedDrive();
-    bool DriveOwed() const { return FDriveOwed.has_value(); }
-    void ForgetOwedDrive() { FDriveOwed.reset(); }
-    // Waits until the link is idle with every owed value sent and ended.
-    void SettleDrive();
+    // The drive value as the controller gets it, with the value owed.
+    measure::TDriveLine& Line() { return FLine; }
 
 private:
-    void SendDrive(int16_t value);
     void SwitchMode(uint8_t mode);  // steps of rgServoModeClick after the group is disabled
 
     TPanelHost& FHost;
@@ -74,6 +68,5 @@ private:
     QGroupBox* FDriveGroup = nullptr;
     QToolButton* FCentre = nullptr;
     TTrackBar* FBar = nullptr;
-    std::optional<int16_t> FDriveOwed;
-    std::optional<int16_t> FDriveOnWire;  // the value of the last drive frame sent
+    measure::TDriveLine FLine;
 };

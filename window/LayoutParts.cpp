@@ -21,6 +21,10 @@ QLineEdit* Edit(QWidget* parent, const char* text, const QRect& geometry) {
     return Place<QLineEdit>(parent, geometry, T(text));
 }
 
+QLineEdit* Edit(QWidget* parent, int value, const QRect& geometry) {
+    return Place<QLineEdit>(parent, geometry, QString::number(value));
+}
+
 QLabel* Label(QWidget* parent, const char* text, const QRect& geometry) {
     return Place<QLabel>(parent, geometry, T(text));
 }

@@ -36,6 +36,8 @@ QGroupBox* Group(QWidget* parent, const char* caption, const QRect& geometry);
 // Enter presses the push button that has the focus.
 QPushButton* Button(QWidget* parent, const char* text, const QRect& geometry);
 QLineEdit* Edit(QWidget* parent, const char* text, const QRect& geometry);
+// An edit holding a number.
+QLineEdit* Edit(QWidget* parent, int value, const QRect& geometry);
 QLabel* Label(QWidget* parent, const char* text, const QRect& geometry);
 
 }  // namespace layoutparts

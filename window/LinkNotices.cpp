@@ -5,6 +5,7 @@
 // that it did not confirm. Main thread only.
 #include <QLineEdit>
 
+#include "link/Protocol.h"
 #include "paramset/ParamSync.h"
 #include "window/MainUnit.h"
 #include "window/StatusBar.h"
@@ -29,21 +30,18 @@ void TMainForm::LinkParamDecoded(int index, uint16_t word) { Params->ParamDecode
 void TMainForm::LinkStatusText(const QString& text) {
     // While measuring, the next poll follows a lost one within milliseconds
     // and would empty "Timeout" before anyone could read it.
-    const bool holding = Timer1->isActive() && FNoteShown.isValid() && FNoteShown.elapsed() < NoteHoldMs;
+    const bool holding = FMeasure->Polling() && FNoteShown.isValid() && FNoteShown.elapsed() < NoteHoldMs;
     if (text.isEmpty() && holding) return;
     StatusBar->SetPanelText(0, text);
 }
+
+void TMainForm::LinkSampleDecoded(const TLinkSample& sample) { FMeasure->SampleDecoded(sample); }
 
 void TMainForm::LinkCaptionOverflow() { setWindowTitle(QStringLiteral(">128")); }
 
 void TMainForm::LinkReadError() { ShowError(QStringLiteral("Port Read Error")); }
 
 void TMainForm::LinkTimedOut() {
-    // A lost poll of a running measurement does not stop it: the toggle must
-    // go on doing what the window shows (stop, keeping the points), not start
-    // anew and clear the chart. Only a start whose priming polls time out
-    // ends stopped.
-    if (!Timer1->isActive()) FMeasureStopped = 1;
     NoteLinkFailure(QStringLiteral("Timeout"));
     FNoteShown.start();
 }
@@ -73,7 +71,7 @@ void TMainForm::ShowControllerPanel() {
 void TMainForm::LinkTransactionEnded(uint8_t code, TLinkState state) {
     NoteAnswer(state);
     WatchStop(code, state);
-    QueueOwed();
+    FMeasure->TransactionEnded(code, state);
 }
 
 // A refused command is an answer too; an unreadable one proves nothing.
@@ -82,18 +80,14 @@ void TMainForm::NoteAnswer(TLinkState state) {
     if (state == lsTimedOut) ++FTimeoutsInRow;
     else if (state == lsDone || state == lsRefused) FTimeoutsInRow = 0;
     if (ControllerSilent() != wasSilent) ShowControllerPanel();
-    // A test that cannot see its response must not go on driving; it is
-    // aborted right after this notice, never from inside the reply's handler.
-    if (ControllerSilent() && StepTestRunning())
-        QMetaObject::invokeMethod(this, [this] { RunHandler([this] { AbortStepTest(); }); }, Qt::QueuedConnection);
 }
 
 // The window shows the stopped state at once; whether the controller took
 // the zero and the set-mode is known only when their transactions end.
 void TMainForm::WatchStop(uint8_t code, TLinkState state) {
     if (!FStopWatched) return;
-    if (code == 'B' && state != lsDone) FStopDriveFailed = true;
-    if (code != 'M') return;
+    if (code == protocol::cmdDrive && state != lsDone) FStopDriveFailed = true;
+    if (code != protocol::cmdSetMode) return;
     FStopWatched = false;
     if (state == lsDone && !FStopDriveFailed) return;
     FHandlers.WhenIdle([this] {

@@ -57,11 +57,9 @@ TMainForm::TMainForm(QWidget* parent)
     consoleline::Configure(*UART);
     Link = std::make_unique<TControllerLink>(*UART, this);
     consoleline::Bind(*UART, *Link, [this] { LineLost(); });
-    Timer1 = new QTimer(this);
-    Timer1->setInterval(16);
-    Timer1->setTimerType(Qt::PreciseTimer);
-
     BuildLayout();
+    FChartStore = ChartStore();
+    FMeasure = new measure::TMeasurement(*Link, Drive->Line(), MeasureHooks(), FChartStore.get(), this);
     ConnectHandlers();
     FormCreate();
 }
@@ -71,7 +69,6 @@ TMainForm::~TMainForm() { FormDestroy(); }
 void TMainForm::ConnectHandlers() {
     BindClick(btnSTOP, &TMainForm::btnSTOPClick);
     BindClick(btnGraph, &TMainForm::btnGraphClick);
-    connect(Timer1, &QTimer::timeout, this, [this] { RunHandler([this] { Timer1Timer(); }); });
     for (QLineEdit* edit : {Positions->PositionEdit(), Positions->TargetEdit(), Settings->HistoryEdit(),
                             Settings->PulsesEdit(), Settings->PeriodEdit()})
         BindEditChange(edit);
@@ -106,16 +103,12 @@ void TMainForm::RunHandlerLater(const std::function<void()>& handler) {
 void TMainForm::FormCreate() {
     FShortcutHook = std::make_unique<TShortcutHook>(this);
     ApplyHintTiming();
-    FHistoryDepth = 100;
-    FPulsesPerMm = 80;
     ChartFeed()->Clear();
     Link->ClearTransactionArea();
     Chart1->yAxis->setLabelColor(Series1->pen().color());
     Chart1->yAxis2->setLabelColor(Series2->pen().color());
-    FMeasureStopped = 1;
     Link->ResetToIdle();
     Link->ClearDecoded();
-    FSample = {};
     Params->SetWords({});
     DisableControls();
 }
@@ -129,8 +122,7 @@ void TMainForm::FormDestroy() { UART->Close(); }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
     FHandlers.Close();
-    Timer1->stop();
-    FMeasureStopped = 1;
+    FMeasure->Stop();
     UART->Close();
     event->accept();
 }

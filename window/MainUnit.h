@@ -19,6 +19,8 @@
 #include "comm/CommInt.h"
 #include "link/ControllerLink.h"
 #include "link/Protocol.h"
+#include "measure/Measurement.h"
+#include "record/RecordFacts.h"
 #include "runs/RunLibrary.h"
 #include "window/ConnectionPanel.h"
 #include "window/DrivePanel.h"
@@ -102,13 +104,13 @@ public:
 
     // The guided step test (StepTestHandlers.cpp), its settings asked in a dialog.
     void StartStepTest();
-    bool StepTestRunning() const { return FStepPhase != steptest::EPhase::Idle; }
+    bool StepTestRunning() const { return FMeasure->StepRunning(); }
     bool AbortStepTest(bool lineUsable = true);  // true when one was running
 
-    // Live measurement.
+    // Live measurement: the toggle; the polling, the record and the step
+    // plan are the measurement's.
     void btnGraphClick();
-    void Timer1Timer();
-    void PlotSample();
+    measure::TMeasurement& Measurement() { return *FMeasure; }
     // The only writer of the three series' points; made on first use.
     TChartFeed* ChartFeed();
 
@@ -146,7 +148,6 @@ public:
     // Components without a window.
     TComm* UART = nullptr;
     std::unique_ptr<TControllerLink> Link;
-    QTimer* Timer1 = nullptr;
 
     // Controls.
     TStatusBar* StatusBar = nullptr;
@@ -158,13 +159,6 @@ public:
     TSeriesGraph* Series3 = nullptr;
     TChartMenu* ChartMenu = nullptr;      // the chart's context menu and its exports
     TChartCursor* ChartCursor = nullptr;  // the readout under the mouse while stopped
-
-    // Measurement fields.
-    uint8_t FMeasureStopped = 1;
-    int32_t FHistoryDepth = 100;
-    int32_t FPulsesPerMm = 80;
-    uint32_t FTimeMs = 0;
-    TLinkSample FSample;  // the last sample decoded, with the tick before it
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -209,33 +203,32 @@ private:
     void NameControls();
     void BuildChart();
     void BuildChartTools();  // ChartTools.cpp
-    void NoteChartRun();     // ChartTools.cpp: what the exports tell of this run
+    // ChartTools.cpp: what the points are measured under, told the exports.
+    recordfacts::TFacts MeasuredUnder(int periodMs, int historyDepth) const;
+    void NoteChartRun(const recordfacts::TFacts& facts);
+    std::unique_ptr<measure::TRecordStore> ChartStore();
+    void ShowNewPoints();
     void ConnectHandlers();
     void SetMeasureSettingsEnabled(bool stopped);
     void SetZoomAllowed(bool allowed);
 
     std::unique_ptr<TShortcutHook> FShortcutHook;
 
-    void BeginRun();
+    void BeginRun(const recordfacts::TFacts& facts);
     void EndRun(bool aborted);
     void AddRunEntries();
-    std::optional<runs::TRun> FRunUnderWay;
-    void StepTestSample(uint32_t timeMs);
-    steptest::EPhase FStepPhase = steptest::EPhase::Idle;
+    void StepTestAction(steptest::EAction action);
     steptest::TSettings FStepSettings;
-    // The period and history depth the user had, put back when the test ends.
-    QString FStepKeptPeriod, FStepKeptHistory;
     void EndStepTest();
     TRunsWindow* FRunsView = nullptr;
 
     // Live measurement (MeasureHandlers.cpp).
+    measure::TMeasurement::THooks MeasureHooks();
     void StartMeasurement();
+    void StopMeasuring();
     void StopMeasurementForDisconnect();  // also when a poll finds the port gone
-    void QueueOwed();                      // a transaction is over: what is owed may go
-    void RunOwedTick();
-    void RunOwed();                        // the owed drive value first, then the owed tick
 
+    std::unique_ptr<measure::TRecordStore> FChartStore;  // the record, in the chart's series
+    measure::TMeasurement* FMeasure = nullptr;
     TChartFeed* FChartFeed = nullptr;      // a child of Chart1
-    bool FSampleFresh = false;             // a sample arrived that is not plotted yet
-    bool FTickOwed = false;                // a tick met a pending poll: it runs once that is over
 };

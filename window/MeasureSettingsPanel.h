@@ -10,9 +10,9 @@
 #include <optional>
 
 #include <QObject>
+#include <QString>
 
 class QLineEdit;
-class QString;
 class QWidget;
 class TRadioGroup;
 
@@ -47,9 +47,15 @@ public:
     };
     std::optional<int32_t> Read(const TSink& sink) const;
 
+    // A test's own period, and a depth of at least `depth`; the user's texts
+    // are kept and put back by RestoreKept.
+    void UseForTest(int periodMs, int depth);
+    void RestoreKept();
+
 private:
     TRadioGroup* FUnit = nullptr;
     QLineEdit* FHistory = nullptr;
     QLineEdit* FPulses = nullptr;
     QLineEdit* FPeriod = nullptr;
+    QString FKeptPeriod, FKeptHistory;
 };

@@ -9,14 +9,13 @@ void TMainForm::btnSTOPClick() {
     Drive->CentreBar();
     Drive->ApplyDriveRule(mode);  // the drive group, its caption and "Задать" stay as they are
     AbortStepTest();
-    if (!FMeasureStopped) EndRun(false);
-    FMeasureStopped = 1;
-    Timer1->stop();
+    EndRun(false);
+    FMeasure->Stop();
     SetMeasureSettingsEnabled(true);
     // Watched from here: the zero and the set-mode must both be answered.
     FStopWatched = true;
     FStopDriveFailed = false;
-    Drive->SettleDrive();
+    Drive->Line().Settle();
     // The selection may have changed while waiting; never send "no mode".
     const int present = Drive->Mode();
     if (present < 0 || !Link->SendSetMode(uint8_t(present))) FStopWatched = false;

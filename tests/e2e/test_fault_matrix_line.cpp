@@ -158,8 +158,8 @@ const TLineLoss LineLosses[] = {
      },
      ELoss::BeforeAction, 0, [](TLineFaults&) {},
      [](TLineFaults& t) {
-         EXPECT_FALSE(t.Form->Timer1->isActive());
-         EXPECT_EQ(t.Form->FMeasureStopped, 1);
+         EXPECT_FALSE(t.Form->Measurement().Polling());
+         EXPECT_FALSE(t.Form->Measurement().Running());
          EXPECT_EQ(t.Points(), t.PlottedBeforeLoss);  // the chart keeps what was measured
      }},
     // A drive key held down (the keyboard repeats it): the first repeat that

@@ -95,10 +95,10 @@ const TRefusal Refusals[] = {
      },
      [](TFaultMatrix& rig, const TRefusal&) {
          // Polling goes on, but no sample was accepted, so nothing is plotted.
-         EXPECT_EQ(rig.Form->FMeasureStopped, 0);
+         EXPECT_TRUE(rig.Form->Measurement().Running());
          EXPECT_EQ(rig.Form->Series1->History().Count(), 0);
          rig.Click(Ctl<QPushButton>(*rig.Form, "btnGraph"));
-         EXPECT_EQ(rig.Form->FMeasureStopped, 1);
+         EXPECT_FALSE(rig.Form->Measurement().Running());
      }},
     {'S', Nothing,
      [](TFaultMatrix& rig, const TRefusal&) {

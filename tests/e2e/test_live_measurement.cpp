@@ -50,7 +50,7 @@ TEST_F(TLiveMeasurement, TwoSecondsInTheVelocityModeFollowTheCommand) {
     ASSERT_EQ(Form->Params->Words()[1], 256);  // Kf 1.0 read at connect
     ASSERT_EQ(Ctl<TRadioGroup>(*Form, "rgVelocityRaz")->ItemIndex(), 1);
     const qint64 elapsed = Measure(125);  // 2 s at the 16 ms period
-    ASSERT_EQ(Form->FMeasureStopped, 1);
+    ASSERT_FALSE(Form->Measurement().Running());
 
     const std::vector<double> keys = Keys(Form->Series1);
     const std::vector<double> actual = Values(Form->Series1);
@@ -120,7 +120,7 @@ TEST_F(TLiveMeasurement, RunningMeasurementDrawsItsLines) {
     ASSERT_TRUE(RunOnFor(900));
     Drive(180);
     ASSERT_TRUE(RunOnFor(1100));
-    ASSERT_EQ(Form->FMeasureStopped, 0);
+    ASSERT_TRUE(Form->Measurement().Running());
     const QImage shot = Form->grab().toImage();
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
 

@@ -116,10 +116,10 @@ void TMeasureSoak::Run(uint64_t targetMs, TWatchdog& watchdog) {
     QObject::connect(&FClock, &QTimer::timeout, [this] { StepClock(); });
     FClock.start(ClockPeriodMs);
     uint32_t lastMs = 0;
-    while (FForm.FTimeMs < targetMs) {
+    while (FForm.Measurement().Record().TimeMs() < targetMs) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        if (FForm.FTimeMs == lastMs) continue;
-        lastMs = FForm.FTimeMs;
+        if (FForm.Measurement().Record().TimeMs() == lastMs) continue;
+        lastMs = FForm.Measurement().Record().TimeMs();
         watchdog.Beat("the measurement's time axis");
     }
     FClock.stop();
@@ -128,8 +128,8 @@ void TMeasureSoak::Run(uint64_t targetMs, TWatchdog& watchdog) {
 void TMeasureSoak::Finish() {
     // Stop and reset ends the measurement however it stands.
     FForm.btnSTOP->click();
-    if (FForm.Timer1->isActive() || FForm.FMeasureStopped != 1) Problem("the measurement did not stop");
-    FReport.chartMs = FForm.FTimeMs;
+    if (FForm.Measurement().Polling() || FForm.Measurement().Running()) Problem("the measurement did not stop");
+    FReport.chartMs = FForm.Measurement().Record().TimeMs();
     FReport.polls = FSim.FrameCount('V');  // the log keeps only the latest frames
     CheckChart();
     // The link takes the next command.

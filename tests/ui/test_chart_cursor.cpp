@@ -137,7 +137,7 @@ TEST_F(TChartCursorView, GoneOutsideThePlotAndWhileMeasuring) {
     ASSERT_TRUE(Cursor->Shown());
     ChooseMode(2);
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
-    ASSERT_EQ(Form->FMeasureStopped, 0);
+    ASSERT_TRUE(Form->Measurement().Running());
     ASSERT_TRUE(WaitFor([this] { return !Cursor->Shown(); }));
     // While measuring its layer shares the buffer below: no extra cost per redraw.
     ASSERT_TRUE(WaitFor([this] { return Chart->layer(TChartCursor::LayerName)->mode() == QCPLayer::lmLogical; }));

@@ -47,7 +47,7 @@ protected:
             return history.Count() >= samples && (samples < depth || history.Key(0) > 0);
         }));
         Click(Ctl<QPushButton>(*Form, "btnGraph"));
-        ASSERT_EQ(Form->FMeasureStopped, 1);
+        ASSERT_FALSE(Form->Measurement().Running());
     }
     QString PathOf(const char* name) const { return Dir.filePath(QString::fromUtf8(name)); }
     // Exports the points through the menu under the name chosen and reads
@@ -170,7 +170,7 @@ TEST_F(TChartExport, StepFiguresOfTheSimulatedMotor) {
     const int stepped = history.Count();
     ASSERT_TRUE(WaitFor([&] { return history.Count() >= stepped + 60; }));
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
-    ASSERT_EQ(Form->FMeasureStopped, 1);
+    ASSERT_FALSE(Form->Measurement().Running());
 
     QMenu* menu = Driver->Open();
     ASSERT_NE(menu, nullptr);
@@ -211,7 +211,7 @@ TEST_F(TChartExport, CsvWhileMeasuringIsOneMoment) {
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 5; }));
     ASSERT_TRUE(Driver->Export(Form->ChartMenu->SaveCsvAction(), PathOf("running.csv")));
-    EXPECT_EQ(Form->FMeasureStopped, 0);
+    EXPECT_TRUE(Form->Measurement().Running());
     QFile file(PathOf("running.csv"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const TCsvFile csv = ParseCsv(file.readAll());

@@ -165,7 +165,7 @@ TEST_F(TFocusWindow, BeforeConnectingNoKeyActsWhereverTheFocusIs) {
     }
     EXPECT_FALSE(Form->UART->Enabled());
     EXPECT_EQ(Bar(), 256);
-    EXPECT_EQ(Form->FMeasureStopped, 1);
+    EXPECT_FALSE(Form->Measurement().Running());
     EXPECT_TRUE(Boxes->Texts().isEmpty());
 }
 

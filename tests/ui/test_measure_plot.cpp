@@ -1,7 +1,7 @@
 // One sample onto the chart: the tick distance and time axis, the three
 // units, the mismatch rounding, the trimming to the history depth and the
-// automatic axis ranges. The sample fields are set on the window's link as a
-// decoded reply would set them; no controller is needed.
+// automatic axis ranges. Samples are handed to the window's measurement as
+// the link decodes them and placed as a tick places them; no controller is needed.
 #include <cmath>
 
 #include <QSignalBlocker>
@@ -20,20 +20,26 @@ class TPlotSample : public testsupport::TWindowTest {
 protected:
     void SetUp() override {
         testsupport::TWindowTest::SetUp();
-        Form->FTimeMs = 0;
+        Begin();
     }
+    // A new record, as a start makes it before its polls.
+    void Begin(int depth = measure::DefaultHistoryDepth, int32_t pulses = measure::DefaultPulsesPerMm) {
+        Form->Measurement().Prepare({-1, sampleplot::vuKiloPulsesPerSec, depth, pulses});
+    }
+    uint32_t TimeMs() { return Form->Measurement().Record().TimeMs(); }
     // Program changes of the bar would send: the closed port must not see them.
     void SetBar(int position) {
         const QSignalBlocker quiet(Ctl<TTrackBar>(*Form, "tbarSubCommand"));
         Ctl<TTrackBar>(*Form, "tbarSubCommand")->SetPosition(position);
     }
     void SetSample(uint16_t previousTick, uint16_t tick, int16_t velocity = 0, int16_t mismatch = 0) {
-        Form->LinkSampleDecoded({tick, previousTick, velocity, mismatch});
+        Form->Measurement().SampleDecoded({tick, previousTick, velocity, mismatch});
     }
     // The next sample, 1 tick after the last one.
     void Plot(int16_t velocity = 0, int16_t mismatch = 0) {
-        SetSample(Form->FSample.tick, uint16_t(Form->FSample.tick + 1), velocity, mismatch);
-        Form->PlotSample();
+        const uint16_t last = Form->Measurement().LastSample().tick;
+        SetSample(last, uint16_t(last + 1), velocity, mismatch);
+        Form->Measurement().PlaceLatest();
     }
     TSeriesGraph* Series(int i) const { return static_cast<TSeriesGraph*>(Ctl<QCustomPlot>(*Form, "Chart1")->graph(i)); }
     int Count(int i) const { return Series(i)->History().Count(); }
@@ -68,24 +74,17 @@ TEST_F(TPlotSample, TickDistanceDrivesTheTimeAxis) {
     };
     Ctl<TRadioGroup>(*Form, "rgServoMode")->SetItemIndex(0);
     for (const TTickCase& c : cases) {
-        Form->FTimeMs = 1000;
+        const uint32_t start = TimeMs();
         const int before = Count(0);
         SetSample(c.previous, c.tick);
-        Form->PlotSample();
+        Form->Measurement().PlaceLatest();
         EXPECT_EQ(Count(0), before + (c.plotted ? 1 : 0)) << c.previous << "->" << c.tick;
-        EXPECT_EQ(Form->FTimeMs, 1000 + c.advance) << c.previous << "->" << c.tick;
+        EXPECT_EQ(TimeMs(), start + c.advance) << c.previous << "->" << c.tick;
         if (c.plotted) {
-            EXPECT_EQ(Keys(Series(0)).back(), 1000.0);  // X before the advance
+            EXPECT_EQ(Keys(Series(0)).back(), double(start));  // X before the advance
         }
         Form->ChartFeed()->Clear();
     }
-}
-
-TEST_F(TPlotSample, TimeWrapsModulo32Bits) {
-    Form->FTimeMs = 0xFFFFFFF0u;
-    SetSample(10, 14);
-    Form->PlotSample();
-    EXPECT_EQ(Form->FTimeMs, 4u);
 }
 
 TEST_F(TPlotSample, EachModeAndUnitFeedsItsSeries) {
@@ -112,7 +111,7 @@ TEST_F(TPlotSample, EachModeAndUnitFeedsItsSeries) {
         Ctl<TRadioGroup>(*Form, "rgVelocityRaz")->SetItemIndex(c.unit);
         SetBar(c.bar);
         Form->Params->SetWords({0, c.kf, 0, 0, 0, 0});
-        Form->FPulsesPerMm = c.pulses;
+        Begin(measure::DefaultHistoryDepth, c.pulses);
         const std::array<int, 3> before{Count(0), Count(1), Count(2)};
         Plot(c.velocity, c.mismatch);
         const std::array<std::optional<double>, 3> expected{c.y1, c.y2, c.y3};
@@ -129,14 +128,15 @@ TEST_F(TPlotSample, EachModeAndUnitFeedsItsSeries) {
 
 TEST_F(TPlotSample, PointsOfOneSampleShareTheirX) {
     Ctl<TRadioGroup>(*Form, "rgServoMode")->SetItemIndex(2);
-    Form->FTimeMs = 40;
+    for (int i = 0; i < 8; ++i) Plot(5);
+    Form->ChartFeed()->Clear();
     Plot(5);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(Keys(Series(i)), std::vector<double>{40.0}) << i;
 }
 
 TEST_F(TPlotSample, HistoryDepthBoundsTheFedSeries) {
     Ctl<TRadioGroup>(*Form, "rgServoMode")->SetItemIndex(0);
-    Form->FHistoryDepth = 100;
+    Begin(100);
     for (int i = 0; i < 100; ++i) Plot(int16_t(i));
     EXPECT_EQ(Count(0), 100);
     for (int i = 100; i < 150; ++i) Plot(int16_t(i));
@@ -151,17 +151,17 @@ TEST_F(TPlotSample, HistoryDepthBoundsTheFedSeries) {
 TEST_F(TPlotSample, DepthOfZeroOrLessKeepsTheChartEmpty) {
     Ctl<TRadioGroup>(*Form, "rgServoMode")->SetItemIndex(2);
     for (int32_t depth : {0, -3}) {
-        Form->FHistoryDepth = depth;
+        Begin(depth);
         for (int i = 0; i < 5; ++i) {
             Plot(10);
             EXPECT_EQ(Count(0) + Count(1) + Count(2), 0) << depth;
         }
     }
-    EXPECT_EQ(Form->FTimeMs, 50u);  // time goes on all the same
+    EXPECT_EQ(TimeMs(), 25u);  // time goes on all the same
 }
 
 TEST_F(TPlotSample, ASeriesNotFedKeepsItsPoints) {
-    Form->FHistoryDepth = 10;
+    Begin(10);
     Ctl<TRadioGroup>(*Form, "rgServoMode")->SetItemIndex(2);
     Ctl<TRadioGroup>(*Form, "rgVelocityRaz")->SetItemIndex(1);
     for (int i = 0; i < 4; ++i) Plot(1);
@@ -179,7 +179,7 @@ TEST_F(TPlotSample, ASeriesNotFedKeepsItsPoints) {
 
 TEST_F(TPlotSample, AxesFollowThePointsHeld) {
     Ctl<TRadioGroup>(*Form, "rgServoMode")->SetItemIndex(0);
-    Form->FHistoryDepth = 20;
+    Begin(20);
     Plot(500, 5000);  // a spike: 100 kpulses/s and mismatch 1000
     for (int i = 0; i < 19; ++i) Plot(int16_t(i % 3), int16_t(-5 * (i % 4)));
     const QCPRange left = Ctl<QCustomPlot>(*Form, "Chart1")->yAxis->range();

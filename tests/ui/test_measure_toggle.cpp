@@ -50,10 +50,10 @@ TEST_F(TMeasureToggle, StartPrimesTwiceThenPollsOnTheTimer) {
     ChooseMode(2);
     Sim->ClearFrames();
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
-    EXPECT_EQ(Form->FMeasureStopped, 0);
-    EXPECT_TRUE(Form->Timer1->isActive());
-    EXPECT_EQ(Form->Timer1->interval(), 16);
-    EXPECT_EQ(Form->FTimeMs, 0u);
+    EXPECT_TRUE(Form->Measurement().Running());
+    EXPECT_TRUE(Form->Measurement().Polling());
+    EXPECT_EQ(Form->Measurement().PeriodMs(), 16);
+    EXPECT_EQ(Form->Measurement().Record().TimeMs(), 0u);
     EXPECT_EQ(testsupport::Codes(Sim->Frames()), "VV");  // both answered before the timer runs
     EXPECT_EQ(Points(), 0);
     ExpectSettingsEnabled(false, false);
@@ -69,8 +69,8 @@ TEST_F(TMeasureToggle, StartPrimesTwiceThenPollsOnTheTimer) {
 TEST_F(TMeasureToggle, StopKeepsThePointsAndAllowsZoomTheNextStartClears) {
     ChooseMode(2);
     MeasureBriefly();
-    EXPECT_EQ(Form->FMeasureStopped, 1);
-    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_FALSE(Form->Measurement().Running());
+    EXPECT_FALSE(Form->Measurement().Polling());
     EXPECT_TRUE(Zoomable());
     ExpectSettingsEnabled(true, true);
     const int kept = Points();
@@ -127,12 +127,10 @@ TEST_F(TMeasureToggle, BadPeriodLeavesChartTitlesAndTimerAndKeepsEarlierSettings
     Ctl<QLineEdit>(*Form, "edtTimerPeriod")->setText("16ms");
     Sim->ClearFrames();
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
-    EXPECT_EQ(Form->FMeasureStopped, 1);
-    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_FALSE(Form->Measurement().Running());
+    EXPECT_FALSE(Form->Measurement().Polling());
     EXPECT_TRUE(Marked(Ctl<QLineEdit>(*Form, "edtTimerPeriod")));
     EXPECT_FALSE(Marked(Ctl<QLineEdit>(*Form, "edtHistoryDepth")));
-    EXPECT_EQ(Form->FHistoryDepth, 50);
-    EXPECT_EQ(Form->FPulsesPerMm, 40);
     EXPECT_EQ(Points(), 3);
     EXPECT_EQ(Ctl<QCustomPlot>(*Form, "Chart1")->yAxis->label(), "L");
     EXPECT_EQ(Ctl<QCustomPlot>(*Form, "Chart1")->yAxis2->label(), "R");
@@ -145,7 +143,7 @@ TEST_F(TMeasureToggle, BadPeriodLeavesChartTitlesAndTimerAndKeepsEarlierSettings
     Ctl<QLineEdit>(*Form, "edtTimerPeriod")->setText("16");
     EXPECT_FALSE(Marked(Ctl<QLineEdit>(*Form, "edtTimerPeriod")));
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
-    EXPECT_TRUE(Form->Timer1->isActive());
+    EXPECT_TRUE(Form->Measurement().Polling());
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
 }
 
@@ -156,41 +154,40 @@ TEST_F(TMeasureToggle, BadHistoryDepthStopsBeforeThePulses) {
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
     EXPECT_TRUE(Marked(Ctl<QLineEdit>(*Form, "edtHistoryDepth")));
     EXPECT_FALSE(Marked(Ctl<QLineEdit>(*Form, "edtPulsesPerMilimeter")));
-    EXPECT_EQ(Form->FHistoryDepth, 100);
-    EXPECT_EQ(Form->FMeasureStopped, 1);
+    EXPECT_FALSE(Form->Measurement().Running());
 
     Ctl<QLineEdit>(*Form, "edtHistoryDepth")->setText("100");
     Click(Ctl<QPushButton>(*Form, "btnGraph"));  // now the pulses edit, disabled in this mode, is the bad one
     EXPECT_TRUE(Marked(Ctl<QLineEdit>(*Form, "edtPulsesPerMilimeter")));
-    EXPECT_EQ(Form->FMeasureStopped, 1);
+    EXPECT_FALSE(Form->Measurement().Running());
 }
 
 TEST_F(TMeasureToggle, PeriodOfZeroRunsWithoutTicks) {
     ChooseMode(2);
     Ctl<QLineEdit>(*Form, "edtTimerPeriod")->setText("0");
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
-    EXPECT_EQ(Form->FMeasureStopped, 0);
-    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_TRUE(Form->Measurement().Running());
+    EXPECT_FALSE(Form->Measurement().Polling());
     Sim->ClearFrames();
     EXPECT_TRUE(FramesSettled(150).empty());
     EXPECT_EQ(Points(), 0);
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
-    EXPECT_EQ(Form->FMeasureStopped, 1);
+    EXPECT_FALSE(Form->Measurement().Running());
 }
 
 TEST_F(TMeasureToggle, PrimingTimeoutLeavesTheTimerOffAndTheSettingsDisabled) {
     ChooseMode(2);
     SetFaults([](sim::TFaults& f) { f.ReplyCodes = "V"; f.DropEvery = 1; });
     Click(Ctl<QPushButton>(*Form, "btnGraph"));  // two polls, each ended by the reply timer
-    EXPECT_EQ(Form->FMeasureStopped, 1);
-    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_FALSE(Form->Measurement().Running());
+    EXPECT_FALSE(Form->Measurement().Polling());
     ExpectSettingsEnabled(false, false);
     EXPECT_TRUE(Panless());
     // The next toggle is a start again.
     SetFaults([](sim::TFaults& f) { f.DropEvery = 0; });
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
-    EXPECT_EQ(Form->FMeasureStopped, 0);
-    EXPECT_TRUE(Form->Timer1->isActive());
+    EXPECT_TRUE(Form->Measurement().Running());
+    EXPECT_TRUE(Form->Measurement().Polling());
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
 }
 
@@ -227,8 +224,8 @@ TEST_P(TMeasurePortEnd, StopsTheMeasurementWithAtMostOneReport) {
     switch (c.end) {
         case EPortEnd::Disconnect:  // polling stops at once
             Click(Ctl<QPushButton>(*Form, "btnDisconnect"));
-            EXPECT_FALSE(Form->Timer1->isActive());
-            EXPECT_EQ(Form->FMeasureStopped, 1);
+            EXPECT_FALSE(Form->Measurement().Polling());
+            EXPECT_FALSE(Form->Measurement().Running());
             break;
         case EPortEnd::ClosedUnderIt:  // behind the window's back: the next tick stops it
             ASSERT_TRUE(LinkIdle());
@@ -238,11 +235,11 @@ TEST_P(TMeasurePortEnd, StopsTheMeasurementWithAtMostOneReport) {
             Sim->HangUp();
             break;
     }
-    ASSERT_TRUE(WaitFor([&] { return !Form->Timer1->isActive() && Boxes->Boxes().size() >= c.boxes; }));
+    ASSERT_TRUE(WaitFor([&] { return !Form->Measurement().Polling() && Boxes->Boxes().size() >= c.boxes; }));
     PumpFor(300);  // a further report would come within a few ticks
     EXPECT_EQ(Boxes->Boxes().size(), c.boxes) << Boxes->Texts().join("; ").toStdString();
-    EXPECT_FALSE(Form->Timer1->isActive());
-    EXPECT_EQ(Form->FMeasureStopped, 1);
+    EXPECT_FALSE(Form->Measurement().Polling());
+    EXPECT_FALSE(Form->Measurement().Running());
     EXPECT_TRUE(Zoomable());
 }
 
@@ -258,15 +255,15 @@ TEST_F(TMeasureToggle, ALostPollKeepsTheMeasurementRunningAndTheToggleStopsIt) {
     ASSERT_TRUE(WaitFor([this] { return Points() > 0; }));
     SetFaults([](sim::TFaults& f) { f.ReplyCodes = "V"; f.DropNext = 1; });
     ASSERT_TRUE(WaitFor([this] { return Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(0) == QStringLiteral("Timeout"); }, 4000));
-    EXPECT_EQ(Form->FMeasureStopped, 0);
-    EXPECT_TRUE(Form->Timer1->isActive());
+    EXPECT_TRUE(Form->Measurement().Running());
+    EXPECT_TRUE(Form->Measurement().Polling());
     const int before = Form->Series1->History().Count();
     ASSERT_TRUE(WaitFor([&] { return Form->Series1->History().Count() > before; }));
     EXPECT_EQ(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(0), QStringLiteral("Timeout"));  // the next polls do not wipe it at once
     const int kept = Form->Series1->History().Count();
     QTest::keyClick(Form->windowHandle(), Qt::Key_F2);
-    EXPECT_EQ(Form->FMeasureStopped, 1);
-    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_FALSE(Form->Measurement().Running());
+    EXPECT_FALSE(Form->Measurement().Polling());
     EXPECT_GE(Form->Series1->History().Count(), kept) << "the toggle cleared the chart";
     ExpectSettingsEnabled(true, true);
 }
@@ -294,8 +291,8 @@ TEST_F(TMeasureToggle, AStartWhoseFirstPollFailsIsReportedAndEndsStopped) {
     Form->UART->Close();  // the port is gone, the window does not know yet
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_EQ(Boxes->Boxes().size(), 1u);
-    EXPECT_EQ(Form->FMeasureStopped, 1);
-    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_FALSE(Form->Measurement().Running());
+    EXPECT_FALSE(Form->Measurement().Polling());
     ExpectSettingsEnabled(true, true);
     EXPECT_TRUE(Zoomable());
 }

@@ -31,11 +31,11 @@ protected:
         // The timer never fires by itself within a test: every tick is the test's.
         Ctl<QLineEdit>(*Form, "edtTimerPeriod")->setText("100000");
         Click(Ctl<QPushButton>(*Form, "btnGraph"));
-        ASSERT_TRUE(Form->Timer1->isActive());
+        ASSERT_TRUE(Form->Measurement().Polling());
         ASSERT_TRUE(LinkIdle());
         Sim->ClearFrames();
     }
-    void Tick() { QMetaObject::invokeMethod(Form->Timer1, "timeout"); }
+    void Tick() { Form->RunHandler([this] { Form->Measurement().Tick(); }); }
     bool PollOnLine() {
         return WaitFor([this] { return Sim->InputOnLine() == 2; });
     }
@@ -54,8 +54,8 @@ TEST_F(TOwedTick, TicksDuringAPollPollOnceWhenItIsOver) {
     for (const TOwedCase& c : cases) {
         SCOPED_TRACE(c.Name);
         Sim->SetFaults({});
-        if (!Form->Timer1->isActive()) Click(Ctl<QPushButton>(*Form, "btnGraph"));  // started again after a stop
-        ASSERT_TRUE(Form->Timer1->isActive());
+        if (!Form->Measurement().Polling()) Click(Ctl<QPushButton>(*Form, "btnGraph"));  // started again after a stop
+        ASSERT_TRUE(Form->Measurement().Polling());
         ASSERT_TRUE(LinkIdle());
         SetFaults([&](sim::TFaults& f) {
             f.BaudRate = 9600;
@@ -78,7 +78,7 @@ TEST_F(TOwedTick, TicksDuringAPollPollOnceWhenItIsOver) {
         EXPECT_EQ(Sim->InputOnLine(), 0u);
         LetThrough();
         EXPECT_EQ(Sim->FrameCount('V'), 1 + c.OwedPolls);
-        EXPECT_EQ(Form->Timer1->isActive(), !c.StopFirst);
+        EXPECT_EQ(Form->Measurement().Polling(), !c.StopFirst);
     }
 }
 

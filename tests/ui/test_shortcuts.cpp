@@ -77,7 +77,7 @@ TEST_F(TShortcuts, DownNeverActs) {
     Press(Qt::Key_Down);  // the bar's own key moves it; the hook adds nothing
     const int afterOwnKey = Bar();
     EXPECT_LE(std::abs(afterOwnKey - 300), 1);
-    EXPECT_EQ(Form->FMeasureStopped, 1);
+    EXPECT_FALSE(Form->Measurement().Running());
 }
 
 TEST_F(TShortcuts, ArrowsDoNothingWhileTheBarIsDisabled) {
@@ -110,28 +110,28 @@ TEST_F(TShortcuts, WithTheBarFocusedOneLeftMovesItTwice) {
 TEST_F(TShortcuts, FunctionKeysToggleTheMeasurementOncePerPressAndF11StopsIt) {
     ChooseMode(2);
     Press(Qt::Key_F2);
-    EXPECT_EQ(Form->FMeasureStopped, 0);
-    EXPECT_TRUE(Form->Timer1->isActive());
+    EXPECT_TRUE(Form->Measurement().Running());
+    EXPECT_TRUE(Form->Measurement().Polling());
     Press(Qt::Key_F12);
-    EXPECT_EQ(Form->FMeasureStopped, 1);
-    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_FALSE(Form->Measurement().Running());
+    EXPECT_FALSE(Form->Measurement().Polling());
     // Sent straight to a widget that lets it travel up to the window.
     QTest::keyClick(Ctl<QGroupBox>(*Form, "gboxParams"), Qt::Key_F2);
-    EXPECT_EQ(Form->FMeasureStopped, 0);
+    EXPECT_TRUE(Form->Measurement().Running());
     QTest::keyClick(Ctl<QLineEdit>(*Form, "edtParam2"), Qt::Key_F2);
-    EXPECT_EQ(Form->FMeasureStopped, 1);
+    EXPECT_FALSE(Form->Measurement().Running());
     // F11 is stop and reset too.
     Press(Qt::Key_F2);
-    ASSERT_TRUE(Form->Timer1->isActive());
+    ASSERT_TRUE(Form->Measurement().Polling());
     Press(Qt::Key_F11);
-    EXPECT_EQ(Form->FMeasureStopped, 1);
-    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_FALSE(Form->Measurement().Running());
+    EXPECT_FALSE(Form->Measurement().Polling());
 }
 
 TEST_F(TShortcuts, StopAndResetRunsEvenWithAMessageBoxOpen) {
     ChooseMode(2);
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
-    ASSERT_EQ(Form->FMeasureStopped, 0);
+    ASSERT_TRUE(Form->Measurement().Running());
     Boxes.reset();  // this test answers its box itself
     bool seenOpen = false;
     // Should the box not be found, close it anyway so the test ends.
@@ -153,8 +153,8 @@ TEST_F(TShortcuts, StopAndResetRunsEvenWithAMessageBoxOpen) {
     Sim->ClearFrames();
     Form->ShowError(U("Проверка"));
     EXPECT_TRUE(seenOpen);
-    EXPECT_EQ(Form->FMeasureStopped, 1);
-    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_FALSE(Form->Measurement().Running());
+    EXPECT_FALSE(Form->Measurement().Polling());
     // Stop and reset sends the present mode again.
     ASSERT_TRUE(WaitFor([this] { return !OfCode(Sim->Frames(), 'M').empty(); }));
     EXPECT_EQ(OfCode(Sim->Frames(), 'M').back().Payload, Bytes({2}));
@@ -162,24 +162,23 @@ TEST_F(TShortcuts, StopAndResetRunsEvenWithAMessageBoxOpen) {
 
 TEST_F(TShortcuts, F3WithNoModeSelectedDoesNothing) {
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
-    ASSERT_EQ(Form->FMeasureStopped, 0);
+    ASSERT_TRUE(Form->Measurement().Running());
     Ctl<TRadioGroup>(*Form, "rgServoMode")->SetItemIndex(-1);
     Press(Qt::Key_F3);
-    EXPECT_EQ(Form->FMeasureStopped, 0);
-    EXPECT_TRUE(Form->Timer1->isActive());
+    EXPECT_TRUE(Form->Measurement().Running());
+    EXPECT_TRUE(Form->Measurement().Polling());
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
 }
 
 TEST_F(TShortcuts, NothingActsWhileDisconnected) {
     Click(Ctl<QPushButton>(*Form, "btnDisconnect"));
     ASSERT_FALSE(Form->UART->Enabled());
-    Form->FMeasureStopped = 0;  // would show a stop by F3 or a stop by F2
     for (Qt::Key key : {Qt::Key_F2, Qt::Key_F12, Qt::Key_F3, Qt::Key_F11, Qt::Key_Left,
                         Qt::Key_Right, Qt::Key_Up})
         Press(key);
-    EXPECT_EQ(Form->FMeasureStopped, 0);
+    EXPECT_FALSE(Form->Measurement().Running());
     EXPECT_EQ(Bar(), 256);
-    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_FALSE(Form->Measurement().Polling());
     EXPECT_TRUE(Boxes->Boxes().empty());
 }
 
@@ -205,9 +204,9 @@ TEST_F(TShortcuts, WithTheChartFocusedTheKeysStillActAndTheMenuKeyOpensItsMenu) 
     Press(Qt::Key_Up);
     EXPECT_EQ(Bar(), 256);
     Press(Qt::Key_F2);
-    EXPECT_EQ(Form->FMeasureStopped, 0);
+    EXPECT_TRUE(Form->Measurement().Running());
     Press(Qt::Key_F12);
-    EXPECT_EQ(Form->FMeasureStopped, 1);
+    EXPECT_FALSE(Form->Measurement().Running());
     ASSERT_TRUE(LinkIdle());
     SetBarIdle(300);
     Press(Qt::Key_Return);  // stop and reset: the bar to its centre, the mode sent again
@@ -224,7 +223,7 @@ TEST_F(TShortcuts, NoDriveValueIsLostWhileMeasuring) {
     SetFaults([](sim::TFaults& f) { f.BaudRate = 38400; });
     Ctl<QLineEdit>(*Form, "edtTimerPeriod")->setText("1");
     Press(Qt::Key_F2);
-    ASSERT_TRUE(Form->Timer1->isActive());
+    ASSERT_TRUE(Form->Measurement().Polling());
     const auto controllerAt = [this](int value) {
         return WaitFor([this, value] { return Sim->State().Drive == value; });
     };

@@ -118,8 +118,8 @@ TEST_F(TStepTests, EveryAbortCentresStopsAndKeepsTheRunMarked) {
         abort(*this);
         ASSERT_TRUE(WaitFor([this] { return !Form->StepTestRunning(); }, 10000));
         EXPECT_EQ(Bar(), 256);
-        EXPECT_EQ(Form->FMeasureStopped, 1);
-        EXPECT_FALSE(Form->Timer1->isActive());
+        EXPECT_FALSE(Form->Measurement().Running());
+        EXPECT_FALSE(Form->Measurement().Polling());
         ASSERT_EQ(Form->Runs->Runs().size(), before + 1);
         EXPECT_TRUE(LastRun().aborted);
         EXPECT_EQ(Settings(), QStringList({"20", "50"}));

@@ -322,15 +322,15 @@ TEST_F(TServoSim, StopAndResetCentresStopsTheMeasurementAndResendsTheMode) {
     Sim->SetMode(2);
     Connect();
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
-    ASSERT_TRUE(Form->Timer1->isActive());
+    ASSERT_TRUE(Form->Measurement().Polling());
     Ctl<TTrackBar>(*Form, "tbarSubCommand")->SetPosition(300);
     ASSERT_TRUE(LinkIdle());  // that drive, if the poll left the link free for it, is in
     Sim->ClearFrames();
 
     Click(Ctl<QPushButton>(*Form, "btnSTOP"));
     EXPECT_EQ(Ctl<TTrackBar>(*Form, "tbarSubCommand")->Position(), 256);
-    EXPECT_FALSE(Form->Timer1->isActive());
-    EXPECT_EQ(Form->FMeasureStopped, 1);
+    EXPECT_FALSE(Form->Measurement().Polling());
+    EXPECT_FALSE(Form->Measurement().Running());
     EXPECT_TRUE(OwnEnabled(Ctl<QLineEdit>(*Form, "edtHistoryDepth")));
     EXPECT_TRUE(OwnEnabled(Ctl<QLineEdit>(*Form, "edtTimerPeriod")));
     EXPECT_TRUE(OwnEnabled(Ctl<TRadioGroup>(*Form, "rgVelocityRaz")));
@@ -351,12 +351,12 @@ TEST_F(TServoSim, StopAndResetWithoutAModeDoesNothing) {
     Connect();
     ASSERT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), -1);
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
-    ASSERT_TRUE(Form->Timer1->isActive());
+    ASSERT_TRUE(Form->Measurement().Polling());
     Ctl<TTrackBar>(*Form, "tbarSubCommand")->SetPosition(200);
     ASSERT_TRUE(LinkIdle());  // stop and reset meets no drive under way
     Click(Ctl<QPushButton>(*Form, "btnSTOP"));
-    EXPECT_TRUE(Form->Timer1->isActive());
-    EXPECT_EQ(Form->FMeasureStopped, 0);
+    EXPECT_TRUE(Form->Measurement().Polling());
+    EXPECT_TRUE(Form->Measurement().Running());
     EXPECT_EQ(Ctl<TTrackBar>(*Form, "tbarSubCommand")->Position(), 200);
     Click(Ctl<QPushButton>(*Form, "btnGraph"));  // stop the polling before the checks of the wire
     EXPECT_TRUE(StopSendsNothing());

@@ -82,14 +82,11 @@ TEST_F(TWindowStart, DefaultsAsDesigned) {
     EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtTimerPeriod")->text(), "16");
     EXPECT_TRUE(Ctl<QLineEdit>(*Form, "edtPosition")->isReadOnly());
     EXPECT_EQ(Ctl<QToolButton>(*Form, "sbtnCenter")->focusPolicy(), Qt::NoFocus);
-    EXPECT_FALSE(Form->Timer1->isActive());
-    EXPECT_EQ(Form->Timer1->interval(), 16);
-    EXPECT_EQ(Form->Timer1->timerType(), Qt::PreciseTimer);
-    EXPECT_EQ(Form->FMeasureStopped, 1);
+    EXPECT_FALSE(Form->Measurement().Polling());
+    EXPECT_EQ(Form->Measurement().PeriodMs(), 16);
+    EXPECT_FALSE(Form->Measurement().Running());
     EXPECT_EQ(Form->Link->LastCommand(), 0xFF);
     EXPECT_EQ(Form->Link->State(), lsDone);
-    EXPECT_EQ(Form->FHistoryDepth, 100);
-    EXPECT_EQ(Form->FPulsesPerMm, 80);
 }
 
 TEST_F(TWindowStart, PortListHasComPortsThenDevicesThenSimulatorThenOtherPort) {
