@@ -86,23 +86,23 @@ void RunParamsSet(TDeviceSession& session, const TCommandInput& in, TDeviceResul
         return;
     }
     // A controller that refused one write is sent no more, and nothing is saved.
-    const paramsync::TWriteBack written = paramsync::WriteAll(session.Link(), wanted, paramsync::EOnFailure::Stop);
-    if (const int failed = written.FirstFailed(); failed >= 0) {
-        const TLinkState state = written.states[size_t(failed)];
-        Fail(result, ExitOf(state), WriteFailure(failed, state));
-        return;
+    std::optional<uint8_t> bank;
+    if (in.options.bank) bank = uint8_t(*in.options.bank);
+    const paramsync::TStored stored =
+        paramsync::WriteVerifySave(session.Link(), wanted, bank, paramsync::EOnFailure::Stop);
+    if (const int failed = stored.writes.FirstFailed(); failed >= 0) {
+        const TLinkState state = stored.writes.states[size_t(failed)];
+        return Fail(result, ExitOf(state), WriteFailure(failed, state));
     }
-    paramsync::TReadBack back;
-    if (!ReadSix(session.Link(), result, back)) return;
-    if (!paramsync::AllSame(paramsync::Compare(wanted, back))) {
-        Fail(result, EExit::Mismatch, Mismatches(wanted, back));
-        return;
-    }
+    const paramsync::TReadBack& back = *stored.back;
+    if (!back.Complete())
+        return Fail(result, ExitOf(back.failed), paramsync::FailureText(back.failed, back.FailedStep()));
+    if (!stored.Held(wanted)) return Fail(result, EExit::Mismatch, Mismatches(wanted, back));
     result.result = QStringLiteral("written, verified");
-    if (!in.options.bank) return;
-    const auto bank = uint8_t(*in.options.bank);
-    if (!Step(session, result, "S", [bank](TControllerLink& link) { return link.SendSaveBank(bank); })) return;
-    result.result += QStringLiteral(", saved in bank %1").arg(bank);
+    if (!bank) return;
+    if (stored.bank != paramsync::EBankSave::Saved)
+        return Fail(result, ExitOf(stored.saveState), StepFailure(stored.saveState, "S"));
+    result.result += QStringLiteral(", saved in bank %1").arg(*bank);
 }
 
 }  // namespace cli

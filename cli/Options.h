@@ -46,6 +46,6 @@ std::optional<int> ModeByName(const QString& name);
 QString ModeName(int mode);
 
 // The --help text, exit codes included.
-const char* UsageText();
+std::string UsageText();
 
 }  // namespace cli

@@ -1,9 +1,15 @@
 #include "cli/Options.h"
 
+#include <QString>
+
+#include "link/Protocol.h"
+#include "runs/StepPlan.h"
+
 namespace cli {
 
-const char* UsageText() {
-    return "Usage: servo-cli --port PORT [--port PORT]... [--json] COMMAND [ARGS]\n"
+std::string UsageText() {
+    return QString::fromUtf8(
+           "Usage: servo-cli --port PORT [--port PORT]... [--json] COMMAND [ARGS]\n"
            "       servo-cli --help | --version\n"
            "Sets up servo controllers on serial lines without a window; several\n"
            "--port options run the command on every controller at once.\n"
@@ -14,8 +20,8 @@ const char* UsageText() {
            "                                 a parameter file (FILE.N.json for port N of several)\n"
            "  params set FILE [--bank N] [--dry-run]\n"
            "                                 print what differs, write the file's six, read\n"
-           "                                 them back; save bank N (0..4) only when all matched\n"
-           "  bank load N | bank save N      load or save EEPROM bank N (0..4)\n"
+           "                                 them back; save bank N (0..%1) only when all matched\n"
+           "  bank load N | bank save N      load or save EEPROM bank N (0..%1)\n"
            "  mode [NAME]                    print the servo mode, or set it and read it back:\n"
            "                                 pwm, torque, velocity, position (or the Russian names)\n"
            "  measure --period MS --duration S -o FILE.csv\n"
@@ -23,11 +29,11 @@ const char* UsageText() {
            "                                 written as the window's CSV export\n"
            "  step --size N --before MS --after MS --period MS -o FILE.csv [--figures FILE.json]\n"
            "                                 the guided step test: drive 0, measure every MS ms,\n"
-           "                                 drive N (-64..64, not 0) once the record reaches\n"
+           "                                 drive N (-%2..%2, not 0) once the record reaches\n"
            "                                 --before ms, drive 0 and stop --after ms later (both\n"
-           "                                 100..60000 ms, as in the window's dialog); the CSV is\n"
+           "                                 %3..%4 ms, as in the window's dialog); the CSV is\n"
            "                                 a run the window opens, --figures its step figures.\n"
-           "                                 Ctrl-C, a lost line or 3 time-outs in a row abort it:\n"
+           "                                 Ctrl-C, a lost line or %5 time-outs in a row abort it:\n"
            "                                 drive 0, the CSV kept marked aborted\n"
            "\n"
            "Ports: a device path (/dev/ttyUSB0), rfc2217://HOST:PORT, socket://HOST:PORT,\n"
@@ -44,7 +50,13 @@ const char* UsageText() {
            "Exit codes (with several ports the worst, in this order first):\n"
            "  2 usage error, 8 step test stopped by Ctrl-C (SIGINT) or SIGTERM, 3 parameter file refused or output file not written,\n"
            "  5 port not opened or line lost, 6 no controller answered, 7 time-out,\n"
-           "  4 command refused by the controller, 1 verify mismatch, 0 success.\n";
+           "  4 command refused by the controller, 1 verify mismatch, 0 success.\n")
+        .arg(protocol::BankCount - 1)
+        .arg(steptest::StepLimit)
+        .arg(steptest::MinPhaseMs)
+        .arg(steptest::MaxPhaseMs)
+        .arg(protocol::SilentAfterTimeouts)
+        .toStdString();
 }
 
 }  // namespace cli

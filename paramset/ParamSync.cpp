@@ -8,12 +8,34 @@ namespace {
 
 using paramwords::ParamCount;
 
-TLinkState Step(TControllerLink& link, const std::function<bool()>& send) {
+}  // namespace
+
+TLinkState Transact(TControllerLink& link, const std::function<bool()>& send) {
     SendWhenFree(link, send);
     return link.WaitReply();
 }
 
-}  // namespace
+bool TStored::Held(const TWords& wanted) const { return back && AllSame(Compare(wanted, *back)); }
+
+bool TStored::Fine(const TWords& wanted) const {
+    return writes.AllAccepted() && Held(wanted) && (bank == EBankSave::NotAsked || bank == EBankSave::Saved);
+}
+
+TStored WriteVerifySave(TControllerLink& link, const TWords& wanted, std::optional<uint8_t> bank,
+                        EOnFailure onFailure, const std::function<TReadBack()>& readBack) {
+    TStored stored;
+    stored.writes = WriteAll(link, wanted, onFailure);
+    if (onFailure == EOnFailure::Stop && stored.writes.FirstFailed() >= 0) return stored;
+    stored.back = readBack ? readBack() : ReadAll(link);
+    if (!bank) return stored;
+    if (!stored.writes.AllAccepted()) stored.bank = EBankSave::NotAllWritten;
+    else if (!stored.Held(wanted)) stored.bank = EBankSave::NotHeld;
+    else {
+        stored.saveState = Transact(link, [&link, &bank] { return link.SendSaveBank(*bank); });
+        stored.bank = stored.saveState == lsDone ? EBankSave::Saved : EBankSave::Failed;
+    }
+    return stored;
+}
 
 void SendWhenFree(TControllerLink& link, const std::function<bool()>& send) {
     while (!send()) {
@@ -27,7 +49,7 @@ QString TReadBack::FailedStep() const { return QStringLiteral("R%1").arg(read); 
 TReadBack ReadAll(TControllerLink& link) {
     TReadBack back;
     for (uint8_t i = 0; i < ParamCount; ++i) {
-        const TLinkState state = Step(link, [&link, i] { return link.SendReadParam(i); });
+        const TLinkState state = Transact(link, [&link, i] { return link.SendReadParam(i); });
         if (state != lsDone) {
             back.failed = state;
             return back;
@@ -41,7 +63,7 @@ TReadBack ReadAll(TControllerLink& link) {
 TWriteBack WriteAll(TControllerLink& link, const TWords& words, EOnFailure onFailure) {
     TWriteBack back;
     for (uint8_t i = 0; i < ParamCount; ++i) {
-        back.states[i] = Step(link, [&link, i, &words] { return link.SendWriteParam(i, words[i]); });
+        back.states[i] = Transact(link, [&link, i, &words] { return link.SendWriteParam(i, words[i]); });
         back.sent = i + 1;
         if (back.states[i] != lsDone && onFailure == EOnFailure::Stop) break;
     }

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include <QString>
 #include <QStringList>
@@ -58,6 +59,29 @@ QString WriteStep(int index);
 enum class EHeld { Same, Different, NotRead };
 std::array<EHeld, paramwords::ParamCount> Compare(const TWords& wanted, const TReadBack& back);
 bool AllSame(const std::array<EHeld, paramwords::ParamCount>& held);
+
+// One transaction once the link is free, its reply awaited.
+TLinkState Transact(TControllerLink& link, const std::function<bool()>& send);
+
+// What a write of the six came to: the writes, the read-back, and the bank
+// save, which is sent only when every write was taken and every word is held.
+enum class EBankSave { NotAsked, Saved, Failed, NotAllWritten, NotHeld };
+struct TStored {
+    TWriteBack writes;
+    std::optional<TReadBack> back;  // none: the writes stopped at a failure
+    EBankSave bank = EBankSave::NotAsked;
+    TLinkState saveState = lsDone;  // how the save ended, when it was sent
+    // The read-back is complete and equals every word.
+    bool Held(const TWords& wanted) const;
+    // Every write taken, every word held, the bank saved when asked.
+    bool Fine(const TWords& wanted) const;
+};
+
+// Writes, reads back (by `readBack`, ReadAll when none) and saves in `bank`
+// when asked and all went well: the one sequence the window's file load and
+// servo-cli's params set share.
+TStored WriteVerifySave(TControllerLink& link, const TWords& wanted, std::optional<uint8_t> bank,
+                        EOnFailure onFailure, const std::function<TReadBack()>& readBack = {});
 
 // "Нет ответа: R2", "Команда R2 отклонена", "Неверный ответ (R2)".
 QString FailureText(TLinkState state, const QString& step);

@@ -4,6 +4,8 @@
 // Connection.cpp, the link's notices in LinkNotices.cpp. Main thread only.
 #include "window/MainUnit.h"
 
+#include "window/EditMarks.h"
+
 #include <exception>
 #include <utility>
 
@@ -172,17 +174,11 @@ void TMainForm::ApplyModeRule() {
     Settings->SetUnitEnabled(true, mode);  // whatever the measurement does
 }
 
-void TMainForm::MarkInputError(QLineEdit* edit) {
-    QPalette palette = edit->palette();
-    palette.setColor(QPalette::Base, QColor(255, 0, 0));
-    palette.setColor(QPalette::Text, QColor(255, 255, 255));
-    edit->setPalette(palette);
-}
+void TMainForm::MarkInputError(QLineEdit* edit) { editmarks::MarkError(edit); }
 
 void TMainForm::edtParam1Change(QLineEdit* sender) {
     if (!sender) return;
-    // Back to the system's window and window-text colours.
-    sender->setPalette(QPalette());
+    editmarks::Clear(sender);
 }
 
 void TMainForm::ShowError(const QString& text) {

@@ -8,14 +8,13 @@
 #include <QVBoxLayout>
 
 #include "link/ParamWords.h"
+#include "window/EditMarks.h"
 
 namespace {
 
 using paramwords::ParamCount;
 
 QString U(const char* text) { return QString::fromUtf8(text); }
-
-const QColor DifferBase(255, 244, 196);  // the same ground as an edited edit
 
 QTableWidget* DiffTable(QWidget* parent, const paramsync::TWords& controller, const paramsync::TWords& file) {
     auto* table = new QTableWidget(ParamCount, 3, parent);
@@ -36,7 +35,7 @@ QTableWidget* DiffTable(QWidget* parent, const paramsync::TWords& controller, co
                 QFont font = item->font();
                 font.setBold(true);
                 item->setFont(font);
-                item->setBackground(DifferBase);
+                item->setBackground(editmarks::EditedBase);
             }
             item->setData(Qt::UserRole, differs);
             table->setItem(i, column, item);

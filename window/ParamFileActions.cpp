@@ -196,38 +196,41 @@ void TParamFileActions::LoadSet(const paramfile::TParamSet& set, const QString& 
 // Written as "Задать" writes, read back, and saved into the bank only when
 // the controller took every write and holds every word of the file.
 void TParamFileActions::WriteFromFile(const paramfile::TParamSet& set, bool saveBank) {
-    TControllerLink& link = FHost.PanelLink();
-    TOutcome outcome;
-    outcome.writes = paramsync::WriteAll(link, set.words);
-    outcome.back = FPanel.ReadAside();
-    FPanel.ShowReadBack(outcome.back);
-    const bool same = paramsync::AllSame(paramsync::Compare(set.words, outcome.back));
-    outcome.fine = same && outcome.writes.AllAccepted();
-    const auto bank = FPanel.Bank();
-    if (saveBank && bank && !outcome.fine) {
-        outcome.bankLine = same ? U("В Bank %1 не сохранено: не все параметры записаны.").arg(*bank)
-                                : U("В Bank %1 не сохранено: контроллер хранит не то, что в файле.").arg(*bank);
-    } else if (saveBank && bank) {
-        paramsync::SendWhenFree(link, [&link, &bank] { return link.SendSaveBank(*bank); });
-        const TLinkState state = link.WaitReply();
-        outcome.fine = state == lsDone;
-        outcome.bankLine = outcome.fine ? U("Сохранено в Bank %1.").arg(*bank)
-                                        : U("В Bank %1 не сохранено: %2").arg(*bank).arg(
-                                              paramsync::FailureText(state, QStringLiteral("S%1").arg(*bank)));
-    }
-    Report(set.words, outcome);
+    const std::optional<uint8_t> bank = saveBank ? FPanel.Bank() : std::nullopt;
+    const paramsync::TStored stored = paramsync::WriteVerifySave(FHost.PanelLink(), set.words, bank,
+                                                                 paramsync::EOnFailure::GoOn,
+                                                                 [this] { return FPanel.ReadAside(); });
+    FPanel.ShowReadBack(*stored.back);
+    Report(set.words, stored, bank);
 }
 
-void TParamFileActions::Report(const paramfile::TWords& wanted, const TOutcome& outcome) {
-    const auto held = paramsync::Compare(wanted, outcome.back);
+QString TParamFileActions::BankLine(const paramsync::TStored& stored, uint8_t bank) {
+    using paramsync::EBankSave;
+    switch (stored.bank) {
+    case EBankSave::NotAsked: return {};
+    case EBankSave::Saved: return U("Сохранено в Bank %1.").arg(bank);
+    case EBankSave::NotAllWritten: return U("В Bank %1 не сохранено: не все параметры записаны.").arg(bank);
+    case EBankSave::NotHeld: return U("В Bank %1 не сохранено: контроллер хранит не то, что в файле.").arg(bank);
+    case EBankSave::Failed:
+        return U("В Bank %1 не сохранено: %2")
+            .arg(bank)
+            .arg(paramsync::FailureText(stored.saveState, QStringLiteral("S%1").arg(bank)));
+    }
+    return {};
+}
+
+void TParamFileActions::Report(const paramfile::TWords& wanted, const paramsync::TStored& outcome,
+                               std::optional<uint8_t> bank) {
+    const paramsync::TReadBack& back = *outcome.back;
+    const auto held = paramsync::Compare(wanted, back);
     QStringList lines;
     lines << (paramsync::AllSame(held) ? U("Контроллер хранит все параметры файла.")
                                        : U("Контроллер хранит не то, что в файле:"));
-    for (int i = 0; i < ParamCount; ++i) lines << HeldLine(i, held[size_t(i)], wanted, outcome.back);
+    for (int i = 0; i < ParamCount; ++i) lines << HeldLine(i, held[size_t(i)], wanted, back);
     lines << outcome.writes.FailureLines();
-    if (!outcome.back.Complete()) lines << paramsync::FailureText(outcome.back.failed, outcome.back.FailedStep());
-    if (!outcome.bankLine.isEmpty()) lines << outcome.bankLine;
-    QMessageBox box(outcome.fine ? QMessageBox::Information : QMessageBox::Critical, U("Параметры из файла"),
+    if (!back.Complete()) lines << paramsync::FailureText(back.failed, back.FailedStep());
+    if (bank) lines << BankLine(outcome, *bank);
+    QMessageBox box(outcome.Fine(wanted) ? QMessageBox::Information : QMessageBox::Critical, U("Параметры из файла"),
                     lines.join('\n'), QMessageBox::Ok, FWindow);
     report::ExecUnlessShown(box);
 }

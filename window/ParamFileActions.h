@@ -5,7 +5,9 @@
 // from a file that is not whole and sound. Main thread only.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 
 #include <QObject>
 #include <QMenu>
@@ -42,15 +44,11 @@ private:
     void ShowMenu(QWidget* at, const QPoint& position, QMenu* menu);
     bool AskAndSave(const paramfile::TWords& controller);
     // What a write from a file came to, for its report.
-    struct TOutcome {
-        paramsync::TWriteBack writes;
-        paramsync::TReadBack back;
-        QString bankLine;   // what became of the bank save, when one was asked for
-        bool fine = false;  // every write taken, every word held, the bank saved if asked
-    };
     void RunLater(const std::function<void()>& action);
     void WriteFromFile(const paramfile::TParamSet& set, bool saveBank);
-    void Report(const paramfile::TWords& wanted, const TOutcome& outcome);
+    void Report(const paramfile::TWords& wanted, const paramsync::TStored& outcome, std::optional<uint8_t> bank);
+    // What became of the bank save, when one was asked for.
+    static QString BankLine(const paramsync::TStored& stored, uint8_t bank);
     QString DefaultPath(bool save) const;
 
     QWidget* FWindow;

@@ -10,6 +10,7 @@
 
 #include "link/ControllerLink.h"
 #include "link/Protocol.h"
+#include "window/EditMarks.h"
 #include "window/LayoutParts.h"
 #include "window/RadioGroup.h"
 
@@ -21,9 +22,6 @@ namespace {
 constexpr int ColumnX[3] = {8, 78, 148};
 constexpr int LabelY[2] = {18, 58};
 constexpr int EditY[2] = {32, 72};
-
-// The quiet mark of an edit typed into: a pale yellow ground.
-const QColor EditedBase(255, 244, 196);
 
 QStringList BankItems() {
     QStringList items;
@@ -88,7 +86,8 @@ void TParamPanel::BindEdit(int index) {
     QLineEdit* edit = FEdits[size_t(index)];
     connect(edit, &QLineEdit::textChanged, this, [this, edit, index] {
         FHost.RunHandler([this, edit, index] {
-            edit->setPalette(QPalette());
+            editmarks::Clear(edit);
+            FErrorShown[size_t(index)] = false;
             SetEdited(index, FEdited[size_t(index)]);
         });
     });
@@ -100,15 +99,9 @@ void TParamPanel::BindEdit(int index) {
 
 void TParamPanel::SetEdited(int index, bool edited) {
     FEdited[size_t(index)] = edited;
-    QLineEdit* edit = FEdits[size_t(index)];
-    const bool quiet = edit->palette().color(QPalette::Base) == EditedBase;
-    if (edited && edit->palette().color(QPalette::Base) != QColor(255, 0, 0)) {
-        QPalette palette = edit->palette();
-        palette.setColor(QPalette::Base, EditedBase);
-        edit->setPalette(palette);
-    } else if (!edited && quiet) {
-        edit->setPalette(QPalette());
-    }
+    // The red mark of a refused input stays until the text changes.
+    if (FErrorShown[size_t(index)]) return;
+    editmarks::MarkEdited(FEdits[size_t(index)], edited);
 }
 
 bool TParamPanel::AnyEdited() const {
@@ -134,6 +127,7 @@ bool TParamPanel::ConvertInto(TWords& words) {
         else word = paramwords::Convert(i, text);
         if (word.outcome != paramwords::EOutcome::Converted) {
             FHost.MarkInputError(edit);
+            FErrorShown[size_t(i)] = true;
             if (word.outcome == paramwords::EOutcome::OutOfRange) FHost.ShowError(paramwords::RangeMessage(i));
             return false;
         }

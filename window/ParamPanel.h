@@ -82,5 +82,6 @@ private:
     std::array<uint16_t, ParamCount> FWords{};  // as read, or as the edits last converted
     paramwords::TShownWords FShown;             // what the console put into the edits
     std::array<bool, ParamCount> FEdited{};     // typed into since read or written
+    std::array<bool, ParamCount> FErrorShown{};  // marked red until its text changes
     bool FAside = false;                        // a read whose words are not shown
 };
