@@ -15,6 +15,7 @@
 #include "window/MainUnit.h"
 #include "window/RadioGroup.h"
 #include "window/TrackBar.h"
+#include "tests/support/WindowParts.h"
 
 namespace bench {
 
@@ -46,18 +47,18 @@ private:
 TTickDriver::TTickDriver(TMainForm& form)
     : FForm(form), FCounter(new TPaintCounter(FRepaints)) {
     FForm.LinkModeDecoded(VelocityMode);  // selects the mode as a decoded reply does
-    FForm.Settings->UnitGroup()->SetItemIndex(1);  // kilo-pulses per second
+    testsupport::Parts(FForm).Settings->UnitGroup()->SetItemIndex(1);  // kilo-pulses per second
     auto* bar = FForm.findChild<TTrackBar*>(QStringLiteral("tbarSubCommand"));
     bar->blockSignals(true);  // no controller to send the drive to
     bar->SetPosition(BarPosition);
     bar->blockSignals(false);
     FForm.LinkParamDecoded(1, KfOne);  // as a read reply gives it
-    FForm.Chart1->installEventFilter(FCounter);
+    testsupport::Parts(FForm).Chart1->installEventFilter(FCounter);
     QObject::connect(FForm.ChartFeed()->Replot(), &TChartReplot::Drawn, FCounter, [this] { ++FReplots; });
 }
 
 TTickDriver::~TTickDriver() {
-    FForm.Chart1->removeEventFilter(FCounter);
+    testsupport::Parts(FForm).Chart1->removeEventFilter(FCounter);
     delete FCounter;
 }
 

@@ -14,6 +14,7 @@
 #include "window/MainUnit.h"
 #include "window/RadioGroup.h"
 #include "window/TrackBar.h"
+#include "tests/support/WindowParts.h"
 
 namespace bench {
 
@@ -69,13 +70,13 @@ bool TWindowRig::Connect(const std::string& path) {
     if (port->findText(item) < 0) port->addItem(item);
     port->setCurrentIndex(port->findText(item));
     Control<QPushButton>(*FForm, "btnConnect")->click();
-    const bool connected = FForm->UART->Enabled() && OwnEnabled(Control<QPushButton>(*FForm, "btnDisconnect"));
+    const bool connected = testsupport::Parts(FForm).UART->Enabled() && OwnEnabled(Control<QPushButton>(*FForm, "btnDisconnect"));
     return connected ? true : Fail("could not connect to " + path);
 }
 
 bool TWindowRig::Disconnect() {
     Control<QPushButton>(*FForm, "btnDisconnect")->click();
-    return FForm->UART->Enabled() ? Fail("could not disconnect") : true;
+    return testsupport::Parts(FForm).UART->Enabled() ? Fail("could not disconnect") : true;
 }
 
 bool TWindowRig::ChooseMode(int mode) {
@@ -94,16 +95,16 @@ bool TWindowRig::Drive(int barPosition) {
 }
 
 bool TWindowRig::StartMeasurement(int periodMs, int historyDepth) {
-    FForm->Settings->PeriodEdit()->setText(QString::number(periodMs));
-    FForm->Settings->HistoryEdit()->setText(QString::number(historyDepth));
+    testsupport::Parts(FForm).Settings->PeriodEdit()->setText(QString::number(periodMs));
+    testsupport::Parts(FForm).Settings->HistoryEdit()->setText(QString::number(historyDepth));
     if (!WaitIdle()) return Fail("link busy before the measurement");
-    FForm->btnGraph->click();
+    testsupport::Parts(FForm).btnGraph->click();
     return FForm->Measurement().Running() ? true : Fail("measurement did not start");
 }
 
 bool TWindowRig::StopMeasurement() {
     if (!FForm->Measurement().Running()) return Fail("measurement had stopped by itself");
-    FForm->btnGraph->click();
+    testsupport::Parts(FForm).btnGraph->click();
     return WaitIdle() ? true : Fail("link busy after the measurement");
 }
 
@@ -116,8 +117,8 @@ void TWindowRig::Run(double seconds) {
 bool TWindowRig::WaitIdle() {
     QElapsedTimer clock;
     clock.start();
-    while (FForm->Link->State() == lsPending && clock.elapsed() < WaitLimitMs) Run(0.002);
-    return FForm->Link->State() != lsPending;
+    while (testsupport::Parts(FForm).Link->State() == lsPending && clock.elapsed() < WaitLimitMs) Run(0.002);
+    return testsupport::Parts(FForm).Link->State() != lsPending;
 }
 
 // Wraps the port's receive handler: a 'V' transaction that was pending before
@@ -126,9 +127,9 @@ void TWindowRig::CountSamples() {
     FSamples->clear();
     FSamples->reserve(100'000);
     TMainForm* form = FForm.get();
-    auto inner = form->UART->OnRxChar;
-    form->UART->OnRxChar = [form, inner, samples = FSamples](TObject* sender, int32_t count) {
-        TControllerLink& link = *form->Link;
+    auto inner = testsupport::Parts(form).UART->OnRxChar;
+    testsupport::Parts(form).UART->OnRxChar = [form, inner, samples = FSamples](TObject* sender, int32_t count) {
+        TControllerLink& link = *testsupport::Parts(form).Link;
         const bool sampling = link.PendingCommand() == 'V';
         if (inner) inner(sender, count);
         if (sampling && link.State() == lsDone) samples->push_back(WallSeconds());

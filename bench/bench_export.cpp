@@ -25,6 +25,7 @@
 #include "chart/ChartMenu.h"
 #include "chart/SeriesGraph.h"
 #include "window/MainUnit.h"
+#include "tests/support/WindowParts.h"
 
 using namespace bench;
 
@@ -43,13 +44,13 @@ struct TNumbers {
 
 TNumbers Copy(TMainForm& form) {
     TNumbers numbers;
-    for (TSeriesGraph* series : {form.Series1, form.Series2, form.Series3}) {
+    for (TSeriesGraph* series : {testsupport::Parts(form).Series1, testsupport::Parts(form).Series2, testsupport::Parts(form).Series3}) {
         const TChartHistory& history = series->History();
         std::vector<double> values;
         for (int i = 0; i < history.Count(); ++i) values.push_back(history.Value(i));
         numbers.values.push_back(std::move(values));
     }
-    const TChartHistory& times = form.Series1->History();
+    const TChartHistory& times = testsupport::Parts(form).Series1->History();
     for (int i = 0; i < times.Count(); ++i) numbers.keys.push_back(times.Key(i));
     return numbers;
 }
@@ -94,18 +95,18 @@ TExportTimes Export(TMainForm& form, const QString& path) {
     QString error;
     bool done = false;
     const QMetaObject::Connection connection =
-        QObject::connect(form.ChartMenu, &TChartMenu::Saved, &loop, [&](const QString&, const QString& e) {
+        QObject::connect(testsupport::Parts(form).ChartMenu, &TChartMenu::Saved, &loop, [&](const QString&, const QString& e) {
             done = true;
             error = e;
             loop.quit();
         });
     QTimer::singleShot(ExportLimitMs, &loop, &QEventLoop::quit);
-    form.ChartMenu->SetChooser([path](const TChartMenu::TFileRequest&) {
+    testsupport::Parts(form).ChartMenu->SetChooser([path](const TChartMenu::TFileRequest&) {
         return TChartMenu::TFileChoice{path, 0};
     });
     TExportTimes times;
     const double start = WallSeconds();
-    form.ChartMenu->SaveCsvAction()->trigger();
+    testsupport::Parts(form).ChartMenu->SaveCsvAction()->trigger();
     times.held = WallSeconds() - start;
     if (!done) loop.exec();
     if (done && error.isEmpty()) times.total = WallSeconds() - start;
@@ -153,7 +154,7 @@ int main(int argc, char** argv) {
         QFile::remove(barePath);
         // The copy the export takes on the main thread, on its own.
         const double snapshotStart = WallSeconds();
-        const chartcsv::TTable table = rig.Form().ChartMenu->Table(QDateTime::currentDateTime());
+        const chartcsv::TTable table = testsupport::Parts(rig.Form()).ChartMenu->Table(QDateTime::currentDateTime());
         snapshots.push_back(WallSeconds() - snapshotStart);
         ratios.push_back(times.total / bare);
         exports.push_back(times.total);

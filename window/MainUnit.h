@@ -46,6 +46,9 @@ class TChartFeed;
 class TChartCursor;
 class TChartMenu;
 class TRunsWindow;
+namespace testsupport {
+struct TWindowParts;
+}
 
 class TMainForm : public QWidget, public TLinkListener, public TPanelHost {
     Q_OBJECT
@@ -71,21 +74,6 @@ public:
 
     void btnSTOPClick();
 
-    // The port box with connecting and disconnecting.
-    TConnectionPanel* Connection = nullptr;
-    // The servo mode and the manual drive.
-    TDrivePanel* Drive = nullptr;
-
-    // Parameters and EEPROM: the panel's own handlers.
-    TParamPanel* Params = nullptr;
-    // The parameter group's menu: the six saved to and loaded from files.
-    TParamFileActions* ParamFiles = nullptr;
-
-    // The positions: the panel's own handlers.
-    TPositionPanel* Positions = nullptr;
-    // The measurement's settings; the measurement's handlers are the window's.
-    TMeasureSettingsPanel* Settings = nullptr;
-
     // TPanelHost
     TControllerLink& PanelLink() override { return *Link; }
     void RunReadSteps(const std::vector<TReadStep>& steps) override;
@@ -97,10 +85,8 @@ public:
     void RunHandlerLater(const std::function<void()>& handler) override;
 
     // Every measurement becomes a run (RunHandlers.cpp); the runs window
-    // opens from the chart's menu. What asks for a run's file; tests answer here.
-    runs::TRunLibrary* Runs = nullptr;
+    // opens from the chart's menu.
     TRunsWindow* ShowRuns();
-    std::function<QString(bool save, const QString& suggested)> RunPathPrompt;
 
     // The guided step test (StepTestHandlers.cpp), its settings asked in a dialog.
     void StartStepTest();
@@ -145,6 +131,35 @@ public:
     // After this many time-outs in a row the window says the controller is silent.
     bool ControllerSilent() const { return FTimeoutsInRow >= protocol::SilentAfterTimeouts; }
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+
+private:
+    // Tests reach the parts besides the controls through tests/support alone.
+    friend struct testsupport::TWindowParts;
+
+    // The port box with connecting and disconnecting.
+    TConnectionPanel* Connection = nullptr;
+    // The servo mode and the manual drive.
+    TDrivePanel* Drive = nullptr;
+
+    // Parameters and EEPROM: the panel's own handlers.
+    TParamPanel* Params = nullptr;
+    // The parameter group's menu: the six saved to and loaded from files.
+    TParamFileActions* ParamFiles = nullptr;
+
+    // The positions: the panel's own handlers.
+    TPositionPanel* Positions = nullptr;
+    // The measurement's settings; the measurement's handlers are the window's.
+    TMeasureSettingsPanel* Settings = nullptr;
+
+    // Every measurement becomes a run (RunHandlers.cpp). What asks for a
+    // run's file; tests answer here.
+    runs::TRunLibrary* Runs = nullptr;
+    std::function<QString(bool save, const QString& suggested)> RunPathPrompt;
+
     // Components without a window.
     TComm* UART = nullptr;
     std::unique_ptr<TControllerLink> Link;
@@ -160,12 +175,6 @@ public:
     TChartMenu* ChartMenu = nullptr;      // the chart's context menu and its exports
     TChartCursor* ChartCursor = nullptr;  // the readout under the mouse while stopped
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    bool focusNextPrevChild(bool next) override;
-
-private:
     void BindClick(QAbstractButton* button, void (TMainForm::*handler)());
     void BindEditChange(QLineEdit* edit);
     void ApplyHintTiming();

@@ -14,6 +14,7 @@
 
 #include "tests/support/WindowDriver.h"
 #include "tests/support/WindowFixture.h"
+#include "tests/support/WindowParts.h"
 
 namespace faultmatrix {
 
@@ -68,7 +69,7 @@ public:
         QElapsedTimer clock;
         clock.start();
         action();
-        const bool idle = WaitFor([this] { return Form->Link->State() != lsPending; },
+        const bool idle = WaitFor([this] { return testsupport::Parts(Form).Link->State() != lsPending; },
                                     ActionLimitMs);
         return idle && clock.elapsed() < ActionLimitMs;
     }
@@ -83,7 +84,7 @@ public:
         Click(Ctl<QPushButton>(*Form, "btnGetPosition"));
         EXPECT_TRUE(WaitFor([&] { return Ctl<QLineEdit>(*Form, "edtPosition")->text() == QString::number(position); }))
             << Ctl<QLineEdit>(*Form, "edtPosition")->text().toStdString();
-        EXPECT_EQ(Form->Link->State(), lsDone);
+        EXPECT_EQ(testsupport::Parts(Form).Link->State(), lsDone);
         EXPECT_EQ(Panel0(), "");
     }
 

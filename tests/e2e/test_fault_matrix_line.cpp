@@ -12,6 +12,7 @@
 #include "tests/e2e/FaultMatrix.h"
 #include "tests/support/LinkInsight.h"
 #include "tests/support/WindowDriver.h"
+#include "tests/support/WindowParts.h"
 
 using namespace faultmatrix;
 
@@ -52,7 +53,7 @@ public:
     }
     // Nothing claims a controller any more; the recording stays usable.
     void ExpectDisconnected() {
-        EXPECT_FALSE(Form->UART->Enabled());
+        EXPECT_FALSE(testsupport::Parts(Form).UART->Enabled());
         EXPECT_EQ(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(1), U("Связь потеряна"));
         EXPECT_TRUE(Ctl<QCustomPlot>(*Form, "Chart1")->isEnabled());
         EXPECT_TRUE(OwnEnabled(Ctl<QPushButton>(*Form, "btnConnect")));
@@ -69,7 +70,7 @@ public:
         EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtPosition")->text(), "31337");
         ExpectNextCommandAccepted();
     }
-    int Points() const { return Form->Series1->History().Count(); }
+    int Points() const { return testsupport::Parts(Form).Series1->History().Count(); }
     template <typename W>
     W* C(const char* name) { return Ctl<W>(*Form, name); }
     int Mode() { return C<TRadioGroup>("rgServoMode")->ItemIndex(); }
@@ -119,12 +120,12 @@ const TLineLoss LineLosses[] = {
      ELoss::InsideAction, 0,
      [](TLineFaults& t) {
          t.Click(t.C<QPushButton>("btnGetPosition"));
-         ASSERT_TRUE(WaitFor([&t] { return Inside(*t.Form->Link).FReplyCount >= 1; }));
-         ASSERT_EQ(t.Form->Link->State(), lsPending);
+         ASSERT_TRUE(WaitFor([&t] { return Inside(*testsupport::Parts(t.Form).Link).FReplyCount >= 1; }));
+         ASSERT_EQ(testsupport::Parts(t.Form).Link->State(), lsPending);
          t.Sim->HangUp();
      },
      [](TLineFaults& t) {
-         EXPECT_NE(t.Form->Link->State(), lsPending);
+         EXPECT_NE(testsupport::Parts(t.Form).Link->State(), lsPending);
          EXPECT_EQ(t.Text("edtPosition"), "100");  // half a reply shows nothing
      }},
     {"TheModeSwitchWithoutItsOwnMessages",

@@ -5,6 +5,7 @@
 #include "chart/SeriesGraph.h"
 #include "tests/e2e/FaultMatrix.h"
 #include "tests/support/WindowDriver.h"
+#include "tests/support/WindowParts.h"
 
 using namespace faultmatrix;
 
@@ -65,7 +66,7 @@ const TRefusal Refusals[] = {
      },
      [](TFaultMatrix& rig, const TRefusal&) {
          EXPECT_EQ(Ctl<QLineEdit>(*rig.Form, "edtPosTo")->text(), "");
-         EXPECT_EQ(rig.Form->Link->TargetPosition(), 0);
+         EXPECT_EQ(testsupport::Parts(rig.Form).Link->TargetPosition(), 0);
      }},
     {'p', [](TFaultMatrix& rig, const TRefusal&) { rig.Sim->SetPosition(12); },
      [](TFaultMatrix& rig, const TRefusal&) {
@@ -96,7 +97,7 @@ const TRefusal Refusals[] = {
      [](TFaultMatrix& rig, const TRefusal&) {
          // Polling goes on, but no sample was accepted, so nothing is plotted.
          EXPECT_TRUE(rig.Form->Measurement().Running());
-         EXPECT_EQ(rig.Form->Series1->History().Count(), 0);
+         EXPECT_EQ(testsupport::Parts(rig.Form).Series1->History().Count(), 0);
          rig.Click(Ctl<QPushButton>(*rig.Form, "btnGraph"));
          EXPECT_FALSE(rig.Form->Measurement().Running());
      }},
@@ -133,7 +134,7 @@ const TRefusal Refusals[] = {
          // The read stops at its first step; the edits it could not read are empty.
          EXPECT_EQ(rig.Panel0(), U("Команда R0 отклонена"));
          EXPECT_EQ(Param1(rig), "");
-         EXPECT_EQ(rig.Form->Params->Words()[0], 300);
+         EXPECT_EQ(testsupport::Parts(rig.Form).Params->Words()[0], 300);
          EXPECT_EQ(testsupport::OfCode(rig.Sim->Frames(), 'R').size(), 1u);
      },
      false},
@@ -173,7 +174,7 @@ TEST_P(TRefusals, TheWindowKeepsWhatTheControllerHoldsAndNamesTheRefusal) {
     refusal.arrange(*this, refusal);
     if (refusal.code != 'I') {
         Connect();
-        ASSERT_EQ(Form->Link->State(), lsDone);
+        ASSERT_EQ(testsupport::Parts(Form).Link->State(), lsDone);
         SetFaults([&](sim::TFaults& f) { f.RefuseCodes = std::string(1, refusal.code); });
     }
     ASSERT_TRUE(EndsInTime([&] { refusal.act(*this, refusal); }));

@@ -3,6 +3,7 @@
 // wrong status or is buried in a flood.
 #include "tests/e2e/FaultMatrix.h"
 #include "tests/support/WindowDriver.h"
+#include "tests/support/WindowParts.h"
 
 using namespace faultmatrix;
 
@@ -72,20 +73,20 @@ TEST_P(TReplyFaults, ThePositionReadEndsAndTheLinkRecovers) {
     EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtPosition")->text(), shown);
     switch (fault.outcome) {
     case EOutcome::Shown:
-        EXPECT_EQ(Form->Link->State(), lsDone);
-        EXPECT_EQ(Form->Link->Position(), NewPosition);
+        EXPECT_EQ(testsupport::Parts(Form).Link->State(), lsDone);
+        EXPECT_EQ(testsupport::Parts(Form).Link->Position(), NewPosition);
         EXPECT_EQ(Panel0(), "");
         break;
     case EOutcome::TimedOut:
-        EXPECT_EQ(Form->Link->State(), lsTimedOut);
+        EXPECT_EQ(testsupport::Parts(Form).Link->State(), lsTimedOut);
         EXPECT_EQ(Panel0(), "Timeout");
         break;
     case EOutcome::Unreadable:
-        EXPECT_EQ(Form->Link->State(), lsUnparsed);
+        EXPECT_EQ(testsupport::Parts(Form).Link->State(), lsUnparsed);
         EXPECT_EQ(Panel0(), UnreadableNote('p'));
         break;
     }
-    EXPECT_EQ(Form->Link->Position(), fault.outcome == EOutcome::Shown ? NewPosition : OldPosition);
+    EXPECT_EQ(testsupport::Parts(Form).Link->Position(), fault.outcome == EOutcome::Shown ? NewPosition : OldPosition);
     EXPECT_EQ(Form->windowTitle(), fault.overflow ? ">128" : "Servo-Controller setup");
     EXPECT_TRUE(Boxes->Boxes().empty()) << BoxList();
 
@@ -101,12 +102,12 @@ TEST_F(TFaultMatrix, AFloodWhileIdleMarksTheCaptionAndChangesNothingElse) {
     Sim->SetPosition(OldPosition);
     Connect();
     ASSERT_EQ(Form->windowTitle(), "Servo-Controller setup");  // not marked before the flood
-    const TLinkState before = Form->Link->State();
+    const TLinkState before = testsupport::Parts(Form).Link->State();
     Sim->Flood(1000);
     ASSERT_TRUE(WaitFor([this] { return Form->windowTitle() == ">128"; }));
     // Everything was read and dropped: the queue is empty again.
-    ASSERT_TRUE(WaitFor([this] { return Form->UART->InQueCount() == 0; }));
-    EXPECT_EQ(Form->Link->State(), before);
+    ASSERT_TRUE(WaitFor([this] { return testsupport::Parts(Form).UART->InQueCount() == 0; }));
+    EXPECT_EQ(testsupport::Parts(Form).Link->State(), before);
     EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtPosition")->text(), QString::number(OldPosition));
     EXPECT_EQ(Panel0(), "");
     EXPECT_TRUE(Boxes->Boxes().empty()) << BoxList();

@@ -7,6 +7,7 @@
 #include "tests/support/WindowDriver.h"
 #include "tests/support/WindowFixture.h"
 #include "tests/ui/ChartReaders.h"
+#include "tests/support/WindowParts.h"
 
 using namespace testsupport;
 
@@ -38,30 +39,30 @@ protected:
     // Runs until the controller's clock, the chart's time axis, has gone `ms`
     // past the key of the point plotted last now.
     bool RunOnFor(double ms) {
-        const double from = Keys(Form->Series1).empty() ? 0.0 : Keys(Form->Series1).back();
+        const double from = Keys(testsupport::Parts(Form).Series1).empty() ? 0.0 : Keys(testsupport::Parts(Form).Series1).back();
         return WaitFor(
-            [&] { return !Keys(Form->Series1).empty() && Keys(Form->Series1).back() >= from + ms; }, 60000);
+            [&] { return !Keys(testsupport::Parts(Form).Series1).empty() && Keys(testsupport::Parts(Form).Series1).back() >= from + ms; }, 60000);
     }
 };
 
 }  // namespace
 
 TEST_F(TLiveMeasurement, TwoSecondsInTheVelocityModeFollowTheCommand) {
-    ASSERT_EQ(Form->Params->Words()[1], 256);  // Kf 1.0 read at connect
+    ASSERT_EQ(testsupport::Parts(Form).Params->Words()[1], 256);  // Kf 1.0 read at connect
     ASSERT_EQ(Ctl<TRadioGroup>(*Form, "rgVelocityRaz")->ItemIndex(), 1);
     const qint64 elapsed = Measure(125);  // 2 s at the 16 ms period
     ASSERT_FALSE(Form->Measurement().Running());
 
-    const std::vector<double> keys = Keys(Form->Series1);
-    const std::vector<double> actual = Values(Form->Series1);
-    const std::vector<double> error = Values(Form->Series2);
-    const std::vector<double> command = Values(Form->Series3);
+    const std::vector<double> keys = Keys(testsupport::Parts(Form).Series1);
+    const std::vector<double> actual = Values(testsupport::Parts(Form).Series1);
+    const std::vector<double> error = Values(testsupport::Parts(Form).Series2);
+    const std::vector<double> command = Values(testsupport::Parts(Form).Series3);
     // 2 s at 16 ms is about 125 polls; the default history holds the last 100.
     ASSERT_GE(keys.size(), 30u);
     EXPECT_LE(keys.size(), 100u);
     ASSERT_EQ(error.size(), keys.size());
     ASSERT_EQ(command.size(), keys.size());
-    EXPECT_EQ(Keys(Form->Series3), keys);
+    EXPECT_EQ(Keys(testsupport::Parts(Form).Series3), keys);
 
     // The controller's time axis: 5 ms ticks, ascending, no faster than the wall clock.
     for (size_t i = 1; i < keys.size(); ++i) {
@@ -83,30 +84,30 @@ TEST_F(TLiveMeasurement, TwoSecondsInTheVelocityModeFollowTheCommand) {
 
 TEST_F(TLiveMeasurement, StopKeepsThePointsAndTheNextStartClearsThem) {
     Measure(20);
-    const std::vector<double> kept = Keys(Form->Series1);
+    const std::vector<double> kept = Keys(testsupport::Parts(Form).Series1);
     ASSERT_FALSE(kept.empty());
     ASSERT_TRUE(LinkIdle());  // a poll sent before the stop has reached the controller
     Sim->ClearFrames();
     EXPECT_TRUE(FramesSettled(200).empty());  // stopped: no more polls
-    EXPECT_EQ(Keys(Form->Series1), kept);
+    EXPECT_EQ(Keys(testsupport::Parts(Form).Series1), kept);
 
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
-    EXPECT_EQ(Form->Series1->History().Count(), 0);
-    EXPECT_EQ(Form->Series3->History().Count(), 0);
-    ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 3; }));
-    EXPECT_LT(Keys(Form->Series1).front(), 50.0);  // the time axis starts again at 0
+    EXPECT_EQ(testsupport::Parts(Form).Series1->History().Count(), 0);
+    EXPECT_EQ(testsupport::Parts(Form).Series3->History().Count(), 0);
+    ASSERT_TRUE(WaitFor([this] { return testsupport::Parts(Form).Series1->History().Count() >= 3; }));
+    EXPECT_LT(Keys(testsupport::Parts(Form).Series1).front(), 50.0);  // the time axis starts again at 0
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
 }
 
 TEST_F(TLiveMeasurement, ADriveChangeWhileMeasuringMovesTheCommandLine) {
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
-    ASSERT_TRUE(WaitFor([this] { return Form->Series3->History().Count() >= 3; }));
+    ASSERT_TRUE(WaitFor([this] { return testsupport::Parts(Form).Series3->History().Count() >= 3; }));
     Drive(200);  // (200 - 256) x 250 = -14000 pulses/s
-    ASSERT_TRUE(WaitFor([this] { return LastValue(Form->Series3) == -14.0; }));
-    ASSERT_TRUE(WaitFor([this] { return std::fabs(*LastValue(Form->Series1) + 14.0) < 1.5; },
+    ASSERT_TRUE(WaitFor([this] { return LastValue(testsupport::Parts(Form).Series3) == -14.0; }));
+    ASSERT_TRUE(WaitFor([this] { return std::fabs(*LastValue(testsupport::Parts(Form).Series1) + 14.0) < 1.5; },
                           4000));
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
-    const std::vector<double> command = Values(Form->Series3);
+    const std::vector<double> command = Values(testsupport::Parts(Form).Series3);
     EXPECT_EQ(command.front(), 11.0);
     EXPECT_EQ(command.back(), -14.0);
 }

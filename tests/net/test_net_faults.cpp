@@ -8,6 +8,7 @@
 
 #include "tests/net/NetWindow.h"
 #include "tests/support/WindowDriver.h"
+#include "tests/support/WindowParts.h"
 
 using namespace nettest;
 
@@ -21,7 +22,7 @@ protected:
         PumpFor(300);  // a second box would come in this spell
         ASSERT_EQ(Boxes->Boxes().size(), 1u) << BoxList();
         EXPECT_EQ(Boxes->Boxes()[0].text, LostText());
-        EXPECT_FALSE(Form->UART->Enabled());
+        EXPECT_FALSE(testsupport::Parts(Form).UART->Enabled());
         EXPECT_TRUE(OwnEnabled(Ctl<QPushButton>(*Form, "btnConnect")));
         EXPECT_FALSE(OwnEnabled(Ctl<QPushButton>(*Form, "btnDisconnect")));
     }

@@ -10,6 +10,7 @@
 #include "tests/net/NetWindow.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/ui/ChartReaders.h"
+#include "tests/support/WindowParts.h"
 
 using namespace nettest;
 
@@ -63,7 +64,7 @@ TEST_P(NetWindow, ConnectingFillsTheWindowAndParametersGoBothWays) {
     EXPECT_TRUE(Boxes->Boxes().empty()) << BoxList();
 
     Click(Ctl<QPushButton>(*Form, "btnDisconnect"));
-    EXPECT_FALSE(Form->UART->Enabled());
+    EXPECT_FALSE(testsupport::Parts(Form).UART->Enabled());
     ASSERT_NO_FATAL_FAILURE(ConnectThrough()) << "the server takes the next connection";
 }
 
@@ -82,7 +83,7 @@ TEST_P(NetWindow, AnAddressWhereNobodyListens) {
     EXPECT_TRUE(text.startsWith("Error accessing specified device (Error: 1225)")) << text.toStdString();
     EXPECT_TRUE(text.contains(QString::fromStdString(address))) << text.toStdString();
     EXPECT_TRUE(text.contains(U("не принимает соединения"))) << text.toStdString();
-    EXPECT_FALSE(Form->UART->Enabled());
+    EXPECT_FALSE(testsupport::Parts(Form).UART->Enabled());
     EXPECT_TRUE(OwnEnabled(Ctl<QPushButton>(*Form, "btnConnect")));
 }
 
@@ -105,7 +106,7 @@ TEST_P(NetWindow, AnAddressWithTheOtherModesSchemeIsRefusedWithAdvice) {
     EXPECT_TRUE(text.contains(QString::fromStdString(crossed))) << text.toStdString();
     EXPECT_TRUE(text.contains(telnetServer ? U("подключайтесь через rfc2217://") : U("через socket://")))
         << text.toStdString();
-    EXPECT_FALSE(Form->UART->Enabled());
+    EXPECT_FALSE(testsupport::Parts(Form).UART->Enabled());
     EXPECT_TRUE(OwnEnabled(Ctl<QPushButton>(*Form, "btnConnect")));
     if (telnetServer) {
         EXPECT_TRUE(Sim->Frames().empty()) << "nothing reached the controller";
@@ -169,13 +170,13 @@ TEST_P(NetMeasure, TheVelocityIsMeasuredLiveThroughTheServer) {
     }
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_TRUE(LinkIdle());
-    const std::vector<double> keys = Keys(Form->Series1);
-    const std::vector<double> command = Values(Form->Series3);
+    const std::vector<double> keys = Keys(testsupport::Parts(Form).Series1);
+    const std::vector<double> command = Values(testsupport::Parts(Form).Series3);
     ASSERT_GE(keys.size(), 30u);
     for (size_t i = 1; i < keys.size(); ++i) EXPECT_GT(keys[i], keys[i - 1]) << i;
     // (300 - 256) x 250 / Kf 1.0 = 11000 pulses/s, in kilo-pulses.
     for (double c : command) EXPECT_DOUBLE_EQ(c, 11.0);
-    const std::vector<double> actual = Values(Form->Series1);
+    const std::vector<double> actual = Values(testsupport::Parts(Form).Series1);
     EXPECT_GT(actual.back(), 5.0) << "the motor follows the command";
     EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
 }

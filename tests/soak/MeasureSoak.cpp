@@ -17,6 +17,7 @@
 #include "window/MainUnit.h"
 #include "window/RadioGroup.h"
 #include "window/TrackBar.h"
+#include "tests/support/WindowParts.h"
 
 namespace soak {
 
@@ -95,7 +96,7 @@ bool TMeasureSoak::Connect() {
     port->addItem(QString::fromStdString(FSim.Path()));
     port->setCurrentIndex(port->count() - 1);
     Control<QPushButton>(FForm, "btnConnect")->click();
-    return FForm.UART->Enabled() && Control<TRadioGroup>(FForm, "rgServoMode")->ItemIndex() == 2;
+    return testsupport::Parts(FForm).UART->Enabled() && Control<TRadioGroup>(FForm, "rgServoMode")->ItemIndex() == 2;
 }
 
 void TMeasureSoak::StepClock() {
@@ -109,9 +110,9 @@ void TMeasureSoak::StepClock() {
 }
 
 void TMeasureSoak::Run(uint64_t targetMs, TWatchdog& watchdog) {
-    FForm.Settings->PeriodEdit()->setText("1");
-    FForm.Settings->HistoryEdit()->setText(QString::number(HistoryDepth));
-    FForm.btnGraph->click();
+    testsupport::Parts(FForm).Settings->PeriodEdit()->setText("1");
+    testsupport::Parts(FForm).Settings->HistoryEdit()->setText(QString::number(HistoryDepth));
+    testsupport::Parts(FForm).btnGraph->click();
     FClock.setTimerType(Qt::PreciseTimer);
     QObject::connect(&FClock, &QTimer::timeout, [this] { StepClock(); });
     FClock.start(ClockPeriodMs);
@@ -127,15 +128,15 @@ void TMeasureSoak::Run(uint64_t targetMs, TWatchdog& watchdog) {
 
 void TMeasureSoak::Finish() {
     // Stop and reset ends the measurement however it stands.
-    FForm.btnSTOP->click();
+    testsupport::Parts(FForm).btnSTOP->click();
     if (FForm.Measurement().Polling() || FForm.Measurement().Running()) Problem("the measurement did not stop");
     FReport.chartMs = FForm.Measurement().Record().TimeMs();
     FReport.polls = FSim.FrameCount('V');  // the log keeps only the latest frames
     CheckChart();
     // The link takes the next command.
-    FForm.Link->WaitReply();
-    FForm.Link->SendGetPosition();
-    if (FForm.Link->WaitReply() != lsDone) Problem("the link did not answer after the run");
+    testsupport::Parts(FForm).Link->WaitReply();
+    testsupport::Parts(FForm).Link->SendGetPosition();
+    if (testsupport::Parts(FForm).Link->WaitReply() != lsDone) Problem("the link did not answer after the run");
     FReport.boxes = FBoxes.Count();
     FForm.close();
 }
@@ -145,12 +146,12 @@ void TMeasureSoak::Finish() {
 void TMeasureSoak::CheckChart() {
     // A short run may not have filled the history; a long one holds exactly its depth.
     const bool filled = FReport.polls > uint64_t(2 * HistoryDepth);
-    for (const TSeriesGraph* series : {FForm.Series1, FForm.Series2, FForm.Series3}) {
+    for (const TSeriesGraph* series : {testsupport::Parts(FForm).Series1, testsupport::Parts(FForm).Series2, testsupport::Parts(FForm).Series3}) {
         const int points = series->History().Count();
         if (filled ? points != HistoryDepth : points < 1 || points > HistoryDepth)
             Problem("a series holds " + std::to_string(points) + " points");
     }
-    const TChartHistory& history = FForm.Series1->History();
+    const TChartHistory& history = testsupport::Parts(FForm).Series1->History();
     for (int i = 1; i < history.Count(); ++i) {
         const double step = history.Key(i) - history.Key(i - 1);
         if (step <= 0 || std::fmod(step, MsPerTick) != 0) {

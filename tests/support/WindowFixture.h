@@ -38,6 +38,7 @@
 #include "window/RadioGroup.h"
 #include "window/StatusBar.h"
 #include "window/TrackBar.h"
+#include "tests/support/WindowParts.h"
 
 namespace testsupport {
 
@@ -102,8 +103,8 @@ private:
 constexpr int ProbeAnswerLimitMs = 2000;
 
 inline void AwaitProbeAnswers(TMainForm& form) {
-    form.Link->SetProbePause([&form](int) {
-        WaitWithoutEvents([&form] { return form.UART->InQueCount() >= 1; }, ProbeAnswerLimitMs);
+    testsupport::Parts(form).Link->SetProbePause([&form](int) {
+        WaitWithoutEvents([&form] { return testsupport::Parts(form).UART->InQueCount() >= 1; }, ProbeAnswerLimitMs);
     });
 }
 
@@ -148,7 +149,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
     }
     bool Connected() const {
-        return Form->UART->Enabled() && OwnEnabled(Ctl<QPushButton>(*Form, "btnDisconnect")) && !OwnEnabled(Ctl<QPushButton>(*Form, "btnConnect"));
+        return testsupport::Parts(Form).UART->Enabled() && OwnEnabled(Ctl<QPushButton>(*Form, "btnDisconnect")) && !OwnEnabled(Ctl<QPushButton>(*Form, "btnConnect"));
     }
     // Connects to the simulated controller; its frame log is emptied after.
     void Connect() {
@@ -170,7 +171,7 @@ protected:
     }
     // Lets a transaction that nobody waits for end.
     bool LinkIdle() {
-        return WaitFor([this] { return Form->Link->State() != lsPending; });
+        return WaitFor([this] { return testsupport::Parts(Form).Link->State() != lsPending; });
     }
     // Everything the controller had to send (a late reply, garbage after
     // one) is on the line and the link has read and dropped it: the next
@@ -179,7 +180,7 @@ protected:
     bool LineQuiet() {
         const bool sent = WaitFor([this] { return Sim->QueuedOutputBytes() == 0; });
         PumpFor(50);
-        return sent && WaitFor([this] { return Form->UART->InQueCount() == 0; });
+        return sent && WaitFor([this] { return testsupport::Parts(Form).UART->InQueCount() == 0; });
     }
     // The frames that reached the controller once at least `count` have.
     std::vector<sim::TFrame> FramesAfter(size_t count, int timeoutMs = WaitLimitMs) {

@@ -16,17 +16,18 @@
 #include "tests/support/Wait.h"
 #include "tests/support/WindowDriver.h"
 #include "window/MainUnit.h"
+#include "tests/support/WindowParts.h"
 
 namespace testsupport {
 
 class TChartMenuDriver {
 public:
     explicit TChartMenuDriver(TMainForm& form) : FForm(form) {
-        form.ChartMenu->SetChooser([this](const TChartMenu::TFileRequest& request) {
+        testsupport::Parts(form).ChartMenu->SetChooser([this](const TChartMenu::TFileRequest& request) {
             Requests.push_back(request);
             return Answer;
         });
-        QObject::connect(form.ChartMenu, &TChartMenu::Saved, form.ChartMenu,
+        QObject::connect(testsupport::Parts(form).ChartMenu, &TChartMenu::Saved, testsupport::Parts(form).ChartMenu,
                          [this](const QString&, const QString& error) { Outcomes.push_back(error); });
     }
 

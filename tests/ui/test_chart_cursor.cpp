@@ -15,6 +15,7 @@
 #include "tests/support/WindowDriver.h"
 #include "tests/support/WindowFixture.h"
 #include "tests/ui/ChartMenuDriver.h"
+#include "tests/support/WindowParts.h"
 
 using namespace testsupport;
 
@@ -43,7 +44,7 @@ protected:
         if (HasFatalFailure()) return;
         ASSERT_NO_FATAL_FAILURE(Connect());  // a disconnected window's chart takes no mouse
         Chart = Ctl<QCustomPlot>(*Form, "Chart1");
-        Cursor = Form->ChartCursor;
+        Cursor = testsupport::Parts(Form).ChartCursor;
         Chart->yAxis->setLabel(U("Скорость (мм/мин)"));
         Chart->yAxis2->setLabel(U("Рассогласование (импульсов)"));
         // One millisecond per pixel column; a column whose time is exact.

@@ -18,6 +18,7 @@
 #include "tests/support/WindowFixture.h"
 #include "tests/ui/ChartMenuDriver.h"
 #include "tests/ui/CsvReader.h"
+#include "tests/support/WindowParts.h"
 
 using namespace testsupport;
 
@@ -42,7 +43,7 @@ protected:
         if (OwnEnabled(Ctl<TRadioGroup>(*Form, "rgVelocityRaz"))) Click(Ctl<TRadioGroup>(*Form, "rgVelocityRaz")->Item(unit));
         Ctl<QLineEdit>(*Form, "edtHistoryDepth")->setText(QString::number(depth));
         Click(Ctl<QPushButton>(*Form, "btnGraph"));
-        const TChartHistory& history = Form->Series1->History();
+        const TChartHistory& history = testsupport::Parts(Form).Series1->History();
         ASSERT_TRUE(WaitFor([&] {
             return history.Count() >= samples && (samples < depth || history.Key(0) > 0);
         }));
@@ -53,7 +54,7 @@ protected:
     // Exports the points through the menu under the name chosen and reads
     // back the file written (the same name unless it lacked an extension).
     TCsvFile ExportCsv(const char* chosen = "points.csv", const char* written = nullptr) {
-        EXPECT_TRUE(Driver->Export(Form->ChartMenu->SaveCsvAction(), PathOf(chosen)));
+        EXPECT_TRUE(Driver->Export(testsupport::Parts(Form).ChartMenu->SaveCsvAction(), PathOf(chosen)));
         EXPECT_EQ(Driver->Outcomes.back(), QString());
         QFile file(PathOf(written ? written : chosen));
         EXPECT_TRUE(file.open(QIODevice::ReadOnly));
@@ -64,8 +65,8 @@ protected:
     // series has none; every number exactly as the series holds it.
     void ExpectRowsAreTheSeries(const TCsvFile& file) {
         ASSERT_TRUE(file.parsed);
-        const std::array<TSeriesGraph*, 3> series{Form->Series1, Form->Series2, Form->Series3};
-        const TChartHistory& times = Form->Series1->History();
+        const std::array<TSeriesGraph*, 3> series{testsupport::Parts(Form).Series1, testsupport::Parts(Form).Series2, testsupport::Parts(Form).Series3};
+        const TChartHistory& times = testsupport::Parts(Form).Series1->History();
         ASSERT_EQ(file.rows.size(), size_t(times.Count()));
         for (size_t r = 0; r < file.rows.size(); ++r) {
             const auto& row = file.rows[r];
@@ -162,7 +163,7 @@ TEST_F(TChartExport, StepFiguresOfTheSimulatedMotor) {
     Click(Ctl<TRadioGroup>(*Form, "rgVelocityRaz")->Item(1));
     Ctl<QLineEdit>(*Form, "edtHistoryDepth")->setText("1000");
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
-    const TChartHistory& history = Form->Series1->History();
+    const TChartHistory& history = testsupport::Parts(Form).Series1->History();
     ASSERT_TRUE(WaitFor([&] { return history.Count() >= 20; }));
     // The bar is moved between two polls, as a hand on it would be seen.
     ASSERT_TRUE(WaitFor([&] { return LinkIdle(); }));
@@ -174,8 +175,8 @@ TEST_F(TChartExport, StepFiguresOfTheSimulatedMotor) {
 
     QMenu* menu = Driver->Open();
     ASSERT_NE(menu, nullptr);
-    ASSERT_TRUE(Driver->Choose(menu, Form->ChartMenu->StepFiguresAction()));
-    TStepPanel* panel = Form->ChartMenu->StepPanel();
+    ASSERT_TRUE(Driver->Choose(menu, testsupport::Parts(Form).ChartMenu->StepFiguresAction()));
+    TStepPanel* panel = testsupport::Parts(Form).ChartMenu->StepPanel();
     const QStringList lines = panel->Text().split('\n');
     ASSERT_EQ(lines.size(), 8) << panel->Text().toStdString();
     EXPECT_TRUE(lines[1].startsWith(U("Скачок задания: 0 → "))) << lines[1].toStdString();
@@ -197,7 +198,7 @@ TEST_F(TChartExport, StepFiguresOfTheSimulatedMotor) {
 
 TEST_F(TChartExport, CsvOfATrimmedHistoryHoldsOnlyItsPoints) {
     ASSERT_NO_FATAL_FAILURE(Measure(2, 1, 5, 5));
-    ASSERT_EQ(Form->Series1->History().Count(), 5);
+    ASSERT_EQ(testsupport::Parts(Form).Series1->History().Count(), 5);
     const TCsvFile file = ExportCsv("trimmed", "trimmed.csv");
     EXPECT_EQ(file.comments.value(3), U("Глубина истории: 5"));
     ASSERT_EQ(file.rows.size(), 5u);
@@ -209,8 +210,8 @@ TEST_F(TChartExport, CsvOfATrimmedHistoryHoldsOnlyItsPoints) {
 TEST_F(TChartExport, CsvWhileMeasuringIsOneMoment) {
     ChooseMode(2);
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
-    ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 5; }));
-    ASSERT_TRUE(Driver->Export(Form->ChartMenu->SaveCsvAction(), PathOf("running.csv")));
+    ASSERT_TRUE(WaitFor([this] { return testsupport::Parts(Form).Series1->History().Count() >= 5; }));
+    ASSERT_TRUE(Driver->Export(testsupport::Parts(Form).ChartMenu->SaveCsvAction(), PathOf("running.csv")));
     EXPECT_TRUE(Form->Measurement().Running());
     QFile file(PathOf("running.csv"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -243,7 +244,7 @@ TEST_F(TChartExport, ImagesInEachFormatAndSize) {
     };
     for (const TImageCase& c : cases) {
         SCOPED_TRACE(c.chosen);
-        ASSERT_TRUE(Driver->Export(Form->ChartMenu->SaveImageAction(), PathOf(c.chosen), c.filter));
+        ASSERT_TRUE(Driver->Export(testsupport::Parts(Form).ChartMenu->SaveImageAction(), PathOf(c.chosen), c.filter));
         EXPECT_EQ(Driver->Outcomes.back(), QString());
         QFile file(PathOf(c.written));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -280,7 +281,7 @@ TEST_F(TChartExport, CopyPutsThePictureOnTheClipboard) {
     QGuiApplication::clipboard()->clear();
     QMenu* menu = Driver->Open();
     ASSERT_NE(menu, nullptr);
-    ASSERT_TRUE(Driver->Choose(menu, Form->ChartMenu->CopyImageAction()));
+    ASSERT_TRUE(Driver->Choose(menu, testsupport::Parts(Form).ChartMenu->CopyImageAction()));
     const QImage copied = QGuiApplication::clipboard()->image();
     ASSERT_FALSE(copied.isNull());
     EXPECT_EQ(copied.size(), Ctl<QCustomPlot>(*Form, "Chart1")->size());
@@ -306,13 +307,13 @@ TEST_F(TChartExport, EntriesNeedPointsAndWorkStoppedOrRunning) {
     // The runs are there whatever the chart holds; a step test needs a connected controller.
     EXPECT_EQ(enabled(menu), (std::vector<bool>{false, false, false, false, true, true}))
         << "an empty chart has nothing to export";
-    EXPECT_FALSE(Driver->Choose(menu, Form->ChartMenu->SaveCsvAction(), 300));
+    EXPECT_FALSE(Driver->Choose(menu, testsupport::Parts(Form).ChartMenu->SaveCsvAction(), 300));
     menu->close();
     EXPECT_TRUE(Driver->Requests.empty());
 
     ChooseMode(2);
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
-    ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 2; }));
+    ASSERT_TRUE(WaitFor([this] { return testsupport::Parts(Form).Series1->History().Count() >= 2; }));
     menu = Driver->Open();
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(enabled(menu), (std::vector<bool>{true, true, true, false, true, false}))
@@ -338,9 +339,9 @@ TEST_F(TChartExport, AFailedWriteIsShownAndLeavesNoFile) {
         const char* reason;
     };
     const TFailCase cases[] = {
-        {Form->ChartMenu->SaveCsvAction(), PathOf("missing/points.csv"), "No such file or directory"},
-        {Form->ChartMenu->SaveImageAction(), PathOf("missing/chart.png"), "No such file or directory"},
-        {Form->ChartMenu->SaveCsvAction(), PathOf("plain-file/points.csv"), "Not a directory"},
+        {testsupport::Parts(Form).ChartMenu->SaveCsvAction(), PathOf("missing/points.csv"), "No such file or directory"},
+        {testsupport::Parts(Form).ChartMenu->SaveImageAction(), PathOf("missing/chart.png"), "No such file or directory"},
+        {testsupport::Parts(Form).ChartMenu->SaveCsvAction(), PathOf("plain-file/points.csv"), "Not a directory"},
     };
     for (const TFailCase& c : cases) {
         SCOPED_TRACE(c.path.toStdString());

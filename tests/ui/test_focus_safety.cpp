@@ -10,6 +10,7 @@
 #include "tests/support/WindowDriver.h"
 #include "tests/support/WindowFixture.h"
 #include "tests/ui/ChartReaders.h"
+#include "tests/support/WindowParts.h"
 
 using namespace testsupport;
 
@@ -66,7 +67,7 @@ TEST_F(TFocusSafety, AfterConnectingTheFocusIsOnTheWindowAndEnterStops) {
     ChooseMode(0);
     Settle();
     Press(Qt::Key_Return);
-    EXPECT_TRUE(Form->UART->Enabled()) << "Enter disconnected";
+    EXPECT_TRUE(testsupport::Parts(Form).UART->Enabled()) << "Enter disconnected";
     EXPECT_TRUE(ModeSent()) << "Enter did not run stop and reset: " << WireCodes();
 }
 
@@ -79,7 +80,7 @@ TEST_F(TFocusSafety, ArrowsAfterConnectingDriveTheBarAndNeverSwitchTheMode) {
     EXPECT_EQ(Bar(), 259);
     EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), mode);
     EXPECT_EQ(WireCodes().find('M'), std::string::npos);
-    EXPECT_TRUE(Form->UART->Enabled());
+    EXPECT_TRUE(testsupport::Parts(Form).UART->Enabled());
 }
 
 TEST_F(TFocusSafety, AnArrowOnAFocusedRadioItemDrivesTheBarOnly) {
@@ -114,7 +115,7 @@ TEST_F(TFocusSafety, AnArrowOnAFocusedButtonKeepsTheFocusThere) {
         EXPECT_EQ(Bar(), before + 1) << button->text().toStdString();
         EXPECT_TRUE(button->hasFocus()) << button->text().toStdString();
     }
-    EXPECT_TRUE(Form->UART->Enabled());
+    EXPECT_TRUE(testsupport::Parts(Form).UART->Enabled());
 }
 
 TEST_F(TFocusSafety, EditsAndTheBarStillTakeTheArrows) {
@@ -152,7 +153,7 @@ TEST_F(TFocusSafety, F2WithABadPeriodLeavesTheFocusOnTheWindow) {
     ASSERT_TRUE(Marked(Ctl<QLineEdit>(*Form, "edtTimerPeriod")));
     EXPECT_FALSE(Ctl<QPushButton>(*Form, "btnDisconnect")->hasFocus());
     Press(Qt::Key_Return);
-    EXPECT_TRUE(Form->UART->Enabled()) << "Enter disconnected";
+    EXPECT_TRUE(testsupport::Parts(Form).UART->Enabled()) << "Enter disconnected";
     EXPECT_TRUE(ModeSent());
 }
 
@@ -163,7 +164,7 @@ TEST_F(TFocusWindow, BeforeConnectingNoKeyActsWhereverTheFocusIs) {
                             Qt::Key_F11, Qt::Key_F12})
             Press(key);
     }
-    EXPECT_FALSE(Form->UART->Enabled());
+    EXPECT_FALSE(testsupport::Parts(Form).UART->Enabled());
     EXPECT_EQ(Bar(), 256);
     EXPECT_FALSE(Form->Measurement().Running());
     EXPECT_TRUE(Boxes->Texts().isEmpty());

@@ -9,6 +9,7 @@
 #include "tests/support/WindowFixture.h"
 #include "tests/ui/ChartMenuDriver.h"
 #include "tests/ui/ChartReaders.h"
+#include "tests/support/WindowParts.h"
 
 using namespace testsupport;
 
@@ -25,7 +26,7 @@ protected:
     }
     QStringList ParamTexts() const {
         QStringList texts;
-        for (QLineEdit* edit : Form->Params->Edits()) texts << edit->text();
+        for (QLineEdit* edit : testsupport::Parts(Form).Params->Edits()) texts << edit->text();
         return texts;
     }
     QString Panel0() const { return Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(0); }
@@ -72,8 +73,8 @@ TEST_F(THonestValues, ALateReplyIsNeverShownAsTheAnswerToTheNextCommand) {
 
 TEST_F(THonestValues, AReadDuringAMeasurementWaitsForThePollInsteadOfSkippingAStep) {
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
-    ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 3; }, 8000));
-    for (QLineEdit* edit : Form->Params->Edits()) edit->clear();
+    ASSERT_TRUE(WaitFor([this] { return testsupport::Parts(Form).Series1->History().Count() >= 3; }, 8000));
+    for (QLineEdit* edit : testsupport::Parts(Form).Params->Edits()) edit->clear();
     Sim->ClearFrames();
     Click(Ctl<QPushButton>(*Form, "btnGetParams"));
     EXPECT_EQ(ParamTexts(), TheWords());
@@ -87,7 +88,7 @@ TEST_F(THonestValues, AConnectWhoseModeQueryFailsShowsNoModeAndReadsNoFurther) {
     Click(Ctl<QPushButton>(*Form, "btnDisconnect"));
     SetFaults([](sim::TFaults& f) { f.RefuseCodes = "m"; });
     Click(Ctl<QPushButton>(*Form, "btnConnect"));
-    ASSERT_TRUE(Form->UART->Enabled());
+    ASSERT_TRUE(testsupport::Parts(Form).UART->Enabled());
     EXPECT_EQ(Ctl<TRadioGroup>(*Form, "rgServoMode")->ItemIndex(), -1);
     EXPECT_TRUE(Ctl<QLineEdit>(*Form, "edtPosition")->text().isEmpty());
     EXPECT_EQ(ParamTexts(), SixEmpty());
@@ -106,7 +107,7 @@ TEST_F(THonestValues, ASilentControllerIsNamedAndAnUnansweredStopIsNotConfirmed)
     for (int timeouts = 1; timeouts <= 3; ++timeouts) {
         EXPECT_EQ(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(1), connected) << timeouts;
         Click(Ctl<QPushButton>(*Form, "btnGetPosition"));
-        ASSERT_TRUE(WaitFor([this] { return Form->Link->State() == lsTimedOut; }));
+        ASSERT_TRUE(WaitFor([this] { return testsupport::Parts(Form).Link->State() == lsTimedOut; }));
     }
     EXPECT_EQ(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(1), U("Контроллер не отвечает"));
     Click(Ctl<QPushButton>(*Form, "btnSTOP"));
@@ -131,7 +132,7 @@ TEST_F(THonestValues, AfterADisconnectNothingClaimsAControllerAndTheChartStaysUs
     EXPECT_TRUE(Ctl<QCustomPlot>(*Form, "Chart1")->isEnabled());
     TChartMenuDriver menu(*Form);
     const QString path = QDir::temp().filePath(QStringLiteral("servo-disconnected-%1.csv").arg(QCoreApplication::applicationPid()));
-    ASSERT_TRUE(menu.Export(Form->ChartMenu->SaveCsvAction(), path));
+    ASSERT_TRUE(menu.Export(testsupport::Parts(Form).ChartMenu->SaveCsvAction(), path));
     EXPECT_EQ(menu.Outcomes.at(0), QString());
     EXPECT_TRUE(QFile::remove(path));
 }

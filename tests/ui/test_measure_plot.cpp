@@ -11,6 +11,7 @@
 #include "tests/support/WindowDriver.h"
 #include "tests/support/WindowFixture.h"
 #include "tests/ui/ChartReaders.h"
+#include "tests/support/WindowParts.h"
 
 using namespace testsupport;
 
@@ -110,7 +111,7 @@ TEST_F(TPlotSample, EachModeAndUnitFeedsItsSeries) {
         Ctl<TRadioGroup>(*Form, "rgServoMode")->SetItemIndex(c.mode);
         Ctl<TRadioGroup>(*Form, "rgVelocityRaz")->SetItemIndex(c.unit);
         SetBar(c.bar);
-        Form->Params->SetWords({0, c.kf, 0, 0, 0, 0});
+        testsupport::Parts(Form).Params->SetWords({0, c.kf, 0, 0, 0, 0});
         Begin(measure::DefaultHistoryDepth, c.pulses);
         const std::array<int, 3> before{Count(0), Count(1), Count(2)};
         Plot(c.velocity, c.mismatch);

@@ -5,6 +5,7 @@
 #include "tests/support/WindowDriver.h"
 #include "tests/support/WindowFixture.h"
 #include "tests/ui/ChartReaders.h"
+#include "tests/support/WindowParts.h"
 
 using namespace testsupport;
 
@@ -24,8 +25,8 @@ protected:
     }
     bool Panless() const { return Ctl<QCustomPlot>(*Form, "Chart1")->interactions() == QCP::Interactions(); }
     int Points() const {
-        return Form->Series1->History().Count() + Form->Series2->History().Count() +
-               Form->Series3->History().Count();
+        return testsupport::Parts(Form).Series1->History().Count() + testsupport::Parts(Form).Series2->History().Count() +
+               testsupport::Parts(Form).Series3->History().Count();
     }
     void FillChart() {
         for (int i = 0; i < 3; ++i) Form->ChartFeed()->Add(i, i, i);
@@ -33,7 +34,7 @@ protected:
     // Starts, waits for some plotted points, stops.
     void MeasureBriefly() {
         Click(Ctl<QPushButton>(*Form, "btnGraph"));
-        ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 3; }));
+        ASSERT_TRUE(WaitFor([this] { return testsupport::Parts(Form).Series1->History().Count() >= 3; }));
         Click(Ctl<QPushButton>(*Form, "btnGraph"));
     }
     void ExpectSettingsEnabled(bool history, bool unit) {
@@ -60,9 +61,9 @@ TEST_F(TMeasureToggle, StartPrimesTwiceThenPollsOnTheTimer) {
     EXPECT_TRUE(Panless());
     EXPECT_TRUE(OwnEnabled(Ctl<QPushButton>(*Form, "btnGraph")));
 
-    ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 5; }));
-    EXPECT_EQ(Form->Series2->History().Count(), Form->Series1->History().Count());
-    EXPECT_EQ(Form->Series3->History().Count(), Form->Series1->History().Count());
+    ASSERT_TRUE(WaitFor([this] { return testsupport::Parts(Form).Series1->History().Count() >= 5; }));
+    EXPECT_EQ(testsupport::Parts(Form).Series2->History().Count(), testsupport::Parts(Form).Series1->History().Count());
+    EXPECT_EQ(testsupport::Parts(Form).Series3->History().Count(), testsupport::Parts(Form).Series1->History().Count());
     for (const sim::TFrame& frame : Sim->Frames()) EXPECT_EQ(frame.Code, 'V');
 }
 
@@ -229,7 +230,7 @@ TEST_P(TMeasurePortEnd, StopsTheMeasurementWithAtMostOneReport) {
             break;
         case EPortEnd::ClosedUnderIt:  // behind the window's back: the next tick stops it
             ASSERT_TRUE(LinkIdle());
-            Form->UART->Close();
+            testsupport::Parts(Form).UART->Close();
             break;
         case EPortEnd::HungUp:
             Sim->HangUp();
@@ -257,14 +258,14 @@ TEST_F(TMeasureToggle, ALostPollKeepsTheMeasurementRunningAndTheToggleStopsIt) {
     ASSERT_TRUE(WaitFor([this] { return Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(0) == QStringLiteral("Timeout"); }, 4000));
     EXPECT_TRUE(Form->Measurement().Running());
     EXPECT_TRUE(Form->Measurement().Polling());
-    const int before = Form->Series1->History().Count();
-    ASSERT_TRUE(WaitFor([&] { return Form->Series1->History().Count() > before; }));
+    const int before = testsupport::Parts(Form).Series1->History().Count();
+    ASSERT_TRUE(WaitFor([&] { return testsupport::Parts(Form).Series1->History().Count() > before; }));
     EXPECT_EQ(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(0), QStringLiteral("Timeout"));  // the next polls do not wipe it at once
-    const int kept = Form->Series1->History().Count();
+    const int kept = testsupport::Parts(Form).Series1->History().Count();
     QTest::keyClick(Form->windowHandle(), Qt::Key_F2);
     EXPECT_FALSE(Form->Measurement().Running());
     EXPECT_FALSE(Form->Measurement().Polling());
-    EXPECT_GE(Form->Series1->History().Count(), kept) << "the toggle cleared the chart";
+    EXPECT_GE(testsupport::Parts(Form).Series1->History().Count(), kept) << "the toggle cleared the chart";
     ExpectSettingsEnabled(true, true);
 }
 
@@ -288,7 +289,7 @@ TEST_F(TMeasureToggle, LostPollsAddNoPoints) {
 TEST_F(TMeasureToggle, AStartWhoseFirstPollFailsIsReportedAndEndsStopped) {
     ChooseMode(2);
     ASSERT_TRUE(LinkIdle());
-    Form->UART->Close();  // the port is gone, the window does not know yet
+    testsupport::Parts(Form).UART->Close();  // the port is gone, the window does not know yet
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_EQ(Boxes->Boxes().size(), 1u);
     EXPECT_FALSE(Form->Measurement().Running());

@@ -17,6 +17,7 @@
 #include "tests/support/WindowFixture.h"
 #include "tests/ui/ChartReaders.h"
 #include "window/ParamDiffDialog.h"
+#include "tests/support/WindowParts.h"
 
 using namespace testsupport;
 
@@ -51,8 +52,8 @@ protected:
         TSimWindowTest::SetUp();
         numtext::SetDecimalSeparator('.');
         SetController(Held);
-        RealPrompt = Form->ParamFiles->PathPrompt;
-        Form->ParamFiles->PathPrompt = [this](bool) { return Path; };
+        RealPrompt = testsupport::Parts(Form).ParamFiles->PathPrompt;
+        testsupport::Parts(Form).ParamFiles->PathPrompt = [this](bool) { return Path; };
         ASSERT_NO_FATAL_FAILURE(Connect());
     }
     void TearDown() override {
@@ -110,11 +111,11 @@ protected:
 TEST_F(TParamFiles, SaveTakesAFreshReadOrTheEditsAndLeavesTheEditsAlone) {
     QTest::keyClicks(Edit(3), "9");  // 1.59 now: Kp typed, not written
     ASSERT_TRUE(Quiet(3));
-    Form->ParamFiles->SetPrompt = [] { return TParamFileActions::SaveController; };
-    Form->ParamFiles->SaveToFile();
+    testsupport::Parts(Form).ParamFiles->SetPrompt = [] { return TParamFileActions::SaveController; };
+    testsupport::Parts(Form).ParamFiles->SaveToFile();
     EXPECT_EQ(paramfile::Load(Path).set->words, Held);
-    Form->ParamFiles->SetPrompt = [] { return TParamFileActions::SaveEdits; };
-    Form->ParamFiles->SaveToFile();
+    testsupport::Parts(Form).ParamFiles->SetPrompt = [] { return TParamFileActions::SaveEdits; };
+    testsupport::Parts(Form).ParamFiles->SaveToFile();
     EXPECT_EQ(paramfile::Load(Path).set->words[2], 407);  // 1.59 * 256, rounded
     EXPECT_EQ(Edit(3)->text(), "1.59");
     EXPECT_TRUE(Quiet(3));
@@ -123,7 +124,7 @@ TEST_F(TParamFiles, SaveTakesAFreshReadOrTheEditsAndLeavesTheEditsAlone) {
     // A read that fails saves nothing and names the step.
     SetFaults([](sim::TFaults& f) { f.RefuseParamWrite = std::nullopt; f.RefuseCodes = "R"; });
     SetController(Filed);
-    Form->ParamFiles->SaveToFile();
+    testsupport::Parts(Form).ParamFiles->SaveToFile();
     EXPECT_EQ(Boxes->Texts(), QStringList{U("Параметры не сохранены: Команда R0 отклонена")});
     EXPECT_EQ(paramfile::Load(Path).set->words[2], 407);
 }
@@ -132,7 +133,7 @@ TEST_F(TParamFiles, SaveTakesAFreshReadOrTheEditsAndLeavesTheEditsAlone) {
 // answered each way, and after each "Получить" and another menu (a menu
 // freed under its own entry's handler crashed the window right there).
 TEST_F(TParamFiles, ThroughTheMenuLoadMarksWhatDiffersWritesReadsBackAndSavesTheBank) {
-    Form->ParamFiles->PathPrompt = RealPrompt;
+    testsupport::Parts(Form).ParamFiles->PathPrompt = RealPrompt;
     ASSERT_TRUE(Choose(SaveEntry));
     EXPECT_EQ(paramfile::Load(Path).set->words, Held);
     ASSERT_NO_FATAL_FAILURE(OneMoreClick());
@@ -205,7 +206,7 @@ TEST_F(TParamFiles, AReadBackThatDiffersIsNamedAndTheBankIsNotSaved) {
         SetFaults(c.fault);
         Sim->ClearFrames();
         TDiffAnswer write("btnWriteAndSave");
-        Form->ParamFiles->LoadFromFile();
+        testsupport::Parts(Form).ParamFiles->LoadFromFile();
         EXPECT_EQ(Written(), "RRRRRRWWWWWWRRRRRR");  // no 'S'
         ASSERT_FALSE(Boxes->Boxes().empty());
         const TBoxRecord box = Boxes->Boxes().back();
@@ -237,7 +238,7 @@ TEST_F(TParamFiles, ADamagedFileIsRefusedBeforeAnythingIsSent) {
     file.resize(0);
     file.write(text);
     file.close();
-    Form->ParamFiles->LoadFromFile();
+    testsupport::Parts(Form).ParamFiles->LoadFromFile();
     EXPECT_EQ(Boxes->Texts(), QStringList{U("Файл %1 не принят: params[1] (#2).word: ожидалось целое число "
                                             "от 0 до 65535").arg(Path)});
     EXPECT_EQ(Written(), "");
@@ -260,7 +261,7 @@ TEST_F(TParamFiles, TheMarkShowsTypingUntilAReadOrAWrite) {
 // Controller -> file -> another controller -> file: the same file but the time.
 TEST_F(TParamFiles, ARoundTripThroughAnotherControllerGivesTheSameFile) {
     SetController(Filed);
-    Form->ParamFiles->SaveToFile();
+    testsupport::Parts(Form).ParamFiles->SaveToFile();
     QFile first(Path);
     ASSERT_TRUE(first.open(QIODevice::ReadOnly));
     const auto withoutTime = [](QByteArray json) {
@@ -272,10 +273,10 @@ TEST_F(TParamFiles, ARoundTripThroughAnotherControllerGivesTheSameFile) {
     ASSERT_NO_FATAL_FAILURE(Connect());
     {
         TDiffAnswer write("btnWrite");
-        Form->ParamFiles->LoadFromFile();
+        testsupport::Parts(Form).ParamFiles->LoadFromFile();
     }
     EXPECT_EQ(Controller(), Filed);
-    Form->ParamFiles->SaveToFile();
+    testsupport::Parts(Form).ParamFiles->SaveToFile();
     QFile second(Path);
     ASSERT_TRUE(second.open(QIODevice::ReadOnly));
     EXPECT_EQ(withoutTime(second.readAll()), saved);

@@ -8,6 +8,7 @@
 #include "tests/support/WindowDriver.h"
 #include "tests/support/WindowFixture.h"
 #include "tests/ui/ChartReaders.h"
+#include "tests/support/WindowParts.h"
 
 using namespace testsupport;
 
@@ -50,17 +51,17 @@ TEST_F(TParamConversion, FirstBadEditIsMarkedAndEarlierWordsKeepTheirNewValues) 
         {1, "1e30"}, {3, "-1"},  // out of range: marked the same way (and named in a box)
     };
     for (const TBadCase& c : cases) {
-        Form->Params->SetWords({11, 22, 33, 44, 55, 66});
+        testsupport::Parts(Form).Params->SetWords({11, 22, 33, 44, 55, 66});
         TParamTexts texts{"1", "2", "3", "4", "5", "6"};
         texts[size_t(c.index)] = c.text;
         Type(*Form, texts);  // typing also clears an earlier mark
-        EXPECT_FALSE(Form->Params->ConvertEdits()) << c.text;
+        EXPECT_FALSE(testsupport::Parts(Form).Params->ConvertEdits()) << c.text;
         const auto edits = ParamEdits(*Form);
         const std::array<uint16_t, 6> converted{1, 512, 768, 1024, 5, 6};
         const std::array<uint16_t, 6> before{11, 22, 33, 44, 55, 66};
         for (size_t i = 0; i < edits.size(); ++i) {
             EXPECT_EQ(Marked(edits[i]), int(i) == c.index) << "edit #" << i + 1 << " text " << c.text;
-            EXPECT_EQ(Form->Params->Words()[i], int(i) < c.index ? converted[i] : before[i])
+            EXPECT_EQ(testsupport::Parts(Form).Params->Words()[i], int(i) < c.index ? converted[i] : before[i])
                 << "word " << i << " text " << c.text;
         }
     }
@@ -105,14 +106,14 @@ TEST_F(TParamWire, SetWritesTheSixWordsAndGetReadsThemBack) {
 
 TEST_F(TParamWire, ABadThirdEditSendsNothing) {
     const sim::TParamSet before = Sim->State().Params;
-    Form->Params->SetWords(before);
+    testsupport::Parts(Form).Params->SetWords(before);
     Type(*Form, {"9", "2", "x", "1", "1", "1"});
     Click(Ctl<QPushButton>(*Form, "btnSetParams"));
     EXPECT_TRUE(FramesSettled().empty());
     EXPECT_TRUE(Marked(Ctl<QLineEdit>(*Form, "edtParam3")));
-    EXPECT_EQ(Form->Params->Words()[0], 9);
-    EXPECT_EQ(Form->Params->Words()[1], 512);
-    for (size_t i = 2; i < 6; ++i) EXPECT_EQ(Form->Params->Words()[i], before[i]) << i;
+    EXPECT_EQ(testsupport::Parts(Form).Params->Words()[0], 9);
+    EXPECT_EQ(testsupport::Parts(Form).Params->Words()[1], 512);
+    for (size_t i = 2; i < 6; ++i) EXPECT_EQ(testsupport::Parts(Form).Params->Words()[i], before[i]) << i;
     EXPECT_EQ(Sim->State().Params, before);
     EXPECT_TRUE(Boxes->Boxes().empty());  // a mark, never a message box
 }
@@ -166,10 +167,10 @@ TEST_F(TParamWire, ReadThenWriteIsTheIdentity) {
 TEST_F(TParamWire, SaveWritesThenStoresAndReturnsWithTheSavePending) {
     Click(Ctl<TRadioGroup>(*Form, "rgrpEEPROM")->Item(4));
     Type(*Form, {"100", "2", "3", "0.5", "50", "7"});
-    Form->Params->btnSaveEEPROMClick();
-    EXPECT_EQ(Form->Link->State(), lsPending);  // the save's reply is not waited for
+    testsupport::Parts(Form).Params->btnSaveEEPROMClick();
+    EXPECT_EQ(testsupport::Parts(Form).Link->State(), lsPending);  // the save's reply is not waited for
     // A read started at once waits for it instead of losing its first step.
-    Form->Params->btnGetParamsClick();
+    testsupport::Parts(Form).Params->btnGetParamsClick();
     EXPECT_EQ(testsupport::Codes(FramesSettled()), "WWWWWWSRRRRRR");
     EXPECT_EQ(OfCode(Sim->Frames(), 'S').at(0).Payload, Bytes({4}));
     EXPECT_EQ(OfCode(Sim->Frames(), 'R').at(0).Payload, Bytes({0}));
@@ -183,7 +184,7 @@ TEST_F(TParamWire, LoadSendsTheBankThenReadsAllSix) {
     std::vector<sim::TFrame> expected{Frame('L', Bytes({3}))};
     for (int i = 0; i < 6; ++i) expected.push_back(Frame('R', Bytes{uint8_t(i)}));
     EXPECT_EQ(FramesSettled(), expected);
-    EXPECT_EQ(Form->Params->Words(), (std::array<uint16_t, 6>{65531, 384, 25601, 2560, 100, 65535}));
+    EXPECT_EQ(testsupport::Parts(Form).Params->Words(), (std::array<uint16_t, 6>{65531, 384, 25601, 2560, 100, 65535}));
     EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam1")->text(), U("-5"));
     EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam3")->text(), U("100"));  // 100.0039 shown with four digits
     EXPECT_EQ(Ctl<QLineEdit>(*Form, "edtParam6")->text(), U("65535"));
@@ -191,11 +192,11 @@ TEST_F(TParamWire, LoadSendsTheBankThenReadsAllSix) {
 
 TEST_F(TParamWire, ARefusedLoadReadsNothingAfterIt) {
     SetFaults([](sim::TFaults& f) { f.RefuseCodes = "L"; });
-    Form->Params->SetWords({});
+    testsupport::Parts(Form).Params->SetWords({});
     Click(Ctl<TRadioGroup>(*Form, "rgrpEEPROM")->Item(3));
     Click(Ctl<QPushButton>(*Form, "btnLoadEEPROM"));
     EXPECT_EQ(testsupport::Codes(FramesSettled()), "L");
-    EXPECT_EQ(Form->Params->Words(), (std::array<uint16_t, 6>{}));
+    EXPECT_EQ(testsupport::Parts(Form).Params->Words(), (std::array<uint16_t, 6>{}));
     for (QLineEdit* edit : {Ctl<QLineEdit>(*Form, "edtParam1"), Ctl<QLineEdit>(*Form, "edtParam4"), Ctl<QLineEdit>(*Form, "edtParam6")})
         EXPECT_TRUE(edit->text().isEmpty());  // no edit shows a set the bank did not give
     EXPECT_EQ(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(0), U("Команда L3 отклонена"));
@@ -231,7 +232,7 @@ TEST_F(TParamWire, EveryWriteArrivesOrIsNamedAndNoBankOverAFailure) {
         const sim::TParamSet bank = Sim->State().Banks[2], before = Sim->State().Params;
         if (c.measuring) {
             Click(Ctl<QPushButton>(*Form, "btnGraph"));
-            ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 20; }));
+            ASSERT_TRUE(WaitFor([this] { return testsupport::Parts(Form).Series1->History().Count() >= 20; }));
         }
         const QByteArray firstText = QByteArray::number(++first);
         Type(*Form, {firstText.constData(), "2", "3", "0.5", "50", "7"});

@@ -16,6 +16,7 @@
 #include "tests/support/WindowDriver.h"
 #include "tests/support/WindowFixture.h"
 #include "window/PortAdvice.h"
+#include "tests/support/WindowParts.h"
 
 using namespace testsupport;
 using portadvice::ENodeKind;
@@ -180,7 +181,7 @@ TEST_F(TWindowTest, AnOpenFailingLikeALostLineIsReportedWithItsAdvice) {
     ASSERT_EQ(lines.size(), 2) << Boxes->Boxes()[0].text.toStdString();
     EXPECT_EQ(lines[0], "Error accessing specified device (Error: 31) ");
     ExpectAdvice(lines[1], NoHardware, slave);
-    EXPECT_FALSE(Form->UART->Enabled());
+    EXPECT_FALSE(testsupport::Parts(Form).UART->Enabled());
     EXPECT_TRUE(OwnEnabled(Ctl<QPushButton>(*Form, "btnConnect")));
 }
 

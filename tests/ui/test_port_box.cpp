@@ -9,6 +9,7 @@
 #include "window/PortBox.h"
 #include "window/PortChoice.h"
 #include "window/PortList.h"
+#include "tests/support/WindowParts.h"
 
 using namespace testsupport;
 
@@ -113,7 +114,7 @@ TEST_F(TPortBoxSim, ATypedPathConnectsToTheController) {
     Click(Ctl<QPushButton>(*Form, "btnConnect"));
     ASSERT_TRUE(WaitFor([this] { return OwnEnabled(Ctl<QPushButton>(*Form, "btnDisconnect")); }, 10000));
     EXPECT_TRUE(Connected());
-    EXPECT_EQ(Form->UART->DeviceName(), Sim->Path());
+    EXPECT_EQ(testsupport::Parts(Form).UART->DeviceName(), Sim->Path());
     EXPECT_EQ(Codes(Sim->Frames()), "ImpRRRRRR");
     EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
 }

@@ -9,6 +9,7 @@
 #include "tests/support/WindowDriver.h"
 #include "tests/support/WindowFixture.h"
 #include "tests/ui/ChartReaders.h"
+#include "tests/support/WindowParts.h"
 
 using namespace testsupport;
 
@@ -172,7 +173,7 @@ TEST_F(TShortcuts, F3WithNoModeSelectedDoesNothing) {
 
 TEST_F(TShortcuts, NothingActsWhileDisconnected) {
     Click(Ctl<QPushButton>(*Form, "btnDisconnect"));
-    ASSERT_FALSE(Form->UART->Enabled());
+    ASSERT_FALSE(testsupport::Parts(Form).UART->Enabled());
     for (Qt::Key key : {Qt::Key_F2, Qt::Key_F12, Qt::Key_F3, Qt::Key_F11, Qt::Key_Left,
                         Qt::Key_Right, Qt::Key_Up})
         Press(key);
@@ -193,7 +194,7 @@ TEST_F(TShortcuts, WithTheChartFocusedTheKeysStillActAndTheMenuKeyOpensItsMenu) 
     Sim->ClearFrames();
 
     Press(Qt::Key_Menu);
-    QMenu* menu = Form->ChartMenu->Menu();
+    QMenu* menu = testsupport::Parts(Form).ChartMenu->Menu();
     ASSERT_TRUE(WaitFor([menu] { return menu->isVisible(); }));
     QTest::keyClick(menu, Qt::Key_Escape);
     ASSERT_TRUE(WaitFor([menu] { return !menu->isVisible(); }));

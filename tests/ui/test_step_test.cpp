@@ -15,6 +15,7 @@
 #include "window/RunsWindow.h"
 #include "window/StepTest.h"
 #include "window/TrackBar.h"
+#include "tests/support/WindowParts.h"
 
 using namespace testsupport;
 
@@ -47,11 +48,11 @@ protected:
         ASSERT_TRUE(ChooseFromChart("Опыт: ступенька…"));
         ASSERT_TRUE(WaitFor([this] { return Form->StepTestRunning(); }));
     }
-    const runs::TRun& LastRun() { return *Form->Runs->Runs().back(); }
+    const runs::TRun& LastRun() { return *testsupport::Parts(Form).Runs->Runs().back(); }
     int Bar() { return Ctl<TTrackBar>(*Form, "tbarSubCommand")->Position(); }
     // A period and a depth unlike any test's, which each test must put back.
-    void KeepSettings() { Form->Settings->PeriodEdit()->setText("20"), Form->Settings->HistoryEdit()->setText("50"); }
-    QStringList Settings() { return {Form->Settings->PeriodEdit()->text(), Form->Settings->HistoryEdit()->text()}; }
+    void KeepSettings() { testsupport::Parts(Form).Settings->PeriodEdit()->setText("20"), testsupport::Parts(Form).Settings->HistoryEdit()->setText("50"); }
+    QStringList Settings() { return {testsupport::Parts(Form).Settings->PeriodEdit()->text(), testsupport::Parts(Form).Settings->HistoryEdit()->text()}; }
 };
 
 }  // namespace
@@ -73,7 +74,7 @@ TEST_F(TStepTests, TwoTestsStepAtTheSetTimeAndEndCentred) {
         Sim->ClearFrames();
         ASSERT_NO_FATAL_FAILURE(Start(Quick));
         ASSERT_TRUE(WaitFor([this] { return !Form->StepTestRunning(); }, 20000));
-        ASSERT_EQ(Form->Runs->Runs().size(), size_t(test + 1));
+        ASSERT_EQ(testsupport::Parts(Form).Runs->Runs().size(), size_t(test + 1));
         const runs::TRun& run = LastRun();
         EXPECT_FALSE(run.aborted);
         EXPECT_EQ((*run.params)[2], 777);
@@ -114,13 +115,13 @@ TEST_F(TStepTests, EveryAbortCentresStopsAndKeepsTheRunMarked) {
         SCOPED_TRACE(name);
         ASSERT_NO_FATAL_FAILURE(Start(longer));
         ASSERT_TRUE(WaitFor([this] { return Bar() == 256 - 20; }));  // stepped, holding
-        const size_t before = Form->Runs->Runs().size();
+        const size_t before = testsupport::Parts(Form).Runs->Runs().size();
         abort(*this);
         ASSERT_TRUE(WaitFor([this] { return !Form->StepTestRunning(); }, 10000));
         EXPECT_EQ(Bar(), 256);
         EXPECT_FALSE(Form->Measurement().Running());
         EXPECT_FALSE(Form->Measurement().Polling());
-        ASSERT_EQ(Form->Runs->Runs().size(), before + 1);
+        ASSERT_EQ(testsupport::Parts(Form).Runs->Runs().size(), before + 1);
         EXPECT_TRUE(LastRun().aborted);
         EXPECT_EQ(Settings(), QStringList({"20", "50"}));
         SetFaults([](sim::TFaults& f) { f = {}; });
@@ -140,10 +141,10 @@ TEST_F(TStepTests, PictureOfThreeAttempts) {
         ASSERT_TRUE(WaitFor([this] { return !Form->StepTestRunning(); }, 20000));
     }
     TRunsWindow* runs = Form->ShowRuns();
-    for (const auto& run : Form->Runs->Runs()) runs->SetOverlaid(run->id, true);
-    runs->Select(Form->Runs->Runs().front()->id);
+    for (const auto& run : testsupport::Parts(Form).Runs->Runs()) runs->SetOverlaid(run->id, true);
+    runs->Select(testsupport::Parts(Form).Runs->Runs().front()->id);
     runs->PinReference();
-    runs->Select(Form->Runs->Runs().back()->id);
+    runs->Select(testsupport::Parts(Form).Runs->Runs().back()->id);
     QString shot = path;
     EXPECT_TRUE(runs->grab().save(shot.replace(".png", "-runs.png")));
 }

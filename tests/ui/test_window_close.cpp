@@ -5,6 +5,7 @@
 
 #include "tests/support/WindowDriver.h"
 #include "tests/support/WindowFixture.h"
+#include "tests/support/WindowParts.h"
 
 using namespace testsupport;
 
@@ -44,7 +45,7 @@ TEST_F(TCloseWhileWaiting, SelfDeletingWindowWaitsForTheHandler) {
     bool aliveAfterClose = false;
     QTimer::singleShot(150, form, [&] {
         form->close();
-        portClosedAtClose = !form->UART->Enabled();
+        portClosedAtClose = !testsupport::Parts(form).UART->Enabled();
         PumpFor(50);  // a deletion not held back for the handler would happen in this spell
         aliveAfterClose = !form.isNull();
     });
@@ -64,7 +65,7 @@ TEST_F(TCloseWhileWaiting, OwnedWindowEndsTheSequenceQuietly) {
     QTest::mouseClick(Ctl<QPushButton>(*form, "btnConnect"), Qt::LeftButton);
 
     EXPECT_TRUE(form->Closed());
-    EXPECT_FALSE(form->UART->Enabled());
+    EXPECT_FALSE(testsupport::Parts(form).UART->Enabled());
     EXPECT_FALSE(form->isVisible());
     // The rest of the sequence was dropped with the port: no report, no box.
     EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
@@ -72,7 +73,7 @@ TEST_F(TCloseWhileWaiting, OwnedWindowEndsTheSequenceQuietly) {
     // Handlers no longer run once closed.
     Sim->ClearFrames();
     QTest::mouseClick(Ctl<QPushButton>(*form, "btnConnect"), Qt::LeftButton);
-    EXPECT_FALSE(form->UART->Enabled());
+    EXPECT_FALSE(testsupport::Parts(form).UART->Enabled());
     EXPECT_EQ(Sim->ProbeCount(), 0u);
 }
 
@@ -83,7 +84,7 @@ TEST_F(TCloseWhileWaiting, ClosingDuringTheModeSwitchEndsItsLoop) {
     form->setAttribute(Qt::WA_DeleteOnClose);
     ASSERT_TRUE(ShowOnTheLine(*form));
     QTest::mouseClick(Ctl<QPushButton>(*form, "btnConnect"), Qt::LeftButton);
-    ASSERT_TRUE(form->UART->Enabled());
+    ASSERT_TRUE(testsupport::Parts(form).UART->Enabled());
 
     sim::TFaults silentMode;
     silentMode.ReplyCodes = "m";

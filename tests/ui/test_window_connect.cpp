@@ -7,6 +7,7 @@
 #include "link/NumberText.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/support/WindowFixture.h"
+#include "tests/support/WindowParts.h"
 
 using namespace testsupport;
 
@@ -25,7 +26,7 @@ TEST_F(TConnectNoController, ReportsNoControllerAndStaysDisconnected) {
     EXPECT_EQ(box.title, "Error");
     EXPECT_EQ(box.icon, QMessageBox::Critical);
     EXPECT_EQ(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    EXPECT_FALSE(Form->UART->Enabled());
+    EXPECT_FALSE(testsupport::Parts(Form).UART->Enabled());
     EXPECT_TRUE(OwnEnabled(Ctl<QPushButton>(*Form, "btnConnect")));
     EXPECT_TRUE(OwnEnabled(Ctl<QComboBox>(*Form, "cbPort")));
     EXPECT_FALSE(OwnEnabled(Ctl<QPushButton>(*Form, "btnDisconnect")));
@@ -39,7 +40,7 @@ TEST_F(TConnectNoController, APortThatCannotOpenGoesToTheDefaultReport) {
     EXPECT_EQ(Boxes->Boxes()[0].title, QCoreApplication::applicationName());
     EXPECT_EQ(Boxes->Boxes()[0].icon, QMessageBox::Critical);
     EXPECT_TRUE(Boxes->Boxes()[0].text.contains("(Error: ")) << Boxes->Boxes()[0].text.toStdString();
-    EXPECT_FALSE(Form->UART->Enabled());
+    EXPECT_FALSE(testsupport::Parts(Form).UART->Enabled());
     EXPECT_TRUE(OwnEnabled(Ctl<QPushButton>(*Form, "btnConnect")));
 }
 
@@ -102,7 +103,7 @@ TEST_F(TConnectSim, SecondConnectDuringTheSequenceIsReportedAndTheSequenceGoesOn
 TEST_F(TConnectSim, DisconnectDisablesAndAReconnectRunsTheWholeSequence) {
     Connect();
     Click(Ctl<QPushButton>(*Form, "btnDisconnect"));
-    EXPECT_FALSE(Form->UART->Enabled());
+    EXPECT_FALSE(testsupport::Parts(Form).UART->Enabled());
     EXPECT_TRUE(OwnEnabled(Ctl<QPushButton>(*Form, "btnConnect")));
     EXPECT_TRUE(OwnEnabled(Ctl<QComboBox>(*Form, "cbPort")));
     EXPECT_FALSE(OwnEnabled(Ctl<QPushButton>(*Form, "btnDisconnect")));
@@ -125,14 +126,14 @@ TEST_F(TConnectSim, TheSimulatorEntryConnectsThroughTheSameWorkflow) {
     Click(Ctl<QPushButton>(*Form, "btnConnect"));
     EXPECT_TRUE(Connected());
     EXPECT_TRUE(Boxes->Boxes().empty()) << Boxes->Texts().join("; ").toStdString();
-    EXPECT_TRUE(QString::fromStdString(Form->UART->DeviceName()).startsWith("/dev/pts/"));
+    EXPECT_TRUE(QString::fromStdString(testsupport::Parts(Form).UART->DeviceName()).startsWith("/dev/pts/"));
     EXPECT_TRUE(Ctl<TStatusBar>(*Form, "StatusBar")->PanelText(1).startsWith(U("Контроллер: ")));
     // The built-in controller is started once and kept across reconnects.
-    const std::string device = Form->UART->DeviceName();
+    const std::string device = testsupport::Parts(Form).UART->DeviceName();
     Click(Ctl<QPushButton>(*Form, "btnDisconnect"));
     Click(Ctl<QPushButton>(*Form, "btnConnect"));
     EXPECT_TRUE(Connected());
-    EXPECT_EQ(Form->UART->DeviceName(), device);
+    EXPECT_EQ(testsupport::Parts(Form).UART->DeviceName(), device);
 }
 
 TEST_F(TConnectSim, ATimedOutStepStopsTheReadAndEmptiesWhatItDidNotRead) {

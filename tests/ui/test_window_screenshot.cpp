@@ -14,6 +14,7 @@
 #include "tests/support/WindowFixture.h"
 #include "tests/ui/ChartMenuDriver.h"
 #include "window/ParamDiffDialog.h"
+#include "tests/support/WindowParts.h"
 
 using namespace testsupport;
 
@@ -76,7 +77,7 @@ TEST_F(TChartScreenshot, CursorAndMenu) {
     ASSERT_TRUE(LinkIdle());
     Ctl<QLineEdit>(*Form, "edtHistoryDepth")->setText("400");
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
-    ASSERT_TRUE(WaitFor([this] { return Form->Series1->History().Count() >= 150; }));
+    ASSERT_TRUE(WaitFor([this] { return testsupport::Parts(Form).Series1->History().Count() >= 150; }));
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
     ASSERT_NO_FATAL_FAILURE(Activate());
 
@@ -84,12 +85,12 @@ TEST_F(TChartScreenshot, CursorAndMenu) {
     const QPoint at = Ctl<QCustomPlot>(*Form, "Chart1")->mapTo(Form.get(), QPoint(plot.left() + plot.width() / 3, plot.center().y()));
     QTest::mouseMove(Form->windowHandle(), QPoint(1, 1));
     QTest::mouseMove(Form->windowHandle(), at);
-    ASSERT_TRUE(Form->ChartCursor->Shown());
+    ASSERT_TRUE(testsupport::Parts(Form).ChartCursor->Shown());
     QString cursorPath = path;
     EXPECT_TRUE(Form->grab().save(cursorPath.replace(".png", "-cursor.png")));
 
     QTest::mouseClick(Form->windowHandle(), Qt::RightButton, {}, at);
-    QMenu* menu = Form->ChartMenu->Menu();
+    QMenu* menu = testsupport::Parts(Form).ChartMenu->Menu();
     ASSERT_TRUE(WaitFor([menu] { return menu->isVisible(); }));
     QPixmap picture = Form->grab();
     {
@@ -105,8 +106,8 @@ TEST_F(TChartScreenshot, CursorAndMenu) {
                                          {"-chart.pdf", 2}, {"-chart.svg", 3}, {"-chart.csv", 0}}) {
         QString exportPath = path;
         exportPath.replace(".png", QString::fromLatin1(suffix));
-        QAction* entry = exportPath.endsWith(".csv") ? Form->ChartMenu->SaveCsvAction()
-                                                     : Form->ChartMenu->SaveImageAction();
+        QAction* entry = exportPath.endsWith(".csv") ? testsupport::Parts(Form).ChartMenu->SaveCsvAction()
+                                                     : testsupport::Parts(Form).ChartMenu->SaveImageAction();
         ASSERT_TRUE(driver.Export(entry, exportPath, filter));
         EXPECT_EQ(driver.Outcomes.back(), QString());
     }
@@ -124,7 +125,7 @@ TEST_F(TChartScreenshot, MeasuringAndStepFigures) {
     Click(Ctl<TRadioGroup>(*Form, "rgVelocityRaz")->Item(1));
     Ctl<QLineEdit>(*Form, "edtHistoryDepth")->setText("300");
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
-    const TChartHistory& history = Form->Series1->History();
+    const TChartHistory& history = testsupport::Parts(Form).Series1->History();
     ASSERT_TRUE(WaitFor([&] { return history.Count() >= 40; }));
     ASSERT_TRUE(WaitFor([&] { return LinkIdle(); }));
     Ctl<TTrackBar>(*Form, "tbarSubCommand")->SetPosition(300);
@@ -137,8 +138,8 @@ TEST_F(TChartScreenshot, MeasuringAndStepFigures) {
     TChartMenuDriver driver(*Form);
     QMenu* menu = driver.Open();
     ASSERT_NE(menu, nullptr);
-    ASSERT_TRUE(driver.Choose(menu, Form->ChartMenu->StepFiguresAction()));
-    ASSERT_FALSE(Form->ChartMenu->StepPanel()->isHidden());
+    ASSERT_TRUE(driver.Choose(menu, testsupport::Parts(Form).ChartMenu->StepFiguresAction()));
+    ASSERT_FALSE(testsupport::Parts(Form).ChartMenu->StepPanel()->isHidden());
     QString stepPath = path;
     EXPECT_TRUE(Form->grab().save(stepPath.replace(".png", "-step.png")));
 }
@@ -158,7 +159,7 @@ TEST_F(TScreenshot, ParamFileDialog) {
     set.time = QDateTime::currentDateTimeUtc();
     set.servoMode = 2;
     ASSERT_FALSE(paramfile::Save(dir.filePath("kp-2.json"), set));
-    Form->ParamFiles->PathPrompt = [&](bool) { return dir.filePath("kp-2.json"); };
+    testsupport::Parts(Form).ParamFiles->PathPrompt = [&](bool) { return dir.filePath("kp-2.json"); };
     QTest::keyClicks(Ctl<QLineEdit>(*Form, "edtParam3"), "5");
     QPixmap picture;
     QTimer grabber;
@@ -171,7 +172,7 @@ TEST_F(TScreenshot, ParamFileDialog) {
         dialog->reject();
     });
     grabber.start(20);
-    Form->ParamFiles->LoadFromFile();
+    testsupport::Parts(Form).ParamFiles->LoadFromFile();
     ASSERT_FALSE(picture.isNull());
     QString shot = path;
     EXPECT_TRUE(picture.save(shot.replace(".png", "-params.png")));

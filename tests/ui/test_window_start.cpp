@@ -12,6 +12,7 @@
 
 #include "tests/support/WindowDriver.h"
 #include "tests/support/WindowFixture.h"
+#include "tests/support/WindowParts.h"
 
 using namespace testsupport;
 
@@ -56,7 +57,7 @@ TEST_F(TWindowStart, OnlyTheConnectionGroupIsEnabled) {
     // The walk stops at two levels: the bank items inside gboxParams keep their own state.
     EXPECT_TRUE(OwnEnabled(Ctl<TRadioGroup>(*Form, "rgrpEEPROM")->Item(0)));
     EXPECT_FALSE(OwnEnabled(Ctl<TRadioGroup>(*Form, "rgrpEEPROM")));
-    EXPECT_FALSE(Form->UART->Enabled());
+    EXPECT_FALSE(testsupport::Parts(Form).UART->Enabled());
 }
 
 TEST_F(TWindowStart, DefaultsAsDesigned) {
@@ -85,8 +86,8 @@ TEST_F(TWindowStart, DefaultsAsDesigned) {
     EXPECT_FALSE(Form->Measurement().Polling());
     EXPECT_EQ(Form->Measurement().PeriodMs(), 16);
     EXPECT_FALSE(Form->Measurement().Running());
-    EXPECT_EQ(Form->Link->LastCommand(), 0xFF);
-    EXPECT_EQ(Form->Link->State(), lsDone);
+    EXPECT_EQ(testsupport::Parts(Form).Link->LastCommand(), 0xFF);
+    EXPECT_EQ(testsupport::Parts(Form).Link->State(), lsDone);
 }
 
 TEST_F(TWindowStart, PortListHasComPortsThenDevicesThenSimulatorThenOtherPort) {
@@ -213,27 +214,27 @@ TEST_F(TWindowStart, EveryTextIsWhole) {
 TEST_F(TWindowStart, ChartAsDesigned) {
     QCustomPlot* chart = Ctl<QCustomPlot>(*Form, "Chart1");
     ASSERT_EQ(chart->graphCount(), 3);
-    EXPECT_EQ(chart->graph(0), Form->Series1);
-    EXPECT_EQ(chart->graph(1), Form->Series2);
-    EXPECT_EQ(chart->graph(2), Form->Series3);
-    EXPECT_EQ(Form->Series1->pen().color(), QColor(Qt::red));
-    EXPECT_EQ(Form->Series3->pen().color(), QColor(Qt::blue));
-    EXPECT_EQ(Form->Series2->pen().color(), QColor(0, 128, 0));
-    for (QCPGraph* series : {Form->Series1, Form->Series2, Form->Series3}) {
+    EXPECT_EQ(chart->graph(0), testsupport::Parts(Form).Series1);
+    EXPECT_EQ(chart->graph(1), testsupport::Parts(Form).Series2);
+    EXPECT_EQ(chart->graph(2), testsupport::Parts(Form).Series3);
+    EXPECT_EQ(testsupport::Parts(Form).Series1->pen().color(), QColor(Qt::red));
+    EXPECT_EQ(testsupport::Parts(Form).Series3->pen().color(), QColor(Qt::blue));
+    EXPECT_EQ(testsupport::Parts(Form).Series2->pen().color(), QColor(0, 128, 0));
+    for (QCPGraph* series : {testsupport::Parts(Form).Series1, testsupport::Parts(Form).Series2, testsupport::Parts(Form).Series3}) {
         EXPECT_EQ(series->pen().width(), 2);
         EXPECT_EQ(series->scatterStyle().shape(), QCPScatterStyle::ssNone);
         EXPECT_EQ(series->lineStyle(), QCPGraph::lsLine);
         EXPECT_EQ(series->dataCount(), 0);
         EXPECT_EQ(series->keyAxis(), chart->xAxis);
     }
-    EXPECT_EQ(Form->Series1->valueAxis(), chart->yAxis);
-    EXPECT_EQ(Form->Series2->valueAxis(), chart->yAxis2);
-    EXPECT_EQ(Form->Series3->valueAxis(), chart->yAxis);
+    EXPECT_EQ(testsupport::Parts(Form).Series1->valueAxis(), chart->yAxis);
+    EXPECT_EQ(testsupport::Parts(Form).Series2->valueAxis(), chart->yAxis2);
+    EXPECT_EQ(testsupport::Parts(Form).Series3->valueAxis(), chart->yAxis);
     EXPECT_EQ(chart->xAxis->label(), U("Время (мсек)"));
     EXPECT_EQ(chart->yAxis->label(), U("Скорость (имп/сек)"));
     EXPECT_EQ(chart->yAxis2->label(), U("рассогласование"));
-    EXPECT_EQ(chart->yAxis->labelColor(), Form->Series1->pen().color());
-    EXPECT_EQ(chart->yAxis2->labelColor(), Form->Series2->pen().color());
+    EXPECT_EQ(chart->yAxis->labelColor(), testsupport::Parts(Form).Series1->pen().color());
+    EXPECT_EQ(chart->yAxis2->labelColor(), testsupport::Parts(Form).Series2->pen().color());
     EXPECT_TRUE(chart->yAxis2->visible());
     EXPECT_FALSE(chart->legend->visible());
 }
@@ -261,11 +262,11 @@ TEST_F(TWindowStart, HintsOnlyOnTheFiveParametersAndTheBanks) {
 
 TEST_F(TWindowStart, ClosingTheWindowClosesAnOpenPort) {
     TPtyPair line;
-    Form->UART->SetDeviceName(line.SlavePath());
-    Form->UART->Open();
-    ASSERT_TRUE(Form->UART->Enabled());
+    testsupport::Parts(Form).UART->SetDeviceName(line.SlavePath());
+    testsupport::Parts(Form).UART->Open();
+    ASSERT_TRUE(testsupport::Parts(Form).UART->Enabled());
     Form->close();
-    EXPECT_FALSE(Form->UART->Enabled());
+    EXPECT_FALSE(testsupport::Parts(Form).UART->Enabled());
     EXPECT_TRUE(Form->Closed());
 }
 
