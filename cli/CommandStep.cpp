@@ -9,6 +9,7 @@
 #include "cli/Recording.h"
 #include "cli/StepOutput.h"
 #include "link/Protocol.h"
+#include "measure/StepStart.h"
 #include "paramset/ParamSync.h"
 #include "record/FileSaveJob.h"
 #include "runs/RunCsv.h"
@@ -24,7 +25,7 @@ bool WriteOutputs(const runs::TRun& run, const TRecordEnd& end, const TCommandIn
         Fail(result, EExit::BadFile, QStringLiteral("%1 not written: %2").arg(in.output, error));
         return false;
     }
-    result.result = run.aborted ? QStringLiteral("прерван (%1)").arg(end.why) : FiguresLine(run.analysis);
+    result.result = run.aborted ? QStringLiteral("прерван (%1)").arg(end.why) : FiguresLine(run);
     result.result += QStringLiteral("; %1 samples to %2").arg(run.historyDepth).arg(in.output);
     if (in.options.figures.isEmpty()) return true;
     const QString& figures = in.figures;
@@ -35,11 +36,11 @@ bool WriteOutputs(const runs::TRun& run, const TRecordEnd& end, const TCommandIn
 }
 
 // The mode and the six words the run is kept with, then drive 0; none when a step failed.
-std::optional<paramsync::TWords> Prepare(TDeviceSession& session, TDeviceResult& result) {
+std::optional<paramsync::TWords> Prepare(TDeviceSession& session, const TCommandInput& in, TDeviceResult& result) {
     if (!Step(session, result, "m", [](TControllerLink& link) { return link.SendGetMode(); })) return {};
-    // As the window: the position mode has no manual drive to step.
-    if (session.Mode() == protocol::smPosition) {
-        Fail(result, EExit::Refused, QStringLiteral("the position mode takes no manual drive; set another mode"));
+    // The test steps a velocity command.
+    if (session.Mode() != protocol::smVelocity) {
+        Fail(result, EExit::Refused, QStringLiteral("the step test runs in the velocity mode; set it with 'mode velocity'"));
         return {};
     }
     const paramsync::TReadBack words = paramsync::ReadAll(session.Link());
@@ -48,13 +49,25 @@ std::optional<paramsync::TWords> Prepare(TDeviceSession& session, TDeviceResult&
         return {};
     }
     if (!Step(session, result, "B", [](TControllerLink& link) { return link.SendSubCommand(0); })) return {};
-    return words.words;
+    const measure::TStepStarted start =
+        measure::PrepareStep(session.Link(), session.Mode(), {in.options.step.resetRegulator});
+    switch (start.outcome) {
+    case measure::EStepStart::Ready: return words.words;
+    case measure::EStepStart::NotVelocity: break;  // checked above
+    case measure::EStepStart::NotAtRest:
+        Fail(result, EExit::Refused, QStringLiteral("the motor did not come to rest within 5 s; no step made"));
+        return {};
+    case measure::EStepStart::Failed:
+        Fail(result, ExitOf(start.state), StepFailure(start.state, start.code == protocol::cmdSetMode ? "M" : "V"));
+        return {};
+    }
+    return {};
 }
 
 }  // namespace
 
 void RunStep(TDeviceSession& session, const TCommandInput& in, TDeviceResult& result) {
-    const std::optional<paramsync::TWords> words = Prepare(session, result);
+    const std::optional<paramsync::TWords> words = Prepare(session, in, result);
     if (!words) return;
     TRecording recording(session, (*words)[1], result.port);
     recording.Plan(in.options.step);
@@ -63,6 +76,7 @@ void RunStep(TDeviceSession& session, const TCommandInput& in, TDeviceResult& re
     std::optional<runs::TRun> run = recording.TakeRun(end.code != EExit::Ok);
     if (!run) return Fail(result, end.code == EExit::Ok ? EExit::TimedOut : end.code, end.why);
     run->params = *words;
+    run->regulatorReset = in.options.step.resetRegulator;
     if (WriteOutputs(*run, end, in, result) && run->aborted) Fail(result, end.code, result.result);
 }
 

@@ -29,7 +29,7 @@ const std::map<QString, bool>& KnownOptions() {  // name -> takes a value
                                                {"--output", true}, {"--bank", true},    {"--dry-run", false},
                                                {"--period", true}, {"--duration", true},
                                                {"--size", true},   {"--before", true},  {"--after", true},
-                                               {"--figures", true}};
+                                               {"--figures", true}, {"--keep-regulator", false}};
     return known;
 }
 
@@ -141,27 +141,33 @@ void MeasureCommand(const TWords& w, TOptions& o) {
     o.durationMs = int(seconds * 1000);
 }
 
-int Integer(const QString& option, const QString& text) {
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    if (!ok) Refuse(QStringLiteral("%1 must be a whole number, not '%2'").arg(option, text));
-    return value;
-}
-
-// The window's limits for the same test, checked as one.
+// The window dialog's defaults and limits; every bad setting named at once.
 void StepCommand(const TWords& w, TOptions& o) {
     Arity(w, 1, "step");
-    const QStringList required{"--size", "--before", "--after", "--period", "-o"};
-    Allow(w, "step", QStringList(required) << "--figures", required);
+    Allow(w, "step", {"--size", "--before", "--after", "--period", "-o", "--figures", "--keep-regulator"}, {"-o"});
     o.command = ECommand::Step;
     o.file = w.values.at("-o");
     o.figures = w.values.count("--figures") ? w.values.at("--figures") : QString();
-    o.step = {Integer("--size", w.values.at("--size")), Integer("--before", w.values.at("--before")),
-              Integer("--after", w.values.at("--after")), Integer("--period", w.values.at("--period"))};
-    if (!steptest::Valid(o.step))
-        Refuse(QStringLiteral("step needs --size from -%1 to %1 but not 0, --before and --after from %2 to %3 ms, "
-                              "--period from 1 to %4 ms")
-                   .arg(steptest::StepLimit).arg(steptest::MinPhaseMs).arg(steptest::MaxPhaseMs).arg(steptest::MaxPeriodMs));
+    const steptest::TSettings defaults;
+    QStringList bad;
+    const auto setting = [&w, &bad](const QString& option, int fallback, int low, int high, bool zeroBad) {
+        if (!w.values.count(option)) return fallback;
+        bool ok = false;
+        const int value = w.values.at(option).toInt(&ok);
+        if (!ok || value < low || value > high || (zeroBad && value == 0)) {
+            bad << QStringLiteral("%1 from %2 to %3%4, not '%5'")
+                       .arg(option).arg(low).arg(high).arg(zeroBad ? QStringLiteral(" but not 0") : QString(),
+                                                           w.values.at(option));
+        }
+        return value;
+    };
+    using namespace steptest;
+    o.step.step = setting("--size", defaults.step, -StepLimit, StepLimit, true);
+    o.step.beforeMs = setting("--before", defaults.beforeMs, MinPhaseMs, MaxPhaseMs, false);
+    o.step.afterMs = setting("--after", defaults.afterMs, MinPhaseMs, MaxPhaseMs, false);
+    o.step.periodMs = setting("--period", defaults.periodMs, 1, MaxPeriodMs, false);
+    o.step.resetRegulator = !w.values.count("--keep-regulator");
+    if (!bad.isEmpty()) Refuse(QStringLiteral("step needs ") + bad.join(QStringLiteral("; ")));
     o.periodMs = o.step.periodMs;
 }
 

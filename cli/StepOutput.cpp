@@ -24,7 +24,6 @@ const char* LackName(stepfig::EFigureLack lack) {
     case L::NeverReached: return "NeverReached";
     case L::NeverSettled: return "NeverSettled";
     case L::NoOvershoot: return "NoOvershoot";
-    case L::NotAtRest: return "NotAtRest";
     }
     return "?";
 }
@@ -38,8 +37,34 @@ QString UnitOf(stepfig::EFigureUnit unit, const QString& seriesUnit) {
     return {};
 }
 
+// Why a figure is missing, in words.
+QString LackWords(stepfig::EFigureLack lack) {
+    using L = stepfig::EFigureLack;
+    switch (lack) {
+    case L::None: return {};
+    case L::NoStep: return QStringLiteral("no step of the command in the record");
+    case L::Ramp: return QStringLiteral("the command ramped rather than stepped");
+    case L::FewBefore: return QStringLiteral("too few samples before the step");
+    case L::StepInNoise: return QStringLiteral("the step is lost in the noise");
+    case L::FewAfter: return QStringLiteral("too few samples after the step");
+    case L::AlreadyMoving: return QStringLiteral("already moving at the step");
+    case L::NeverReached: return QStringLiteral("never reached 90 % of the step");
+    case L::NeverSettled: return QStringLiteral("not settled");
+    case L::NoOvershoot: return QStringLiteral("no overshoot");
+    }
+    return {};
+}
+
+// The unit in a column's name: "Series1 (килоИмпульсов/сек)".
+QString SeriesUnit(const runs::TRun& run) {
+    const size_t column = size_t(run.analysis.Series);
+    const QString header = column < run.seriesNames.size() ? run.seriesNames[column] : QString();
+    return header.contains('(') ? header.mid(header.indexOf('(') + 1).chopped(1) : QString();
+}
+
 QJsonObject Figure(double value, stepfig::EFigureLack lack, const QString& unit) {
-    if (lack != stepfig::EFigureLack::None) return {{"value", QJsonValue::Null}, {"lack", LackName(lack)}};
+    if (lack != stepfig::EFigureLack::None)
+        return {{"value", QJsonValue::Null}, {"lack", LackName(lack)}, {"reason", LackWords(lack)}};
     return {{"value", value}, {"unit", unit}};
 }
 
@@ -52,12 +77,11 @@ QJsonObject Figure(const stepfig::TFigure& figure, stepfig::EFigureLack stepLack
 
 QByteArray FiguresJson(const runs::TRun& run) {
     const stepfig::TStepFigures& f = run.analysis.Figures;
-    const size_t column = size_t(run.analysis.Series);
-    // The header holds the unit in its parentheses: "Series1 (килоИмпульсов/сек)".
-    const QString header = column < run.seriesNames.size() ? run.seriesNames[column] : QString();
-    const QString seriesUnit = header.mid(header.indexOf('(') + 1).chopped(1);
+    const QString seriesUnit = SeriesUnit(run);
     const auto lack = f.StepLack;
     const QJsonObject figures{{"step_time", Figure(f.StepTime, lack, QStringLiteral("ms"))},
+                              {"from", Figure(f.From, lack, seriesUnit)},
+                              {"set_point", Figure(f.To, lack, seriesUnit)},
                               {"rise_time", Figure(f.RiseTime, lack, seriesUnit)},
                               {"overshoot", Figure(f.Overshoot, lack, seriesUnit)},
                               {"settling_5", Figure(f.Settling5, lack, seriesUnit)},
@@ -67,16 +91,22 @@ QByteArray FiguresJson(const runs::TRun& run) {
     return QJsonDocument(figures).toJson();
 }
 
-QString FiguresLine(const stepview::TAnalysis& analysis) {
-    const stepfig::TStepFigures& f = analysis.Figures;
-    if (analysis.What == stepview::EAnalysed::None || f.StepLack != stepfig::EFigureLack::None)
-        return QStringLiteral("no step figures (%1)").arg(LackName(f.StepLack));
-    const auto shown = [](const stepfig::TFigure& figure, const char* unit) {
-        return figure.Available() ? QString::number(figure.Value, 'f', 1) + unit : QString::fromLatin1(LackName(figure.Lack));
+QString FiguresLine(const runs::TRun& run) {
+    const stepfig::TStepFigures& f = run.analysis.Figures;
+    if (run.analysis.What == stepview::EAnalysed::None || f.StepLack != stepfig::EFigureLack::None)
+        return QStringLiteral("no step figures: %1").arg(LackWords(f.StepLack));
+    const QString unit = SeriesUnit(run);
+    const auto shown = [](const stepfig::TFigure& figure, const QString& suffix, int decimals) {
+        return figure.Available() ? QString::number(figure.Value, 'f', decimals) + suffix : LackWords(figure.Lack);
     };
-    return QStringLiteral("step at %1 ms, rise %2, overshoot %3, settling 5 % %4")
+    const auto level = [](double value) { return QString::number(value, 'g', 4); };
+    return QStringLiteral("step %1 -> %2 %3 at %4 ms: rise %5, overshoot %6, settling 5 % %7, settling 2 % %8, "
+                          "steady-state error %9")
+        .arg(level(f.From), level(f.To), unit)
         .arg(f.StepTime)
-        .arg(shown(f.RiseTime, " ms"), shown(f.Overshoot, " %"), shown(f.Settling5, " ms"));
+        .arg(shown(f.RiseTime, QStringLiteral(" ms"), 1), shown(f.Overshoot, QStringLiteral(" %"), 1),
+             shown(f.Settling5, QStringLiteral(" ms"), 0), shown(f.Settling2, QStringLiteral(" ms"), 0),
+             shown(f.SteadyError, ' ' + unit, 2));
 }
 
 }  // namespace cli

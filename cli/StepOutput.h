@@ -12,7 +12,9 @@
 namespace cli {
 
 QByteArray FiguresJson(const runs::TRun& run);
-// "step at 500 ms, rise 35 ms, overshoot 12 %, settling 5 % 120 ms", or why there is none.
-QString FiguresLine(const stepview::TAnalysis& analysis);
+// "step 0 -> 16 килоИмпульсов/сек at 500 ms: rise 11.2 ms, overshoot 5.0 %,
+// settling 5 % 20 ms, settling 2 % 40 ms, steady-state error 0.00 килоИмпульсов/сек",
+// a missing figure's reason in its place; or why there are none.
+QString FiguresLine(const runs::TRun& run);
 
 }  // namespace cli

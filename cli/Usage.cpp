@@ -27,12 +27,16 @@ std::string UsageText() {
            "  measure --period MS --duration S -o FILE.csv\n"
            "                                 poll velocity samples every MS ms for S seconds,\n"
            "                                 written as the window's CSV export\n"
-           "  step --size N --before MS --after MS --period MS -o FILE.csv [--figures FILE.json]\n"
-           "                                 the guided step test: drive 0, measure every MS ms,\n"
-           "                                 drive N (-%2..%2, not 0) once the record reaches\n"
-           "                                 --before ms, drive 0 and stop --after ms later (both\n"
-           "                                 %3..%4 ms, as in the window's dialog); the CSV is\n"
-           "                                 a run the window opens, --figures its step figures.\n"
+           "  step [--size N] [--before MS] [--after MS] [--period MS] [--keep-regulator]\n"
+           "       -o FILE.csv [--figures FILE.json]\n"
+           "                                 the guided step test in the velocity mode: drive 0,\n"
+           "                                 wait until the motor rests, reset the regulator (not\n"
+           "                                 with --keep-regulator), measure every MS ms, drive N\n"
+           "                                 (-%2..%2, not 0) once the record reaches --before ms,\n"
+           "                                 drive 0 and stop --after ms later (both %3..%4 ms);\n"
+           "                                 defaults as the window's dialog: %6, %7, %8, %9 ms.\n"
+           "                                 The CSV is a run the window opens, --figures its\n"
+           "                                 step figures.\n"
            "                                 Ctrl-C, a lost line or %5 time-outs in a row abort it:\n"
            "                                 drive 0, the CSV kept marked aborted\n"
            "\n"
@@ -56,6 +60,10 @@ std::string UsageText() {
         .arg(steptest::MinPhaseMs)
         .arg(steptest::MaxPhaseMs)
         .arg(protocol::SilentAfterTimeouts)
+        .arg(steptest::TSettings().step)
+        .arg(steptest::TSettings().beforeMs)
+        .arg(steptest::TSettings().afterMs)
+        .arg(steptest::TSettings().periodMs)
         .toStdString();
 }
 

@@ -15,6 +15,11 @@ constexpr double RiseHigh = 0.9;
 constexpr double WideBand = 0.05;
 constexpr double TightBand = 0.02;
 constexpr size_t MinTailSamples = 3;
+// The band's edge belongs to it: a sample exactly on it (15.2 for a set-point
+// of 16) must not fall out by the rounding of its share.
+constexpr double BandSlack = 1e-9;
+// Percentages kept to this many places, so a share on a round number reads as it.
+constexpr double PercentGrain = 1e-9;
 
 // The samples the figures read: those before the step back to the change
 // before it (none outside the velocity mode), then the response.
@@ -64,15 +69,17 @@ TFigure RiseTime(const TResponse& r) {
     return Missing(Ms(0), EFigureLack::NeverReached);
 }
 
-// The last time the response leaves the band of +- band around the command.
+// The first sample from which on every sample stays within the band of +-
+// band around the set-point, edges included. A response still outside it in
+// the record's last TailMs has not settled.
 TFigure SettlingTime(const TResponse& r, double band) {
-    auto outside = [&](size_t i) { return std::fabs(r.Share(i) - 1) > band; };
+    auto outside = [&](size_t i) { return std::fabs(r.Share(i) - 1) > band + BandSlack; };
     size_t inside = r.Size();  // first sample of the final stretch inside
     while (inside > 0 && !outside(inside - 1)) --inside;
-    if (inside == r.Size()) return Missing(Ms(0), EFigureLack::NeverSettled);
+    if (inside == r.Size() || (inside > 0 && r.Keys[inside - 1] >= r.Keys.back() - TailMs))
+        return Missing(Ms(0), EFigureLack::NeverSettled);
     if (inside == 0) return Ms(0);
-    const double edge = r.Share(inside - 1) > 1 ? 1 + band : 1 - band;
-    return Ms(std::max(0.0, CrossingKey(r, inside - 1, edge) - r.Time));
+    return Ms(std::max(0.0, r.Keys[inside] - r.Time));
 }
 
 double Mean(std::span<const double> values) {
@@ -81,52 +88,32 @@ double Mean(std::span<const double> values) {
     return sum / double(values.size());
 }
 
-// The record's end: the mean of its last samples and of as many just before.
-struct TTail {
-    size_t Count = 0;
-    double Mean = 0;
-    double MeanBefore = 0;
-};
+double Percent(double share) { return std::round(100 * share / PercentGrain) * PercentGrain; }
 
-TTail Tail(const TResponse& r, const TFigureOptions& options) {
-    const size_t after = r.Size() - r.Step;
-    TTail tail;
-    tail.Count = std::max(MinTailSamples, size_t(std::ceil(double(after) * options.TailShare)));
-    tail.Count = std::min(tail.Count, after / 2);
-    tail.Mean = Mean(r.Values.last(tail.Count));
-    tail.MeanBefore = Mean(r.Values.last(2 * tail.Count).first(tail.Count));
-    return tail;
-}
-
-// Overshoot and peak time from the sample furthest beyond both the command
-// and the final level: a response that ends beyond the command (friction
-// helping a step down) has a steady-state error, not an overshoot.
-void SetPeak(const TResponse& r, const TTail& tail, const TFigureOptions& options,
-             TStepFigures& f) {
+// Overshoot and peak time from the sample furthest beyond the set-point,
+// as a share of the step: never against where the response ends.
+void SetPeak(const TResponse& r, const TFigureOptions& options, TStepFigures& f) {
     size_t peak = r.Step;
     for (size_t i = r.Step; i < r.Size(); ++i)
         if (r.Share(i) > r.Share(peak)) peak = i;
-    const double settled = (tail.Mean - r.From) / r.Height();
-    const double beyond = r.Share(peak) - std::max(1.0, settled);
+    const double beyond = r.Share(peak) - 1;
     // The largest of many noisy samples lies above the level even without an overshoot.
-    if (beyond <= options.OvershootNoise * r.Noise / std::fabs(r.Height())) {
+    if (beyond <= options.OvershootNoise * r.Noise / std::fabs(r.Height()) + BandSlack) {
         f.Overshoot.Value = 0;
         f.PeakTime = Missing(f.PeakTime, EFigureLack::NoOvershoot);
         return;
     }
-    f.Overshoot.Value = 100 * beyond;
+    f.Overshoot.Value = Percent(beyond);
     f.PeakTime = Ms(r.Keys[peak] - r.Time);
 }
 
-// Missing while the tail's mean still moves by over 2 % of the step (plus
-// what the noise explains) against the samples before it.
-TFigure SteadyError(const TResponse& r, const TTail& tail) {
-    const double limit =
-        TightBand * std::fabs(r.Height()) + 3 * r.Noise * std::sqrt(2.0 / double(tail.Count));
-    TFigure error{tail.Mean - r.To, EFigureUnit::SeriesUnit, EFigureLack::None};
-    if (std::fabs(tail.Mean - tail.MeanBefore) > limit)
-        return Missing(error, EFigureLack::NotAtRest);
-    return error;
+// The set-point minus the mean of the record's last TailMs (at least its
+// last sample).
+TFigure SteadyError(const TResponse& r) {
+    const auto tail = std::find_if(r.Keys.begin(), r.Keys.end(),
+                                   [&r](double key) { return key >= r.Keys.back() - TailMs; });
+    const size_t first = std::min(size_t(tail - r.Keys.begin()), r.Size() - 1);
+    return {r.To - Mean(r.Values.subspan(first)), EFigureUnit::SeriesUnit, EFigureLack::None};
 }
 
 TStepFigures Refused(TStepFigures f, EFigureLack lack) {
@@ -153,12 +140,11 @@ TStepFigures Figures(const TResponse& r, size_t samplesBefore, const TFigureOpti
         return Refused(f, EFigureLack::StepInNoise);
     if (r.Size() - r.Step < std::max(options.MinSamplesAfter, 2 * MinTailSamples))
         return Refused(f, EFigureLack::FewAfter);
-    const TTail tail = Tail(r, options);
     f.RiseTime = RiseTime(r);
-    SetPeak(r, tail, options, f);
+    SetPeak(r, options, f);
     f.Settling5 = SettlingTime(r, WideBand);
     f.Settling2 = SettlingTime(r, TightBand);
-    f.SteadyError = SteadyError(r, tail);
+    f.SteadyError = SteadyError(r);
     return f;
 }
 

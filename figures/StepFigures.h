@@ -34,7 +34,6 @@ enum class EFigureLack {
     NeverReached,   // rise: the response never reaches 90 % of the step
     NeverSettled,   // settling: outside the band at the record's end
     NoOvershoot,    // peak time: the response never goes beyond the commanded and final levels
-    NotAtRest,      // steady-state error: the response still moves at the record's end
 };
 
 enum class EFigureUnit {
@@ -59,17 +58,21 @@ struct TStepFigures {
     double Noise = 0;     // deviation of the noise before the step, series unit
 
     TFigure RiseTime{};  // 10 % to 90 % of the step
-    // Furthest beyond both To and the final level (the tail's mean); 0 when
-    // not beyond by more than OvershootNoise times the noise.
+    // Furthest beyond To, the set-point, as a share of the step; 0 when not
+    // beyond by more than OvershootNoise times the noise.
     TFigure Overshoot{0, EFigureUnit::PercentOfStep};
-    TFigure Settling5{};  // last time outside To +- 5 % of the step
+    // From the step to the first sample after which every sample stays within
+    // To +- 5 % of the step, edges included; missing (NeverSettled) while a
+    // sample of the record's last TailMs is outside.
+    TFigure Settling5{};
     TFigure Settling2{};  // the same for +- 2 %
-    // Mean of the tail (the last TailShare of the samples from the step, at
-    // least 3) minus To. Missing when the tail's mean differs from the mean of
-    // as many samples just before it by over 2 % of the step (plus the noise).
+    // To minus the mean of the record's last TailMs.
     TFigure SteadyError{0, EFigureUnit::SeriesUnit};
     TFigure PeakTime{};  // to the sample of the overshoot; missing when there is none
 };
+
+// The record's end that decides whether the response settled and what it settled to.
+constexpr double TailMs = 100;
 
 struct TFigureOptions {
     double CommandThreshold = 0;  // a command change must be larger (series unit)
@@ -80,7 +83,6 @@ struct TFigureOptions {
     double MinJumpShare = 0.2;
     size_t MinSamplesBefore = 5;
     size_t MinSamplesAfter = 10;
-    double TailShare = 0.1;
 };
 
 // The velocity mode. keys: ms, not decreasing; actual and command: the same

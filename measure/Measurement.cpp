@@ -99,6 +99,11 @@ void TMeasurement::Tick() {
     // it again would draw a point nobody measured.
     PlaceLatest();
     if (!FRunning) return;  // the plan ended with that sample
+    // The plan's step went out with that sample: this tick's poll follows it.
+    if (FLink.PendingCommand() != 0) {
+        FTickOwed = true;
+        return;
+    }
     try {
         FLink.SendGetSample();
     } catch (...) {

@@ -23,7 +23,7 @@ TRecorder::TRecorder(TRecordStore* store)
 void TRecorder::Begin(const TRecordBase& base) {
     FBase = base;
     FStore->Clear();
-    FTimeMs = 0;
+    FLastMs.reset();
     FSeen = 0;
     FMissed = 0;
 }
@@ -32,10 +32,10 @@ std::optional<sampleplot::TPlaced> TRecorder::Add(const TLinkSample& sample, sam
     in.velocity = sample.velocity;
     in.mismatch = sample.mismatch;
     in.pulsesPerMm = FBase.pulsesPerMm;
-    const auto placed = sampleplot::PlaceSample(FTimeMs, sample.prevTick, sample.tick, in);
+    const auto placed = sampleplot::PlaceSample(FLastMs, sample.prevTick, sample.tick, in);
     if (!placed) return std::nullopt;
     // The first sample's ticks before it belong to no record.
-    if (FSeen > 0) FMissed += (placed->nextTimeMs - placed->timeMs) / sampleplot::MsPerTick - 1;
+    if (FLastMs) FMissed += placed->ticks - 1;
     ++FSeen;
     const sampleplot::TSamplePoints& points = placed->points;
     for (size_t i = 0; i < points.size(); ++i)
@@ -44,7 +44,7 @@ std::optional<sampleplot::TPlaced> TRecorder::Add(const TLinkSample& sample, sam
         for (size_t i = 0; i < points.size(); ++i)
             if (points[i]) FStore->RemoveFirst(int(i));
     }
-    FTimeMs = placed->nextTimeMs;
+    FLastMs = placed->timeMs;
     return placed;
 }
 
@@ -60,6 +60,7 @@ runs::TRun TRecorder::Run(runs::TRun facts) const {
     facts.timeName = chartunits::TimeTitle();
     facts.seriesNames = ColumnNames();
     for (int i = 0; i < runs::SeriesCount; ++i) facts.series[size_t(i)] = FStore->History(i);
+    facts.ticksMissed = int(FMissed);
     return facts;
 }
 

@@ -58,8 +58,8 @@ public:
 
     const TChartHistory& Series(int series) const { return FStore->History(series); }
     const TRecordBase& Base() const { return FBase; }
-    // The time the next sample starts from.
-    uint32_t TimeMs() const { return FTimeMs; }
+    // The time of the last sample placed; 0 before the first.
+    uint32_t TimeMs() const { return FLastMs.value_or(0); }
     // Samples placed, and the controller ticks that passed between them unseen.
     uint32_t TicksSeen() const { return FSeen; }
     uint32_t TicksMissed() const { return FMissed; }
@@ -74,7 +74,7 @@ private:
     std::unique_ptr<TRecordStore> FOwnStore;
     TRecordStore* FStore;
     TRecordBase FBase;
-    uint32_t FTimeMs = 0;
+    std::optional<uint32_t> FLastMs;
     uint32_t FSeen = 0;
     uint32_t FMissed = 0;
 };

@@ -22,6 +22,10 @@ inline constexpr const char* ExportKey = "Время экспорта: ";
 inline constexpr const char* StartKey = "Начало: ";
 inline constexpr const char* ParamsKey = "Параметры (слова #1-#6): ";
 inline constexpr const char* AbortedLine = "Прогон прерван";
+inline constexpr const char* RegulatorKey = "Регулятор перед опытом: ";
+inline constexpr const char* RegulatorReset = "сброшен";
+inline constexpr const char* RegulatorKept = "сохранён";
+inline constexpr const char* MissedKey = "Пропущено тактов контроллера: ";
 
 struct TFacts {
     QString servoMode;     // the mode's name as the window shows it

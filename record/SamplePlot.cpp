@@ -45,10 +45,12 @@ TSamplePoints ComputeSamplePoints(const TSampleInput& in) {
     return {v / 1000.0, mismatch, std::nullopt};
 }
 
-std::optional<TPlaced> PlaceSample(uint32_t timeMs, uint16_t prevTick, uint16_t tick, const TSampleInput& in) {
+std::optional<TPlaced> PlaceSample(std::optional<uint32_t> lastMs, uint16_t prevTick, uint16_t tick,
+                                   const TSampleInput& in) {
     const uint32_t ticks = TickDistance(prevTick, tick);
     if (ticks == 0) return std::nullopt;
-    return TPlaced{timeMs, timeMs + ticks * MsPerTick, ComputeSamplePoints(in)};
+    const uint32_t at = lastMs ? *lastMs + ticks * MsPerTick : 0;
+    return TPlaced{at, ticks, ComputeSamplePoints(in)};
 }
 
 }  // namespace sampleplot

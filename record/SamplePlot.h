@@ -44,14 +44,16 @@ double CommandVelocity(int barPosition, uint16_t kfWord);
 // gets a point.
 TSamplePoints ComputeSamplePoints(const TSampleInput& in);
 
-// A sample on a record's time base: its points at the time reached so far,
-// and the time the next sample starts from (its ticks later). A repeated
-// sample (no tick since the last) places nothing.
+// A sample on a record's time base, at the controller tick it was taken at:
+// its ticks after the last sample placed (at lastMs), the record's first at
+// 0. A repeated sample (no tick since the last) places nothing. The time
+// wraps modulo 2^32.
 struct TPlaced {
     uint32_t timeMs;
-    uint32_t nextTimeMs;
+    uint32_t ticks;  // since the sample before it
     TSamplePoints points;
 };
-std::optional<TPlaced> PlaceSample(uint32_t timeMs, uint16_t prevTick, uint16_t tick, const TSampleInput& in);
+std::optional<TPlaced> PlaceSample(std::optional<uint32_t> lastMs, uint16_t prevTick, uint16_t tick,
+                                   const TSampleInput& in);
 
 }  // namespace sampleplot

@@ -1,5 +1,6 @@
 #include "record/StepAnalysis.h"
 
+#include <charconv>
 #include <vector>
 
 #include "record/ChartHistory.h"
@@ -7,6 +8,17 @@
 namespace stepview {
 
 namespace {
+
+// The histories keep values as floats: read back as the shortest decimal of
+// that float (15.2, not 15.19999980926513671875), so a value that was on a
+// band's edge when measured is on it when judged.
+double Decimal(double stored) {
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof text, float(stored));
+    double value = stored;
+    if (written.ec == std::errc()) std::from_chars(text, written.ptr, value);
+    return value;
+}
 
 struct TRecord {
     std::vector<double> keys, values;
@@ -17,7 +29,7 @@ TRecord Slice(const TChartHistory& history, double from, double to) {
     TRecord record;
     for (int i = history.LowerIndex(from); i < history.Count() && history.Key(i) <= to; ++i) {
         record.keys.push_back(history.Key(i));
-        record.values.push_back(history.Value(i));
+        record.values.push_back(Decimal(history.Value(i)));
     }
     return record;
 }
@@ -34,7 +46,7 @@ std::vector<double> CommandAt(const TChartHistory& command, TRecord& actual) {
             actual.values.resize(i);
             break;
         }
-        values.push_back(command.Value(at));
+        values.push_back(Decimal(command.Value(at)));
         guess = at + 1;
     }
     return values;

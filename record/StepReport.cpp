@@ -27,9 +27,8 @@ QString FigureLackText(EFigureLack lack) {
     switch (lack) {
     case EFigureLack::AlreadyMoving: return "нет: отклик уже менялся в момент скачка";
     case EFigureLack::NeverReached: return "нет: отклик не достигает 90 % скачка";
-    case EFigureLack::NeverSettled: return "нет: не установился до конца записи";
+    case EFigureLack::NeverSettled: return "не установилось";
     case EFigureLack::NoOvershoot: return "нет перерегулирования";
-    case EFigureLack::NotAtRest: return "нет: отклик ещё не успокоился";
     default: return "нет";
     }
 }

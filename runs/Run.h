@@ -33,6 +33,8 @@ struct TRun {
     std::array<TChartHistory, SeriesCount> series;
     stepview::TAnalysis analysis;  // over the whole record
     bool aborted = false;
+    std::optional<bool> regulatorReset;  // a step test's: whether it reset the regulator first
+    std::optional<int> ticksMissed;      // controller ticks between samples that no sample saw
     QString file;  // the file it was read from or last saved to
 
     // Works out the step figures over the whole record.

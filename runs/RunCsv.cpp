@@ -86,6 +86,8 @@ bool TReader::Comment(const QString& text) {
     else if (text.startsWith(U(ControllerKey))) FRun.controller = after(ControllerKey);
     else if (text.startsWith(U(StartKey))) FRun.started = QDateTime::fromString(after(StartKey), Qt::ISODate);
     else if (text == U(AbortedLine)) FRun.aborted = true;
+    else if (text.startsWith(U(RegulatorKey))) FRun.regulatorReset = after(RegulatorKey) == U(RegulatorReset);
+    else if (text.startsWith(U(MissedKey))) FRun.ticksMissed = after(MissedKey).toInt();
     else if (text.startsWith(U(ParamsKey))) {
         const QStringList words = after(ParamsKey).split(' ', Qt::SkipEmptyParts);
         paramfile::TWords params{};
@@ -170,6 +172,9 @@ chartcsv::TTable Table(const TRun& run, const std::optional<QDateTime>& exported
     table.comments.push_back(StartLine(run.started));
     if (run.params) table.comments.push_back(ParamsLine(*run.params));
     if (run.aborted) table.comments.push_back(AbortedLine);
+    if (run.regulatorReset)
+        table.comments.push_back(std::string(RegulatorKey) + (*run.regulatorReset ? RegulatorReset : RegulatorKept));
+    if (run.ticksMissed) table.comments.push_back(MissedKey + std::to_string(*run.ticksMissed));
     return table;
 }
 

@@ -17,7 +17,12 @@ struct TSettings {
     int step = 32;        // bar units from the centre, never 0
     int beforeMs = 500;   // of the record's time, from the start to the step
     int afterMs = 1500;   // from the step to the end
-    int periodMs = 5;
+    // Under a controller tick (5 ms) with a round trip to spare at 38400 baud:
+    // every tick seen.
+    int periodMs = 3;
+    // The regulator's integral carried over from before would make the same
+    // words give other figures: cleared by switching the mode away and back.
+    bool resetRegulator = true;
 };
 
 // True when every setting is within its limits.

@@ -228,6 +228,8 @@ private:
     void AddRunEntries();
     void StepTestAction(steptest::EAction action);
     steptest::TSettings FStepSettings;
+    bool FStepRegulatorReset = false;  // the test under way reset the regulator first
+    bool CleanStart();
     void EndStepTest();
     TRunsWindow* FRunsView = nullptr;
 

@@ -12,6 +12,7 @@ void TMainForm::BeginRun(const recordfacts::TFacts& facts) {
     run.historyDepth = facts.historyDepth;
     run.controller = facts.controller;
     run.params = Params->Words();
+    if (StepTestRunning()) run.regulatorReset = FStepRegulatorReset;
     FMeasure->BeginRun(std::move(run));
 }
 

@@ -1,5 +1,6 @@
 #include "window/StepTest.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -34,6 +35,10 @@ TDialog::TDialog(QWidget* parent, const TSettings& settings) : QDialog(parent) {
     form->addRow(U("До ступеньки, мс:"), FBefore);
     form->addRow(U("После ступеньки, мс:"), FAfter);
     form->addRow(U("Период измерений, мс:"), FPeriod);
+    FReset = new QCheckBox(U("Сбросить регулятор перед опытом"), this);
+    FReset->setObjectName("chkResetRegulator");
+    FReset->setChecked(settings.resetRegulator);
+    form->addRow(FReset);
     auto* note = new QLabel(U("Esc или «СТОП + СБРОС» прерывают опыт."), this);
     form->addRow(note);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -48,6 +53,8 @@ TDialog::TDialog(QWidget* parent, const TSettings& settings) : QDialog(parent) {
     check();
 }
 
-TSettings TDialog::Settings() const { return {FStep->value(), FBefore->value(), FAfter->value(), FPeriod->value()}; }
+TSettings TDialog::Settings() const {
+    return {FStep->value(), FBefore->value(), FAfter->value(), FPeriod->value(), FReset->isChecked()};
+}
 
 }  // namespace steptest

@@ -8,6 +8,7 @@
 
 #include "runs/StepPlan.h"
 
+class QCheckBox;
 class QSpinBox;
 
 namespace steptest {
@@ -24,6 +25,7 @@ private:
     QSpinBox* FBefore;
     QSpinBox* FAfter;
     QSpinBox* FPeriod;
+    QCheckBox* FReset;
 };
 
 }  // namespace steptest

@@ -6,24 +6,42 @@
 // stopped, the run kept and marked aborted. Main thread.
 #include "link/Protocol.h"
 #include "record/SamplePlot.h"
+#include "measure/StepStart.h"
 #include "window/MainUnit.h"
 
 void TMainForm::StartStepTest() {
     if (StepTestRunning() || FMeasure->Running() || !UART->Enabled()) return;
-    if (!Drive->DriveAllowed() || Drive->Mode() < 0) {
-        ShowError(QString::fromUtf8("Опыт: ступенька — выберите серво-режим, в котором работает ручное управление"));
+    if (Drive->Mode() != protocol::smVelocity) {
+        ShowError(QString::fromUtf8("Опыт: ступенька — только в серво-режиме \"Скорость\": выберите его"));
         return;
     }
     steptest::TDialog dialog(this, FStepSettings);
     if (dialog.exec() != QDialog::Accepted) return;
     FStepSettings = dialog.Settings();
     Drive->CentreBar();
+    if (!CleanStart()) return;
     // The whole test in the record: at most a sample a controller tick.
     const int depth = (FStepSettings.beforeMs + FStepSettings.afterMs) / int(sampleplot::MsPerTick) + 10;
     Settings->UseForTest(FStepSettings.periodMs, depth);
     FMeasure->PlanStep(FStepSettings);
     btnGraphClick();
     if (!FMeasure->Running() && FMeasure->DropStep()) EndStepTest();  // it did not start
+}
+
+// From rest, and with the regulator reset unless the user keeps it.
+bool TMainForm::CleanStart() {
+    Drive->Line().Settle();
+    const measure::TStepStarted start =
+        measure::PrepareStep(*Link, Drive->Mode(), {FStepSettings.resetRegulator});
+    FStepRegulatorReset = FStepSettings.resetRegulator;
+    switch (start.outcome) {
+    case measure::EStepStart::Ready: return true;
+    case measure::EStepStart::NotAtRest:
+        ShowError(QString::fromUtf8("Опыт: ступенька — двигатель не остановился за 5 с"));
+        return false;
+    default:  // the link's own notices have said what failed
+        return false;
+    }
 }
 
 // The test's period and depth were for the test alone: the next measurement

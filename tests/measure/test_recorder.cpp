@@ -18,12 +18,12 @@ TEST(TRecorder, PlacesEachSampleAtItsTickAndCountsWhatItMissed) {
     measure::TRecorder recorder;
     recorder.Begin({protocol::smPwm, sampleplot::vuKiloPulsesPerSec, 3});
     const TSampleCase cases[] = {
-        {9, 10, 5, true, 5, 1, 0},           // the first: what came before it is no gap
-        {10, 10, 6, false, 5, 1, 0},         // the same sample again
-        {10, 11, 7, true, 10, 2, 0},
-        {11, 14, 8, true, 25, 3, 2},         // two ticks unseen
-        {65535, 1, 9, true, 35, 4, 3},       // across the counter's wrap: one unseen
-        {1, 2, 10, true, 40, 5, 3},          // past the depth: the oldest goes
+        {9, 10, 5, true, 0, 1, 0},           // the first: what came before it is no gap
+        {10, 10, 6, false, 0, 1, 0},         // the same sample again
+        {10, 11, 7, true, 5, 2, 0},
+        {11, 14, 8, true, 20, 3, 2},         // at its own tick, two unseen before it
+        {65535, 1, 9, true, 30, 4, 3},       // across the counter's wrap: one unseen
+        {1, 2, 10, true, 35, 5, 3},          // past the depth: the oldest goes
     };
     for (const TSampleCase& c : cases) {
         SCOPED_TRACE(testing::Message() << c.prevTick << "->" << c.tick);
@@ -35,7 +35,7 @@ TEST(TRecorder, PlacesEachSampleAtItsTickAndCountsWhatItMissed) {
     }
     const TChartHistory& velocity = recorder.Series(0);
     ASSERT_EQ(velocity.Count(), 3);
-    EXPECT_EQ(velocity.Key(0), 10.0);
+    EXPECT_EQ(velocity.Key(0), 20.0);
     EXPECT_EQ(velocity.Key(2), 35.0);
     EXPECT_FLOAT_EQ(float(velocity.Value(2)), 2.0f);  // 10 x 200 pulses/s in kilo-pulses
 
@@ -48,8 +48,8 @@ TEST(TRecorder, PlacesEachSampleAtItsTickAndCountsWhatItMissed) {
 TEST(TRecorder, TheTimeBaseWrapsModulo32Bits) {
     const auto placed = sampleplot::PlaceSample(0xFFFFFFF0u, 10, 14, {});
     ASSERT_TRUE(placed);
-    EXPECT_EQ(placed->timeMs, 0xFFFFFFF0u);
-    EXPECT_EQ(placed->nextTimeMs, 4u);
+    EXPECT_EQ(placed->timeMs, 4u);
+    EXPECT_EQ(placed->ticks, 4u);
 }
 
 }  // namespace

@@ -102,7 +102,7 @@ TEST(TStepReport, EveryFigureWithItsUnitOrWhyItIsMissing) {
 
     // Cut before the response settles: the settling figures say so.
     const QStringList cut = stepreport::Lines(stepview::Analyse(c.Pointers(), 0, 560), "кИмп/сек");
-    EXPECT_EQ(cut[5], "Время установления ±2 %: нет: не установился до конца записи");
+    EXPECT_EQ(cut[5], "Время установления ±2 %: не установилось");
 
     // No step in view: one plain line instead of figures.
     const QStringList none = stepreport::Lines(stepview::Analyse(c.Pointers(), 0, 450), "кИмп/сек");
