@@ -77,9 +77,11 @@ void RunParamsGet(TDeviceSession& session, const TCommandInput& in, TDeviceResul
 }
 
 void RunParamsSet(TDeviceSession& session, const TCommandInput& in, TDeviceResult& result) {
-    const paramsync::TWords& wanted = in.fileSet->words;
     paramsync::TReadBack before;
     if (!ReadSix(session.Link(), result, before)) return;
+    // Named parameters change those alone; a file gives all six.
+    paramsync::TWords wanted = in.fileSet ? in.fileSet->words : before.words;
+    for (const auto& [index, word] : in.options.assign) wanted[size_t(index)] = word;
     result.differences = Differences(before.words, wanted);
     if (in.options.dryRun) {
         result.result = QStringLiteral("dry run: %1 to write").arg(result.differences.size());

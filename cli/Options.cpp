@@ -2,9 +2,12 @@
 // the rest the command's words; then the command checks what it got.
 #include "cli/Options.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <functional>
 #include <map>
 
+#include "cli/ParamAssign.h"
 #include "link/Protocol.h"
 
 namespace cli {
@@ -99,10 +102,18 @@ void ParamsCommand(const TWords& w, TOptions& o) {
         o.command = ECommand::ParamsGet;
         o.file = w.values.count("-o") ? w.values.at("-o") : QString();
     } else if (sub == "set") {
-        Arity(w, 3, "params set");
         Allow(w, "params set", {"--bank", "--dry-run"});
         o.command = ECommand::ParamsSet;
-        o.file = w.positional[2];
+        const QStringList rest(w.positional.begin() + std::min<std::ptrdiff_t>(2, std::ssize(w.positional)),
+                               w.positional.end());
+        if (AreAssignments(rest)) {
+            QStringList errors;
+            o.assign = ParamAssignments(rest, errors);
+            if (!errors.isEmpty()) Refuse(errors.join(QStringLiteral("; ")));
+        } else {
+            Arity(w, 3, "params set");
+            o.file = w.positional[2];
+        }
         if (w.values.count("--bank")) o.bank = WholeNumber("--bank", w.values.at("--bank"), 0, protocol::BankCount - 1);
         o.dryRun = w.values.count("--dry-run") > 0;
     } else {

@@ -2,6 +2,7 @@
 // options, every value checked before a port is touched.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@ struct TOptions {
     bool json = false;
     ECommand command = ECommand::Ident;
     QString file;                 // params get -o, params set FILE, measure -o
+    std::map<int, uint16_t> assign;  // params set NAME=VALUE...: index -> word
     std::optional<int> bank;      // bank load/save N, params set --bank N
     bool dryRun = false;
     std::optional<int> mode;      // mode NAME

@@ -46,7 +46,7 @@ QString OutputPath(const QString& file, size_t index, size_t count) {
 EExit Run(const TOptions& options, std::ostream& out, std::ostream& err) {
     // Checked before any port is opened: a refused file reaches no controller.
     std::optional<paramfile::TParamSet> fileSet;
-    if (options.command == ECommand::ParamsSet) {
+    if (options.command == ECommand::ParamsSet && options.assign.empty()) {
         const paramfile::TReadResult file = paramfile::Load(options.file);
         if (!file.set) {
             err << "servo-cli: " << paramfile::RefusalMessage(options.file, file.refusal).toStdString() << '\n';

@@ -183,3 +183,23 @@ TEST(CliRuns, MeasureWritesTheChartsCsv) {
         previous = ms;
     }
 }
+
+// Tuning without a file: the named parameters alone, converted as the
+// window's edits convert them (0.1 is the nearest word, 26), verified and
+// saved; every bad assignment named at once, before any port is opened.
+TEST(CliRuns, NamedParametersChangeThoseAloneAsTheWindowConvertsThem) {
+    sim::TPtySimulator simulator;
+    ASSERT_TRUE(simulator.Start());
+    const TCliRun run = Cli(Ports({simulator.Path()}) << "params" << "set" << "Kp=0.1" << "ki=0.5" << "#6=7"
+                                                       << "--bank" << "1");
+    ASSERT_EQ(run.code, 0) << run.Said();
+    sim::TParamSet expected = sim::DefaultParams;
+    expected[2] = 26, expected[3] = 128, expected[5] = 7;
+    EXPECT_EQ(simulator.State().Params, expected);
+    EXPECT_EQ(simulator.State().Banks[1], expected);
+    const TCliRun bad = Cli(Ports({simulator.Path()}) << "params" << "set" << "Kx=1" << "Kp=300" << "Ki=abc");
+    EXPECT_EQ(bad.code, 2);
+    for (const char* named : {"no parameter Kx", "Kp (#3) takes 0 to 255.99609375, not '300'", "'abc' is not a number"})
+        EXPECT_TRUE(bad.err.contains(QString::fromUtf8(named))) << bad.Said();
+    EXPECT_EQ(simulator.State().Params, expected);
+}

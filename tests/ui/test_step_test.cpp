@@ -5,6 +5,7 @@
 // Each test is started as a user starts it: the chart's menu, the entry, the
 // dialog filled in and confirmed.
 #include <QKeyEvent>
+#include <QCheckBox>
 #include <QSpinBox>
 #include <QTableWidget>
 
@@ -43,6 +44,7 @@ protected:
             d.findChild<QSpinBox*>("spnBefore")->setValue(settings.beforeMs);
             d.findChild<QSpinBox*>("spnAfter")->setValue(settings.afterMs);
             d.findChild<QSpinBox*>("spnPeriod")->setValue(settings.periodMs);
+            d.findChild<QCheckBox*>("chkResetRegulator")->setChecked(settings.resetRegulator);
             QTest::keyClick(&d, Qt::Key_Return);
         });
         ASSERT_TRUE(ChooseFromChart("Опыт: ступенька…"));
@@ -126,6 +128,24 @@ TEST_F(TStepTests, EveryAbortCentresStopsAndKeepsTheRunMarked) {
         EXPECT_EQ(Settings(), QStringList({"20", "50"}));
         SetFaults([](sim::TFaults& f) { f = {}; });
         ASSERT_TRUE(LinkIdle());
+    }
+}
+
+// The test steps a velocity command: another mode is refused before the
+// dialog; the run says whether the regulator was reset first.
+TEST_F(TStepTests, OnlyTheVelocityModeIsSteppedAndTheRunSaysHowItStarted) {
+    ChooseMode(1);
+    ASSERT_TRUE(ChooseFromChart("Опыт: ступенька…"));
+    ASSERT_TRUE(WaitFor([this] { return !Boxes->Texts().isEmpty(); }));
+    EXPECT_EQ(Boxes->Texts(), QStringList{U("Опыт: ступенька — только в серво-режиме \"Скорость\": выберите его")});
+    EXPECT_FALSE(Form->StepTestRunning());
+    ChooseMode(2);
+    for (const bool reset : {false, true}) {
+        steptest::TSettings settings = Quick;
+        settings.resetRegulator = reset;
+        ASSERT_NO_FATAL_FAILURE(Start(settings));
+        ASSERT_TRUE(WaitFor([this] { return !Form->StepTestRunning(); }, 10000));
+        EXPECT_EQ(LastRun().regulatorReset, reset);
     }
 }
 
