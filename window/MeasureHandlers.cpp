@@ -11,25 +11,6 @@
 
 void TMainForm::SetMeasureSettingsEnabled(bool stopped) { Settings->SetEnabled(stopped, Drive->Mode()); }
 
-measure::TMeasurement::THooks TMainForm::MeasureHooks() {
-    measure::TMeasurement::THooks hooks;
-    hooks.portOpen = [this] { return UART->Enabled(); };
-    hooks.input = [this] {
-        sampleplot::TSampleInput in;
-        in.servoMode = Drive->Mode();
-        in.unit = Settings->Unit();
-        in.barPosition = Drive->BarPosition();
-        in.kfWord = Params->Words()[1];
-        return in;
-    };
-    hooks.placed = [this](const sampleplot::TPlaced&) { ShowNewPoints(); };
-    hooks.stepAction = [this](steptest::EAction action, uint32_t) { StepTestAction(action); };
-    hooks.portGone = [this] { StopMeasurementForDisconnect(); };
-    hooks.silent = [this] { AbortStepTest(); };
-    hooks.run = [this](const std::function<void()>& handler) { RunHandler(handler); };
-    return hooks;
-}
-
 void TMainForm::StopMeasuring() {
     FMeasure->Stop();
     SetMeasureSettingsEnabled(true);

@@ -28,20 +28,15 @@ void TMainForm::StartStepTest() {
     if (!FMeasure->Running() && FMeasure->DropStep()) EndStepTest();  // it did not start
 }
 
-// From rest, and with the regulator reset unless the user keeps it.
+// From rest, and with the regulator reset unless the user keeps it; a link
+// failure has been told by the link's notices.
 bool TMainForm::CleanStart() {
     Drive->Line().Settle();
-    const measure::TStepStarted start =
-        measure::PrepareStep(*Link, Drive->Mode(), {FStepSettings.resetRegulator});
     FStepRegulatorReset = FStepSettings.resetRegulator;
-    switch (start.outcome) {
-    case measure::EStepStart::Ready: return true;
-    case measure::EStepStart::NotAtRest:
+    const auto start = measure::PrepareStep(*Link, Drive->Mode(), {FStepSettings.resetRegulator}).outcome;
+    if (start == measure::EStepStart::NotAtRest)
         ShowError(QString::fromUtf8("Опыт: ступенька — двигатель не остановился за 5 с"));
-        return false;
-    default:  // the link's own notices have said what failed
-        return false;
-    }
+    return start == measure::EStepStart::Ready;
 }
 
 // The test's period and depth were for the test alone: the next measurement
