@@ -69,6 +69,7 @@ TExchange TProtocolEngine::Complete(const TFaults& faults) {
         }
         exchange.Reply = FController.Execute(code, payload);
     }
+    exchange.Frame.Tick = FController.State().Tick;
     return exchange;
 }
 

@@ -3,6 +3,7 @@
 // the plan's limits refused, and Ctrl-C aborting a test under way.
 #include <cmath>
 #include <csignal>
+#include <optional>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -149,5 +150,52 @@ TEST(CliStep, TheSameWordsGiveTheSameFiguresThreeTimesInARow) {
         EXPECT_NEAR(f.Settling2.Value, figures[0].Settling2.Value, 10.0);
         EXPECT_NEAR(f.RiseTime.Value, figures[0].RiseTime.Value, 10.0);
         EXPECT_NEAR(f.Overshoot.Value, figures[0].Overshoot.Value, 100 * 0.2 / std::fabs(f.To - f.From) + 1e-9);
+    }
+}
+
+// One time base: each sample at the tick it was taken at, so the command in
+// the record changes at the tick the controller took the step's 'B' (or the
+// one after, when the next sample comes), and the velocity never moves before
+// its command. The simulator's frame log knows every frame's tick.
+TEST(CliStep, TheRecordShowsTheStepAtTheTickTheControllerTookIt) {
+    sim::TPtySimulator simulator;
+    ASSERT_TRUE(simulator.Start());
+    simulator.SetMode(sim::smVelocity);
+    QTemporaryDir dir;
+    const QString csv = dir.filePath("step.csv");
+    for (int test = 0; test < 20; ++test) {
+        SCOPED_TRACE(test);
+        simulator.ClearFrames();
+        const TChild child = RunChild({"--port", QString::fromStdString(simulator.Path()), "step", "--before", "100",
+                                       "--after", "100", "-o", csv},
+                                      false);
+        ASSERT_EQ(child.code, 0) << child.err.toStdString();
+        // The record's 0: the first poll after the regulator's reset whose tick is new.
+        const std::vector<sim::TFrame> frames = simulator.Frames();
+        size_t i = 0;
+        for (size_t f = 0; f < frames.size(); ++f)
+            if (frames[f].Code == 'M') i = f;
+        std::vector<uint16_t> polls;
+        std::optional<uint16_t> stepTick;
+        for (; i < frames.size(); ++i) {
+            if (frames[i].Code == 'V' && !stepTick) polls.push_back(frames[i].Tick);
+            if (frames[i].Code == 'B' && frames[i].Payload != std::vector<uint8_t>{0, 0}) stepTick = frames[i].Tick;
+        }
+        ASSERT_TRUE(stepTick);
+        size_t first = 1;
+        while (first < polls.size() && polls[first] == polls[first - 1]) ++first;
+        ASSERT_LT(first, polls.size());
+        const runs::TCsvRead read = runs::LoadCsv(csv);
+        ASSERT_TRUE(read.run) << read.reason.toStdString();
+        const auto firstOff = [](const TChartHistory& series) {
+            for (int p = 0; p < series.Count(); ++p)
+                if (series.Value(p) != 0) return series.Key(p);
+            return -1.0;
+        };
+        const double command = firstOff(read.run->series[2]), velocity = firstOff(read.run->series[0]);
+        const double stepAt = double(uint16_t(*stepTick - polls[first])) * 5;
+        EXPECT_GE(command, stepAt);
+        EXPECT_LE(command, stepAt + 5);
+        EXPECT_GE(velocity, command);
     }
 }
