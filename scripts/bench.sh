@@ -20,7 +20,7 @@ failed=0
 start=$(date +%s)
 # The machines are shared: the load the figures were taken under goes with them.
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
-for program in bench_link bench_wire bench_drive bench_net bench_cpu bench_tick bench_memory bench_export bench_cli \
+for program in bench_link bench_wire bench_drive bench_net bench_cpu bench_tick bench_memory bench_export bench_cli bench_ticks \
     bench_runs; do
   output=$("$build/bench/$program" 2>&1)
   rc=$?
