@@ -18,8 +18,8 @@ struct TSettings {
     int beforeMs = 500;   // of the record's time, from the start to the step
     int afterMs = 1500;   // from the step to the end
     // Below a 'V' round trip at 38400 baud (about 2.4 ms): each poll follows
-    // the last reply at once, so every 5 ms controller tick is seen (at 3 ms
-    // the timer's own pace missed 1 to 5 % of them; bench_ticks).
+    // the last reply at once, well within the controller's 5 ms tick
+    // (bench_ticks counts the ticks a record still misses).
     int periodMs = 2;
     // The regulator's integral carried over from before would make the same
     // words give other figures: cleared by switching the mode away and back.
