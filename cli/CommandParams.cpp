@@ -14,7 +14,7 @@ using paramwords::ParamCount;
 bool ReadSix(TControllerLink& link, TDeviceResult& result, paramsync::TReadBack& back) {
     back = paramsync::ReadAll(link);
     if (!back.Complete())
-        Fail(result, ExitOf(back.failed), paramsync::FailureText(back.failed, back.FailedStep()));
+        Fail(result, ExitOf(back.failed), StepFailure(back.failed, back.FailedStep()));
     return back.Complete();
 }
 
@@ -49,8 +49,7 @@ QString Mismatches(const paramsync::TWords& wanted, const paramsync::TReadBack& 
 
 // "refused: W2 (Kp (#3))": the write that did not end accepted, and its parameter.
 QString WriteFailure(int index, TLinkState state) {
-    const char* how = state == lsRefused ? "refused" : state == lsUnparsed ? "unreadable reply" : "no answer";
-    return QStringLiteral("%1: %2 (%3)").arg(QLatin1String(how), paramsync::WriteStep(index), paramwords::Label(index));
+    return QStringLiteral("%1 (%2)").arg(StepFailure(state, paramsync::WriteStep(index)), paramwords::Label(index));
 }
 
 void SaveFile(TDeviceSession& session, const paramsync::TWords& words, const QString& path, TDeviceResult& result) {
@@ -98,12 +97,12 @@ void RunParamsSet(TDeviceSession& session, const TCommandInput& in, TDeviceResul
     }
     const paramsync::TReadBack& back = *stored.back;
     if (!back.Complete())
-        return Fail(result, ExitOf(back.failed), paramsync::FailureText(back.failed, back.FailedStep()));
+        return Fail(result, ExitOf(back.failed), StepFailure(back.failed, back.FailedStep()));
     if (!stored.Held(wanted)) return Fail(result, EExit::Mismatch, Mismatches(wanted, back));
     result.result = QStringLiteral("written, verified");
     if (!bank) return;
     if (stored.bank != paramsync::EBankSave::Saved)
-        return Fail(result, ExitOf(stored.saveState), StepFailure(stored.saveState, "S"));
+        return Fail(result, ExitOf(stored.saveState), StepFailure(stored.saveState, QStringLiteral("S")));
     result.result += QStringLiteral(", saved in bank %1").arg(*bank);
 }
 

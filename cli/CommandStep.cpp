@@ -25,7 +25,7 @@ bool WriteOutputs(const runs::TRun& run, const TRecordEnd& end, const TCommandIn
         Fail(result, EExit::BadFile, QStringLiteral("%1 not written: %2").arg(in.output, error));
         return false;
     }
-    result.result = run.aborted ? QStringLiteral("прерван (%1)").arg(end.why) : FiguresLine(run);
+    result.result = run.aborted ? QStringLiteral("aborted (%1)").arg(end.why) : FiguresLine(run);
     result.result += QStringLiteral("; %1 samples to %2").arg(run.historyDepth).arg(in.output);
     if (in.options.figures.isEmpty()) return true;
     const QString& figures = in.figures;
@@ -45,7 +45,7 @@ std::optional<paramsync::TWords> Prepare(TDeviceSession& session, const TCommand
     }
     const paramsync::TReadBack words = paramsync::ReadAll(session.Link());
     if (!words.Complete()) {
-        Fail(result, ExitOf(words.failed), paramsync::FailureText(words.failed, words.FailedStep()));
+        Fail(result, ExitOf(words.failed), StepFailure(words.failed, words.FailedStep()));
         return {};
     }
     if (!Step(session, result, "B", [](TControllerLink& link) { return link.SendSubCommand(0); })) return {};
@@ -58,7 +58,7 @@ std::optional<paramsync::TWords> Prepare(TDeviceSession& session, const TCommand
         Fail(result, EExit::Refused, QStringLiteral("the motor did not come to rest within 5 s; no step made"));
         return {};
     case measure::EStepStart::Failed:
-        Fail(result, ExitOf(start.state), StepFailure(start.state, start.code == protocol::cmdSetMode ? "M" : "V"));
+        Fail(result, ExitOf(start.state), StepFailure(start.state, QString(QChar::fromLatin1(char(start.code)))));
         return {};
     }
     return {};

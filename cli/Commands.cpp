@@ -9,14 +9,15 @@ void Fail(TDeviceResult& result, EExit code, const QString& text) {
     result.result = text;
 }
 
-QString StepFailure(TLinkState state, const char* step) {
-    return paramsync::FailureText(state, QString::fromLatin1(step));
+QString StepFailure(TLinkState state, const QString& step) {
+    const char* how = state == lsRefused ? "refused" : state == lsUnparsed ? "unreadable reply" : "no answer";
+    return QStringLiteral("%1: %2").arg(QLatin1String(how), step);
 }
 
 bool Step(TDeviceSession& session, TDeviceResult& result, const char* step,
           const std::function<bool(TControllerLink&)>& send) {
     const TLinkState state = session.Transact(send);
-    if (state != lsDone) Fail(result, ExitOf(state), StepFailure(state, step));
+    if (state != lsDone) Fail(result, ExitOf(state), StepFailure(state, QString::fromLatin1(step)));
     return state == lsDone;
 }
 

@@ -50,7 +50,8 @@ void RunStep(TDeviceSession& session, const TCommandInput& in, TDeviceResult& re
 bool Step(TDeviceSession& session, TDeviceResult& result, const char* step,
           const std::function<bool(TControllerLink&)>& send);
 
-// "Нет ответа: m" and the like, as the window names a failed step.
-QString StepFailure(TLinkState state, const char* step);
+// "no answer: m", "refused: S", "unreadable reply: R2": a failed step in
+// servo-cli's own words (the shared libraries give the outcome).
+QString StepFailure(TLinkState state, const QString& step);
 
 }  // namespace cli

@@ -73,8 +73,8 @@ TEST(CliRuns, EveryExitCodeIsReached) {
     const std::vector<TCodeCase> cases{
         {"success", {}, {"ident"}, 0},
         {"mismatch", keepLowByte, {"params", "set", "FILE"}, 1},
-        {"refused", refuseSave, {"bank", "save", "1"}, 4},
-        {"time-out", silentMode, {"mode"}, 7},
+        {"refused", refuseSave, {"bank", "save", "1"}, 4, "refused: S"},
+        {"time-out", silentMode, {"mode"}, 7, "no answer: m"},
         {"refused write", refuseKp, {"params", "set", "FILE", "--bank", "1"}, 4, "refused: W2 (Kp (#3))"},
         {"unanswered write", silentWrite, {"params", "set", "FILE", "--bank", "1"}, 7, "no answer: W1 (Kf (#2))"},
         {"garbled write", garbledWrite, {"params", "set", "FILE", "--bank", "1"}, 4, "unreadable reply: W0 (#1 (signed))"},
