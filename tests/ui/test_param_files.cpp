@@ -149,7 +149,8 @@ TEST_F(TParamFiles, ThroughTheMenuLoadMarksWhatDiffersWritesReadsBackAndSavesThe
         Sim->ClearFrames();
         TDiffAnswer cancel(answer);
         ASSERT_TRUE(Choose(LoadEntry));
-        ASSERT_TRUE(WaitFor([&cancel] { return cancel.modal.Answered; })) << Boxes->Texts().join("; ").toStdString();
+        ASSERT_TRUE(WaitFor([&cancel] { return cancel.modal.Answered; }))
+            << Boxes->Texts().join("; ").toStdString() << "; the controller took: " << Written();
         EXPECT_EQ(cancel.MarkedRows, (std::vector<int>{1, 4}));
         EXPECT_EQ(Written(), "RRRRRR");
         EXPECT_EQ(Edit(1)->text(), "105");  // a cancel leaves the edits as they were
