@@ -128,7 +128,8 @@ TEST(CliStep, RunsTheGuidedStepTest) {
 
 // The regulator reset before each test: the same words give the same figures
 // time after time on one controller, within a sample (two: a loaded machine
-// may miss a tick near the step); the integral carried over moved the 2 % settling by 170 ms.
+// may miss a tick near the step). A step of 64 keeps the 5 % band 4 velocity
+// units wide; the integral carried over moved its settling from 135 to 45 ms.
 TEST(CliStep, TheSameWordsGiveTheSameFiguresThreeTimesInARow) {
     sim::TPtySimulator simulator;
     ASSERT_TRUE(simulator.Start());
@@ -137,7 +138,8 @@ TEST(CliStep, TheSameWordsGiveTheSameFiguresThreeTimesInARow) {
     std::vector<stepfig::TStepFigures> figures;
     for (int i = 0; i < 3; ++i) {
         const QString csv = dir.filePath(QStringLiteral("step%1.csv").arg(i));
-        const TChild child = RunChild({"--port", QString::fromStdString(simulator.Path()), "step", "-o", csv}, false);
+        const TChild child =
+            RunChild({"--port", QString::fromStdString(simulator.Path()), "step", "--size", "64", "-o", csv}, false);
         ASSERT_EQ(child.code, 0) << child.err.toStdString();
         const runs::TCsvRead read = runs::LoadCsv(csv);
         ASSERT_TRUE(read.run) << read.reason.toStdString();
@@ -145,9 +147,8 @@ TEST(CliStep, TheSameWordsGiveTheSameFiguresThreeTimesInARow) {
         figures.push_back(read.run->analysis.Figures);
     }
     for (const stepfig::TStepFigures& f : figures) {
-        ASSERT_TRUE(f.Settling5.Available() && f.Settling2.Available() && f.RiseTime.Available());
+        ASSERT_TRUE(f.Settling5.Available() && f.RiseTime.Available());
         EXPECT_NEAR(f.Settling5.Value, figures[0].Settling5.Value, 10.0);
-        EXPECT_NEAR(f.Settling2.Value, figures[0].Settling2.Value, 10.0);
         EXPECT_NEAR(f.RiseTime.Value, figures[0].RiseTime.Value, 10.0);
         EXPECT_NEAR(f.Overshoot.Value, figures[0].Overshoot.Value, 100 * 0.2 / std::fabs(f.To - f.From) + 1e-9);
     }
