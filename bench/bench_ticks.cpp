@@ -1,5 +1,5 @@
 // A complete record: servo-cli measures a simulated controller on a line
-// paced at 38400 baud for a minute at the step test's default period (3 ms)
+// paced at 38400 baud for a minute at the step test's default period (2 ms)
 // and, as the baseline, at the controller's own tick (5 ms); the figure is
 // the controller ticks no sample saw (goal: none of at least 10,000).
 // Another period and length may be given: bench_ticks [PERIOD_MS [SECONDS]].
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     // bench_ticks [PERIOD_MS [SECONDS]]: another period or length to try.
     const int period = argc > 1 ? std::atoi(argv[1]) : steptest::TSettings().periodMs;
     if (argc > 2) Seconds = std::atoi(argv[2]);
-    Heading("servo-cli measure on a 38400-baud line: controller ticks missed at 3 ms and at 5 ms");
+    Heading("servo-cli measure on a 38400-baud line: controller ticks missed at the step test's period and at 5 ms");
     sim::TPtySimulator simulator;
     if (!simulator.Start()) {
         std::fprintf(stderr, "bench_ticks: the simulator did not start\n");

@@ -99,12 +99,13 @@ void TChartMenu::ShowStepFigures() {
     if (FSeries.size() < 3) return;
     const QCPRange view = FChart->xAxis->range();
     const stepview::TAnalysis analysis = stepview::Analyse(
-        {&FSeries[0]->History(), &FSeries[1]->History(), &FSeries[2]->History()}, view.lower, view.upper);
+        {&FSeries[0]->History(), &FSeries[1]->History(), &FSeries[2]->History()}, view.lower, view.upper,
+        protocol::ModeNamed(FFacts.servoMode.toStdString()));
     const QString unit = chartunits::SeriesUnit(*FSeries[size_t(analysis.Series)]);
     std::optional<double> step;
     if (analysis.What != stepview::EAnalysed::None && analysis.Figures.StepLack == stepfig::EFigureLack::None)
         step = analysis.Figures.StepTime;
-    FStepPanel->ShowFigures(stepreport::Lines(analysis, unit), step);
+    FStepPanel->ShowFigures(stepreport::Lines(analysis, unit, FFacts.servoMode), step);
 }
 
 bool TChartMenu::eventFilter(QObject* watched, QEvent* event) {

@@ -27,6 +27,7 @@ bool WriteOutputs(const runs::TRun& run, const TRecordEnd& end, const TCommandIn
     }
     result.result = run.aborted ? QStringLiteral("aborted (%1)").arg(end.why) : FiguresLine(run);
     result.result += QStringLiteral("; %1 samples to %2").arg(run.historyDepth).arg(in.output);
+    if (!run.aborted) result.figures = FiguresObject(run);
     if (in.options.figures.isEmpty()) return true;
     const QString& figures = in.figures;
     const QByteArray json = FiguresJson(run);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
@@ -24,6 +25,7 @@ struct TDeviceResult {
     EExit code = EExit::Ok;
     QString result;            // what happened, one line
     QStringList differences;   // "label: controller X, file Y", one a differing parameter
+    QJsonObject figures;       // a step test's figures as numbers; empty for other commands
 };
 
 struct TCommandInput {

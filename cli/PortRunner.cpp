@@ -10,7 +10,7 @@
 namespace cli {
 
 TDeviceResult RunOne(const TPortJob& job, const TCommandInput& in) {
-    TDeviceResult result{job.port, QString::fromStdString(job.device), {}, EExit::Ok, {}, {}};
+    TDeviceResult result{job.port, QString::fromStdString(job.device), {}, EExit::Ok, {}, {}, {}};
     try {
         TDeviceSession session(job.device);
         QString error;

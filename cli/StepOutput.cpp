@@ -16,6 +16,7 @@ const char* LackName(stepfig::EFigureLack lack) {
     switch (lack) {
     case L::None: return "None";
     case L::NoStep: return "NoStep";
+    case L::NotVelocity: return "NotVelocity";
     case L::Ramp: return "Ramp";
     case L::FewBefore: return "FewBefore";
     case L::StepInNoise: return "StepInNoise";
@@ -43,6 +44,9 @@ QString LackWords(stepfig::EFigureLack lack) {
     switch (lack) {
     case L::None: return {};
     case L::NoStep: return QStringLiteral("no step of the command in the record");
+    case L::NotVelocity:
+        return QStringLiteral("measured in the PWM or torque mode: the command is not a velocity, so rise, "
+                              "overshoot, settling and steady-state error do not apply");
     case L::Ramp: return QStringLiteral("the command ramped rather than stepped");
     case L::FewBefore: return QStringLiteral("too few samples before the step");
     case L::StepInNoise: return QStringLiteral("the step is lost in the noise");
@@ -75,11 +79,11 @@ QJsonObject Figure(const stepfig::TFigure& figure, stepfig::EFigureLack stepLack
 
 }  // namespace
 
-QByteArray FiguresJson(const runs::TRun& run) {
+QJsonObject FiguresObject(const runs::TRun& run) {
     const stepfig::TStepFigures& f = run.analysis.Figures;
     const QString seriesUnit = SeriesUnit(run);
     const auto lack = f.StepLack;
-    const QJsonObject figures{{"step_time", Figure(f.StepTime, lack, QStringLiteral("ms"))},
+    return QJsonObject{{"step_time", Figure(f.StepTime, lack, QStringLiteral("ms"))},
                               {"from", Figure(f.From, lack, seriesUnit)},
                               {"set_point", Figure(f.To, lack, seriesUnit)},
                               {"rise_time", Figure(f.RiseTime, lack, seriesUnit)},
@@ -87,15 +91,18 @@ QByteArray FiguresJson(const runs::TRun& run) {
                               {"settling_5", Figure(f.Settling5, lack, seriesUnit)},
                               {"settling_2", Figure(f.Settling2, lack, seriesUnit)},
                               {"steady_state_error", Figure(f.SteadyError, lack, seriesUnit)},
-                              {"peak_time", Figure(f.PeakTime, lack, seriesUnit)}};
-    return QJsonDocument(figures).toJson();
+                              {"peak_time", Figure(f.PeakTime, lack, seriesUnit)},
+                              {"ticks_missed_near_step", run.analysis.TicksMissedNearStep}};
 }
+
+QByteArray FiguresJson(const runs::TRun& run) { return QJsonDocument(FiguresObject(run)).toJson(); }
 
 QString FiguresLine(const runs::TRun& run) {
     const stepfig::TStepFigures& f = run.analysis.Figures;
     if (run.analysis.What == stepview::EAnalysed::None || f.StepLack != stepfig::EFigureLack::None)
         return QStringLiteral("no step figures: %1").arg(LackWords(f.StepLack));
     const QString unit = SeriesUnit(run);
+    const int missed = run.analysis.TicksMissedNearStep;
     const auto shown = [](const stepfig::TFigure& figure, const QString& suffix, int decimals) {
         return figure.Available() ? QString::number(figure.Value, 'f', decimals) + suffix : LackWords(figure.Lack);
     };
@@ -106,7 +113,8 @@ QString FiguresLine(const runs::TRun& run) {
         .arg(f.StepTime)
         .arg(shown(f.RiseTime, QStringLiteral(" ms"), 1), shown(f.Overshoot, QStringLiteral(" %"), 1),
              shown(f.Settling5, QStringLiteral(" ms"), 0), shown(f.Settling2, QStringLiteral(" ms"), 0),
-             shown(f.SteadyError, ' ' + unit, 2));
+             shown(f.SteadyError, ' ' + unit, 2)) +
+           (missed > 0 ? QStringLiteral("; %1 controller ticks missed around the step").arg(missed) : QString());
 }
 
 }  // namespace cli

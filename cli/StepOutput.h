@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QString>
 
 #include "record/StepAnalysis.h"
@@ -11,6 +12,8 @@
 
 namespace cli {
 
+// Each figure as {"value": number, "unit": …} or {"value": null, "lack": …, "reason": …}.
+QJsonObject FiguresObject(const runs::TRun& run);
 QByteArray FiguresJson(const runs::TRun& run);
 // "step 0 -> 16 килоИмпульсов/сек at 500 ms: rise 11.2 ms, overshoot 5.0 %,
 // settling 5 % 20 ms, settling 2 % 40 ms, steady-state error 0.00 килоИмпульсов/сек",

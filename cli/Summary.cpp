@@ -44,14 +44,17 @@ QByteArray SummaryTable(const std::vector<TDeviceResult>& results) {
 
 QByteArray SummaryJson(const std::vector<TDeviceResult>& results) {
     QJsonArray array;
-    for (const TDeviceResult& r : results)
-        array.append(QJsonObject{{"port", QString::fromStdString(r.port)},
-                                 {"device", r.device},
-                                 {"ident", r.ident},
-                                 {"status", QString::fromLatin1(ExitName(r.code))},
-                                 {"exitCode", int(r.code)},
-                                 {"result", r.result},
-                                 {"differences", QJsonArray::fromStringList(r.differences)}});
+    for (const TDeviceResult& r : results) {
+        QJsonObject row{{"port", QString::fromStdString(r.port)},
+                        {"device", r.device},
+                        {"ident", r.ident},
+                        {"status", QString::fromLatin1(ExitName(r.code))},
+                        {"exitCode", int(r.code)},
+                        {"result", r.result},
+                        {"differences", QJsonArray::fromStringList(r.differences)}};
+        if (!r.figures.isEmpty()) row.insert("figures", r.figures);
+        array.append(row);
+    }
     return QJsonDocument(array).toJson(QJsonDocument::Indented);
 }
 

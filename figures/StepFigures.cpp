@@ -159,6 +159,8 @@ TResponse ResponseFrom(std::span<const double> keys, std::span<const double> val
 
 }  // namespace
 
+TStepFigures Lacking(EFigureLack lack) { return Refused({}, lack); }
+
 TStepFigures VelocityStepFigures(std::span<const double> keys, std::span<const double> actual,
                                  std::span<const double> command, double from, double to,
                                  const TFigureOptions& options) {

@@ -26,6 +26,7 @@ namespace stepfig {
 enum class EFigureLack {
     None,
     NoStep,         // the command does not change in range (the value never jumps)
+    NotVelocity,    // the command is a duty or a torque: there is no set-point to judge against
     Ramp,           // the command's last change spreads over more than MaxStepSamples samples
     FewBefore,      // fewer than MinSamplesBefore samples before the step to judge the noise
     StepInNoise,    // the step is not larger than NoiseFactor times the noise before it
@@ -70,6 +71,9 @@ struct TStepFigures {
     TFigure SteadyError{0, EFigureUnit::SeriesUnit};
     TFigure PeakTime{};  // to the sample of the overshoot; missing when there is none
 };
+
+// Every figure missing for the same reason.
+TStepFigures Lacking(EFigureLack lack);
 
 // The record's end that decides whether the response settled and what it settled to.
 constexpr double TailMs = 100;

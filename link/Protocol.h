@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 namespace protocol {
 
@@ -15,6 +16,12 @@ constexpr int ServoModeCount = 4;
 // The modes as the servo-mode group names them (UTF-8), in wire order.
 constexpr std::array<const char*, ServoModeCount> ServoModeNames{
     "ШИМ", "Крутящий момент", "Скорость", "Позиция"};
+// The mode a record's facts name; smNone for a name that is none of them.
+constexpr EServoMode ModeNamed(std::string_view utf8) {
+    for (int mode = 0; mode < ServoModeCount; ++mode)
+        if (utf8 == ServoModeNames[size_t(mode)]) return EServoMode(mode);
+    return smNone;
+}
 
 // The manual drive bar: the value sent for a position is position - BarCentre.
 constexpr int BarMin = 0;

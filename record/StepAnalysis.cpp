@@ -1,9 +1,12 @@
 #include "record/StepAnalysis.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <vector>
 
 #include "record/ChartHistory.h"
+#include "record/SamplePlot.h"
 
 namespace stepview {
 
@@ -52,16 +55,34 @@ std::vector<double> CommandAt(const TChartHistory& command, TRecord& actual) {
     return values;
 }
 
+// Ticks missed between consecutive samples from the one before the step on
+// to the settling; samples sit at their ticks' times.
+int TicksMissedNearStep(const std::vector<double>& keys, const stepfig::TStepFigures& f) {
+    if (f.StepLack != stepfig::EFigureLack::None) return 0;
+    const double end = f.Settling5.Available() ? f.StepTime + f.Settling5.Value : keys.empty() ? 0 : keys.back();
+    long missed = 0;
+    for (size_t i = 1; i < keys.size() && keys[i - 1] < end; ++i)
+        if (keys[i] >= f.StepTime) missed += std::max(0L, std::lround((keys[i] - keys[i - 1]) / sampleplot::MsPerTick) - 1);
+    return int(missed);
+}
+
 }  // namespace
 
-TAnalysis Analyse(const std::array<const TChartHistory*, 3>& series, double from, double to) {
+TAnalysis Analyse(const std::array<const TChartHistory*, 3>& series, double from, double to,
+                  protocol::EServoMode mode) {
     TAnalysis analysis;
     if (series[0]->Count() == 0) return analysis;
+    if (mode == protocol::smPwm || mode == protocol::smTorque) {
+        analysis.What = EAnalysed::OpenLoop;
+        analysis.Figures = stepfig::Lacking(stepfig::EFigureLack::NotVelocity);
+        return analysis;
+    }
     if (series[2]->Count() > 0) {
         analysis.What = EAnalysed::Velocity;
         TRecord actual = Slice(*series[0], from, to);
         const std::vector<double> command = CommandAt(*series[2], actual);
         analysis.Figures = stepfig::VelocityStepFigures(actual.keys, actual.values, command, from, to);
+        analysis.TicksMissedNearStep = TicksMissedNearStep(actual.keys, analysis.Figures);
         return analysis;
     }
     const bool mismatch = series[1]->Count() > 0;
@@ -69,6 +90,7 @@ TAnalysis Analyse(const std::array<const TChartHistory*, 3>& series, double from
     analysis.Series = mismatch ? 1 : 0;
     const TRecord record = Slice(*series[size_t(analysis.Series)], from, to);
     analysis.Figures = stepfig::ZeroSettlingFigures(record.keys, record.values, from, to);
+    analysis.TicksMissedNearStep = TicksMissedNearStep(record.keys, analysis.Figures);
     return analysis;
 }
 

@@ -23,6 +23,15 @@ QString StepLackText(EFigureLack lack, EAnalysed what) {
     }
 }
 
+// A duty or a torque has no set-point: say so, and where the figures come from.
+QStringList OpenLoopLines(const QString& mode) {
+    return {"Режим «" + mode + "»: задание — не скорость,",
+            "нарастание, перерегулирование, установление",
+            "и ошибка по заданию здесь не применимы.",
+            "Их даёт опыт «ступенька» в режиме «Скорость»;",
+            "значения в точках показывает курсор."};
+}
+
 QString FigureLackText(EFigureLack lack) {
     switch (lack) {
     case EFigureLack::AlreadyMoving: return "нет: отклик уже менялся в момент скачка";
@@ -57,12 +66,15 @@ QString StepLine(const stepview::TAnalysis& analysis, const QString& unit) {
 
 }  // namespace
 
-QStringList Lines(const stepview::TAnalysis& analysis, const QString& unit) {
+QStringList Lines(const stepview::TAnalysis& analysis, const QString& unit, const QString& mode) {
     QStringList lines{"Переходная характеристика"};
     const stepfig::TStepFigures& f = analysis.Figures;
     if (analysis.What == EAnalysed::None) return lines << "Нет точек";
+    if (analysis.What == EAnalysed::OpenLoop) return lines << OpenLoopLines(mode);
     if (f.StepLack != EFigureLack::None) return lines << StepLackText(f.StepLack, analysis.What);
     lines << StepLine(analysis, unit);
+    if (analysis.TicksMissedNearStep > 0)
+        lines << "Около скачка пропущено тактов контроллера: " + QString::number(analysis.TicksMissedNearStep);
     lines << "Время нарастания 10–90 %: " + FigureText(f.RiseTime, unit);
     lines << "Перерегулирование: " + FigureText(f.Overshoot, unit);
     lines << "Время установления ±5 %: " + FigureText(f.Settling5, unit);

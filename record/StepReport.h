@@ -10,7 +10,8 @@
 
 namespace stepreport {
 
-// unit: that of the series the figures describe.
-QStringList Lines(const stepview::TAnalysis& analysis, const QString& unit);
+// unit: that of the series the figures describe; mode: the servo mode's name
+// the record was measured in.
+QStringList Lines(const stepview::TAnalysis& analysis, const QString& unit, const QString& mode = {});
 
 }  // namespace stepreport

@@ -6,7 +6,8 @@ namespace runs {
 
 void TRun::Analyse() {
     const double inf = std::numeric_limits<double>::infinity();
-    analysis = stepview::Analyse({&series[0], &series[1], &series[2]}, -inf, inf);
+    analysis = stepview::Analyse({&series[0], &series[1], &series[2]}, -inf, inf,
+                                 protocol::ModeNamed(servoMode.toStdString()));
 }
 
 size_t TRun::Points() const {

@@ -10,6 +10,7 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -37,6 +38,7 @@ struct TStepCase {
 struct TChild {
     int code = -1;
     QString err;
+    QByteArray out;
 };
 
 TChild RunChild(const QStringList& args, bool interrupt) {
@@ -51,7 +53,8 @@ TChild RunChild(const QStringList& args, bool interrupt) {
     }
     if (interrupt) ::kill(pid_t(process.processId()), SIGINT);
     EXPECT_TRUE(process.waitForFinished(RunLimitMs)) << args.join(' ').toStdString();
-    return {process.exitCode(), err + QString::fromUtf8(process.readAllStandardError())};
+    return {process.exitCode(), err + QString::fromUtf8(process.readAllStandardError()),
+            process.readAllStandardOutput()};
 }
 
 QJsonObject ReadJson(const QString& path) {
@@ -94,7 +97,7 @@ TEST(CliStep, RunsTheGuidedStepTest) {
         simulator.SetState(state);
         QTemporaryDir dir;
         const QString csv = dir.filePath("step.csv"), figures = dir.filePath("step.json");
-        const TChild child = RunChild(QStringList{"--port", QString::fromStdString(simulator.Path()), "step"}
+        const TChild child = RunChild(QStringList{"--port", QString::fromStdString(simulator.Path()), "--json", "step"}
                                           << c.args << "-o" << csv << "--figures" << figures,
                                       c.interrupt);
         EXPECT_EQ(child.code, c.code) << child.err.toStdString();
@@ -120,9 +123,13 @@ TEST(CliStep, RunsTheGuidedStepTest) {
         const int at = keys.LowerIndex(before);
         ASSERT_LT(at + 1, keys.Count());
         EXPECT_EQ(f.StepTime, keys.Key(at + 1));
-        const QJsonObject rise = ReadJson(figures)["rise_time"].toObject();
+        // The figures file and the summary hold the same figures, as numbers.
+        const QJsonObject file = ReadJson(figures);
+        const QJsonObject rise = file["rise_time"].toObject();
         EXPECT_TRUE(rise["value"].isDouble()) << QJsonDocument(rise).toJson().toStdString();
         EXPECT_EQ(rise["unit"].toString(), "ms");
+        EXPECT_EQ(QJsonDocument::fromJson(child.out).array()[0].toObject()["figures"].toObject(), file)
+            << child.out.toStdString();
     }
 }
 
