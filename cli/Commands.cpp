@@ -31,6 +31,7 @@ void RunCommand(TDeviceSession& session, const TCommandInput& in, TDeviceResult&
     case ECommand::Mode: RunMode(session, in, result); return;
     case ECommand::Measure: RunMeasure(session, in, result); return;
     case ECommand::Step: RunStep(session, in, result); return;
+    case ECommand::Tune: RunTune(session, in, result); return;
     }
 }
 

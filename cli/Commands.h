@@ -25,7 +25,9 @@ struct TDeviceResult {
     EExit code = EExit::Ok;
     QString result;            // what happened, one line
     QStringList differences;   // "label: controller X, file Y", one a differing parameter
-    QJsonObject figures;       // a step test's figures as numbers; empty for other commands
+    // A step test's figures as numbers, or a tuning's experiments, words and
+    // figures ("experiments" in it); empty for other commands.
+    QJsonObject figures;
 };
 
 struct TCommandInput {
@@ -46,6 +48,7 @@ void RunBank(TDeviceSession& session, const TCommandInput& in, TDeviceResult& re
 void RunMode(TDeviceSession& session, const TCommandInput& in, TDeviceResult& result);
 void RunMeasure(TDeviceSession& session, const TCommandInput& in, TDeviceResult& result);
 void RunStep(TDeviceSession& session, const TCommandInput& in, TDeviceResult& result);
+void RunTune(TDeviceSession& session, const TCommandInput& in, TDeviceResult& result);
 
 // One transaction named `step` ("m"); false, and the result failed, when it
 // did not end accepted.

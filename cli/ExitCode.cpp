@@ -7,9 +7,9 @@ namespace cli {
 
 namespace {
 
-constexpr std::array<EExit, 9> WorstFirst{EExit::Usage,    EExit::Interrupted, EExit::BadFile,  EExit::PortFailed,
-                                          EExit::NoController, EExit::TimedOut, EExit::Refused,
-                                          EExit::Mismatch, EExit::Ok};
+constexpr std::array<EExit, 10> WorstFirst{EExit::Usage,    EExit::Interrupted, EExit::BadFile,  EExit::PortFailed,
+                                           EExit::NoController, EExit::TimedOut, EExit::Refused,
+                                           EExit::Mismatch, EExit::NotTuned, EExit::Ok};
 
 int Rank(EExit code) {
     for (std::size_t i = 0; i < WorstFirst.size(); ++i)
@@ -32,6 +32,7 @@ const char* ExitName(EExit code) {
     case EExit::NoController: return "no-controller";
     case EExit::TimedOut: return "timeout";
     case EExit::Interrupted: return "interrupted";
+    case EExit::NotTuned: return "not-tuned";
     }
     return "?";
 }

@@ -14,10 +14,11 @@ enum class EExit : int {
     PortFailed = 5,    // the port could not be opened, or the line was lost
     NoController = 6,  // the port opened but nothing answered the probe
     TimedOut = 7,      // a command got no answer within 1 s
-    Interrupted = 8,   // SIGINT or SIGTERM stopped a step test
+    Interrupted = 8,   // SIGINT or SIGTERM stopped a step test or a tuning
+    NotTuned = 9,      // a tuning found no gains that met its target
 };
 
-// Worst first: usage, interrupted, file, port, no controller, time-out, refused, mismatch, ok.
+// Worst first: usage, interrupted, file, port, no controller, time-out, refused, mismatch, not tuned, ok.
 EExit Worst(EExit a, EExit b);
 // "ok", "mismatch", ... as the summary shows a device's result.
 const char* ExitName(EExit code);

@@ -32,7 +32,10 @@ const std::map<QString, bool>& KnownOptions() {  // name -> takes a value
                                                {"--output", true}, {"--bank", true},    {"--dry-run", false},
                                                {"--period", true}, {"--duration", true},
                                                {"--size", true},   {"--before", true},  {"--after", true},
-                                               {"--figures", true}, {"--keep-regulator", false}};
+                                               {"--figures", true}, {"--keep-regulator", false},
+                                               {"--overshoot", true}, {"--max-tests", true},
+                                               {"--max-velocity", true}, {"--max-seconds", true},
+                                               {"--apply", false}};
     return known;
 }
 
@@ -182,6 +185,34 @@ void StepCommand(const TWords& w, TOptions& o) {
     o.periodMs = o.step.periodMs;
 }
 
+// What a tuning may do; every bad limit named at once.
+void TuneCommand(const TWords& w, TOptions& o) {
+    Arity(w, 1, "tune");
+    Allow(w, "tune", {"--overshoot", "--max-tests", "--size", "--max-velocity", "--max-seconds", "--apply", "--bank"});
+    o.command = ECommand::Tune;
+    o.apply = w.values.count("--apply") > 0;
+    QStringList bad;
+    const auto number = [&w, &bad](const QString& option, double fallback, double low, double high, bool whole) {
+        if (!w.values.count(option)) return fallback;
+        bool ok = false;
+        const double value = whole ? double(w.values.at(option).toInt(&ok)) : w.values.at(option).toDouble(&ok);
+        if (!ok || !(value >= low) || !(value <= high))
+            bad << QStringLiteral("%1 from %2 to %3, not '%4'").arg(option).arg(low).arg(high).arg(w.values.at(option));
+        return value;
+    };
+    const tune::TLimits defaults;
+    o.tune.overshootPct = number("--overshoot", defaults.overshootPct, 0.5, 50, false);
+    o.tune.maxExperiments = int(number("--max-tests", defaults.maxExperiments, 3, tune::MaxExperiments, true));
+    o.tune.stepSize = int(number("--size", defaults.stepSize, 4, tune::MaxStepSize, true));
+    o.tune.maxVelocity = number("--max-velocity", defaults.maxVelocity, 1, 1000, false);
+    o.tune.maxSeconds = int(number("--max-seconds", defaults.maxSeconds, 10, tune::MaxSeconds, true));
+    if (w.values.count("--bank")) {
+        if (!o.apply) bad << QStringLiteral("--bank only with --apply: nothing is saved that is not applied");
+        else o.bank = int(number("--bank", 0, 0, protocol::BankCount - 1, true));
+    }
+    if (!bad.isEmpty()) Refuse(QStringLiteral("tune needs ") + bad.join(QStringLiteral("; ")));
+}
+
 TOptions Command(const TWords& w) {
     if (w.positional.empty()) Refuse("no command given");
     TOptions o;
@@ -194,7 +225,8 @@ TOptions Command(const TWords& w) {
         {"bank", [&] { BankCommand(w, o); }},
         {"mode", [&] { ModeCommand(w, o); }},
         {"measure", [&] { MeasureCommand(w, o); }},
-        {"step", [&] { StepCommand(w, o); }}};
+        {"step", [&] { StepCommand(w, o); }},
+        {"tune", [&] { TuneCommand(w, o); }}};
     const auto command = commands.find(name);
     if (command == commands.end()) Refuse(QStringLiteral("unknown command '%1'").arg(name));
     command->second();

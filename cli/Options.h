@@ -12,10 +12,11 @@
 
 #include "cli/ExitCode.h"
 #include "runs/StepPlan.h"
+#include "tune/Limits.h"
 
 namespace cli {
 
-enum class ECommand { Ident, ParamsGet, ParamsSet, BankLoad, BankSave, Mode, Measure, Step };
+enum class ECommand { Ident, ParamsGet, ParamsSet, BankLoad, BankSave, Mode, Measure, Step, Tune };
 
 struct TOptions {
     std::vector<std::string> ports;  // in the order given; "sim" starts a simulator each
@@ -30,6 +31,8 @@ struct TOptions {
     int durationMs = 0;
     steptest::TSettings step;  // step: its size, times and period
     QString figures;           // step --figures: the figures' JSON file, if asked
+    tune::TLimits tune;        // tune: what it may do
+    bool apply = false;        // tune --apply: keep the tuned words (else the starting ones go back)
 };
 
 // What the command line asks: a run, or an answer printed without one

@@ -8,6 +8,7 @@
 #include "cli/Interrupt.h"
 #include "cli/PortRunner.h"
 #include "cli/Summary.h"
+#include "sim/PlantSources.h"
 #include "sim/PtySimulator.h"
 
 namespace cli {
@@ -24,7 +25,8 @@ std::vector<TPortJob> Jobs(const TOptions& options, TSimulators& simulators, std
         TPortJob job{options.ports[i], options.ports[i], OutputPath(options.file, i, options.ports.size()),
                      OutputPath(options.figures, i, options.ports.size())};
         if (job.port == "sim") {
-            simulators.push_back(std::make_unique<sim::TPtySimulator>());
+            simulators.push_back(std::make_unique<sim::TPtySimulator>(
+                sim::TSimOptions{.Plant = sim::PlantFromEnvironment(err)}));
             std::string error;
             job.device = simulators.back()->Start(&error) ? simulators.back()->Path() : std::string();
             if (job.device.empty()) err << "servo-cli: sim: not started: " << error << '\n';

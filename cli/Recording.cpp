@@ -44,7 +44,9 @@ measure::TMeasurement::THooks TRecording::Hooks() {
         in.kfWord = FKfWord;
         return in;
     };
-    hooks.placed = [](const sampleplot::TPlaced&) {};
+    hooks.placed = [this](const sampleplot::TPlaced& placed) {
+        if (FWatch && FWatch(placed)) End(EExit::Ok, QStringLiteral("stopped"), true);
+    };
     hooks.stepAction = [this](steptest::EAction action, uint32_t timeMs) { StepAction(action, timeMs); };
     hooks.portGone = [this] { End(EExit::PortFailed, QStringLiteral("line lost"), false); };
     hooks.silent = [this] { End(EExit::TimedOut, QStringLiteral("controller silent"), true); };

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -37,6 +38,9 @@ public:
     void Plan(const steptest::TSettings& settings);
     // Polls at periodMs until the plan's end or, without one, for durationMs.
     TRecordEnd Run(int periodMs, int durationMs = -1);
+    // Each sample placed, until it says stop: the recording ends at once
+    // (EExit::Ok, "stopped"), its record kept.
+    void Watch(std::function<bool(const sampleplot::TPlaced&)> stop) { FWatch = std::move(stop); }
     // Drive 0, unless the line is gone; the end of a plan or its abort.
     void Centre(const TRecordEnd& end);
 
@@ -59,6 +63,7 @@ private:
     const measure::TMeasurement::THooks FHooks;
     measure::TMeasurement FMeasurement;
     std::optional<TRecordEnd> FEnd;
+    std::function<bool(const sampleplot::TPlaced&)> FWatch;
     QEventLoop* FLoop = nullptr;
 };
 

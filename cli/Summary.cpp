@@ -52,7 +52,7 @@ QByteArray SummaryJson(const std::vector<TDeviceResult>& results) {
                         {"exitCode", int(r.code)},
                         {"result", r.result},
                         {"differences", QJsonArray::fromStringList(r.differences)}};
-        if (!r.figures.isEmpty()) row.insert("figures", r.figures);
+        if (!r.figures.isEmpty()) row.insert(r.figures.contains("experiments") ? "tuning" : "figures", r.figures);
         array.append(row);
     }
     return QJsonDocument(array).toJson(QJsonDocument::Indented);

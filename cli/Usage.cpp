@@ -43,6 +43,15 @@ std::string UsageText() {
            "                                 step figures.\n"
            "                                 Ctrl-C, a lost line or %5 time-outs in a row abort it:\n"
            "                                 drive 0, the CSV kept marked aborted\n"
+           "  tune [--overshoot PCT] [--max-tests N] [--size N] [--max-velocity KIMP]\n"
+           "       [--max-seconds S] [--apply [--bank N]]\n"
+           "                                 find Kp and Ki (#3, #4) for the fastest settling with\n"
+           "                                 overshoot at most PCT (5) and no steady-state error, by\n"
+           "                                 step tests of N (64) in the velocity mode (set first);\n"
+           "                                 an experiment over KIMP kImp/s (24) or oscillating ever\n"
+           "                                 more is stopped at once; at most N tests (12), S s (60).\n"
+           "                                 The starting words are written back at the end, unless\n"
+           "                                 --apply keeps the tuned ones (--bank also saves them)\n"
            "\n"
            "Ports: a device path (/dev/ttyUSB0), rfc2217://HOST:PORT, socket://HOST:PORT,\n"
            "or 'sim' (a simulated controller of its own on a pseudo-terminal).\n"
@@ -56,9 +65,9 @@ std::string UsageText() {
            "The summary (one line a port) goes to standard output, progress to standard error.\n"
            "\n"
            "Exit codes (with several ports the worst, in this order first):\n"
-           "  2 usage error, 8 step test stopped by Ctrl-C (SIGINT) or SIGTERM, 3 parameter file refused or output file not written,\n"
+           "  2 usage error, 8 step test or tuning stopped by Ctrl-C (SIGINT) or SIGTERM, 3 parameter file refused or output file not written,\n"
            "  5 port not opened or line lost, 6 no controller answered, 7 time-out,\n"
-           "  4 command refused by the controller, 1 verify mismatch, 0 success.\n")
+           "  4 command refused by the controller, 1 verify mismatch, 9 no gains met the tuning's target, 0 success.\n")
         .arg(protocol::BankCount - 1)
         .arg(steptest::StepLimit)
         .arg(steptest::MinPhaseMs)

@@ -36,6 +36,7 @@ struct TRun {
     std::optional<bool> regulatorReset;  // a step test's: whether it reset the regulator first
     std::optional<int> ticksMissed;      // controller ticks between samples that no sample saw
     QString file;  // the file it was read from or last saved to
+    QString name;  // given by what made it ("Автонастройка 3"); empty: none
 
     // Works out the step figures over the whole record.
     void Analyse();

@@ -49,4 +49,10 @@ void TRunLibrary::SetReference(int id) {
     emit Changed();
 }
 
+void TRunLibrary::Rename(int id, const QString& name) {
+    for (const auto& run : FRuns)
+        if (run->id == id) run->name = name;
+    emit Changed();
+}
+
 }  // namespace runs

@@ -35,6 +35,7 @@ public:
     // 0: none.
     int Reference() const { return FReference; }
     void SetReference(int id);
+    void Rename(int id, const QString& name);
 
 signals:
     void Changed();

@@ -1,6 +1,7 @@
 #include "sim/CommandLine.h"
 
 #include <charconv>
+#include <optional>
 
 namespace sim {
 
@@ -33,7 +34,18 @@ bool ApplyValue(const std::string& option, const std::string& value, TFaults& fa
 
 bool TakesValue(const std::string& option) {
     return option == "--baud" || option == "--frame" || option == "--refuse" ||
-           option == "--drop-every" || option == "--delay" || option == "--rx-fifo";
+           option == "--drop-every" || option == "--delay" || option == "--rx-fifo" ||
+           option == "--plant";
+}
+
+// Takes the value of an option; the reason when it is bad.
+std::string TakeValue(const std::string& option, const std::string& value, TCommandLine& line) {
+    if (option != "--plant")
+        return ApplyValue(option, value, line.Faults) ? "" : "bad or missing value for " + option;
+    std::string reason;
+    std::optional<TPlant> plant = ParsePlant(value, &reason);
+    if (plant) line.Plant = *plant;
+    return plant ? "" : "bad --plant: " + reason;
 }
 
 }  // namespace
@@ -47,10 +59,9 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         } else if (arg == "--version") {
             result.Version = true;
         } else if (TakesValue(arg)) {
-            if (i + 1 >= args.size() || !ApplyValue(arg, args[i + 1], result.Faults)) {
-                result.Error = "bad or missing value for " + arg;
-                return result;
-            }
+            result.Error = i + 1 < args.size() ? TakeValue(arg, args[i + 1], result)
+                                               : "bad or missing value for " + arg;
+            if (!result.Error.empty()) return result;
             ++i;
         } else if (!arg.empty() && arg[0] == '-') {
             result.Error = "unknown option " + arg;
@@ -87,6 +98,16 @@ std::string UsageText() {
            "  --drop-every N      leave every Nth reply unsent\n"
            "  --delay MS          hold every reply back MS milliseconds (not the probe's\n"
            "                      X, though it never overtakes a reply held before it)\n"
+           "  --plant KEY=VALUE,...\n"
+           "                      the motor's load and quirks; keys (default, range):\n"
+           "                      inertia (1, 0.1..20, times the motor's), friction (6,\n"
+           "                      0..100 drive units), viscous (0, 0..50 units per\n"
+           "                      1000 pulses/s), delay (0, 0..20 ms to the shaft),\n"
+           "                      noise (0, 0..20 velocity counts SD) with seed (1),\n"
+           "                      resonance (0: none, or 5..200 Hz) with damping (0.05,\n"
+           "                      0.001..1), kp-scale and ki-scale (1, 0.05..20: how\n"
+           "                      strongly the Kp and Ki words act); e.g.\n"
+           "                      --plant inertia=2,delay=5\n"
            "\n"
            "Replies the console leaves unread are held up to 64 KiB; newer ones are\n"
            "dropped, as by a full transmit FIFO.\n";

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "sim/Faults.h"
+#include "sim/Plant.h"
 
 namespace sim {
 
@@ -13,6 +14,7 @@ struct TCommandLine {
     bool Version = false;
     std::string TtyPath;  // empty: create a pty
     TFaults Faults;
+    TPlant Plant = {};
     std::string Error;    // set when the arguments are unusable
 };
 

@@ -126,7 +126,7 @@ std::vector<uint8_t> TController::SetMode(uint8_t mode) {
 std::vector<uint8_t> TController::Sample() const {
     std::vector<uint8_t> reply;
     PutU16(reply, FTick);
-    PutU16(reply, uint16_t(VelocityWord(FMotor.Velocity())));
+    PutU16(reply, uint16_t(VelocityWord(FMotor.MeasuredVelocity())));
     PutU16(reply, uint16_t(FMotor.Mismatch()));
     reply.push_back(StatusAccepted);
     return reply;
@@ -156,6 +156,11 @@ std::vector<uint8_t> TController::WriteParam(std::span<const uint8_t> payload) {
     if (payload[0] >= ParamCount) return Refusal('W');
     FParams[payload[0]] = uint16_t(payload[1] | payload[2] << 8);
     return Accepted();
+}
+
+void TController::SetPlant(const TPlant& plant) {
+    Sync();
+    FMotor.SetPlant(plant);
 }
 
 TControllerState TController::State() {

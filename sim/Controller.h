@@ -31,6 +31,9 @@ public:
     void Sync();
     TControllerState State();
     void SetState(const TControllerState& state);
+    // The motor's plant; a new one takes effect from the clock's present time.
+    const TPlant& Plant() const { return FMotor.Plant(); }
+    void SetPlant(const TPlant& plant);
 
     // A refusal of the command: its usual data bytes (zeros), then "-", so the
     // status lands where the console looks for it.

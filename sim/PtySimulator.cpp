@@ -42,6 +42,7 @@ TPtySimulator::TImpl::TImpl(TSimOptions options)
       Log(Options.FrameLogLimit),
       WakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
     Output.SetLimit(Options.OutputLimit);
+    Controller.SetPlant(Options.Plant);
     ApplyLineTiming();
 }
 

@@ -14,6 +14,7 @@
 #include "sim/ControllerState.h"
 #include "sim/Faults.h"
 #include "sim/Frame.h"
+#include "sim/Plant.h"
 
 namespace sim {
 
@@ -31,14 +32,15 @@ constexpr size_t WriteBlock = 4096;
 
 struct TSimOptions {
     EClockKind Clock = EClockKind::Wall;
-    std::string TtyPath;  // empty: create a pty; otherwise serve this tty (raw, 38400 baud, 8N1)
-    TFaults Faults;
+    std::string TtyPath = {};  // empty: create a pty; otherwise serve this tty (raw, 38400 baud, 8N1)
+    TFaults Faults = {};
     // Frames the log keeps, the most recent ones; 0 keeps all of them, for a
     // test that needs the whole log of a long run.
     size_t FrameLogLimit = DefaultFrameLogLimit;
     // Output bytes held for a console that does not read; the newest beyond
     // it are dropped. 0: no bound.
     size_t OutputLimit = DefaultOutputLimit;
+    TPlant Plant = {};  // the motor and its load
 };
 
 class TPtySimulator {
@@ -93,6 +95,11 @@ public:
 
     TFaults Faults() const;
     void SetFaults(const TFaults& faults);
+
+    // The motor's plant, copied whole like the faults; State().Velocity is
+    // the true velocity, 'V' reports the measured one.
+    TPlant Plant() const;
+    void SetPlant(const TPlant& plant);
 
     // Unasked output: arbitrary bytes, or a flood of n bytes, in one write
     // when no longer than WriteBlock; bound by OutputLimit like any reply.

@@ -113,6 +113,16 @@ TFaults TPtySimulator::Faults() const {
 
 void TPtySimulator::SetFaults(const TFaults& faults) { FImpl->SetFaults(faults); }
 
+TPlant TPtySimulator::Plant() const {
+    std::lock_guard guard(FImpl->Lock);
+    return FImpl->Controller.Plant();
+}
+
+void TPtySimulator::SetPlant(const TPlant& plant) {
+    std::lock_guard guard(FImpl->Lock);
+    FImpl->Controller.SetPlant(plant);
+}
+
 void TPtySimulator::Inject(std::vector<uint8_t> bytes) { FImpl->Queue(std::move(bytes)); }
 
 void TPtySimulator::Flood(size_t count) { FImpl->Queue(std::vector<uint8_t>(count, FloodByte)); }

@@ -48,7 +48,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     const sigset_t signals = BlockStopSignals();
-    sim::TPtySimulator simulator(sim::TSimOptions{sim::EClockKind::Wall, line.TtyPath, line.Faults});
+    sim::TSimOptions options{sim::EClockKind::Wall, line.TtyPath, line.Faults};
+    options.Plant = line.Plant;
+    sim::TPtySimulator simulator(options);
     std::string error;
     if (!simulator.Start(&error)) {
         std::cerr << "servo-sim: " << error << "\n";

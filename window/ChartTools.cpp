@@ -83,9 +83,14 @@ void TMainForm::AddRunEntries() {
     QAction* stepEntry = menu->addAction(QString::fromUtf8("Опыт: ступенька…"));
     // The test waits for the controller: not from inside the menu's own code.
     connect(stepEntry, &QAction::triggered, this, [this] { RunHandlerLater([this] { StartStepTest(); }); });
+    QAction* tuneEntry = menu->addAction(QString::fromUtf8("Автонастройка…"));
+    connect(tuneEntry, &QAction::triggered, this, [this] { RunHandlerLater([this] { StartAutoTune(); }); });
     // Offered while connected and stopped.
-    connect(menu, &QMenu::aboutToShow, this,
-            [this, stepEntry] { stepEntry->setEnabled(UART->Enabled() && !FMeasure->Running() && !StepTestRunning()); });
+    connect(menu, &QMenu::aboutToShow, this, [this, stepEntry, tuneEntry] {
+        const bool idle = UART->Enabled() && !FMeasure->Running() && !StepTestRunning() && !AutoTuneRunning();
+        stepEntry->setEnabled(idle);
+        tuneEntry->setEnabled(idle);
+    });
 }
 
 TRunsWindow* TMainForm::ShowRuns() {
@@ -103,6 +108,7 @@ TRunsWindow* TMainForm::ShowRuns() {
                         : QFileDialog::getOpenFileName(FRunsView, QString::fromUtf8("Открыть прогон"),
                                                        QString(), filter);
         };
+        hooks.autoTune = [this] { RunHandlerLater([this] { StartAutoTune(); }); };
         FRunsView = new TRunsWindow(this, *Runs, std::move(hooks));
     }
     FRunsView->show();

@@ -79,7 +79,10 @@ measure::TMeasurement::THooks TMainForm::MeasureHooks() {
         in.kfWord = Params->Words()[1];
         return in;
     };
-    hooks.placed = [this](const sampleplot::TPlaced&) { ShowNewPoints(); };
+    hooks.placed = [this](const sampleplot::TPlaced&) {
+        ShowNewPoints();
+        WatchTuneSample();
+    };
     hooks.stepAction = [this](steptest::EAction action, uint32_t) { StepTestAction(action); };
     hooks.portGone = [this] { StopMeasurementForDisconnect(); };
     hooks.silent = [this] { AbortStepTest(); };

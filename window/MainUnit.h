@@ -22,6 +22,8 @@
 #include "measure/Measurement.h"
 #include "record/RecordFacts.h"
 #include "runs/RunLibrary.h"
+#include "window/AutoTuneDialog.h"
+#include "window/AutoTuneRun.h"
 #include "window/ConnectionPanel.h"
 #include "window/DrivePanel.h"
 #include "window/HandlerGuard.h"
@@ -91,7 +93,10 @@ public:
     // The guided step test (StepTestHandlers.cpp), its settings asked in a dialog.
     void StartStepTest();
     bool StepTestRunning() const { return FMeasure->StepRunning(); }
-    bool AbortStepTest(bool lineUsable = true);  // true when one was running
+    bool AbortStepTest(bool lineUsable = true);  // true when one (or a tuning) was running
+    // The automatic tuning (AutoTuneHandlers.cpp), its limits asked in a dialog.
+    void StartAutoTune();
+    bool AutoTuneRunning() const { return FTune != nullptr; }
 
     // Live measurement: the toggle; the polling, the record and the step
     // plan are the measurement's.
@@ -230,7 +235,17 @@ private:
     steptest::TSettings FStepSettings;
     bool FStepRegulatorReset = false;  // the test under way reset the regulator first
     bool CleanStart();
+    bool RunStepTest();
     void EndStepTest();
+    std::unique_ptr<TAutoTuneRun> FTune;
+    tune::TLimits FTuneLimits;
+    void NextTuneExperiment();
+    QString BestSoFar() const;
+    void WatchTuneSample();
+    void TuneExperimentEnded();
+    bool AbortAutoTune(bool lineUsable, const QString& why);
+    void FinishAutoTune();
+    void ApplyTuneChoice(autotune::EChoice choice, int bank, const paramsync::TWords& words);
     TRunsWindow* FRunsView = nullptr;
 
     // Live measurement (MeasureHandlers.cpp).

@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 
+#include "sim/PlantSources.h"
 #include "sim/PtySimulator.h"
 
 TPortChoice::TPortChoice(const QComboBox& box) : FBox(box) {}
@@ -20,7 +21,8 @@ std::string TPortChoice::SimulatorDevice() {
     // A simulator whose line went away would leave "Подключить" failing on a
     // vanished device for the rest of the run.
     if (!FSimulator || !FSimulator->Running()) {
-        auto simulator = std::make_unique<sim::TPtySimulator>(sim::TSimOptions{});
+        auto simulator =
+            std::make_unique<sim::TPtySimulator>(sim::TSimOptions{.Plant = sim::PlantFromEnvironment()});
         std::string error;
         if (!simulator->Start(&error))
             throw std::runtime_error("Симулятор не запущен: " + error);

@@ -39,6 +39,7 @@ QStringList Headers() {
 
 QString TimeText(const runs::TRun& run, bool reference) {
     QString text = run.started.toLocalTime().toString("HH:mm:ss");
+    if (!run.name.isEmpty()) text = run.name + U(", ") + text;
     if (run.aborted) text += U(" (прерван)");
     return reference ? U("★ ") + text : text;
 }
@@ -90,6 +91,7 @@ TRunsWindow::TRunsWindow(QWidget* parent, runs::TRunLibrary& library, THooks hoo
     FSave = Button(this, buttons, "Сохранить прогон…", [this] { SaveRun(); });
     Button(this, buttons, "Открыть прогон…", [this] { OpenRun(); });
     buttons->addStretch();
+    if (FHooks.autoTune) Button(this, buttons, "Автонастройка…", [this] { FHooks.autoTune(); })->setObjectName("btnAutoTune");
     layout->addLayout(buttons);
     FPlot = new QCustomPlot(this);
     FPlot->setObjectName("pltRuns");

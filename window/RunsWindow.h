@@ -27,6 +27,8 @@ public:
         std::function<void(const paramfile::TParamSet&, const QString& about)> loadParams;
         // Asks for a path to save to (true) or open (false); empty: cancelled.
         std::function<QString(bool save, const QString& suggested)> choosePath;
+        // Starts the automatic tuning; no button without it.
+        std::function<void()> autoTune;
     };
 
     TRunsWindow(QWidget* parent, runs::TRunLibrary& library, THooks hooks);

@@ -9,6 +9,12 @@
 #include "measure/StepStart.h"
 #include "window/MainUnit.h"
 
+namespace {
+
+QString U8(const char* text) { return QString::fromUtf8(text); }
+
+}  // namespace
+
 void TMainForm::StartStepTest() {
     if (StepTestRunning() || FMeasure->Running() || !UART->Enabled()) return;
     if (Drive->Mode() != protocol::smVelocity) {
@@ -18,14 +24,21 @@ void TMainForm::StartStepTest() {
     steptest::TDialog dialog(this, FStepSettings);
     if (dialog.exec() != QDialog::Accepted) return;
     FStepSettings = dialog.Settings();
+    RunStepTest();
+}
+
+// The test with FStepSettings, from the centred bar; false when it did not start.
+bool TMainForm::RunStepTest() {
     Drive->CentreBar();
-    if (!CleanStart()) return;
+    if (!CleanStart()) return false;
     // The whole test in the record: at most a sample a controller tick.
     const int depth = (FStepSettings.beforeMs + FStepSettings.afterMs) / int(sampleplot::MsPerTick) + 10;
     Settings->UseForTest(FStepSettings.periodMs, depth);
     FMeasure->PlanStep(FStepSettings);
     btnGraphClick();
-    if (!FMeasure->Running() && FMeasure->DropStep()) EndStepTest();  // it did not start
+    if (FMeasure->Running()) return true;
+    if (FMeasure->DropStep()) EndStepTest();  // it did not start
+    return false;
 }
 
 // From rest, and with the regulator reset unless the user keeps it; a link
@@ -48,16 +61,23 @@ void TMainForm::StepTestAction(steptest::EAction action) {
     Drive->CentreBar();
     btnGraphClick();  // stops: the run is kept with its figures
     EndStepTest();
+    if (FTune) RunHandlerLater([this] { TuneExperimentEnded(); });
 }
 
 // Stopped and kept first: centring may meet a line that fails under it. A
 // line known to be gone gets nothing sent; the bar is centred all the same.
+// A tuning under way ends with its experiment, between experiments too.
 bool TMainForm::AbortStepTest(bool lineUsable) {
-    if (!FMeasure->DropStep()) return false;
+    if (!FMeasure->DropStep()) {
+        if (!FTune) return false;
+        RunHandlerLater([this, lineUsable] { AbortAutoTune(lineUsable && UART->Enabled(), U8("прервана")); });
+        return true;
+    }
     EndRun(true);
     StopMeasurementForDisconnect();
     EndStepTest();
     if (lineUsable) Drive->CentreBar();
     else Drive->CentreBarUnsent();
+    if (FTune) RunHandlerLater([this, lineUsable] { AbortAutoTune(lineUsable && UART->Enabled(), U8("прервана")); });
     return true;
 }

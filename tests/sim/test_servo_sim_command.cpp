@@ -23,7 +23,7 @@ TEST(ServoSimCommand, AnswersHelpAndVersion) {
         std::vector<std::string> Args;
         std::vector<std::string> Parts;  // all in the output
     } cases[] = {
-        {{"--help"}, {"Usage: servo-sim", "--refuse", "--version"}},
+        {{"--help"}, {"Usage: servo-sim", "--refuse", "--version", "--plant"}},
         {{"--version"}, {"servo-sim " SERVO_PROJECT_VERSION "\n"}},
     };
     for (const auto& c : cases) {
@@ -58,7 +58,7 @@ struct TArgsCase {
 TEST(ServoSimCommand, ParsesItsArguments) {
     const sim::TCommandLine full = sim::ParseCommandLine(
         {"--baud", "9600", "--frame", "7e2", "--refuse", "WS", "--drop-every", "5", "--delay", "20",
-         "/dev/ttyUSB0"});
+         "--plant", "inertia=2,delay=5", "/dev/ttyUSB0"});
     EXPECT_TRUE(full.Error.empty()) << full.Error;
     EXPECT_FALSE(full.Help);
     EXPECT_FALSE(full.Version);
@@ -70,6 +70,8 @@ TEST(ServoSimCommand, ParsesItsArguments) {
     EXPECT_EQ(full.Faults.RefuseCodes, "WS");
     EXPECT_EQ(full.Faults.DropEvery, 5u);
     EXPECT_EQ(full.Faults.DelayMs, 20u);
+    EXPECT_EQ(full.Plant, sim::ParsePlant("inertia=2,delay=5"));
+    EXPECT_NE(sim::ParseCommandLine({"--plant", "foo=1"}).Error.find("unknown key \"foo\""), std::string::npos);
 
     const std::vector<TArgsCase> cases = {
         {{}, true},
@@ -87,6 +89,8 @@ TEST(ServoSimCommand, ParsesItsArguments) {
         {{"--frame", "8N3"}, false},
         {{"--frame", "8N1x"}, false},
         {{"--refuse", ""}, false},
+        {{"--plant"}, false},
+        {{"--plant", "delay=30"}, false},
         {{"/dev/a", "/dev/b"}, false},
         {{"--nope"}, false},
     };
