@@ -57,7 +57,7 @@ EExit Run(const TOptions& options, std::ostream& out, std::ostream& err) {
         fileSet = file.set;
     }
     // A step test answers Ctrl-C by aborting and keeping its record; the rest end as they always did.
-    if (options.command == ECommand::Step) CatchInterrupts();
+    if (options.command == ECommand::Step || options.command == ECommand::Tune) CatchInterrupts();
     TSimulators simulators;
     const std::vector<TDeviceResult> results = RunAll(Jobs(options, simulators, err), options, fileSet);
     const QByteArray summary = options.json ? SummaryJson(results) : SummaryTable(results);

@@ -212,3 +212,53 @@ TEST(CliStep, TheRecordShowsTheStepAtTheTickTheControllerTookIt) {
         EXPECT_GE(velocity, command);
     }
 }
+
+// servo-cli tune end to end: the velocity mode set by itself, the starting
+// words back at the end (or on Ctrl-C), the tuned ones kept and saved only
+// when asked; the summary's JSON carries the experiments and the words.
+TEST(CliTune, LeavesTheControllerWithTheWordsAskedFor) {
+    struct TTuneCase {
+        const char* name;
+        QStringList args;  // after "tune"
+        bool interrupt;
+        int code;
+        bool tunedKept;  // else the starting words
+        std::optional<int> bank;
+    };
+    const TTuneCase cases[] = {
+        {"suggests only", {}, false, 0, false, {}},
+        {"applies and saves", {"--apply", "--bank", "1"}, false, 0, true, 1},
+        {"Ctrl-C during an experiment", {"--apply"}, true, 8, false, {}},
+        {"a bank without --apply", {"--bank", "1"}, false, 2, false, {}},
+    };
+    for (const TTuneCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::TPtySimulator simulator;
+        ASSERT_TRUE(simulator.Start());
+        simulator.SetMode(sim::smPwm);
+        const TChild child = RunChild(QStringList{"--port", QString::fromStdString(simulator.Path()), "--json", "tune",
+                                                  "--max-tests", "4"}
+                                          << c.args,
+                                      c.interrupt);
+        EXPECT_EQ(child.code, c.code) << child.err.toStdString();
+        const sim::TControllerState state = simulator.State();
+        const QJsonArray summary = QJsonDocument::fromJson(child.out).array();
+        const QJsonObject tuning = summary.isEmpty() ? QJsonObject() : summary.first().toObject()["tuning"].toObject();
+        if (c.code == 2) {
+            EXPECT_EQ(state.Mode, sim::smPwm);  // nothing touched
+            continue;
+        }
+        EXPECT_EQ(state.Mode, sim::smVelocity);
+        if (!c.tunedKept) {
+            EXPECT_EQ(state.Params, sim::DefaultParams);
+            continue;
+        }
+        const QJsonArray tuned = tuning["tuned"].toObject()["words"].toArray();
+        ASSERT_EQ(tuned.size(), 6) << child.out.toStdString();
+        EXPECT_LE(tuning["experiments"].toInt(), 4);
+        for (int i = 0; i < 6; ++i) EXPECT_EQ(state.Params[size_t(i)], tuned[i].toInt()) << "word " << i;
+        EXPECT_NE(state.Params, sim::DefaultParams);
+        EXPECT_EQ(state.Banks[size_t(*c.bank)], state.Params);
+        EXPECT_EQ(state.Banks[0], sim::DefaultParams);
+    }
+}
