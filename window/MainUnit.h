@@ -236,6 +236,7 @@ private:
     bool FStepRegulatorReset = false;  // the test under way reset the regulator first
     bool CleanStart();
     bool RunStepTest();
+    bool DropStepTest(bool lineUsable);  // the step test alone; true when one was running
     void EndStepTest();
     std::unique_ptr<TAutoTuneRun> FTune;
     tune::TLimits FTuneLimits;

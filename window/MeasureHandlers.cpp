@@ -18,7 +18,8 @@ void TMainForm::StopMeasuring() {
 }
 
 void TMainForm::StopMeasurementForDisconnect() {
-    if (AbortStepTest(false)) return;  // it stops the measurement itself
+    if (FTune) RunHandlerLater([this] { AbortAutoTune(UART->Enabled(), QString::fromUtf8("прервана")); });
+    if (DropStepTest(false)) return;  // it stops the measurement itself
     EndRun(false);
     StopMeasuring();
 }

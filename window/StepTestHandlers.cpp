@@ -66,18 +66,21 @@ void TMainForm::StepTestAction(steptest::EAction action) {
 
 // Stopped and kept first: centring may meet a line that fails under it. A
 // line known to be gone gets nothing sent; the bar is centred all the same.
-// A tuning under way ends with its experiment, between experiments too.
+// A tuning under way ends with its experiment, between experiments too; it
+// writes the starting words back if the port is still open by then.
 bool TMainForm::AbortStepTest(bool lineUsable) {
-    if (!FMeasure->DropStep()) {
-        if (!FTune) return false;
-        RunHandlerLater([this, lineUsable] { AbortAutoTune(lineUsable && UART->Enabled(), U8("прервана")); });
-        return true;
-    }
+    const bool step = DropStepTest(lineUsable);
+    if (!FTune) return step;
+    RunHandlerLater([this] { AbortAutoTune(UART->Enabled(), U8("прервана")); });
+    return true;
+}
+
+bool TMainForm::DropStepTest(bool lineUsable) {
+    if (!FMeasure->DropStep()) return false;
     EndRun(true);
     StopMeasurementForDisconnect();
     EndStepTest();
     if (lineUsable) Drive->CentreBar();
     else Drive->CentreBarUnsent();
-    if (FTune) RunHandlerLater([this, lineUsable] { AbortAutoTune(lineUsable && UART->Enabled(), U8("прервана")); });
     return true;
 }

@@ -18,6 +18,7 @@
 
 #include "runs/RunCsv.h"
 #include "runs/StepPlan.h"
+#include "sim/Plant.h"
 #include "sim/PtySimulator.h"
 
 namespace {
@@ -224,10 +225,12 @@ TEST(CliTune, LeavesTheControllerWithTheWordsAskedFor) {
         int code;
         bool tunedKept;  // else the starting words
         std::optional<int> bank;
+        const char* plant = "";
     };
     const TTuneCase cases[] = {
         {"suggests only", {}, false, 0, false, {}},
-        {"applies and saves", {"--apply", "--bank", "1"}, false, 0, true, 1},
+        {"applies and saves, Kp words weak", {"--apply", "--bank", "1"}, false, 0, true, 1, "kp-scale=0.25"},
+        {"applies, heavy and late", {"--apply"}, false, 0, true, {}, "inertia=3,delay=5"},
         {"Ctrl-C during an experiment", {"--apply"}, true, 8, false, {}},
         {"a bank without --apply", {"--bank", "1"}, false, 2, false, {}},
     };
@@ -236,6 +239,7 @@ TEST(CliTune, LeavesTheControllerWithTheWordsAskedFor) {
         sim::TPtySimulator simulator;
         ASSERT_TRUE(simulator.Start());
         simulator.SetMode(sim::smPwm);
+        simulator.SetPlant(*sim::ParsePlant(c.plant));
         const TChild child = RunChild(QStringList{"--port", QString::fromStdString(simulator.Path()), "--json", "tune",
                                                   "--max-tests", "4"}
                                           << c.args,
@@ -258,6 +262,8 @@ TEST(CliTune, LeavesTheControllerWithTheWordsAskedFor) {
         EXPECT_LE(tuning["experiments"].toInt(), 4);
         for (int i = 0; i < 6; ++i) EXPECT_EQ(state.Params[size_t(i)], tuned[i].toInt()) << "word " << i;
         EXPECT_NE(state.Params, sim::DefaultParams);
+        EXPECT_TRUE(tuning["tuned"].toObject()["figures"].toObject()["settling_5"].toObject()["value"].isDouble());
+        if (!c.bank) continue;
         EXPECT_EQ(state.Banks[size_t(*c.bank)], state.Params);
         EXPECT_EQ(state.Banks[0], sim::DefaultParams);
     }
