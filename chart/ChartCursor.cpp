@@ -1,5 +1,7 @@
 #include "chart/ChartCursor.h"
 
+#include <cmath>
+
 #include <algorithm>
 
 #include <QEvent>
@@ -148,6 +150,21 @@ void TChartCursor::Follow(const QMouseEvent& event) {
     if (FLayer->mode() != QCPLayer::lmBuffered) FLayer->setMode(QCPLayer::lmBuffered);
     // While a button is held the chart is being dragged, and redraws itself.
     if (event.buttons() == Qt::NoButton) FLayer->replot();
+}
+
+bool TChartCursor::ShowAt(double time) {
+    if (!FAllowed() || Empty()) return false;
+    const QCPRange range = FChart->xAxis->range();
+    if (!range.contains(time)) {
+        FChart->xAxis->setRange(time - range.size() / 2, time + range.size() / 2);
+        FChart->replot();
+    }
+    FPixelX = int(std::lround(FChart->xAxis->coordToPixel(time)));
+    Read();
+    FMark->setVisible(true);
+    if (FLayer->mode() != QCPLayer::lmBuffered) FLayer->setMode(QCPLayer::lmBuffered);
+    FLayer->replot();
+    return true;
 }
 
 void TChartCursor::Read() {

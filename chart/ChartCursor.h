@@ -39,6 +39,9 @@ public:
     // point or after the last. A logarithmic search, whatever the length.
     static std::optional<double> ValueAt(const TChartHistory& history, double time);
 
+    // Shown at `time` as if the mouse were there (the chart's range moved to
+    // it when outside); false while it may not show or nothing is charted.
+    bool ShowAt(double time);
     bool Shown() const;
     bool Empty() const;  // no series holds a point: there is nothing to read
     double Time() const { return FTime; }

@@ -35,7 +35,7 @@ const std::map<QString, bool>& KnownOptions() {  // name -> takes a value
                                                {"--figures", true}, {"--keep-regulator", false},
                                                {"--overshoot", true}, {"--max-tests", true},
                                                {"--max-velocity", true}, {"--max-seconds", true},
-                                               {"--apply", false}};
+                                               {"--apply", false}, {"--trace", true}};
     return known;
 }
 
@@ -79,7 +79,7 @@ int WholeNumber(const QString& option, const QString& text, int low, int high) {
 // Only the options the command takes; a required one must be there.
 void Allow(const TWords& words, const QString& command, const QStringList& allowed, const QStringList& required = {}) {
     for (const auto& [name, value] : words.values)
-        if (name != "--json" && !allowed.contains(name))
+        if (name != "--json" && name != "--trace" && !allowed.contains(name))
             Refuse(QStringLiteral("'%1' does not take %2").arg(command, name));
     for (const QString& name : required)
         if (!words.values.count(name)) Refuse(QStringLiteral("'%1' needs %2").arg(command, name));
@@ -218,6 +218,7 @@ TOptions Command(const TWords& w) {
     TOptions o;
     o.ports = w.ports;
     o.json = w.values.count("--json") > 0;
+    o.trace = w.values.count("--trace") ? w.values.at("--trace") : QString();
     const QString name = w.positional[0];
     const std::map<QString, std::function<void()>> commands{
         {"ident", [&] { IdentCommand(w, o); }},

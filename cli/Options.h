@@ -21,6 +21,7 @@ enum class ECommand { Ident, ParamsGet, ParamsSet, BankLoad, BankSave, Mode, Mea
 struct TOptions {
     std::vector<std::string> ports;  // in the order given; "sim" starts a simulator each
     bool json = false;
+    QString trace;  // --trace FILE: every frame and reply of a port, FILE.N for port N of several
     ECommand command = ECommand::Ident;
     QString file;                 // params get -o, params set FILE, measure -o
     std::map<int, uint16_t> assign;  // params set NAME=VALUE...: index -> word

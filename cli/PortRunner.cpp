@@ -2,17 +2,54 @@
 
 #include <memory>
 
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QThread>
 
 #include "cli/Progress.h"
+#include "traffic/TrafficLog.h"
 
 namespace cli {
 
+namespace {
+
+// The port's traffic, a line a frame as it happens, ms since the port opened.
+class TTraceFile {
+public:
+    explicit TTraceFile(const QString& path)
+        : FFile(path), FLog(traffic::English(), [this] { return double(FClock.nsecsElapsed()) / 1e6; }) {
+        FClock.start();
+        if (path.isEmpty() || !FFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) return;
+        FLog.SetSink([this](const traffic::TLine& line) {
+            FFile.write((traffic::Text(line) + '\n').toUtf8());
+            FFile.flush();  // a crash or a kill keeps what went before
+        });
+    }
+    bool Failed() const { return !FFile.fileName().isEmpty() && !FFile.isOpen(); }
+    QString Error() const { return FFile.errorString(); }
+    void Watch(TControllerLink& link) {
+        if (FFile.isOpen()) link.SetTrace(&FLog);
+    }
+
+private:
+    QFile FFile;
+    QElapsedTimer FClock;
+    traffic::TLog FLog;
+};
+
+}  // namespace
+
 TDeviceResult RunOne(const TPortJob& job, const TCommandInput& in) {
     TDeviceResult result{job.port, QString::fromStdString(job.device), {}, EExit::Ok, {}, {}, {}};
+    TTraceFile trace(job.trace);
+    if (trace.Failed()) {
+        Fail(result, EExit::BadFile, QStringLiteral("%1 not written: %2").arg(job.trace, trace.Error()));
+        return result;
+    }
     try {
         TDeviceSession session(job.device);
+        trace.Watch(session.Link());
         QString error;
         const EExit connected = session.Connect(error);
         result.ident = session.Ident();

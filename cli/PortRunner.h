@@ -15,6 +15,7 @@ struct TPortJob {
     std::string device;  // what is opened
     QString output;      // this port's output file, if any
     QString figures;     // this port's step figures file, if any
+    QString trace;       // this port's traffic log, if any
 };
 
 std::vector<TDeviceResult> RunAll(const std::vector<TPortJob>& jobs, const TOptions& options,

@@ -23,7 +23,8 @@ std::vector<TPortJob> Jobs(const TOptions& options, TSimulators& simulators, std
     std::vector<TPortJob> jobs;
     for (size_t i = 0; i < options.ports.size(); ++i) {
         TPortJob job{options.ports[i], options.ports[i], OutputPath(options.file, i, options.ports.size()),
-                     OutputPath(options.figures, i, options.ports.size())};
+                     OutputPath(options.figures, i, options.ports.size()),
+                     OutputPath(options.trace, i, options.ports.size())};
         if (job.port == "sim") {
             simulators.push_back(std::make_unique<sim::TPtySimulator>(
                 sim::TSimOptions{.Plant = sim::PlantFromEnvironment(err)}));

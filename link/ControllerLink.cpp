@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include "link/LinkTrace.h"
 #include "link/Protocol.h"
 
 namespace {
@@ -101,6 +102,7 @@ bool TControllerLink::Send(uint8_t code, const uint8_t* payload) {
         if (code == protocol::cmdIdentify) FIdentText.swap(identBefore);
         throw;
     }
+    if (FTrace) FTrace->FrameSent({FCmdFrame, size_t(2 + length)});
     StartReplyTimer();
     return true;
 }
@@ -195,12 +197,14 @@ bool TControllerLink::ProbeController() {
             FPort.Read(&byte, 1);  // a failed read leaves 0xFF, which is not the answer
             if (byte == ProbeAnswer) {
                 FPort.PurgeIn();
+                if (FTrace) FTrace->Probed(attempt + 1, true);
                 return true;
             }
         } else {
             FPort.PurgeIn();
         }
     }
+    if (FTrace) FTrace->Probed(ProbeAttempts, false);
     return false;
 }
 
@@ -233,6 +237,7 @@ void TControllerLink::CheckLine() const {
 }
 
 void TControllerLink::DropLine() {
+    if (!FLineLost && FTrace) FTrace->LineLost();
     FLineLost = true;
     SetReplyTimerEnabled(false);
     // Ended, not answered: no decoder and no time-out notice runs for it.
@@ -264,6 +269,7 @@ void TControllerLink::tmrTimeoutTimer() {
     if (FLinkState != lsPending) return;
     FLinkState = lsTimedOut;
     FSettleBeforeSend = true;
+    TraceEnd();
     Listener().LinkStatusText(QStringLiteral("Timeout"));
     Listener().LinkTimedOut();
     Listener().LinkTransactionEnded(FCmdFrame[0], FLinkState);
@@ -323,6 +329,14 @@ bool TControllerLink::AssembleText(const uint8_t* bytes, int32_t count) {
 
 // ---------------------------------------------------------------- decoding
 
+// The reply's bytes as they came: a text's status character is stored but not counted.
+void TControllerLink::TraceEnd() {
+    if (!FTrace) return;
+    size_t count = FReplyCount;
+    if (FReplyExpected == OpenEnded && FLinkState != lsTimedOut && count < ReplySize) ++count;
+    FTrace->TransactionEnded(FCmdFrame[0], FLinkState, {FReply, std::min(count, size_t(ReplySize))});
+}
+
 void TControllerLink::DecodeReply() {
     FLinkState = lsUnparsed;
     switch (FCmdFrame[0]) {
@@ -338,6 +352,7 @@ void TControllerLink::DecodeReply() {
         case protocol::cmdGetSample: DecodeSample(); break;
         default: break;
     }
+    TraceEnd();
     if (FLinkState == lsRefused || FLinkState == lsUnparsed)
         Listener().LinkReplyFailed(FCmdFrame[0], FLinkState);
     Listener().LinkTransactionEnded(FCmdFrame[0], FLinkState);

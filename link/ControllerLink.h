@@ -17,6 +17,8 @@
 
 enum TLinkState : uint8_t { lsPending = 0, lsDone = 1, lsRefused = 2, lsUnparsed = 3, lsTimedOut = 4 };
 
+class TLinkTrace;
+
 // A velocity sample as decoded, with the tick of the sample before it.
 struct TLinkSample {
     uint16_t tick = 0;
@@ -72,6 +74,8 @@ public:
                              QObject* parent = nullptr);
 
     void SetListener(TLinkListener* listener) { FListener = listener; }
+    // Told every frame and every end (link/LinkTrace.h); none: nothing traced.
+    void SetTrace(TLinkTrace* trace) { FTrace = trace; }
 
     // The twelve send operations: false (and nothing done) while a transaction is pending.
     bool SendIdentify();
@@ -190,6 +194,8 @@ private:
 
     TCustomComm& FPort;
     TLinkListener* FListener;
+    TLinkTrace* FTrace = nullptr;
+    void TraceEnd();
     bool FLineLost = false;
     bool FSettleBeforeSend = false;  // the last transaction timed out: a late tail may follow
     int FQuietMs = DefaultQuietMs;

@@ -12,6 +12,8 @@
 #include "chart/ChartMenu.h"
 #include "chart/StepPanel.h"
 #include "window/MainUnit.h"
+
+#include "chart/FailureTicks.h"
 #include "window/RunsWindow.h"
 
 void TMainForm::BuildChartTools() {
@@ -38,6 +40,7 @@ recordfacts::TFacts TMainForm::MeasuredUnder(int periodMs, int historyDepth) con
 void TMainForm::NoteChartRun(const recordfacts::TFacts& facts) {
     ChartMenu->StepPanel()->HideFigures();  // they describe the points about to go
     ChartMenu->SetRunFacts(facts);
+    FFailureTicks->Clear();  // they belong to the points about to go
 }
 
 TChartFeed* TMainForm::ChartFeed() {
@@ -84,6 +87,8 @@ void TMainForm::AddRunEntries() {
     // The test waits for the controller: not from inside the menu's own code.
     connect(stepEntry, &QAction::triggered, this, [this] { RunHandlerLater([this] { StartStepTest(); }); });
     QAction* tuneEntry = menu->addAction(QString::fromUtf8("Автонастройка…"));
+    QAction* trafficEntry = menu->addAction(QString::fromUtf8("Журнал обмена"));
+    connect(trafficEntry, &QAction::triggered, this, [this] { RunHandlerLater([this] { ShowTraffic(); }); });
     connect(tuneEntry, &QAction::triggered, this, [this] { RunHandlerLater([this] { StartAutoTune(); }); });
     // Offered while connected and stopped.
     connect(menu, &QMenu::aboutToShow, this, [this, stepEntry, tuneEntry] {

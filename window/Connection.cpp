@@ -57,6 +57,7 @@ void TMainForm::btnConnectClick() {
 // The component's message stays as it is; a second line names the device
 // and what the user can do about it.
 void TMainForm::OpenPort() {
+    FConnectClock.start();
     try {
         const TOpenPatience patience(*StatusBar);
         UART->Open();

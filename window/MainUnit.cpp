@@ -4,6 +4,9 @@
 // Connection.cpp, the link's notices in LinkNotices.cpp. Main thread only.
 #include "window/MainUnit.h"
 
+#include "chart/FailureTicks.h"
+#include "traffic/TrafficLog.h"
+
 #include "window/EditMarks.h"
 
 #include <exception>
@@ -62,6 +65,7 @@ TMainForm::TMainForm(QWidget* parent)
     BuildLayout();
     FChartStore = ChartStore();
     FMeasure = new measure::TMeasurement(*Link, Drive->Line(), MeasureHooks(), FChartStore.get(), this);
+    BuildTraffic();
     ConnectHandlers();
     FormCreate();
 }
@@ -90,7 +94,10 @@ measure::TMeasurement::THooks TMainForm::MeasureHooks() {
     return hooks;
 }
 
-TMainForm::~TMainForm() { FormDestroy(); }
+TMainForm::~TMainForm() {
+    FormDestroy();
+    Link->SetTrace(nullptr);  // the log goes before the link
+}
 
 void TMainForm::ConnectHandlers() {
     BindClick(btnSTOP, &TMainForm::btnSTOPClick);

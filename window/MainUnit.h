@@ -48,6 +48,11 @@ class TChartFeed;
 class TChartCursor;
 class TChartMenu;
 class TRunsWindow;
+class TTrafficWindow;
+class TFailureTicks;
+namespace traffic {
+class TLog;
+}
 namespace testsupport {
 struct TWindowParts;
 }
@@ -89,6 +94,8 @@ public:
     // Every measurement becomes a run (RunHandlers.cpp); the runs window
     // opens from the chart's menu.
     TRunsWindow* ShowRuns();
+    // The traffic log's window (TrafficHandlers.cpp), from the chart's menu.
+    TTrafficWindow* ShowTraffic();
 
     // The guided step test (StepTestHandlers.cpp), its settings asked in a dialog.
     void StartStepTest();
@@ -248,6 +255,12 @@ private:
     void FinishAutoTune();
     void ApplyTuneChoice(autotune::EChoice choice, int bank, const paramsync::TWords& words);
     TRunsWindow* FRunsView = nullptr;
+    void BuildTraffic();
+    std::unique_ptr<traffic::TLog> FTraffic;
+    std::unique_ptr<TFailureTicks> FFailureTicks;
+    TTrafficWindow* FTrafficView = nullptr;
+    QElapsedTimer FConnectClock;  // the log's time while not measuring
+    QElapsedTimer FMeasureClock;  // from the run's start: the record's time base
 
     // Live measurement (MeasureHandlers.cpp).
     measure::TMeasurement::THooks MeasureHooks();

@@ -4,6 +4,7 @@
 #include "window/MainUnit.h"
 
 void TMainForm::BeginRun(const recordfacts::TFacts& facts) {
+    FMeasureClock.start();  // the traffic log's time from here is the record's
     runs::TRun run;
     run.started = QDateTime::currentDateTime();
     run.servoMode = facts.servoMode;
