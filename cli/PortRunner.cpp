@@ -22,7 +22,7 @@ public:
         FClock.start();
         if (path.isEmpty() || !FFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) return;
         FLog.SetSink([this](const traffic::TLine& line) {
-            FFile.write((traffic::Text(line) + '\n').toUtf8());
+            FFile.write((FLog.Text(line) + '\n').toUtf8());
             FFile.flush();  // a crash or a kill keeps what went before
         });
     }

@@ -9,7 +9,7 @@ namespace cli {
 
 std::string UsageText() {
     return QString::fromUtf8(
-           "Usage: servo-cli --port PORT [--port PORT]... [--json] COMMAND [ARGS]\n"
+           "Usage: servo-cli --port PORT [--port PORT]... [--json] [--trace FILE] COMMAND [ARGS]\n"
            "       servo-cli --help | --version\n"
            "Sets up servo controllers on serial lines without a window; several\n"
            "--port options run the command on every controller at once.\n"
@@ -59,6 +59,8 @@ std::string UsageText() {
            "Options:\n"
            "  --port PORT       a controller's port; may be given many times\n"
            "  --json            the summary as a JSON array instead of a table\n"
+           "  --trace FILE      every frame and reply on the line, a line each (time, direction,\n"
+           "                    hex, meaning, outcome, round trip); FILE.N.ext for port N of several\n"
            "  -h, --help        show this text and exit\n"
            "  --version         show the program name and version and exit\n"
            "\n"

@@ -21,7 +21,7 @@ start=$(date +%s)
 # The machines are shared: the load the figures were taken under goes with them.
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 for program in bench_link bench_wire bench_drive bench_net bench_cpu bench_tick bench_memory bench_export bench_cli bench_ticks \
-    bench_runs bench_tune; do
+    bench_runs bench_tune bench_traffic; do
   output=$("$build/bench/$program" 2>&1)
   rc=$?
   grep -v $'^FIGURE\t' <<<"$output"

@@ -4,7 +4,7 @@
 # same arrows. Prints each library where they part and fails.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-libs="comm link paramset figures record chart runs measure tune sim tunerig window cli"
+libs="comm link paramset traffic figures record chart runs measure tune sim tunerig window cli"
 target() { case $1 in sim) echo servosim ;; cli) echo servocli ;; *) echo "$1" ;; esac; }
 documented() {
   sed -n '/^```deps/,/^```/p' "$here/docs/ARCHITECTURE.md" |

@@ -27,7 +27,9 @@ QString Param(int index, uint16_t word) {
 
 QString Hex(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex(' ').toUpper()); }
 
-}  // namespace
+std::span<const uint8_t> Span(const QByteArray& bytes) {
+    return {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())};
+}
 
 QString SentMeaning(std::span<const uint8_t> f, const TWords& words) {
     if (f.empty()) return {};
@@ -63,7 +65,7 @@ QString ReplyMeaning(std::span<const uint8_t> frame, std::span<const uint8_t> r,
     }
 }
 
-QString Outcome(uint8_t code, TLinkState state, size_t replyBytes, const TWords& words) {
+QString ReplyOutcome(uint8_t code, TLinkState state, size_t replyBytes, const TWords& words) {
     switch (state) {
     case lsDone: return words.accepted;
     case lsRefused: return words.refused;
@@ -79,16 +81,46 @@ QString Outcome(uint8_t code, TLinkState state, size_t replyBytes, const TWords&
     }
 }
 
-QString Text(const TLine& line) {
+}  // namespace
+
+QString Meaning(const TLine& line, const TWords& words) {
+    switch (line.kind) {
+    case TLine::Sent: return SentMeaning(Span(line.bytes), words);
+    case TLine::Reply: {
+        // The command's letter first, so a reply reads on its own (a failure's too).
+        const QString code = QString(QChar::fromLatin1(char(line.code)));
+        if (line.state != lsDone || line.frame.isEmpty() || uint8_t(line.frame[0]) != line.code) return code;
+        const QString said = ReplyMeaning(Span(line.frame), Span(line.bytes), words);
+        return said.isEmpty() ? code : code + ' ' + said;
+    }
+    case TLine::Probe: return words.probe + QStringLiteral(" ×%1").arg(line.probes);
+    case TLine::Lost: return {};
+    }
+    return {};
+}
+
+QString Outcome(const TLine& line, const TWords& words) {
+    switch (line.kind) {
+    case TLine::Sent: return {};
+    case TLine::Reply: return ReplyOutcome(line.code, line.state, size_t(line.bytes.size()), words);
+    case TLine::Probe: return line.answered ? words.answered : words.unanswered;
+    case TLine::Lost: return words.lineLost;
+    }
+    return {};
+}
+
+QString Text(const TLine& line, const TWords& words) {
     static const char* const arrows[] = {"→", "←", "→", "·"};
     QString text = QStringLiteral("%1  %2  %3  %4")
                        .arg(line.timeMs, 10, 'f', 1)
                        .arg(QString::fromUtf8(arrows[line.kind]))
                        .arg(Hex(line.bytes), -20)
-                       .arg(line.meaning, -36);
-    if (!line.outcome.isEmpty()) text += QStringLiteral("  ") + line.outcome;
+                       .arg(Meaning(line, words), -36);
+    const QString outcome = Outcome(line, words);
+    if (!outcome.isEmpty()) text += QStringLiteral("  ") + outcome;
     if (line.rttMs) text += QStringLiteral("  %1 ms").arg(*line.rttMs, 0, 'f', 1);
-    return text.trimmed();
+    while (text.endsWith(' ')) text.chop(1);  // the time stays right-aligned
+    return text;
 }
 
 }  // namespace traffic

@@ -35,8 +35,7 @@ void TLog::FrameSent(std::span<const uint8_t> frame) {
     TLine line;
     line.kind = TLine::Sent;
     line.code = frame.empty() ? 0 : frame[0];
-    line.bytes = Bytes(frame);
-    line.meaning = SentMeaning(frame, FWords);
+    line.bytes = FFrame;
     Add(std::move(line));
 }
 
@@ -45,9 +44,8 @@ void TLog::TransactionEnded(uint8_t code, TLinkState state, std::span<const uint
     line.kind = TLine::Reply;
     line.code = code;
     line.bytes = Bytes(reply);
-    const auto frame = std::span(reinterpret_cast<const uint8_t*>(FFrame.constData()), size_t(FFrame.size()));
-    if (state == lsDone && !frame.empty() && frame[0] == code) line.meaning = ReplyMeaning(frame, reply, FWords);
-    line.outcome = Outcome(code, state, reply.size(), FWords);
+    line.frame = FFrame;  // shared, not copied
+    line.state = state;
     if (FSentAt.isValid()) line.rttMs = double(FSentAt.nsecsElapsed()) / 1e6;
     line.failure = state != lsDone;
     Add(std::move(line));
@@ -58,8 +56,8 @@ void TLog::Probed(int sent, bool answered) {
     line.kind = TLine::Probe;
     line.code = protocol::ProbeByte;
     line.bytes = QByteArray(1, char(protocol::ProbeByte));
-    line.meaning = FWords.probe + QStringLiteral(" ×%1").arg(sent);
-    line.outcome = answered ? FWords.answered : FWords.unanswered;
+    line.probes = sent;
+    line.answered = answered;
     line.failure = !answered;
     Add(std::move(line));
 }
@@ -67,7 +65,6 @@ void TLog::Probed(int sent, bool answered) {
 void TLog::LineLost() {
     TLine line;
     line.kind = TLine::Lost;
-    line.outcome = FWords.lineLost;
     line.failure = true;
     Add(std::move(line));
 }

@@ -16,7 +16,7 @@ namespace traffic {
 
 class TLog : public TLinkTrace {
 public:
-    // 100,000 lines take about 25 MB.
+    // 100,000 lines take about 15 MB (measured: 153 bytes a poll's line).
     static constexpr size_t DefaultBound = 100000;
 
     // clock: the time of a line, in ms.
@@ -24,6 +24,8 @@ public:
 
     void SetSink(std::function<void(const TLine&)> sink) { FSink = std::move(sink); }
     const std::deque<TLine>& Lines() const { return FLines; }
+    // A line in this log's words.
+    QString Text(const TLine& line) const { return traffic::Text(line, FWords); }
     // Lines ever added; a view compares it with what it has shown.
     uint64_t Added() const { return FAdded; }
     uint64_t Dropped() const { return FAdded - FLines.size(); }

@@ -86,7 +86,7 @@ void TTrafficWindow::Refresh() {
     for (uint64_t serial = std::max(FShownUpTo, first); serial < FLog.Added(); ++serial) {
         const traffic::TLine& line = FLog.Lines()[size_t(serial - first)];
         if (!Wanted(line)) continue;
-        texts << traffic::Text(line);
+        texts << FLog.Text(line);
         FSerials.push_back(serial);
     }
     FShownUpTo = FLog.Added();
@@ -118,7 +118,7 @@ void TTrafficWindow::Save() {
     if (path.isEmpty()) return;
     QByteArray text;
     for (const traffic::TLine& line : FLog.Lines())
-        if (Wanted(line)) text += (traffic::Text(line) + '\n').toUtf8();
+        if (Wanted(line)) text += (FLog.Text(line) + '\n').toUtf8();
     const QString error = TFileSaveJob::WriteFile(path, [&text](QIODevice& out) { return out.write(text) == text.size(); });
     if (!error.isEmpty() && FHooks.showError) FHooks.showError(U("Журнал не сохранён: %1").arg(error));
 }

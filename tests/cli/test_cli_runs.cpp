@@ -203,3 +203,28 @@ TEST(CliRuns, NamedParametersChangeThoseAloneAsTheWindowConvertsThem) {
         EXPECT_TRUE(bad.err.contains(QString::fromUtf8(named))) << bad.Said();
     EXPECT_EQ(simulator.State().Params, expected);
 }
+
+// --trace: one file a port, each with that port's own exchanges in order,
+// a refusal worded in the file; a trace that cannot be written opens no port.
+TEST(CliRuns, TraceWritesAFileAPortWithEveryExchange) {
+    sim::TSimOptions refusing;
+    refusing.Faults.RefuseCodes = "m";
+    sim::TPtySimulator plain, refused(refusing);
+    ASSERT_TRUE(plain.Start() && refused.Start());
+    QTemporaryDir dir;
+    const QString trace = dir.filePath("trace.txt");
+    const TCliRun run = Cli(Ports({plain.Path(), refused.Path()}) << "--trace" << trace << "mode");
+    EXPECT_EQ(run.code, 4) << run.Said();
+    for (const auto& [n, last] : {std::pair{1, "accepted"}, std::pair{2, "refused"}}) {
+        QFile file(dir.filePath(QStringLiteral("trace.%1.txt").arg(n)));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << n;
+        const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 5) << lines.join('\n').toStdString();  // probe, I and its reply, m and its reply
+        EXPECT_TRUE(lines[0].contains("FF") && lines[0].contains("probe") && lines[0].endsWith("answered"));
+        EXPECT_TRUE(lines[3].contains(QString::fromUtf8("→  6D 00")) && lines[3].endsWith(" m")) << lines[3].toStdString();
+        EXPECT_TRUE(lines[4].contains(last)) << lines[4].toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(trace));
+    EXPECT_EQ(Cli(Ports({plain.Path()}) << "--trace" << dir.filePath("no/such/dir/t.txt") << "ident").code, 3);
+    EXPECT_EQ(plain.FrameCount(), 2u) << "the refused trace opened no port";
+}

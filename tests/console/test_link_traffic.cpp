@@ -19,19 +19,21 @@ QStringList Texts(const traffic::TLog& log) {
     QStringList texts;
     for (traffic::TLine line : log.Lines()) {
         line.rttMs.reset();
-        texts << traffic::Text(line);
+        texts << log.Text(line);
     }
     return texts;
 }
 
+// A line as it must read: time 0, then the columns.
 QString Row(const char* arrow, const char* hex, const char* meaning, const char* outcome = "") {
-    traffic::TLine line;
-    line.kind = QString::fromUtf8(arrow) == "→" ? traffic::TLine::Sent : traffic::TLine::Reply;
-    if (QString::fromUtf8(arrow) == "·") line.kind = traffic::TLine::Lost;
-    line.bytes = QByteArray::fromHex(hex);
-    line.meaning = QString::fromUtf8(meaning);
-    line.outcome = QString::fromUtf8(outcome);
-    return traffic::Text(line);
+    QString text = QStringLiteral("%1  %2  %3  %4")
+                       .arg(0.0, 10, 'f', 1)
+                       .arg(QString::fromUtf8(arrow))
+                       .arg(QString::fromLatin1(QByteArray::fromHex(hex).toHex(' ').toUpper()), -20)
+                       .arg(QString::fromUtf8(meaning), -36);
+    if (*outcome) text += QStringLiteral("  ") + QString::fromUtf8(outcome);
+    while (text.endsWith(' ')) text.chop(1);
+    return text;
 }
 
 class LinkTraffic : public ::testing::Test {
@@ -91,15 +93,15 @@ TEST_F(LinkTraffic, EachKindOfExchangeGivesItsLines) {
     dropped.DropNext = 1;
     half.ChunkBytes = 1;
     half.ChunkGapMs = 1500;  // the status comes after the reply timer
-    const QString accepted = Row("←", "022b", "mode=2 (Скорость)", "принят");
+    const QString accepted = Row("←", "022b", "m mode=2 (Скорость)", "принят");
     const TCase cases[] = {
         {"accepted", {}, {modeSent, accepted}},
-        {"refused", refuse, {modeSent, Row("←", "002d", "", "отклонён")}},
+        {"refused", refuse, {modeSent, Row("←", "002d", "m", "отклонён")}},
         {"late, within the second", late, {modeSent, accepted}},
         {"split into bytes", split, {modeSent, accepted}},
-        {"garbled status", garbled, {modeSent, Row("←", "023f", "", "неразборчив")}},
-        {"unanswered", dropped, {modeSent, Row("←", "", "", "нет ответа")}},
-        {"half a reply", half, {modeSent, Row("←", "02", "", "нет ответа, пол-ответа: 1 из 2 байт")}},
+        {"garbled status", garbled, {modeSent, Row("←", "023f", "m", "неразборчив")}},
+        {"unanswered", dropped, {modeSent, Row("←", "", "m", "нет ответа")}},
+        {"half a reply", half, {modeSent, Row("←", "02", "m", "нет ответа, пол-ответа: 1 из 2 байт")}},
     };
     ASSERT_TRUE(Link->ProbeController());
     for (const TCase& c : cases) {
@@ -111,7 +113,7 @@ TEST_F(LinkTraffic, EachKindOfExchangeGivesItsLines) {
     }
     // Payloads decoded: a parameter written, the drive, a sample.
     ASSERT_NO_FATAL_FAILURE(Exchange({}, [this] { return Link->SendWriteParam(2, 512); }));
-    EXPECT_EQ(Texts(Log), (QStringList{Row("→", "5703020002", "W Kp (#3)=2 [512]"), Row("←", "2b", "", "принят")}));
+    EXPECT_EQ(Texts(Log), (QStringList{Row("→", "5703020002", "W Kp (#3)=2 [512]"), Row("←", "2b", "W", "принят")}));
     ASSERT_NO_FATAL_FAILURE(Exchange({}, [this] { return Link->SendSubCommand(-32); }));
     EXPECT_EQ(Texts(Log).front(), Row("→", "4202e0ff", "B drive=-32"));
 }

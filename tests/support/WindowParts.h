@@ -1,12 +1,13 @@
 // The window's parts besides its controls (those a test finds by name
 // through the driver): the port, the link, the panels, the chart's series,
-// menu and cursor, the runs and the run-file prompt. The one place outside
+// menu, cursor and failure ticks, the runs and the run-file prompt. The one place outside
 // the window that reaches them. Main thread only.
 #pragma once
 
 #include <functional>
 #include <memory>
 
+#include "chart/FailureTicks.h"
 #include "window/MainUnit.h"
 
 namespace testsupport {
@@ -31,7 +32,8 @@ struct TWindowParts {
           Series2(form.Series2),
           Series3(form.Series3),
           ChartMenu(form.ChartMenu),
-          ChartCursor(form.ChartCursor) {}
+          ChartCursor(form.ChartCursor),
+          FailureTicks(form.FFailureTicks.get()) {}
 
     TComm* UART;
     TControllerLink* Link;
@@ -52,6 +54,7 @@ struct TWindowParts {
     TSeriesGraph* Series3;
     TChartMenu* ChartMenu;
     TChartCursor* ChartCursor;
+    TFailureTicks* FailureTicks;
 };
 
 inline TWindowParts Parts(TMainForm& form) { return TWindowParts(form); }

@@ -305,9 +305,9 @@ TEST_F(TChartExport, EntriesNeedPointsAndWorkStoppedOrRunning) {
         if (!action->isSeparator()) texts << action->text();
     EXPECT_EQ(texts, (QStringList{U("Сохранить данные (CSV)…"), U("Сохранить изображение…"),
                                   U("Копировать изображение"), U("Переходная характеристика"), U("Прогоны"),
-                                  U("Опыт: ступенька…"), U("Автонастройка…")}));
+                                  U("Опыт: ступенька…"), U("Автонастройка…"), U("Журнал обмена")}));
     // The runs are there whatever the chart holds; a step test needs a connected controller.
-    EXPECT_EQ(enabled(menu), (std::vector<bool>{false, false, false, false, true, true, true}))
+    EXPECT_EQ(enabled(menu), (std::vector<bool>{false, false, false, false, true, true, true, true}))
         << "an empty chart has nothing to export";
     EXPECT_FALSE(Driver->Choose(menu, testsupport::Parts(Form).ChartMenu->SaveCsvAction(), 300));
     menu->close();
@@ -318,13 +318,13 @@ TEST_F(TChartExport, EntriesNeedPointsAndWorkStoppedOrRunning) {
     ASSERT_TRUE(WaitFor([this] { return testsupport::Parts(Form).Series1->History().Count() >= 2; }));
     menu = Driver->Open();
     ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(enabled(menu), (std::vector<bool>{true, true, true, false, true, false, false}))
-        << "running: exports, but no figures of a record still growing, and no step test or tuning";
+    EXPECT_EQ(enabled(menu), (std::vector<bool>{true, true, true, false, true, false, false, true}))
+        << "running: exports, but no figures of a record still growing, and no step test or tuning; the log";
     menu->close();
     Click(Ctl<QPushButton>(*Form, "btnGraph"));
     menu = Driver->Open();
     ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(enabled(menu), std::vector<bool>(7, true)) << "stopped";
+    EXPECT_EQ(enabled(menu), std::vector<bool>(8, true)) << "stopped";
     menu->close();
 }
 
