@@ -26,6 +26,7 @@ inline constexpr const char* RegulatorKey = "Регулятор перед оп�
 inline constexpr const char* RegulatorReset = "сброшен";
 inline constexpr const char* RegulatorKept = "сохранён";
 inline constexpr const char* MissedKey = "Пропущено тактов контроллера: ";
+inline constexpr const char* NameKey = "Прогон: ";
 
 struct TFacts {
     QString servoMode;     // the mode's name as the window shows it

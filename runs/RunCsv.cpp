@@ -88,6 +88,7 @@ bool TReader::Comment(const QString& text) {
     else if (text == U(AbortedLine)) FRun.aborted = true;
     else if (text.startsWith(U(RegulatorKey))) FRun.regulatorReset = after(RegulatorKey) == U(RegulatorReset);
     else if (text.startsWith(U(MissedKey))) FRun.ticksMissed = after(MissedKey).toInt();
+    else if (text.startsWith(U(NameKey))) FRun.name = after(NameKey);
     else if (text.startsWith(U(ParamsKey))) {
         const QStringList words = after(ParamsKey).split(' ', Qt::SkipEmptyParts);
         paramfile::TWords params{};
@@ -175,6 +176,7 @@ chartcsv::TTable Table(const TRun& run, const std::optional<QDateTime>& exported
     if (run.regulatorReset)
         table.comments.push_back(std::string(RegulatorKey) + (*run.regulatorReset ? RegulatorReset : RegulatorKept));
     if (run.ticksMissed) table.comments.push_back(MissedKey + std::to_string(*run.ticksMissed));
+    if (!run.name.isEmpty()) table.comments.push_back(NameKey + run.name.toStdString());
     return table;
 }
 

@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+
+#include "window/LayoutParts.h"
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -21,13 +23,7 @@ namespace {
 
 QString U(const char* text) { return QString::fromUtf8(text); }
 
-QSpinBox* Box(QWidget* parent, const char* name, int low, int high, int value) {
-    auto* box = new QSpinBox(parent);
-    box->setObjectName(name);
-    box->setRange(low, high);
-    box->setValue(value);
-    return box;
-}
+using layoutparts::SpinBox;
 
 QDoubleSpinBox* Real(QWidget* parent, const char* name, double low, double high, double value) {
     auto* box = new QDoubleSpinBox(parent);
@@ -49,10 +45,10 @@ TLimitsDialog::TLimitsDialog(QWidget* parent, const tune::TLimits& limits) : QDi
     setObjectName("dlgAutoTune");
     setWindowTitle(U("Автонастройка"));
     auto* form = new QFormLayout(this);
-    FStep = Box(this, "spnTuneStep", 4, tune::MaxStepSize, limits.stepSize);
+    FStep = SpinBox(this, "spnTuneStep", 4, tune::MaxStepSize, limits.stepSize);
     FVelocity = Real(this, "spnTuneVelocity", 1, 1000, limits.maxVelocity);
-    FExperiments = Box(this, "spnTuneExperiments", 3, tune::MaxExperiments, limits.maxExperiments);
-    FSeconds = Box(this, "spnTuneSeconds", 10, tune::MaxSeconds, limits.maxSeconds);
+    FExperiments = SpinBox(this, "spnTuneExperiments", 3, tune::MaxExperiments, limits.maxExperiments);
+    FSeconds = SpinBox(this, "spnTuneSeconds", 10, tune::MaxSeconds, limits.maxSeconds);
     FOvershoot = Real(this, "spnTuneOvershoot", 0.5, 50, limits.overshootPct);
     form->addRow(U("Ступенька, делений от середины:"), FStep);
     form->addRow(U("Скорость не выше, кИмп/сек:"), FVelocity);

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 
 namespace layoutparts {
 
@@ -27,6 +28,14 @@ QLineEdit* Edit(QWidget* parent, int value, const QRect& geometry) {
 
 QLabel* Label(QWidget* parent, const char* text, const QRect& geometry) {
     return Place<QLabel>(parent, geometry, T(text));
+}
+
+QSpinBox* SpinBox(QWidget* parent, const char* name, int low, int high, int value) {
+    auto* box = new QSpinBox(parent);
+    box->setObjectName(name);
+    box->setRange(low, high);
+    box->setValue(value);
+    return box;
 }
 
 }  // namespace layoutparts

@@ -11,6 +11,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QWidget;
 
 namespace layoutparts {
@@ -39,5 +40,8 @@ QLineEdit* Edit(QWidget* parent, const char* text, const QRect& geometry);
 // An edit holding a number.
 QLineEdit* Edit(QWidget* parent, int value, const QRect& geometry);
 QLabel* Label(QWidget* parent, const char* text, const QRect& geometry);
+
+// A dialog's spin box, named, its range and value set.
+QSpinBox* SpinBox(QWidget* parent, const char* name, int low, int high, int value);
 
 }  // namespace layoutparts

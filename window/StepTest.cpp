@@ -7,19 +7,15 @@
 #include <QPushButton>
 #include <QSpinBox>
 
+#include "window/LayoutParts.h"
+
 namespace steptest {
 
 namespace {
 
 QString U(const char* text) { return QString::fromUtf8(text); }
 
-QSpinBox* Box(QWidget* parent, const char* name, int low, int high, int value) {
-    auto* box = new QSpinBox(parent);
-    box->setObjectName(name);
-    box->setRange(low, high);
-    box->setValue(value);
-    return box;
-}
+using layoutparts::SpinBox;
 
 }  // namespace
 
@@ -27,10 +23,10 @@ TDialog::TDialog(QWidget* parent, const TSettings& settings) : QDialog(parent) {
     setObjectName("dlgStepTest");
     setWindowTitle(U("Опыт: ступенька"));
     auto* form = new QFormLayout(this);
-    FStep = Box(this, "spnStep", -StepLimit, StepLimit, settings.step);
-    FBefore = Box(this, "spnBefore", MinPhaseMs, MaxPhaseMs, settings.beforeMs);
-    FAfter = Box(this, "spnAfter", MinPhaseMs, MaxPhaseMs, settings.afterMs);
-    FPeriod = Box(this, "spnPeriod", 1, MaxPeriodMs, settings.periodMs);
+    FStep = SpinBox(this, "spnStep", -StepLimit, StepLimit, settings.step);
+    FBefore = SpinBox(this, "spnBefore", MinPhaseMs, MaxPhaseMs, settings.beforeMs);
+    FAfter = SpinBox(this, "spnAfter", MinPhaseMs, MaxPhaseMs, settings.afterMs);
+    FPeriod = SpinBox(this, "spnPeriod", 1, MaxPeriodMs, settings.periodMs);
     form->addRow(U("Ступенька, делений от середины (до ±%1):").arg(StepLimit), FStep);
     form->addRow(U("До ступеньки, мс:"), FBefore);
     form->addRow(U("После ступеньки, мс:"), FAfter);

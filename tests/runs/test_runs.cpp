@@ -72,6 +72,7 @@ TEST(RunLibrary, TheOldestRunThatIsNotTheReferenceGoesFirst) {
 TEST(RunCsv, ARunWrittenAndReadBackHasTheSameRowsAndFigures) {
     TRun run = StepRun(500, 123.4);
     run.aborted = true;
+    run.name = QString::fromUtf8("Автонастройка 3");
     run.controller = "SRV2";
     const QByteArray written = Csv(run);
     const TCsvRead read = ReadCsv(written);
@@ -79,6 +80,7 @@ TEST(RunCsv, ARunWrittenAndReadBackHasTheSameRowsAndFigures) {
     EXPECT_EQ(Csv(*read.run), written);
     EXPECT_EQ(read.run->params, run.params);
     EXPECT_TRUE(read.run->aborted);
+    EXPECT_EQ(read.run->name, run.name);
     ASSERT_EQ(read.run->analysis.Figures.StepLack, stepfig::EFigureLack::None);
     for (int i = 0; i < runfigures::Count; ++i)
         EXPECT_EQ(runfigures::Figure(*read.run, i), runfigures::Figure(run, i)) << "figure " << i;
