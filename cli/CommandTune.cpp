@@ -58,7 +58,7 @@ TExperiment Experiment(TDeviceSession& session, const paramsync::TWords& words, 
         e.end = {result.code, result.result, true};
         return e;
     }
-    const measure::TStepStarted start = measure::PrepareStep(session.Link(), session.Mode(), {true});
+    const measure::TStepStarted start = measure::PrepareStep(session.Link(), session.Mode(), {.resetFirst = true});
     if (start.outcome != measure::EStepStart::Ready) {
         const bool rest = start.outcome == measure::EStepStart::NotAtRest;
         e.end = {rest ? EExit::Refused : ExitOf(start.state),

@@ -44,6 +44,10 @@ TStepStarted ResetRegulator(TControllerLink& link) {
 
 TStepStarted PrepareStep(TControllerLink& link, int servoMode, const TStepStartOptions& options) {
     if (servoMode != protocol::smVelocity) return {EStepStart::NotVelocity};
+    if (options.resetFirst) {
+        const TStepStarted reset = ResetRegulator(link);
+        if (reset.outcome != EStepStart::Ready) return reset;
+    }
     const TStepStarted rest = AwaitRest(link, options);
     if (rest.outcome != EStepStart::Ready || !options.resetRegulator) return rest;
     return ResetRegulator(link);

@@ -14,6 +14,9 @@ namespace measure {
 
 struct TStepStartOptions {
     bool resetRegulator = true;
+    // Reset before the wait too: an integral wound up under other gains (a
+    // tuning's last experiment) can keep the motor turning at drive 0.
+    bool resetFirst = false;
     int restMs = 200;
     int limitMs = 5000;
 };

@@ -46,7 +46,9 @@ bool TMainForm::RunStepTest() {
 bool TMainForm::CleanStart() {
     Drive->Line().Settle();
     FStepRegulatorReset = FStepSettings.resetRegulator;
-    const auto start = measure::PrepareStep(*Link, Drive->Mode(), {FStepSettings.resetRegulator}).outcome;
+    // A tuning's experiments follow each other under changed gains: the last one's integral cleared first.
+    const measure::TStepStartOptions options{.resetRegulator = FStepSettings.resetRegulator, .resetFirst = FTune != nullptr};
+    const auto start = measure::PrepareStep(*Link, Drive->Mode(), options).outcome;
     if (start == measure::EStepStart::NotAtRest)
         ShowError(QString::fromUtf8("Опыт: ступенька — двигатель не остановился за 5 с"));
     return start == measure::EStepStart::Ready;

@@ -1,6 +1,7 @@
 // servo-cli step as a child process against a simulated controller on a pty:
 // a whole test read back as a run with its step and figures, values outside
 // the plan's limits refused, and Ctrl-C aborting a test under way.
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <optional>
@@ -206,8 +207,9 @@ TEST(CliStep, TheRecordShowsTheStepAtTheTickTheControllerTookIt) {
         // the 'B' came first) or the next sample, whatever a loaded machine missed.
         const TChartHistory& commands = read.run->series[2];
         const int at = commands.LowerIndex(stepAt);
-        ASSERT_LT(at + 1, commands.Count());
-        const int after = commands.Key(at) == stepAt ? at + 1 : at;
+        ASSERT_LT(at, commands.Count());
+        // A 'B' that a loaded machine sent late may land on the record's last sample.
+        const int after = std::min(commands.Key(at) == stepAt ? at + 1 : at, commands.Count() - 1);
         EXPECT_TRUE(command == commands.Key(at) || command == commands.Key(after))
             << command << " against " << commands.Key(at) << " and " << commands.Key(after);
         EXPECT_GE(velocity, command);
