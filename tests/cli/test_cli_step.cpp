@@ -136,15 +136,16 @@ TEST(CliStep, RunsTheGuidedStepTest) {
 }
 
 // The regulator reset before each test: the same words give the same figures
-// time after time on one controller, within a sample (two: a loaded machine
-// may miss a tick near the step). A step of 64 keeps the 5 % band 4 velocity
-// units wide; the integral carried over moved its settling from 135 to 45 ms.
+// time after time on one controller, within two samples and a tick more for
+// each tick the records say they missed about the step (a loaded machine
+// misses some). A step of 64 keeps the 5 % band 4 velocity units wide; the
+// integral carried over moved its settling from 135 to 45 ms.
 TEST(CliStep, TheSameWordsGiveTheSameFiguresThreeTimesInARow) {
     sim::TPtySimulator simulator;
     ASSERT_TRUE(simulator.Start());
     simulator.SetMode(sim::smVelocity);
     QTemporaryDir dir;
-    std::vector<stepfig::TStepFigures> figures;
+    std::vector<stepview::TAnalysis> figures;
     for (int i = 0; i < 3; ++i) {
         const QString csv = dir.filePath(QStringLiteral("step%1.csv").arg(i));
         const TChild child =
@@ -153,13 +154,16 @@ TEST(CliStep, TheSameWordsGiveTheSameFiguresThreeTimesInARow) {
         const runs::TCsvRead read = runs::LoadCsv(csv);
         ASSERT_TRUE(read.run) << read.reason.toStdString();
         ASSERT_TRUE(read.run->ticksMissed);  // counted; none on an idle machine (bench/)
-        figures.push_back(read.run->analysis.Figures);
+        figures.push_back(read.run->analysis);
     }
-    for (const stepfig::TStepFigures& f : figures) {
+    const stepfig::TStepFigures& first = figures[0].Figures;
+    for (const stepview::TAnalysis& a : figures) {
+        const stepfig::TStepFigures& f = a.Figures;
+        const double slack = 10.0 + 5.0 * (a.TicksMissedNearStep + figures[0].TicksMissedNearStep);
         ASSERT_TRUE(f.Settling5.Available() && f.RiseTime.Available());
-        EXPECT_NEAR(f.Settling5.Value, figures[0].Settling5.Value, 10.0);
-        EXPECT_NEAR(f.RiseTime.Value, figures[0].RiseTime.Value, 10.0);
-        EXPECT_NEAR(f.Overshoot.Value, figures[0].Overshoot.Value, 100 * 0.2 / std::fabs(f.To - f.From) + 1e-9);
+        EXPECT_NEAR(f.Settling5.Value, first.Settling5.Value, slack);
+        EXPECT_NEAR(f.RiseTime.Value, first.RiseTime.Value, slack);
+        EXPECT_NEAR(f.Overshoot.Value, first.Overshoot.Value, 100 * 0.2 / std::fabs(f.To - f.From) + 1e-9);
     }
 }
 
