@@ -25,6 +25,8 @@ namespace cli {
 namespace {
 
 constexpr int BeforeMs = 150, AfterMs = 600, PeriodMs = 2;
+// Gains under which the motor has not come to rest by then are judged as failing.
+constexpr int RestLimitMs = 2000;
 
 struct TExperiment {
     std::optional<runs::TRun> run;
@@ -58,13 +60,14 @@ TExperiment Experiment(TDeviceSession& session, const paramsync::TWords& words, 
         e.end = {result.code, result.result, true};
         return e;
     }
-    const measure::TStepStarted start = measure::PrepareStep(session.Link(), session.Mode(), {.resetFirst = true});
+    const measure::TStepStarted start = measure::PrepareStep(session.Link(), session.Mode(), {.resetFirst = true, .limitMs = RestLimitMs});
+    // Gains under which the motor will not rest at drive 0 are judged as any that fail.
+    if (start.outcome == measure::EStepStart::NotAtRest) {
+        e.stopped = tune::EStopped::NotAtRest;
+        return e;
+    }
     if (start.outcome != measure::EStepStart::Ready) {
-        const bool rest = start.outcome == measure::EStepStart::NotAtRest;
-        e.end = {rest ? EExit::Refused : ExitOf(start.state),
-                 rest ? QStringLiteral("the motor did not come to rest within 5 s")
-                      : StepFailure(start.state, QString(QChar::fromLatin1(char(start.code)))),
-                 true};
+        e.end = {ExitOf(start.state), StepFailure(start.state, QString(QChar::fromLatin1(char(start.code)))), true};
         return e;
     }
     TRecording recording(session, words[1], result.port);
@@ -86,6 +89,7 @@ const char* StoppedWords(tune::EStopped stopped) {
     switch (stopped) {
     case tune::EStopped::VelocityLimit: return "stopped: over the velocity limit";
     case tune::EStopped::GrowingOscillation: return "stopped: growing oscillation";
+    case tune::EStopped::NotAtRest: return "not stepped: the motor would not rest at drive 0 under these gains";
     default: return "";
     }
 }

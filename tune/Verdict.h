@@ -12,7 +12,8 @@
 namespace tune {
 
 // Why an experiment ended before its plan did.
-enum class EStopped { None, VelocityLimit, GrowingOscillation, Other };
+// NotAtRest: under the gains the motor would not rest at drive 0, so it was not stepped.
+enum class EStopped { None, VelocityLimit, GrowingOscillation, NotAtRest };
 
 struct TVerdict {
     bool meets = false;  // the target met

@@ -71,7 +71,12 @@ void TMainForm::NextTuneExperiment() {
                                           .arg(GainsText(words), BestSoFar()));
     }
     FStepSettings = {FTune->limits.stepSize, BeforeMs, AfterMs, PeriodMs, true};
-    if (!RunStepTest()) AbortAutoTune(UART->Enabled(), U("опыт не начат"));
+    const measure::EStepStart start = RunStepTest();
+    if (start == measure::EStepStart::Ready) return;
+    // Gains under which the motor will not rest at drive 0 are judged as any that fail.
+    if (start != measure::EStepStart::NotAtRest) return void(AbortAutoTune(UART->Enabled(), U("опыт не начат")));
+    FTune->stopped = tune::EStopped::NotAtRest;
+    TuneExperimentEnded(false);
 }
 
 QString TMainForm::BestSoFar() const {
@@ -99,10 +104,11 @@ void TMainForm::WatchTuneSample() {
     });
 }
 
-// An experiment's run is in the library: named, judged, and the next one.
-void TMainForm::TuneExperimentEnded() {
+// An experiment's run is in the library (unless it never started): named,
+// judged, and the next one.
+void TMainForm::TuneExperimentEnded(bool recorded) {
     if (!FTune) return;
-    const runs::TRun* run = Runs->Runs().empty() ? nullptr : Runs->Runs().back().get();
+    const runs::TRun* run = !recorded || Runs->Runs().empty() ? nullptr : Runs->Runs().back().get();
     const int n = int(FTune->runIds.size()) + 1;
     if (run) Runs->Rename(run->id, U("Автонастройка %1").arg(n));
     FTune->runIds.push_back(run ? run->id : 0);

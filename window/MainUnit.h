@@ -20,6 +20,7 @@
 #include "link/ControllerLink.h"
 #include "link/Protocol.h"
 #include "measure/Measurement.h"
+#include "measure/StepStart.h"
 #include "record/RecordFacts.h"
 #include "runs/RunLibrary.h"
 #include "window/AutoTuneDialog.h"
@@ -241,16 +242,17 @@ private:
     void StepTestAction(steptest::EAction action);
     steptest::TSettings FStepSettings;
     bool FStepRegulatorReset = false;  // the test under way reset the regulator first
-    bool CleanStart();
-    bool RunStepTest();
+    measure::EStepStart CleanStart();
+    measure::EStepStart RunStepTest();
     bool DropStepTest(bool lineUsable);  // the step test alone; true when one was running
     void EndStepTest();
     std::unique_ptr<TAutoTuneRun> FTune;
+    static constexpr int TuneRestLimitMs = 2000;
     tune::TLimits FTuneLimits;
     void NextTuneExperiment();
     QString BestSoFar() const;
     void WatchTuneSample();
-    void TuneExperimentEnded();
+    void TuneExperimentEnded(bool recorded = true);
     bool AbortAutoTune(bool lineUsable, const QString& why);
     void FinishAutoTune();
     void ApplyTuneChoice(autotune::EChoice choice, int bank, const paramsync::TWords& words);

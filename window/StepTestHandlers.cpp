@@ -27,31 +27,33 @@ void TMainForm::StartStepTest() {
     RunStepTest();
 }
 
-// The test with FStepSettings, from the centred bar; false when it did not start.
-bool TMainForm::RunStepTest() {
+// The test with FStepSettings, from the centred bar; Ready when it started.
+measure::EStepStart TMainForm::RunStepTest() {
     Drive->CentreBar();
-    if (!CleanStart()) return false;
+    if (const measure::EStepStart start = CleanStart(); start != measure::EStepStart::Ready) return start;
     // The whole test in the record: at most a sample a controller tick.
     const int depth = (FStepSettings.beforeMs + FStepSettings.afterMs) / int(sampleplot::MsPerTick) + 10;
     Settings->UseForTest(FStepSettings.periodMs, depth);
     FMeasure->PlanStep(FStepSettings);
     btnGraphClick();
-    if (FMeasure->Running()) return true;
+    if (FMeasure->Running()) return measure::EStepStart::Ready;
     if (FMeasure->DropStep()) EndStepTest();  // it did not start
-    return false;
+    return measure::EStepStart::Failed;
 }
 
 // From rest, and with the regulator reset unless the user keeps it; a link
-// failure has been told by the link's notices.
-bool TMainForm::CleanStart() {
+// failure has been told by the link's notices, a motor that would not rest
+// by a box (a tuning judges that itself).
+measure::EStepStart TMainForm::CleanStart() {
     Drive->Line().Settle();
     FStepRegulatorReset = FStepSettings.resetRegulator;
     // A tuning's experiments follow each other under changed gains: the last one's integral cleared first.
-    const measure::TStepStartOptions options{.resetRegulator = FStepSettings.resetRegulator, .resetFirst = FTune != nullptr};
+    measure::TStepStartOptions options{.resetRegulator = FStepSettings.resetRegulator, .resetFirst = FTune != nullptr};
+    if (FTune) options.limitMs = TuneRestLimitMs;  // gains that keep it moving are judged as failing
     const auto start = measure::PrepareStep(*Link, Drive->Mode(), options).outcome;
-    if (start == measure::EStepStart::NotAtRest)
+    if (start == measure::EStepStart::NotAtRest && !FTune)
         ShowError(QString::fromUtf8("Опыт: ступенька — двигатель не остановился за 5 с"));
-    return start == measure::EStepStart::Ready;
+    return start;
 }
 
 // The test's period and depth were for the test alone: the next measurement

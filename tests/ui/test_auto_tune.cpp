@@ -1,4 +1,4 @@
-// The automatic tuning as a user runs it against the simulated controller:
+// The automatic tuning as a user runs it against a simulated controller:
 // the chart's menu, the limits dialog, the experiments as named runs, the
 // result beside the start with the choice of what the controller keeps; and
 // Esc during an experiment, which puts the starting words back.
@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 
+#include "sim/Plant.h"
 #include "tests/support/PopupDriver.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/support/WindowFixture.h"
@@ -35,6 +36,7 @@ protected:
 }  // namespace
 
 TEST_F(TAutoTuneTests, TheTunedWordsAreKeptAndSavedOnlyWhenTheUserSaysSo) {
+    Sim->SetPlant(*sim::ParsePlant("inertia=2,kp-scale=0.5"));  // a plant of the zoo, not the default
     ChooseMode(2);
     TModalAnswer<autotune::TResultDialog> result([](autotune::TResultDialog& d) {
         // For a person to look at: the result beside the start.
@@ -44,12 +46,15 @@ TEST_F(TAutoTuneTests, TheTunedWordsAreKeptAndSavedOnlyWhenTheUserSaysSo) {
         d.findChild<QPushButton*>("btnTuneSave")->click();
     });
     ASSERT_NO_FATAL_FAILURE(Start(4));
-    ASSERT_TRUE(WaitFor([&result] { return result.Answered; }, 60000));
+    ASSERT_TRUE(WaitFor([&result] { return result.Answered; }, 60000)) << Boxes->Texts().join('\n').toStdString();
     ASSERT_TRUE(WaitFor([this] { return !Form->AutoTuneRunning() && !Form->Measurement().Running(); }));
     EXPECT_TRUE(Boxes->Texts().isEmpty()) << Boxes->Texts().join('\n').toStdString();
-    ASSERT_EQ(Runs().Runs().size(), 4u);
+    // A run an experiment, named by its number; gains under which the motor
+    // would not rest were not stepped and left none.
+    ASSERT_GE(Runs().Runs().size(), 2u);
+    ASSERT_LE(Runs().Runs().size(), 4u);
     EXPECT_EQ(Runs().Runs().front()->name, U("Автонастройка 1"));
-    EXPECT_EQ(Runs().Runs().back()->name, U("Автонастройка 4"));
+    EXPECT_TRUE(Runs().Runs().back()->name.startsWith(U("Автонастройка ")));
     // The start pinned and drawn beside the best.
     EXPECT_EQ(Runs().Reference(), Runs().Runs().front()->id);
     EXPECT_EQ(Form->ShowRuns()->Overlaid().size(), 2u);
